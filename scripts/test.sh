@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Velmora and runs the whole test suite headless.
+#   bash scripts/test.sh             normal build
+#   bash scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build
+# Run as root, it builds outside the source tree and runs the tests as the unprivileged user
+# "velmora-test": root writes through read-only files, which would hide real failures.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+source_dir=$(pwd)
+
+sanitize=OFF
+variant=tests
+if [ "${1:-}" = "--sanitize" ]; then
+    sanitize=ON
+    variant=tests-asan
+fi
+
+# shellcheck source=scripts/install-deps.sh
+. scripts/install-deps.sh
+
+if [ "$(id -u)" -eq 0 ]; then
+    tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
+    build_dir=/tmp/velmora-build-$tag-$variant
+else
+    build_dir=$source_dir/build-$variant
+fi
+
+cmake -S "$source_dir" -B "$build_dir" -DVELMORA_SANITIZE=$sanitize
+cmake --build "$build_dir" -j"$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+if [ "$(id -u)" -eq 0 ]; then
+    id velmora-test >/dev/null 2>&1 || useradd --create-home --shell /bin/sh velmora-test
+    chown -R velmora-test: "$build_dir"
+    runuser -u velmora-test -- sh -c 'cd "$1" && ctest --output-on-failure' sh "$build_dir"
+else
+    (cd "$build_dir" && ctest --output-on-failure)
+fi
