@@ -1,0 +1,451 @@
+#include "xmlfile.h"
+
+#include <QDomImplementation>
+#include <QDomNamedNodeMap>
+#include <QDomProcessingInstruction>
+#include <QDomText>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QtGlobal>
+
+namespace
+{
+
+const QString File_Version_Attribute = QStringLiteral("File_Version");
+
+// The multi-argument QString::arg fills all placeholders in one pass, so a file name or a refused
+// text that itself holds "%1" or "%2" cannot be substituted a second time.
+TXmlFileException Error(const QString& format, int code)
+{
+    return TXmlFileException(format, code);
+}
+
+TXmlFileException Error(const QString& format, const QString& a1, int code)
+{
+    return TXmlFileException(format.arg(a1), code);
+}
+
+TXmlFileException Error(const QString& format, const QString& a1, const QString& a2, int code)
+{
+    return TXmlFileException(format.arg(a1, a2), code);
+}
+
+TXmlFileException Error(const QString& format, const QString& a1, const QString& a2, const QString& a3,
+                        int code)
+{
+    return TXmlFileException(format.arg(a1, a2, a3), code);
+}
+
+bool Has_Text_Child(const QDomNode& node)
+{
+    const QDomNode child = node.firstChild();
+    return !child.isNull() && (child.isText() || child.isCDATASection());
+}
+
+// Only the first child counts: text split by an element or a comment is not joined up.
+QString Text_Of_First_Child(const QDomNode& node)
+{
+    return Has_Text_Child(node) ? node.firstChild().nodeValue() : QString();
+}
+
+QString Real_Text(double value, int precision)
+{
+    return QStringLiteral("%1").arg(value, 0, 'f', precision);
+}
+
+QString Integer_Text(int value)
+{
+    return QStringLiteral("%1").arg(value);
+}
+
+} // namespace
+
+TXmlFileException::TXmlFileException(const QString& message_text, int error_code)
+    : message(message_text), code(error_code)
+{
+}
+
+TXmlFile::TXmlFile()
+{
+    // Without this the DOM library silently repairs or accepts invalid names and text; a null node is
+    // what the writers below turn into an exception.
+    QDomImplementation::setInvalidDataPolicy(QDomImplementation::ReturnNullNode);
+}
+
+TXmlFile::~TXmlFile() = default;
+
+void TXmlFile::Clear()
+{
+    document.clear();
+}
+
+void TXmlFile::Open_File(const QString& identification, int* version, bool namespace_processing)
+{
+    const QFileInfo info(file_name);
+    if (!info.isReadable())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot open file '%1' for reading."), file_name, 0);
+    }
+
+    QFile file(file_name);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    {
+        throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
+                    file.errorString(), 0);
+    }
+
+    QString parse_error;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(&file, namespace_processing, &parse_error, &line, &column))
+    {
+        file.close();
+        throw Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),
+                    QString::number(line), QString::number(column), parse_error, 1);
+    }
+    file.close();
+
+    Check_Root(identification, version);
+}
+
+void TXmlFile::Open_Data(const QByteArray& data, const QString& identification, int* version,
+                         bool namespace_processing)
+{
+    QString parse_error;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(data, namespace_processing, &parse_error, &line, &column))
+    {
+        throw Error(QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3"),
+                    QString::number(line), QString::number(column), parse_error, 1);
+    }
+
+    Check_Root(identification, version);
+}
+
+void TXmlFile::Check_Root(const QString& expected_identification, int* version)
+{
+    root_element = document.documentElement();
+    if (root_element.tagName() != expected_identification)
+    {
+        throw Error(QStringLiteral("ERR:  Identification '%1' does not match '%2'"), expected_identification,
+                    root_element.tagName(), 1);
+    }
+
+    doc_type_name = document.doctype().name();
+    identification = expected_identification;
+
+    if (version != nullptr)
+    {
+        if (!root_element.hasAttribute(File_Version_Attribute))
+        {
+            throw Error(QStringLiteral("ERR:  The 'File_Version' attribute is missing."), 1);
+        }
+        // A version that is not a number reads as 0; the caller decides what it can read.
+        *version = root_element.attribute(File_Version_Attribute).toInt(nullptr, 10);
+    }
+}
+
+void TXmlFile::Create_Document(const QString& root_name, int version)
+{
+    document.clear();
+    document.appendChild(document.createProcessingInstruction(
+        QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"utf-8\"")));
+    root_element = document.createElement(root_name);
+    root_element.setAttribute(File_Version_Attribute, Integer_Text(version));
+    document.appendChild(root_element);
+}
+
+void TXmlFile::Create_Document(const QString& doc_type_name, const QString& root_name, int version)
+{
+    // The doc_type_name field describes the last opened document and is deliberately left alone.
+    document = QDomDocument(doc_type_name);
+    root_element = document.createElement(root_name);
+    root_element.setAttribute(File_Version_Attribute, Integer_Text(version));
+    document.appendChild(root_element);
+}
+
+QByteArray TXmlFile::Serialise(bool compact) const
+{
+    QByteArray bytes;
+    {
+        // The stream must be flushed (here: destroyed) before the buffer is read.
+        QTextStream stream(&bytes, QIODevice::WriteOnly);
+        document.save(stream, compact ? 0 : 4, QDomNode::EncodingFromDocument);
+    }
+    if (compact)
+    {
+        QByteArray single_line;
+        single_line.reserve(bytes.size());
+        for (const char byte : qAsConst(bytes))
+        {
+            if (byte != '\r' && byte != '\n')
+            {
+                single_line.append(byte);
+            }
+        }
+        return single_line;
+    }
+    return bytes;
+}
+
+void TXmlFile::Save_File(bool compact) const
+{
+    const QString write_error = QStringLiteral("ERR:  Cannot write file '%1'.  Reason: %2");
+
+    const QFileInfo info(file_name);
+    if (info.exists() && !info.isWritable())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot open file '%1' for writing"), file_name, 0);
+    }
+
+    QByteArray bytes = Serialise(compact);
+#ifdef Q_OS_WIN
+    // What a text-mode file would have written; done here because the save file is opened in binary
+    // mode.
+    bytes.replace("\n", "\r\n");
+#endif
+
+    // The old file is replaced only once the new content is completely on disk, so a full disk or an
+    // interrupted write never costs the data that was there. QSaveFile on its own misses a short write
+    // and a failing final flush, hence the explicit checks before commit.
+    QSaveFile file(file_name);
+    if (!file.open(QIODevice::WriteOnly))
+    {
+        throw Error(write_error, file_name, file.errorString(), 1);
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush())
+    {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw Error(write_error, file_name, reason, 1);
+    }
+    if (!file.commit())
+    {
+        throw Error(write_error, file_name, file.errorString(), 1);
+    }
+}
+
+void TXmlFile::Save_Data(QByteArray* data, bool compact) const
+{
+    Q_ASSERT_X(data != nullptr, "TXmlFile::Save_Data", "data");
+    data->clear();
+    data->append(Serialise(compact));
+}
+
+QString TXmlFile::Read_Node_Text(const QDomElement* node, bool optional) const
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Text", "node");
+    if (node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot read data from a NULL node"), 1);
+    }
+    if (!Has_Text_Child(*node) && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node Text for '%1' is not optional."), node->tagName(), 1);
+    }
+    return Text_Of_First_Child(*node);
+}
+
+QString TXmlFile::Read_Node_Text(const QDomNode* node, bool optional) const
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Text", "node");
+    if (node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot read data from a NULL node"), 1);
+    }
+    if (!Has_Text_Child(*node) && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node Text for '%1' is not optional."), node->localName(), 1);
+    }
+    return Text_Of_First_Child(*node);
+}
+
+QString TXmlFile::Read_Node_Attribute(const QDomElement* node, const QString& name, bool optional) const
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Attribute", "node");
+    if (node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot read attribute from a NULL node"), 1);
+    }
+    if (node->hasAttribute(name))
+    {
+        return node->attribute(name);
+    }
+    if (!optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node attribute '%1' missing and not optional."), name, 1);
+    }
+    return QString();
+}
+
+QString TXmlFile::Read_Node_Attribute(const QDomNode* node, const QString& name, bool optional) const
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Attribute", "node");
+    if (node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot read attribute from a NULL node"), 1);
+    }
+    if (node->hasAttributes())
+    {
+        const QDomNamedNodeMap attributes = node->attributes();
+        if (attributes.contains(name))
+        {
+            return attributes.namedItem(name).nodeValue();
+        }
+    }
+    if (!optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node attribute '%1' missing and not optional."), name, 1);
+    }
+    return QString();
+}
+
+QDomElement TXmlFile::Get_Child_Element(const QDomElement* node, const QString& name, bool optional) const
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Get_Child_Element", "node");
+    if (node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot get child from a NULL node"), 1);
+    }
+    const QDomElement child = node->firstChildElement(name);
+    if (child.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional."), name,
+                    node->tagName(), 1);
+    }
+    return child;
+}
+
+QDomElement TXmlFile::Get_Child_Element(const QDomNode* node, const QString& name, bool optional) const
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Get_Child_Element", "node");
+    if (node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot get child from a NULL node"), 1);
+    }
+    const QDomElement child = node->firstChildElement(name);
+    if (child.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional."), name,
+                    node->nodeName(), 1);
+    }
+    return child;
+}
+
+QDomElement TXmlFile::Get_Sibling_Element(const QDomElement* current_node, const QString& name,
+                                          bool optional) const
+{
+    Q_ASSERT_X(current_node != nullptr, "TXmlFile::Get_Sibling_Element", "current_node");
+    if (current_node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot get sibling from a NULL node"), 1);
+    }
+    const QDomElement sibling = current_node->nextSiblingElement(name);
+    if (sibling.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional."), name,
+                    current_node->tagName(), 1);
+    }
+    return sibling;
+}
+
+QDomNode TXmlFile::Get_First_Child_Node(const QDomElement* parent, bool optional) const
+{
+    Q_ASSERT_X(parent != nullptr, "TXmlFile::Get_First_Child_Node", "parent");
+    const QDomNode child = parent->firstChild();
+    if (child.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional."),
+                    parent->tagName(), 1);
+    }
+    return child;
+}
+
+QDomNode TXmlFile::Get_First_Child_Node(const QDomNode* parent, bool optional) const
+{
+    Q_ASSERT_X(parent != nullptr, "TXmlFile::Get_First_Child_Node", "parent");
+    const QDomNode child = parent->firstChild();
+    if (child.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional."),
+                    parent->localName(), 1);
+    }
+    return child;
+}
+
+QDomNode TXmlFile::Get_Sibling_Node(const QDomNode* current_node, bool optional) const
+{
+    Q_ASSERT_X(current_node != nullptr, "TXmlFile::Get_Sibling_Node", "current_node");
+    const QDomNode sibling = current_node->nextSibling();
+    if (sibling.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node '%1' does not have siblings and they are not optional."),
+                    current_node->localName(), 1);
+    }
+    return sibling;
+}
+
+QDomElement TXmlFile::Create_Child_Element(QDomNode* parent, const QString& name)
+{
+    Q_ASSERT_X(parent != nullptr, "TXmlFile::Create_Child_Element", "parent");
+    if (parent->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot create node from a NULL node"), 1);
+    }
+    if (name.isEmpty())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot create an unnamed node"), 1);
+    }
+    // An invalid name gives a null element here; the first write into it reports the failure.
+    QDomElement element = document.createElement(name);
+    parent->appendChild(element);
+    return element;
+}
+
+void TXmlFile::Write_Node_Data(QDomElement* node, const QString& data)
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Write_Node_Data", "node");
+    if (node->isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot append data to a NULL node"), 1);
+    }
+    const QDomText text = document.createTextNode(data);
+    if (text.isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot write node '%1' with data '%2'"), node->tagName(), data, 1);
+    }
+    node->appendChild(text);
+}
+
+void TXmlFile::Write_Node_Data(QDomElement* node, double value, int precision)
+{
+    Write_Node_Data(node, Real_Text(value, precision));
+}
+
+void TXmlFile::Write_Node_Data(QDomElement* node, int value)
+{
+    Write_Node_Data(node, Integer_Text(value));
+}
+
+void TXmlFile::Write_Node_Attribute(QDomElement* node, const QString& name, const QString& value)
+{
+    Q_ASSERT_X(node != nullptr, "TXmlFile::Write_Node_Attribute", "node");
+    if (name.isEmpty())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot create an unnamed attribute"), 1);
+    }
+    node->setAttribute(name, value);
+}
+
+void TXmlFile::Write_Node_Attribute(QDomElement* node, const QString& name, double value, int precision)
+{
+    Write_Node_Attribute(node, name, Real_Text(value, precision));
+}
+
+void TXmlFile::Write_Node_Attribute(QDomElement* node, const QString& name, int value)
+{
+    Write_Node_Attribute(node, name, Integer_Text(value));
+}

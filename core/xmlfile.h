@@ -1,0 +1,78 @@
+#ifndef XMLFILE_H
+#define XMLFILE_H
+
+#include <QByteArray>
+#include <QDomDocument>
+#include <QDomElement>
+#include <QDomNode>
+#include <QString>
+
+// Thrown by value by every failing operation of TXmlFile. The message is ready to be logged as it is;
+// code 0 means the file itself could not be opened or is write-protected, 1 any other failure.
+class TXmlFileException
+{
+public:
+    QString message;
+    int code;
+
+    TXmlFileException(const QString& message_text, int error_code);
+};
+
+// One XML document in memory with the path it is read from and written to. A caller assigns
+// file_name, opens or creates the document and walks or builds it from root_element.
+class TXmlFile
+{
+public:
+    QDomDocument document;
+    QDomElement root_element;
+    QString file_name;
+    QString identification;
+    QString doc_type_name;
+
+    TXmlFile();
+    ~TXmlFile();
+
+    TXmlFile(const TXmlFile&) = delete;
+    TXmlFile& operator=(const TXmlFile&) = delete;
+
+    void Clear();
+
+    void Open_File(const QString& identification, int* version, bool namespace_processing);
+    void Open_Data(const QByteArray& data, const QString& identification, int* version,
+                   bool namespace_processing);
+
+    void Create_Document(const QString& root_name, int version);
+    void Create_Document(const QString& doc_type_name, const QString& root_name, int version);
+
+    void Save_File(bool compact) const;
+    void Save_Data(QByteArray* data, bool compact) const;
+
+    QString Read_Node_Text(const QDomElement* node, bool optional) const;
+    QString Read_Node_Text(const QDomNode* node, bool optional) const;
+    QString Read_Node_Attribute(const QDomElement* node, const QString& name, bool optional) const;
+    QString Read_Node_Attribute(const QDomNode* node, const QString& name, bool optional) const;
+
+    QDomElement Get_Child_Element(const QDomElement* node, const QString& name, bool optional) const;
+    QDomElement Get_Child_Element(const QDomNode* node, const QString& name, bool optional) const;
+    QDomElement Get_Sibling_Element(const QDomElement* current_node, const QString& name,
+                                    bool optional) const;
+    QDomNode Get_First_Child_Node(const QDomElement* parent, bool optional) const;
+    QDomNode Get_First_Child_Node(const QDomNode* parent, bool optional) const;
+    QDomNode Get_Sibling_Node(const QDomNode* current_node, bool optional) const;
+
+    QDomElement Create_Child_Element(QDomNode* parent, const QString& name);
+
+    void Write_Node_Data(QDomElement* node, const QString& data);
+    void Write_Node_Data(QDomElement* node, double value, int precision);
+    void Write_Node_Data(QDomElement* node, int value);
+
+    void Write_Node_Attribute(QDomElement* node, const QString& name, const QString& value);
+    void Write_Node_Attribute(QDomElement* node, const QString& name, double value, int precision);
+    void Write_Node_Attribute(QDomElement* node, const QString& name, int value);
+
+private:
+    void Check_Root(const QString& expected_identification, int* version);
+    QByteArray Serialise(bool compact) const;
+};
+
+#endif // XMLFILE_H
