@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
-#include <cmath>
-
 namespace
 {
 
@@ -32,12 +30,12 @@ bool Is_Storable_Text(const QString& text)
     return true;
 }
 
-// QString::toDouble also accepts "inf" and "nan"; neither is a temperature.
+// QString::toDouble also accepts "inf" and "nan"; the range test refuses both.
 bool Is_Temperature_In_Range(const QString& text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    return ok && std::isfinite(value) && value >= 0.0 && value <= 40.0;
+    return ok && value >= 0.0 && value <= 40.0;
 }
 
 QString Temperature_Text(const double& value)

@@ -8,8 +8,6 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
-#include <cmath>
-
 TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
 {
     resize(384, 113);
@@ -65,10 +63,10 @@ double TInputDialog::Get_Value() const
     return value_edit->text().toDouble();
 }
 
-// QString::toDouble also accepts "inf" and "nan"; the comparisons below refuse both.
+// QString::toDouble also accepts "inf" and "nan"; the range test refuses both.
 void TInputDialog::Value_Changed(const QString& text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    accept_button->setEnabled(ok && std::isfinite(value) && value >= 0.0 && value < 1.0);
+    accept_button->setEnabled(ok && value >= 0.0 && value < 1.0);
 }
