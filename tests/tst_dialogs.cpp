@@ -48,19 +48,12 @@ bool Accept_Enabled(const QDialog& dialog)
     return dialog.findChild<QPushButton*>("Accept_Button")->isEnabled();
 }
 
-// Types the text over the old one and presses Return, which finishes the edit.
-void Finish_Edit(QLineEdit* edit, const QString& text)
+// Replaces the text as the operator would, so that textEdited is emitted for every key.
+void Type_Over(QLineEdit* edit, const QString& text)
 {
     edit->selectAll();
-    if (text.isEmpty())
-    {
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    }
-    else
-    {
-        QTest::keyClicks(edit, text);
-    }
-    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
 }
 
 // A field named "date" takes an ISO date; any other name is a line edit of the dialog.
@@ -73,7 +66,9 @@ void Change_Field(QDialog& dialog, const QString& field, const QString& text)
     }
     else
     {
-        Finish_Edit(dialog.findChild<QLineEdit*>(field), text);
+        QLineEdit* edit = dialog.findChild<QLineEdit*>(field);
+        Type_Over(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
     }
 }
 
@@ -152,18 +147,6 @@ public:
     }
 };
 
-QtMessageHandler previous_message_handler = nullptr;
-
-// The offscreen platform warns about size hints at every show of a box; that says nothing about
-// the code under test.
-void Drop_Platform_Noise(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message != "This plugin does not support propagateSizeHints()")
-    {
-        previous_message_handler(type, context, message);
-    }
-}
-
 } // namespace
 
 class TTest_Dialogs : public QObject
@@ -171,7 +154,6 @@ class TTest_Dialogs : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { previous_message_handler = qInstallMessageHandler(Drop_Platform_Noise); }
     void Correction_Opens_Disabled();
     void Correction_Field_Rules_data();
     void Correction_Field_Rules();
@@ -225,37 +207,24 @@ void TTest_Dialogs::Correction_Field_Rules_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("enabled");
+    const auto Row = [](const char* name, const char* field, const char* text, bool enabled)
+    { QTest::newRow(name) << QString(field) << QString(text) << enabled; };
 
-    QTest::newRow("new description") << "Description_Edit"
-                                     << "Probe 8" << true;
-    QTest::newRow("own description kept") << "Description_Edit"
-                                          << "Probe 7" << true;
-    QTest::newRow("duplicate") << "Description_Edit"
-                               << "Probe 1" << false;
-    QTest::newRow("duplicate, other case") << "Description_Edit"
-                                           << "pROBE 2" << false;
-    QTest::newRow("empty description") << "Description_Edit"
-                                       << "" << false;
-    QTest::newRow("blanks only") << "Description_Edit"
-                                 << "   " << false;
-    QTest::newRow("40") << "Reference_Temperature1_Edit"
-                        << "40" << true;
-    QTest::newRow("0") << "Thermometer_Reading3_Edit"
-                       << "0" << true;
-    QTest::newRow("40.01") << "Reference_Temperature2_Edit"
-                           << "40.01" << false;
-    QTest::newRow("-0.5") << "Thermometer_Reading1_Edit"
-                          << "-0.5" << false;
-    QTest::newRow("not a number") << "Thermometer_Reading2_Edit"
-                                  << "abc" << false;
-    QTest::newRow("comma") << "Reference_Temperature3_Edit"
-                           << "20,5" << false;
-    QTest::newRow("empty temperature") << "Reference_Temperature1_Edit"
-                                       << "" << false;
-    QTest::newRow("inf") << "Reference_Temperature1_Edit"
-                         << "inf" << false;
-    QTest::newRow("nan") << "Thermometer_Reading1_Edit"
-                         << "nan" << false;
+    Row("new description", "Description_Edit", "Probe 8", true);
+    Row("own description kept", "Description_Edit", "Probe 7", true);
+    Row("duplicate", "Description_Edit", "Probe 1", false);
+    Row("duplicate, other case", "Description_Edit", "pROBE 2", false);
+    Row("empty description", "Description_Edit", "", false);
+    Row("blanks only", "Description_Edit", "   ", false);
+    Row("40", "Reference_Temperature1_Edit", "40", true);
+    Row("0", "Thermometer_Reading3_Edit", "0", true);
+    Row("40.01", "Reference_Temperature2_Edit", "40.01", false);
+    Row("-0.5", "Thermometer_Reading1_Edit", "-0.5", false);
+    Row("not a number", "Thermometer_Reading2_Edit", "abc", false);
+    Row("comma", "Reference_Temperature3_Edit", "20,5", false);
+    Row("empty temperature", "Reference_Temperature1_Edit", "", false);
+    Row("inf", "Reference_Temperature1_Edit", "inf", false);
+    Row("nan", "Thermometer_Reading1_Edit", "nan", false);
 }
 
 void TTest_Dialogs::Correction_Field_Rules()
@@ -277,43 +246,22 @@ void TTest_Dialogs::Correction_Judges_Whole_Dialog_data()
     QTest::addColumn<QString>("second_field");
     QTest::addColumn<QString>("second_text");
     QTest::addColumn<bool>("enabled");
+    const auto Row = [](const char* name, const char* field1, const char* text1, const char* field2,
+                        const char* text2, bool enabled) {
+        QTest::newRow(name) << QString(field1) << QString(text1) << QString(field2) << QString(text2)
+                            << enabled;
+    };
 
-    QTest::newRow("duplicate, then date") << "Description_Edit"
-                                          << "probe 1"
-                                          << "date"
-                                          << "2031-01-01" << false;
-    QTest::newRow("empty, then temperature") << "Description_Edit"
-                                             << ""
-                                             << "Reference_Temperature1_Edit"
-                                             << "20" << false;
-    QTest::newRow("blanks, then date") << "Description_Edit"
-                                       << "  "
-                                       << "date"
-                                       << "2031-01-01" << false;
-    QTest::newRow("41, then description") << "Reference_Temperature2_Edit"
-                                          << "41"
-                                          << "Description_Edit"
-                                          << "Probe 9" << false;
-    QTest::newRow("-1, then other temperature") << "Thermometer_Reading3_Edit"
-                                                << "-1"
-                                                << "Reference_Temperature1_Edit"
-                                                << "20" << false;
-    QTest::newRow("text, then date") << "Thermometer_Reading2_Edit"
-                                     << "x"
-                                     << "date"
-                                     << "2031-01-01" << false;
-    QTest::newRow("date only") << "date"
-                               << "2031-01-01"
-                               << "date"
-                               << "2031-02-01" << true;
-    QTest::newRow("date in the past") << "date"
-                                      << "2000-01-01"
-                                      << "date"
-                                      << "1999-12-31" << true;
-    QTest::newRow("41 mended") << "Reference_Temperature2_Edit"
-                               << "41"
-                               << "Reference_Temperature2_Edit"
-                               << "39" << true;
+    Row("duplicate, then date", "Description_Edit", "probe 1", "date", "2031-01-01", false);
+    Row("empty, then temperature", "Description_Edit", "", "Reference_Temperature1_Edit", "20", false);
+    Row("blanks, then date", "Description_Edit", "  ", "date", "2031-01-01", false);
+    Row("41, then description", "Reference_Temperature2_Edit", "41", "Description_Edit", "Probe 9", false);
+    Row("-1, then other temperature", "Thermometer_Reading3_Edit", "-1", "Reference_Temperature1_Edit", "20",
+        false);
+    Row("text, then date", "Thermometer_Reading2_Edit", "x", "date", "2031-01-01", false);
+    Row("date only", "date", "2031-01-01", "date", "2031-02-01", true);
+    Row("date in the past", "date", "2000-01-01", "date", "1999-12-31", true);
+    Row("41 mended", "Reference_Temperature2_Edit", "41", "Reference_Temperature2_Edit", "39", true);
 }
 
 void TTest_Dialogs::Correction_Judges_Whole_Dialog()
@@ -521,21 +469,11 @@ void TTest_Dialogs::Input_Rules()
     QFETCH(bool, enabled);
 
     TInputDialog dialog;
-    QVERIFY(Accept_Enabled(dialog));
-    // Start from the opposite state, so that the entry itself must change it.
     QLineEdit* edit = dialog.findChild<QLineEdit*>("Value_Edit");
-    edit->selectAll();
-    QTest::keyClicks(edit, enabled ? "2" : "0.5");
+    // Start from the opposite state, so that the entry itself must change it.
+    Type_Over(edit, enabled ? "2" : "0.5");
     QCOMPARE(Accept_Enabled(dialog), !enabled);
-    edit->selectAll();
-    if (text.isEmpty())
-    {
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    }
-    else
-    {
-        QTest::keyClicks(edit, text);
-    }
+    Type_Over(edit, text);
     QCOMPARE(Accept_Enabled(dialog), enabled);
 }
 
@@ -558,16 +496,13 @@ void TTest_Dialogs::Input_Set_Value_Two_Decimals_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("locale");
-    QTest::newRow("0.123") << 0.123 << "0.12"
-                           << "C";
-    QTest::newRow("0.1") << 0.1 << "0.10"
-                         << "C";
-    QTest::newRow("0.04") << 0.04 << "0.04"
-                          << "C";
-    QTest::newRow("0.123 German") << 0.123 << "0.12"
-                                  << "de_DE";
-    QTest::newRow("1234.5 German") << 1234.5 << "1234.50"
-                                   << "de_DE";
+    const auto Row = [](const char* name, double value, const char* shown, const char* locale)
+    { QTest::newRow(name) << value << QString(shown) << QString(locale); };
+    Row("0.123", 0.123, "0.12", "C");
+    Row("0.1", 0.1, "0.10", "C");
+    Row("0.04", 0.04, "0.04", "C");
+    Row("0.123 German", 0.123, "0.12", "de_DE");
+    Row("1234.5 German", 1234.5, "1234.50", "de_DE");
 }
 
 void TTest_Dialogs::Input_Set_Value_Two_Decimals()
@@ -589,16 +524,13 @@ void TTest_Dialogs::Input_Exec_Results_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("result");
     QTest::addColumn<double>("value");
-    QTest::newRow("accept") << "0.3"
-                            << "accept" << 1 << 0.3;
-    QTest::newRow("return") << "0.25"
-                            << "return" << 1 << 0.25;
-    QTest::newRow("return with 1.5, then cancel") << "1.5"
-                                                  << "return" << 0 << 1.5;
-    QTest::newRow("cancel") << "0.3"
-                            << "cancel" << 0 << 0.3;
-    QTest::newRow("close") << "0.3"
-                           << "close" << 0 << 0.3;
+    const auto Row = [](const char* name, const char* text, const char* action, int result, double value)
+    { QTest::newRow(name) << QString(text) << QString(action) << result << value; };
+    Row("accept", "0.3", "accept", 1, 0.3);
+    Row("return", "0.25", "return", 1, 0.25);
+    Row("return with 1.5, then cancel", "1.5", "return", 0, 1.5);
+    Row("cancel", "0.3", "cancel", 0, 0.3);
+    Row("close", "0.3", "close", 0, 0.3);
 }
 
 void TTest_Dialogs::Input_Exec_Results()
@@ -616,8 +548,7 @@ void TTest_Dialogs::Input_Exec_Results()
         {
             QCOMPARE(modal, &dialog);
             QLineEdit* edit = dialog.findChild<QLineEdit*>("Value_Edit");
-            edit->selectAll();
-            QTest::keyClicks(edit, text);
+            Type_Over(edit, text);
             if (action == "return")
             {
                 QTest::keyClick(edit, Qt::Key_Return);
@@ -681,14 +612,12 @@ void TTest_Dialogs::Message_Box_Texts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("plain");
-    QTest::newRow("words") << "Remove Thermometer"
-                           << "Remove Thermometer";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("markup takes effect") << "a <i>b</i>"
-                                         << "a b";
-    QTest::newRow("placeholder kept") << "50% %1"
-                                      << "50% %1";
+    const auto Row = [](const char* name, const char* text, const char* plain)
+    { QTest::newRow(name) << QString(text) << QString(plain); };
+    Row("words", "Remove Thermometer", "Remove Thermometer");
+    Row("empty", "", "");
+    Row("markup takes effect", "a <i>b</i>", "a b");
+    Row("placeholder kept", "50% %1", "50% %1");
 }
 
 void TTest_Dialogs::Message_Box_Texts()
