@@ -14,9 +14,9 @@ namespace
 
 // The description is stored as XML text and read back through the DOM; its checksum is then
 // recomputed from what was read. So every character must both be accepted by the DOM and
-// come back unchanged. C0 controls are refused or altered (tab, line feed and carriage return
-// are not needed in a one-line description and do not survive line-end handling), U+FFFE and
-// U+FFFF are not XML characters, and the DOM refuses every surrogate, paired ones included.
+// come back unchanged. The DOM refuses C0 controls other than tab, line feed and carriage
+// return, U+FFFE, U+FFFF and every surrogate, paired ones included. Tab and the line ends
+// would be kept, but a one-line description has no use for them, so they are refused too.
 bool Is_Storable_Text(const QString& text)
 {
     for (const QChar character : text)
