@@ -1,0 +1,49 @@
+#ifndef CORRECTIONDIALOG_H
+#define CORRECTIONDIALOG_H
+
+#include "correctiondialogdata.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class QDateEdit;
+class QLineEdit;
+class QPushButton;
+
+// The Correction Editor: description, calibration due date and three test points of one
+// thermometer. It only edits values; the caller looks the thermometer up and stores it.
+class TCorrectionDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TCorrectionDialog(QWidget* parent = nullptr);
+    ~TCorrectionDialog() override;
+
+    // The dialog refuses the descriptions in others (letter case ignored) and opens with
+    // "Accept" disabled.
+    void Set_Dialog_Data(const TCorrectionDialogData& dialog_data, const QStringList& others);
+    void Get_Dialog_Data(TCorrectionDialogData* dialog_data);
+
+private slots:
+    void Description_Changed();
+    void Calibration_Date_Changed();
+    void Temperature_Changed();
+
+private:
+    // The one judgement behind "Accept", made from every field at once.
+    void Update_Accept_Button();
+
+    QDateEdit* calibration_due_date_edit;
+    QLineEdit* description_edit;
+    QLineEdit* reference_temperature1_edit;
+    QLineEdit* thermometer_reading1_edit;
+    QLineEdit* reference_temperature2_edit;
+    QLineEdit* thermometer_reading2_edit;
+    QLineEdit* reference_temperature3_edit;
+    QLineEdit* thermometer_reading3_edit;
+    QPushButton* accept_button;
+    QStringList other_descriptions;
+};
+
+#endif // CORRECTIONDIALOG_H

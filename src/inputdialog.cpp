@@ -1,0 +1,72 @@
+#include "inputdialog.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpacerItem>
+
+TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
+{
+    resize(384, 113);
+    setWindowTitle("Input Dialog");
+
+    QGridLayout* grid_layout = new QGridLayout(this);
+
+    prompt_label = new QLabel("Calibration Uncertainty (k=2):", this);
+    unit_label = new QLabel("C", this);
+    value_edit = new QLineEdit(this);
+    value_edit->setObjectName("Value_Edit");
+    value_edit->setAlignment(Qt::AlignCenter);
+    grid_layout->addWidget(prompt_label, 0, 0);
+    grid_layout->addWidget(value_edit, 0, 1);
+    grid_layout->addWidget(unit_label, 0, 2);
+
+    QFrame* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    grid_layout->addWidget(line, 1, 0, 1, 3);
+    grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 2, 0, 1, 3);
+
+    QPushButton* cancel_button = new QPushButton("Cancel", this);
+    cancel_button->setObjectName("Cancel_Button");
+    cancel_button->setAutoDefault(false);
+    // The default button: Return in the value edit accepts while the value is acceptable.
+    accept_button = new QPushButton("Accept", this);
+    accept_button->setObjectName("Accept_Button");
+    accept_button->setAutoDefault(true);
+    accept_button->setDefault(true);
+
+    QHBoxLayout* button_layout = new QHBoxLayout();
+    button_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    button_layout->addWidget(cancel_button);
+    button_layout->addWidget(accept_button);
+    grid_layout->addLayout(button_layout, 4, 0, 1, 3);
+
+    connect(cancel_button, &QPushButton::clicked, this, &TInputDialog::reject);
+    connect(accept_button, &QPushButton::clicked, this, &TInputDialog::accept);
+    // textEdited, not textChanged: only the operator's edits are judged, not Set_Value.
+    connect(value_edit, &QLineEdit::textEdited, this, &TInputDialog::Value_Changed);
+}
+
+TInputDialog::~TInputDialog() = default;
+
+void TInputDialog::Set_Value(const double& value)
+{
+    value_edit->setText(QString("%1").arg(value, 0, 'f', 2));
+}
+
+double TInputDialog::Get_Value() const
+{
+    return value_edit->text().toDouble();
+}
+
+// QString::toDouble also accepts "inf" and "nan"; the range test refuses both.
+void TInputDialog::Value_Changed(const QString& text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    accept_button->setEnabled(ok && value >= 0.0 && value < 1.0);
+}
