@@ -46,7 +46,6 @@ class TTestNumerics : public QObject
 
 private slots:
     void Vector_Index();
-    void Vector_Normalise_data();
     void Vector_Normalise();
     void Vector2_Scalar_Operations_data();
     void Vector2_Scalar_Operations();
@@ -102,35 +101,18 @@ void TTestNumerics::Vector_Index()
     QCOMPARE(TVector3().z, 0.0);
 }
 
-void TTestNumerics::Vector_Normalise_data()
-{
-    QTest::addColumn<TVector3>("vector");
-    QTest::addColumn<TVector3>("expected");
-    QTest::newRow("3-4 in the plane") << TVector3(3.0, 4.0, 0.0) << TVector3(0.6, 0.8, 0.0);
-    QTest::newRow("negative") << TVector3(0.0, -3.0, 4.0) << TVector3(0.0, -0.6, 0.8);
-    QTest::newRow("already unit") << TVector3(0.0, 0.0, 1.0) << TVector3(0.0, 0.0, 1.0);
-}
-
 void TTestNumerics::Vector_Normalise()
 {
-    QFETCH(TVector3, vector);
-    QFETCH(TVector3, expected);
+    TVector2 v2(3.0, 4.0);
+    QCOMPARE(&v2.Normalise(), &v2);
+    QCOMPARE(v2.x, 0.6);
+    QCOMPARE(v2.y, 0.8);
 
-    TVector3 v3 = vector;
-    TVector3& returned3 = v3.Normalise();
-    QCOMPARE(&returned3, &v3);
-    QCOMPARE(v3.x, expected.x);
-    QCOMPARE(v3.y, expected.y);
-    QCOMPARE(v3.z, expected.z);
-
-    // The same vector without its zero component, as a TVector2.
-    TVector2 v2 = vector.x == 0.0 ? TVector2(vector.y, vector.z) : TVector2(vector.x, vector.y);
-    const TVector2 expected2 =
-        vector.x == 0.0 ? TVector2(expected.y, expected.z) : TVector2(expected.x, expected.y);
-    TVector2& returned2 = v2.Normalise();
-    QCOMPARE(&returned2, &v2);
-    QCOMPARE(v2.x, expected2.x);
-    QCOMPARE(v2.y, expected2.y);
+    TVector3 v3(0.0, -3.0, 4.0);
+    QCOMPARE(&v3.Normalise(), &v3);
+    QCOMPARE(v3.x, 0.0);
+    QCOMPARE(v3.y, -0.6);
+    QCOMPARE(v3.z, 0.8);
 }
 
 void TTestNumerics::Vector2_Scalar_Operations_data()
@@ -163,29 +145,15 @@ void TTestNumerics::Vector3_Operations()
 {
     const TVector3 v(1.0, 2.0, 3.0);
     const TVector3 w(4.0, -5.0, 0.5);
-    const struct
+    const TVector3 results[] = {5.0 - v, v - 5.0, 2.0 * v + 1.0, v / 2.0 - w};
+    const TVector3 expected[] = {{4, 3, 2}, {-4, -3, -2}, {3, 5, 7}, {-3.5, 6, 1}};
+    for (int i = 0; i < 4; ++i)
     {
-        const char* name;
-        TVector3 result;
-        TVector3 expected;
-    } cases[] = {
-        {"scalar minus vector", 5.0 - v, TVector3(4.0, 3.0, 2.0)},
-        {"vector minus scalar", v - 5.0, TVector3(-4.0, -3.0, -2.0)},
-        {"plus scalar", v + 1.0, TVector3(2.0, 3.0, 4.0)},
-        {"scalar plus", 1.0 + v, TVector3(2.0, 3.0, 4.0)},
-        {"times scalar", v * 2.0, TVector3(2.0, 4.0, 6.0)},
-        {"scalar times", 2.0 * v, TVector3(2.0, 4.0, 6.0)},
-        {"over scalar", v / 2.0, TVector3(0.5, 1.0, 1.5)},
-        {"sum", v + w, TVector3(5.0, -3.0, 3.5)},
-        {"difference", v - w, TVector3(-3.0, 7.0, 2.5)},
-    };
-    for (const auto& item : cases)
-    {
-        QVERIFY2(item.result.x == item.expected.x && item.result.y == item.expected.y &&
-                     item.result.z == item.expected.z,
-                 item.name);
+        QVERIFY2(results[i].x == expected[i].x && results[i].y == expected[i].y &&
+                     results[i].z == expected[i].z,
+                 qPrintable(QString("case %1").arg(i)));
     }
-    QCOMPARE(Dot(v, w), 4.0 - 10.0 + 1.5);
+    QCOMPARE(Dot(v, w), -4.5);
 }
 
 void TTestNumerics::Cross_data()
