@@ -1,0 +1,136 @@
+#include "thermometercorrection.h"
+
+#include "interpolation.h"
+
+#include <QVector>
+
+#include <cmath>
+#include <utility>
+
+namespace
+{
+// A correction whose test points span less than this, in degrees, is not applied.
+constexpr double Minimum_Span = 1.0;
+
+// Two reference temperatures closer than this are one and the same temperature. Exactly equal ones
+// make the fit's determinant zero; nearly equal ones leave it so small that rounding swamps the
+// coefficients: a millidegree apart the fitted curve is already off by a part in a thousand, a tenth
+// of that apart it is noise. No real calibration puts two test points this close.
+constexpr double Minimum_Point_Distance = 1e-3;
+
+void Compare_Exchange(TVector2& left, TVector2& right)
+{
+    // Strictly greater only, so that points with equal x keep their order.
+    if (left.x > right.x)
+    {
+        std::swap(left, right);
+    }
+}
+} // namespace
+
+TThermometerCorrection::TThermometerCorrection()
+    : point1(15.0, 0.0), point2(20.0, 0.0), point3(25.0, 0.0), a(0.0), b(0.0), c(0.0)
+{
+    Calculate_Coefficients();
+}
+
+TThermometerCorrection::TThermometerCorrection(const TVector2& p1, const TVector2& p2, const TVector2& p3)
+    : point1(p1), point2(p2), point3(p3), a(0.0), b(0.0), c(0.0)
+{
+    Calculate_Coefficients();
+}
+
+TThermometerCorrection::TThermometerCorrection(const TThermometerCorrection& other)
+    : point1(other.point1), point2(other.point2), point3(other.point3), a(other.a), b(other.b), c(other.c)
+{
+}
+
+TThermometerCorrection& TThermometerCorrection::operator=(const TThermometerCorrection& other)
+{
+    if (this != &other)
+    {
+        point1 = other.point1;
+        point2 = other.point2;
+        point3 = other.point3;
+        a = other.a;
+        b = other.b;
+        c = other.c;
+    }
+    return *this;
+}
+
+void TThermometerCorrection::Set_Points(const TVector2& p1, const TVector2& p2, const TVector2& p3)
+{
+    point1 = p1;
+    point2 = p2;
+    point3 = p3;
+    Calculate_Coefficients();
+}
+
+void TThermometerCorrection::Set_Point1(const TVector2& point)
+{
+    point1 = point;
+    Calculate_Coefficients();
+}
+
+void TThermometerCorrection::Set_Point2(const TVector2& point)
+{
+    point2 = point;
+    Calculate_Coefficients();
+}
+
+void TThermometerCorrection::Set_Point3(const TVector2& point)
+{
+    point3 = point;
+    Calculate_Coefficients();
+}
+
+TVector2 TThermometerCorrection::Evaluate_Point(const double& t) const
+{
+    return TVector2(t, (c + b * t) + (t * t) * a);
+}
+
+bool TThermometerCorrection::Is_Valid() const
+{
+    double a_value = 0.0;
+    double b_value = 0.0;
+    double c_value = 0.0;
+    return Fit_Curve(&a_value, &b_value, &c_value);
+}
+
+void TThermometerCorrection::Calculate_Coefficients()
+{
+    Compare_Exchange(point1, point2);
+    Compare_Exchange(point2, point3);
+    Compare_Exchange(point1, point2);
+
+    if (!Fit_Curve(&a, &b, &c))
+    {
+        a = 0.0;
+        b = 0.0;
+        c = 0.0;
+    }
+}
+
+// The one rule that decides validity, shared by Is_Valid and Calculate_Coefficients so that a valid
+// correction is exactly one whose coefficients were fitted. Expects the points sorted; the outputs
+// are meaningful only when it returns true.
+bool TThermometerCorrection::Fit_Curve(double* a_value, double* b_value, double* c_value) const
+{
+    // Written as negations so that a NaN reference temperature also fails.
+    if (!(point3.x - point1.x >= Minimum_Span))
+    {
+        return false;
+    }
+    if (!(point2.x - point1.x >= Minimum_Point_Distance) || !(point3.x - point2.x >= Minimum_Point_Distance))
+    {
+        return false;
+    }
+
+    const QVector<TVector2> points{point1, point2, point3};
+    if (!Calculate_Quadratic_Fit(points, a_value, b_value, c_value))
+    {
+        return false;
+    }
+    return std::isfinite(*a_value) && std::isfinite(*b_value) && std::isfinite(*c_value);
+}

@@ -1,0 +1,48 @@
+#ifndef THERMOMETERCORRECTION_H
+#define THERMOMETERCORRECTION_H
+
+#include "vector2.h"
+
+// The three-point calibration of one thermometer. Each test point is (reference temperature,
+// deviation = reading - reference); the points are kept in ascending order of reference temperature
+// and the deviation curve d(t) = a*t^2 + b*t + c is fitted through them. A reading r is corrected as
+// r - d(r).
+class TThermometerCorrection
+{
+public:
+    TThermometerCorrection();
+    TThermometerCorrection(const TVector2& p1, const TVector2& p2, const TVector2& p3);
+    TThermometerCorrection(const TThermometerCorrection& other);
+    TThermometerCorrection& operator=(const TThermometerCorrection& other);
+
+    void Set_Points(const TVector2& p1, const TVector2& p2, const TVector2& p3);
+    // The slot counts in the sorted order at the time of the call; the points are sorted again.
+    void Set_Point1(const TVector2& point);
+    void Set_Point2(const TVector2& point);
+    void Set_Point3(const TVector2& point);
+
+    // (t, d(t)).
+    TVector2 Evaluate_Point(const double& t) const;
+    // True exactly when the coefficients are a fitted curve rather than the zero placeholder.
+    bool Is_Valid() const;
+
+    const TVector2& Get_Point1() const { return point1; }
+    const TVector2& Get_Point2() const { return point2; }
+    const TVector2& Get_Point3() const { return point3; }
+    double Get_A() const { return a; }
+    double Get_B() const { return b; }
+    double Get_C() const { return c; }
+
+private:
+    void Calculate_Coefficients();
+    bool Fit_Curve(double* a_value, double* b_value, double* c_value) const;
+
+    TVector2 point1;
+    TVector2 point2;
+    TVector2 point3;
+    double a;
+    double b;
+    double c;
+};
+
+#endif // THERMOMETERCORRECTION_H

@@ -1,0 +1,54 @@
+#ifndef THERMOMETERDATA_H
+#define THERMOMETERDATA_H
+
+#include "correctiondialogdata.h"
+#include "thermometercorrection.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// One thermometer; its description is the key by which it is found.
+struct TThermometerData
+{
+    QString description;
+    TThermometerCorrection correction;
+    QDate calibration_due_date;
+};
+
+// All known thermometers in file order. Descriptions are matched without regard to letter case, the
+// first match wins, and an empty description never matches.
+class TThermometerList
+{
+public:
+    QStringList Get_Descriptions() const;
+
+    // A default correction when the thermometer is not in the list.
+    TThermometerCorrection Get_Correction(const QString& description) const;
+    // Fills the six temperatures (readings, not deviations); 15, 20, 25 and false when not found.
+    bool Get_Correction_Data(const QString& description, TCorrectionDialogData* temperature_data) const;
+    // Replaces the test points of the thermometer, or appends it, without a due date, when new.
+    void Set_Correction_Data(const QString& description, const TCorrectionDialogData& data);
+
+    // Today when the thermometer is not in the list; a null date when it has none yet.
+    QDate Get_Calibration_Due_Date(const QString& description) const;
+    void Set_Calibration_Due_Date(const QString& description, const QDate& date);
+    // True only while today lies before the due date.
+    bool Is_Calibration_Valid(const QString& description) const;
+
+    void Remove_Thermometer_Data(const QString& description);
+
+    int Get_Checksum_Error_Count() const { return checksum_error_count; }
+    const QString& Get_Last_Error() const { return last_error; }
+
+private:
+    // Index of the first matching record, or -1.
+    int Find_Entry(const QString& description) const;
+
+    QVector<TThermometerData> entries;
+    int checksum_error_count = 0;
+    QString last_error;
+};
+
+#endif // THERMOMETERDATA_H
