@@ -1,6 +1,78 @@
 #include "thermometerdata.h"
 
+#include "xmlfile.h"
+
+#include <QByteArray>
+#include <QChar>
+#include <QDomCDATASection>
+#include <QDomElement>
 #include <QtGlobal>
+
+#include <cmath>
+
+namespace
+{
+const QString Identification = QStringLiteral("Thermometer_Calibration_Data");
+const QString Date_Format = QStringLiteral("ddMMyyyy");
+constexpr int Current_File_Version = 1;
+
+QString Point_Text(const TVector2& point)
+{
+    return QStringLiteral("%1,%2").arg(QString::number(point.x, 'f', 5), QString::number(point.y, 'f', 5));
+}
+
+// Text that is not a number reads as 0, and so does an infinity or a NaN: such a value would run
+// into the fit, the display and the reports.
+double Point_Value(const QString& text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+// point_number names the point in the message.
+TVector2 Parse_Point(const QString& text, int point_number)
+{
+    const QStringList parts = text.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    if (parts.size() != 2)
+    {
+        throw TXmlFileException(QStringLiteral("Point%1 temperature data invalid").arg(point_number), 1);
+    }
+    return TVector2(Point_Value(parts.at(0)), Point_Value(parts.at(1)));
+}
+
+bool Is_Xml_White_Space(const QString& text)
+{
+    for (const QChar character : text)
+    {
+        if (character != QLatin1Char(' ') && character != QLatin1Char('\t') &&
+            character != QLatin1Char('\n') && character != QLatin1Char('\r'))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The parser drops text made of white space only, so such a description or date written as plain
+// text would make the next load fail at that entry and lose it and every entry after it. A CDATA
+// section keeps the same text and is read back as it is.
+void Write_Text(TXmlFile* xml_file, QDomElement* element, const QString& text)
+{
+    if (Is_Xml_White_Space(text))
+    {
+        element->appendChild(xml_file->document.createCDATASection(text));
+        return;
+    }
+    xml_file->Write_Node_Data(element, text);
+}
+
+QString Read_Text(const TXmlFile& xml_file, const QDomElement& entry, const QString& name)
+{
+    const QDomElement element = xml_file.Get_Child_Element(&entry, name, false);
+    return xml_file.Read_Node_Text(&element, false);
+}
+} // namespace
 
 QStringList TThermometerList::Get_Descriptions() const
 {
@@ -127,4 +199,131 @@ int TThermometerList::Find_Entry(const QString& description) const
         }
     }
     return -1;
+}
+
+bool TThermometerList::Load_Calibration_File(const QString& file_name)
+{
+    TXmlFile xml_file;
+    xml_file.file_name = file_name;
+    try
+    {
+        int version = 0;
+        xml_file.Open_File(Identification, &version, true);
+        file_version = version;
+        if (version == Current_File_Version)
+        {
+            Load_Calibration_Entries(&xml_file);
+        }
+    }
+    catch (const TXmlFileException& exception)
+    {
+        last_error = QStringLiteral("error reading file '%1': %2").arg(file_name, exception.message);
+        return false;
+    }
+    return true;
+}
+
+void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
+{
+    Q_ASSERT_X(xml_file != nullptr, "TThermometerList::Load_Calibration_Entries", "xml_file");
+
+    entries.clear();
+    checksum_error_count = 0;
+
+    const QDomElement calibration_entries =
+        xml_file->Get_Child_Element(&xml_file->root_element, QStringLiteral("Calibration_Entries"), false);
+    QDomElement entry = xml_file->Get_Child_Element(&calibration_entries, QStringLiteral("Entry"), true);
+    while (!entry.isNull())
+    {
+        TThermometerData record;
+        record.description = Read_Text(*xml_file, entry, QStringLiteral("Description"));
+        record.calibration_due_date = QDate::fromString(
+            Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")), Date_Format);
+        const TVector2 p1 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point1")), 1);
+        const TVector2 p2 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point2")), 2);
+        const TVector2 p3 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point3")), 3);
+        record.correction.Set_Points(p1, p2, p3);
+
+        const QString stored = Read_Text(*xml_file, entry, QStringLiteral("Checksum"));
+        if (stored == Calculate_Checksum(record))
+        {
+            entries.append(record);
+        }
+        else
+        {
+            ++checksum_error_count;
+        }
+
+        entry = xml_file->Get_Sibling_Element(&entry, QStringLiteral("Entry"), true);
+    }
+}
+
+bool TThermometerList::Save_Calibration_File(const QString& file_name)
+{
+    TXmlFile xml_file;
+    xml_file.file_name = file_name;
+    try
+    {
+        xml_file.Create_Document(Identification, Current_File_Version);
+        QDomElement calibration_entries =
+            xml_file.Create_Child_Element(&xml_file.root_element, QStringLiteral("Calibration_Entries"));
+        for (const TThermometerData& record : qAsConst(entries))
+        {
+            const TThermometerCorrection& correction = record.correction;
+            const QString date_text = record.calibration_due_date.toString(Date_Format);
+            const QString point1_text = Point_Text(correction.Get_Point1());
+            const QString point2_text = Point_Text(correction.Get_Point2());
+            const QString point3_text = Point_Text(correction.Get_Point3());
+
+            // The checksum covers fewer decimals than the file holds, so it is taken from the record
+            // exactly as the next load will rebuild it from these texts; taken from the values in
+            // memory it would differ whenever the rounding to 5 decimals moves a 2- or 4-decimal form,
+            // and the entry would be dropped as damaged.
+            TThermometerData read_back = record;
+            read_back.calibration_due_date = QDate::fromString(date_text, Date_Format);
+            read_back.correction.Set_Points(Parse_Point(point1_text, 1), Parse_Point(point2_text, 2),
+                                            Parse_Point(point3_text, 3));
+
+            QDomElement entry = xml_file.Create_Child_Element(&calibration_entries, QStringLiteral("Entry"));
+            QDomElement description = xml_file.Create_Child_Element(&entry, QStringLiteral("Description"));
+            Write_Text(&xml_file, &description, record.description);
+            QDomElement due_date =
+                xml_file.Create_Child_Element(&entry, QStringLiteral("Calibration_Due_Date"));
+            Write_Text(&xml_file, &due_date, date_text);
+            QDomElement point1 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point1"));
+            xml_file.Write_Node_Data(&point1, point1_text);
+            QDomElement point2 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point2"));
+            xml_file.Write_Node_Data(&point2, point2_text);
+            QDomElement point3 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point3"));
+            xml_file.Write_Node_Data(&point3, point3_text);
+            QDomElement checksum = xml_file.Create_Child_Element(&entry, QStringLiteral("Checksum"));
+            xml_file.Write_Node_Data(&checksum, Calculate_Checksum(read_back));
+        }
+        xml_file.Save_File(false);
+    }
+    catch (const TXmlFileException& exception)
+    {
+        last_error = QStringLiteral("error writing file '%1': %2").arg(file_name, exception.message);
+        return false;
+    }
+    return true;
+}
+
+QString TThermometerList::Calculate_Checksum(const TThermometerData& record) const
+{
+    QString text = record.description + record.calibration_due_date.toString(Date_Format);
+    for (const TVector2* point :
+         {&record.correction.Get_Point1(), &record.correction.Get_Point2(), &record.correction.Get_Point3()})
+    {
+        text += QString::number(point->x, 'f', 2) + QString::number(point->y, 'f', 4);
+    }
+
+    // Each byte counts as a signed 8-bit value, so bytes of 0x80 and above lower the sum.
+    quint16 sum = 0;
+    const QByteArray bytes = text.toUtf8();
+    for (const char byte : bytes)
+    {
+        sum = static_cast<quint16>(sum + static_cast<signed char>(byte));
+    }
+    return QStringLiteral("%1").arg(sum, 4, 16, QLatin1Char('0'));
 }

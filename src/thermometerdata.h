@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVector>
 
+class TXmlFile;
+
 // One thermometer; its description is the key by which it is found.
 struct TThermometerData
 {
@@ -42,6 +44,20 @@ public:
     int Get_Checksum_Error_Count() const { return checksum_error_count; }
     const QString& Get_Last_Error() const { return last_error; }
 
+    // False, with last_error set, when the file cannot be read or an entry is broken; the entries
+    // before a broken one stay loaded. A file of another version is identified but not read: true,
+    // and the list stays as it was.
+    bool Load_Calibration_File(const QString& file_name);
+    // Replaces the list with the entries of an opened document, leaving out those whose checksum does
+    // not match. Throws TXmlFileException.
+    void Load_Calibration_Entries(TXmlFile* xml_file);
+    // False, with last_error set, when the file could not be written; it is then left as it was.
+    bool Save_Calibration_File(const QString& file_name);
+    // Four lowercase hexadecimal digits.
+    QString Calculate_Checksum(const TThermometerData& record) const;
+    // The File_Version of the last file that a load opened and identified; 0 before any did.
+    int Get_File_Version() const { return file_version; }
+
 private:
     // Index of the first matching record, or -1.
     int Find_Entry(const QString& description) const;
@@ -49,6 +65,7 @@ private:
     QVector<TThermometerData> entries;
     int checksum_error_count = 0;
     QString last_error;
+    int file_version = 0;
 };
 
 #endif // THERMOMETERDATA_H
