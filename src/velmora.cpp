@@ -1,11 +1,16 @@
 #include "velmora.h"
 
+#include "correctiondialog.h"
+#include "inputdialog.h"
+#include "messagebox.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QFrame>
@@ -26,6 +31,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace
 {
 
@@ -40,7 +47,8 @@ QFrame* Create_Horizontal_Line(QWidget* parent)
     return line;
 }
 
-QLineEdit* Create_Reading_Field(QWidget* parent, const QFont& font, const QString& object_name, bool read_only)
+QLineEdit* Create_Reading_Field(QWidget* parent, const QFont& font, const QString& object_name,
+                                bool read_only)
 {
     QLineEdit* field = new QLineEdit(parent);
     field->setObjectName(object_name);
@@ -71,7 +79,173 @@ bool Is_Directory_Writable(const QString& path)
     return probe.open();
 }
 
+const char* const Not_Corrected = "-----";
+const char* const Calibration_File_Base_Name = "calibration_data";
+
+// Wider than any thermometer's calibration range. A damaged or hand-edited calibration file can hold
+// any numbers, and the reports step through the range: far out, a step of 0.1 no longer changes t.
+const double Maximum_Evaluation_Span = 10000.0;
+const double Maximum_Evaluation_Temperature = 100000.0;
+
+QString Format_Date(const QDate& date)
+{
+    return date.toString("MMM dd yyyy");
+}
+
+// Writes all of data and reports whether every byte reached the file.
+bool Write_All(QFile* file, const QByteArray& data)
+{
+    return file->write(data) == data.size() && file->flush();
+}
+
 } // namespace
+
+QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
+                               const TThermometerCorrection& correction)
+{
+    if (!in_calibration || !correction.Is_Valid())
+    {
+        return Not_Corrected;
+    }
+    bool is_number = false;
+    const double reading = meter_text.toDouble(&is_number);
+    // "inf" and "nan" convert, but no meter shows them.
+    if (!is_number || !std::isfinite(reading))
+    {
+        return Not_Corrected;
+    }
+    const TVector2 deviation = correction.Evaluate_Point(reading);
+    return QString("%1").arg(deviation.x - deviation.y, 0, 'f', 2);
+}
+
+QString Csv_Field(const QString& field)
+{
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
+    {
+        return field;
+    }
+    QString quoted = field;
+    quoted.replace('"', "\"\"");
+    return '"' + quoted + '"';
+}
+
+QString Temperature_Log_Header()
+{
+    return "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
+}
+
+QString Temperature_Log_Line(const QString& description, const QString& thermometer,
+                             const QStringList& axis_texts)
+{
+    Q_ASSERT_X(axis_texts.size() == 4, "Temperature_Log_Line", "axis_texts");
+    QString line = Csv_Field(description) + "," + Csv_Field(thermometer);
+    for (const QString& text : axis_texts)
+    {
+        line += "," + Csv_Field(text);
+    }
+    return line + "\n";
+}
+
+bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error)
+{
+    Q_ASSERT_X(error != nullptr, "Is_Evaluation_Range_Usable", "error");
+    const double start = std::floor(correction.Get_Point1().x);
+    const double end = std::ceil(correction.Get_Point3().x);
+    if (std::fabs(start) <= Maximum_Evaluation_Temperature &&
+        std::fabs(end) <= Maximum_Evaluation_Temperature && end - start <= Maximum_Evaluation_Span)
+    {
+        return true;
+    }
+    *error = QString("ERR  Cannot evaluate the temperature range %1 to %2: it is not a calibration range.")
+                 .arg(correction.Get_Point1().x, 0, 'g', -1)
+                 .arg(correction.Get_Point3().x, 0, 'g', -1);
+    return false;
+}
+
+QString Corrections_Report(const QString& description, const QDate& due_date,
+                           const TThermometerCorrection& correction)
+{
+    QString report;
+    report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
+    report += QString("Calibration Due:,%1\n").arg(Format_Date(due_date));
+    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+    for (int index = 0; index < 3; ++index)
+    {
+        report += QString("Point %1:,%2,%3\n")
+                      .arg(index + 1)
+                      .arg(points[index].x, 0, 'f', 4)
+                      .arg(points[index].y, 0, 'f', 4);
+    }
+    report += "Reference C,Corrected C,Deviation C\n";
+
+    // The step is accumulated, not recomputed from a row number; the 0.001 margin keeps the last
+    // whole degree although the repeated addition drifts.
+    const double end = std::ceil(correction.Get_Point3().x) + 0.001;
+    for (double t = std::floor(correction.Get_Point1().x); t < end; t += 0.1)
+    {
+        const TVector2 deviation = correction.Evaluate_Point(t);
+        const double corrected = t - deviation.y;
+        report +=
+            QString("%1,%2,%3\n").arg(t, 0, 'f', 4).arg(corrected, 0, 'f', 4).arg(corrected - t, 0, 'g', -1);
+    }
+    return report;
+}
+
+QString Uncertainty_Report(const QString& description, const QDate& due_date,
+                           const TThermometerCorrection& correction, double uncertainty)
+{
+    QString report;
+    report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
+    report += QString("Calibration Due:,%1,,,Temp. C ->\n").arg(Format_Date(due_date));
+
+    QVector<double> temperatures;
+    const double end = std::ceil(correction.Get_Point3().x) + 0.001;
+    for (double t = std::floor(correction.Get_Point1().x); t < end; t += 1.0)
+    {
+        temperatures.append(t);
+    }
+
+    report += "Set,Offset 1,Offset 2,Offset 3";
+    for (double t : temperatures)
+    {
+        report += QString(",%1").arg(t, 0, 'f', 4);
+    }
+    report += "\n";
+
+    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+    TThermometerCorrection shifted;
+    for (qint64 set = 0; set < 64; ++set)
+    {
+        // Sets whose shift bits are all clear repeat set 0.
+        if (set != 0 && (set & 7) == 0)
+        {
+            continue;
+        }
+        double offsets[3];
+        for (int point = 0; point < 3; ++point)
+        {
+            const bool is_shifted = (set & (qint64(1) << point)) != 0;
+            const bool is_negative = (set & (qint64(1) << (point + 3))) != 0;
+            offsets[point] = is_shifted ? (is_negative ? 0.0 - uncertainty : 0.0 + uncertainty) : 0.0;
+        }
+        shifted.Set_Points(TVector2(points[0].x, points[0].y + offsets[0]),
+                           TVector2(points[1].x, points[1].y + offsets[1]),
+                           TVector2(points[2].x, points[2].y + offsets[2]));
+
+        report += QString("%1,%2,%3,%4")
+                      .arg(set)
+                      .arg(offsets[0], 0, 'f', 3)
+                      .arg(offsets[1], 0, 'f', 3)
+                      .arg(offsets[2], 0, 'f', 3);
+        for (double t : temperatures)
+        {
+            const TVector2 deviation = shifted.Evaluate_Point(t);
+            report += QString(",%1").arg(t - deviation.y, 0, 'f', 4);
+        }
+        report += "\n";
+    }
+    return report;
+}
 
 TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
@@ -207,6 +381,12 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
 
+    confirmation_box = new TMessageBox(this);
+    correction_dialog = nullptr;
+    input_dialog = nullptr;
+    in_calibration = false;
+    keep_calibration_file = false;
+
     if (!data_directory_warning.isEmpty())
     {
         Log_Message(data_directory_warning);
@@ -215,6 +395,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     current_path = settings->value("Current_Path", QDir::homePath()).toString();
     record_path_field->setText(QDir::toNativeSeparators(current_path));
     record_file_field->setText(settings->value("Record_File", "velmora.csv").toString());
+
+    Load_Thermometers();
 
     description_field->setText(settings->value("Description", "Position 1").toString());
     x_check_box->setChecked(settings->value("Axis_X_Enabled", true).toBool());
@@ -271,10 +453,27 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     evaluate_corrections_button->setText("Evaluate Corrections");
     evaluate_uncertainty_button->setText("Evaluate Uncertainty");
     log_label->setText("Log:");
-    notice_label->setText("Readings are corrected only while the thermometer is within its calibration period.");
+    notice_label->setText(
+        "Readings are corrected only while the thermometer is within its calibration period.");
     file_menu->setTitle("File");
     edit_menu->setTitle("Edit");
 
+    Select_Initial_Thermometer();
+
+    connect(browse_button, &QToolButton::clicked, this, &TVelmora::Browse_Path);
+    connect(correction_editor_action, &QAction::triggered, this, &TVelmora::Edit_Thermometer);
+    connect(edit_button, &QToolButton::clicked, this, &TVelmora::Edit_Thermometer);
+    connect(remove_thermometer_action, &QAction::triggered, this, &TVelmora::Remove_Thermometer);
+    connect(remove_button, &QToolButton::clicked, this, &TVelmora::Remove_Thermometer);
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
+            &TVelmora::Thermometer_Selection_Changed);
+    connect(x_meter_field, &QLineEdit::editingFinished, this, &TVelmora::Temperature_Input_Changed);
+    connect(y_meter_field, &QLineEdit::editingFinished, this, &TVelmora::Temperature_Input_Changed);
+    connect(z_meter_field, &QLineEdit::editingFinished, this, &TVelmora::Temperature_Input_Changed);
+    connect(part_meter_field, &QLineEdit::editingFinished, this, &TVelmora::Temperature_Input_Changed);
+    connect(write_button, &QPushButton::clicked, this, &TVelmora::Write_Temperature_Entry);
+    connect(evaluate_corrections_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Corrections);
+    connect(evaluate_uncertainty_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Uncertainty);
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
 }
 
@@ -293,7 +492,8 @@ void TVelmora::Choose_Data_Directory()
     data_directory_path = directory.absolutePath();
 
     const QString preferred_path = application_directory_path + "/" + Data_Directory_Name;
-    if (data_directory_path == QDir(preferred_path).absolutePath() && Is_Directory_Writable(data_directory_path))
+    if (data_directory_path == QDir(preferred_path).absolutePath() &&
+        Is_Directory_Writable(data_directory_path))
     {
         return;
     }
@@ -306,6 +506,353 @@ void TVelmora::Choose_Data_Directory()
     data_directory_warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
                                  .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
                                       QDir::toNativeSeparators(data_directory_path));
+}
+
+QString TVelmora::Calibration_File_Name() const
+{
+    return data_directory_path + "/" + Calibration_File_Base_Name + ".xml";
+}
+
+void TVelmora::Load_Thermometers()
+{
+    const QString file_name = Calibration_File_Name();
+    const bool file_existed = QFileInfo::exists(file_name);
+    const bool loaded = thermometer_list.Load_Calibration_File(file_name);
+    if (loaded)
+    {
+        Log_Message(QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name)));
+    }
+    else
+    {
+        Log_Message(
+            QString("ERR  Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name)));
+    }
+
+    Fill_Selector();
+    for (const QString& description : thermometer_list.Get_Descriptions())
+    {
+        Log_Message(
+            QString("INF  Loaded correction data for '%1'.  Calibration Due: %2")
+                .arg(description, Format_Date(thermometer_list.Get_Calibration_Due_Date(description))));
+    }
+    Log_Message(QString("INF  Calibration data checksum error count: %1")
+                    .arg(thermometer_list.Get_Checksum_Error_Count()));
+
+    keep_calibration_file = file_existed && (!loaded || thermometer_list.Get_Checksum_Error_Count() > 0 ||
+                                             thermometer_list.Get_File_Version() != 1);
+}
+
+void TVelmora::Fill_Selector()
+{
+    thermometer_selector->insertItems(thermometer_selector->count(), thermometer_list.Get_Descriptions());
+}
+
+void TVelmora::Select_Initial_Thermometer()
+{
+    const int active = settings->value("Active_Thermometer", 0).toInt();
+    if (active >= 0 && active < thermometer_selector->count())
+    {
+        thermometer_selector->setCurrentIndex(active);
+        Thermometer_Selection_Changed(active);
+    }
+    else if (thermometer_selector->count() > 0)
+    {
+        thermometer_selector->setCurrentIndex(0);
+        Thermometer_Selection_Changed(0);
+    }
+    else
+    {
+        Update_Corrected_Readings();
+    }
+}
+
+void TVelmora::Update_Corrected_Readings()
+{
+    x_corrected_field->setText(
+        Corrected_Reading_Text(x_meter_field->text(), in_calibration, current_correction));
+    y_corrected_field->setText(
+        Corrected_Reading_Text(y_meter_field->text(), in_calibration, current_correction));
+    z_corrected_field->setText(
+        Corrected_Reading_Text(z_meter_field->text(), in_calibration, current_correction));
+    part_corrected_field->setText(
+        Corrected_Reading_Text(part_meter_field->text(), in_calibration, current_correction));
+}
+
+void TVelmora::Thermometer_Selection_Changed(int index)
+{
+    if (index < 0)
+    {
+        return;
+    }
+    const QString description = thermometer_selector->itemText(index);
+    current_correction = thermometer_list.Get_Correction(description);
+    in_calibration = thermometer_list.Is_Calibration_Valid(description);
+    Update_Corrected_Readings();
+}
+
+void TVelmora::Temperature_Input_Changed()
+{
+    QLineEdit* sender_field = qobject_cast<QLineEdit*>(sender());
+    if (sender_field == nullptr)
+    {
+        return;
+    }
+    const std::pair<QLineEdit*, QLineEdit*> axes[] = {{x_meter_field, x_corrected_field},
+                                                      {y_meter_field, y_corrected_field},
+                                                      {z_meter_field, z_corrected_field},
+                                                      {part_meter_field, part_corrected_field}};
+    for (const auto& axis : axes)
+    {
+        if (axis.first == sender_field)
+        {
+            axis.second->setText(
+                Corrected_Reading_Text(axis.first->text(), in_calibration, current_correction));
+            return;
+        }
+    }
+}
+
+void TVelmora::Browse_Path()
+{
+    const QString directory = QFileDialog::getExistingDirectory(
+        this, "Select directory to write output file.", QDir::fromNativeSeparators(record_path_field->text()),
+        QFileDialog::ShowDirsOnly);
+    if (directory.isEmpty())
+    {
+        return;
+    }
+    record_path_field->setText(QDir::toNativeSeparators(directory));
+    current_path = directory;
+}
+
+void TVelmora::Write_Temperature_Entry()
+{
+    const QString file_path =
+        QDir::fromNativeSeparators(record_path_field->text()) + QString("/%1").arg(record_file_field->text());
+    const QString description = description_field->text();
+    const bool exists = QFile::exists(file_path);
+    Log_Message(
+        QString(exists ? "INF  Appending log file: '%1' for '%2'" : "INF  Creating log file: '%1' for '%2'")
+            .arg(QDir::toNativeSeparators(file_path), description));
+
+    QFile file(file_path);
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+    {
+        Log_Message("WAR  Cannot open temperature log file for writing");
+        return;
+    }
+
+    QString text;
+    if (!exists)
+    {
+        text += Temperature_Log_Header();
+    }
+    const QStringList axis_texts = {x_check_box->isChecked() ? x_corrected_field->text() : QString(),
+                                    y_check_box->isChecked() ? y_corrected_field->text() : QString(),
+                                    z_check_box->isChecked() ? z_corrected_field->text() : QString(),
+                                    part_check_box->isChecked() ? part_corrected_field->text() : QString()};
+    text += Temperature_Log_Line(description, thermometer_selector->currentText(), axis_texts);
+
+    // A full disk or a removed medium must not pass for a recorded reading.
+    const bool written = Write_All(&file, text.toLatin1());
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+    {
+        Log_Message(QString("WAR  Temperature log entry was not written to '%1': %2")
+                        .arg(QDir::toNativeSeparators(file_path), file.errorString()));
+    }
+}
+
+bool TVelmora::Keep_Damaged_Calibration_File()
+{
+    const QString file_name = Calibration_File_Name();
+    if (!QFileInfo::exists(file_name))
+    {
+        return true;
+    }
+    for (int number = 1;; ++number)
+    {
+        const QString kept_name =
+            QString("%1/%2_kept_%3.xml").arg(data_directory_path, Calibration_File_Base_Name).arg(number);
+        if (QFileInfo::exists(kept_name))
+        {
+            continue;
+        }
+        if (!QFile::copy(file_name, kept_name))
+        {
+            Log_Message(
+                QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not saved.")
+                    .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name)));
+            return false;
+        }
+        Log_Message(QString("WAR  Calibration file '%1' did not load completely; kept it as '%2'.")
+                        .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name)));
+        return true;
+    }
+}
+
+void TVelmora::Save_Thermometers()
+{
+    // The first save would replace a file that still holds thermometers the list never loaded.
+    if (keep_calibration_file)
+    {
+        if (!Keep_Damaged_Calibration_File())
+        {
+            return;
+        }
+        keep_calibration_file = false;
+    }
+    if (!thermometer_list.Save_Calibration_File(Calibration_File_Name()))
+    {
+        Log_Message(QString("ERR  %1").arg(thermometer_list.Get_Last_Error()));
+    }
+}
+
+void TVelmora::Edit_Thermometer()
+{
+    if (correction_dialog == nullptr)
+    {
+        correction_dialog = new TCorrectionDialog(this);
+    }
+
+    QStringList descriptions = thermometer_list.Get_Descriptions();
+    TCorrectionDialogData dialog_data;
+    if (thermometer_selector->count() > 0)
+    {
+        dialog_data.description = thermometer_selector->currentText();
+        descriptions.removeOne(dialog_data.description);
+    }
+    thermometer_list.Get_Correction_Data(dialog_data.description, &dialog_data);
+    dialog_data.calibration_due_date = thermometer_list.Get_Calibration_Due_Date(dialog_data.description);
+
+    correction_dialog->Set_Dialog_Data(dialog_data, descriptions);
+    if (correction_dialog->exec() != 1)
+    {
+        return;
+    }
+    correction_dialog->Get_Dialog_Data(&dialog_data);
+
+    const QString& description = dialog_data.description;
+    thermometer_list.Set_Correction_Data(description, dialog_data);
+    thermometer_list.Set_Calibration_Due_Date(description, dialog_data.calibration_due_date);
+
+    thermometer_selector->clear();
+    Fill_Selector();
+    // Selected by the list's own lookup, letter case ignored, so that the selector names the
+    // thermometer whose correction is in use even when only the case of its description changed.
+    const QStringList stored_descriptions = thermometer_list.Get_Descriptions();
+    for (int index = 0; index < stored_descriptions.size(); ++index)
+    {
+        if (stored_descriptions[index].compare(description, Qt::CaseInsensitive) == 0)
+        {
+            thermometer_selector->setCurrentIndex(index);
+            break;
+        }
+    }
+
+    in_calibration = thermometer_list.Is_Calibration_Valid(description);
+    current_correction = thermometer_list.Get_Correction(description);
+    Log_Message(QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
+                    .arg(description, Format_Date(thermometer_list.Get_Calibration_Due_Date(description))));
+    Update_Corrected_Readings();
+    Save_Thermometers();
+}
+
+void TVelmora::Remove_Thermometer()
+{
+    confirmation_box->Set_Text("Remove Thermometer");
+    confirmation_box->Set_Informative_Text("Are you sure you want to delete the current thermometer?");
+    confirmation_box->setDetailedText(QString());
+    confirmation_box->setIcon(QMessageBox::Warning);
+    confirmation_box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    confirmation_box->setDefaultButton(QMessageBox::No);
+    if (confirmation_box->exec() != QMessageBox::Yes)
+    {
+        return;
+    }
+
+    const QString description = thermometer_selector->currentText();
+    thermometer_list.Remove_Thermometer_Data(description);
+    thermometer_selector->clear();
+    Fill_Selector();
+    in_calibration = false;
+    if (thermometer_selector->count() > 0)
+    {
+        thermometer_selector->setCurrentIndex(0);
+        Thermometer_Selection_Changed(0);
+    }
+    else
+    {
+        Update_Corrected_Readings();
+    }
+    Log_Message(QString("INF  Removed correction data for '%1'.").arg(description));
+    Save_Thermometers();
+}
+
+void TVelmora::Write_Report(const QString& default_name, const QString& content,
+                            const QString& success_message)
+{
+    const QString file_name = QFileDialog::getSaveFileName(
+        this, "Save File", current_path + "/" + default_name, "CSV data (*.csv *.txt)");
+    if (file_name.isEmpty())
+    {
+        return;
+    }
+    QFile file(file_name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    {
+        Log_Message("ERR  Cannot open evaluation file for writing.");
+        return;
+    }
+    const bool written = Write_All(&file, content.toLatin1());
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+    {
+        Log_Message(QString("ERR  Evaluation file '%1' was not written completely: %2")
+                        .arg(QDir::toNativeSeparators(file_name), file.errorString()));
+        return;
+    }
+    Log_Message(success_message);
+}
+
+void TVelmora::Evaluate_Corrections()
+{
+    QString error;
+    if (!Is_Evaluation_Range_Usable(current_correction, &error))
+    {
+        Log_Message(error);
+        return;
+    }
+    const QString description = thermometer_selector->currentText();
+    Write_Report("evaluation.csv",
+                 Corrections_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
+                                    current_correction),
+                 "INF  Evaluation file written.");
+}
+
+void TVelmora::Evaluate_Uncertainty()
+{
+    QString error;
+    if (!Is_Evaluation_Range_Usable(current_correction, &error))
+    {
+        Log_Message(error);
+        return;
+    }
+    if (input_dialog == nullptr)
+    {
+        input_dialog = new TInputDialog(this);
+        input_dialog->Set_Value(0.04);
+    }
+    if (input_dialog->exec() != 1)
+    {
+        return;
+    }
+    const double uncertainty = input_dialog->Get_Value();
+    const QString description = thermometer_selector->currentText();
+    Write_Report("uncertainty.csv",
+                 Uncertainty_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
+                                    current_correction, uncertainty),
+                 "INF  Uncertainty file written.");
 }
 
 void TVelmora::closeEvent(QCloseEvent* event)

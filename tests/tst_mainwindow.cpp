@@ -69,9 +69,11 @@ private slots:
         {
             QVERIFY(Child<QCheckBox>(&window, name)->isChecked());
         }
-        QCOMPARE(Child<QLineEdit>(&window, "Record_Path_Field")->text(), QDir::toNativeSeparators(QDir::homePath()));
+        QCOMPARE(Child<QLineEdit>(&window, "Record_Path_Field")->text(),
+                 QDir::toNativeSeparators(QDir::homePath()));
         QCOMPARE(Child<QLineEdit>(&window, "Record_File_Field")->text(), QString("velmora.csv"));
-        for (const char* name : {"X_Corrected_Field", "Y_Corrected_Field", "Z_Corrected_Field", "Part_Corrected_Field"})
+        for (const char* name :
+             {"X_Corrected_Field", "Y_Corrected_Field", "Z_Corrected_Field", "Part_Corrected_Field"})
         {
             QVERIFY(Child<QLineEdit>(&window, name)->isReadOnly());
         }
@@ -95,13 +97,25 @@ private slots:
     void Tab_Order_Follows_The_Form()
     {
         TVelmora window;
-        const QStringList expected = {"Record_Path_Field", "Browse_Button", "Record_File_Field",
-                                      "Thermometer_Selector", "Edit_Button", "Remove_Button",
-                                      "Description_Field", "X_Check_Box", "X_Meter_Field",
-                                      "Y_Check_Box", "Y_Meter_Field", "Z_Check_Box",
-                                      "Z_Meter_Field", "Part_Check_Box", "Part_Meter_Field",
-                                      "Write_Button", "Evaluate_Corrections_Button",
-                                      "Evaluate_Uncertainty_Button", "Log_Pane"};
+        const QStringList expected = {"Record_Path_Field",
+                                      "Browse_Button",
+                                      "Record_File_Field",
+                                      "Thermometer_Selector",
+                                      "Edit_Button",
+                                      "Remove_Button",
+                                      "Description_Field",
+                                      "X_Check_Box",
+                                      "X_Meter_Field",
+                                      "Y_Check_Box",
+                                      "Y_Meter_Field",
+                                      "Z_Check_Box",
+                                      "Z_Meter_Field",
+                                      "Part_Check_Box",
+                                      "Part_Meter_Field",
+                                      "Write_Button",
+                                      "Evaluate_Corrections_Button",
+                                      "Evaluate_Uncertainty_Button",
+                                      "Log_Pane"};
         QWidget* widget = Child<QWidget>(&window, "Record_Path_Field");
         for (int index = 1; index < expected.size(); ++index)
         {
@@ -118,7 +132,8 @@ private slots:
     {
         {
             TVelmora window;
-            Child<QLineEdit>(&window, "Record_Path_Field")->setText(QDir::toNativeSeparators("/tmp/velmora logs"));
+            Child<QLineEdit>(&window, "Record_Path_Field")
+                ->setText(QDir::toNativeSeparators("/tmp/velmora logs"));
             Child<QLineEdit>(&window, "Record_File_Field")->setText("bench 3.csv");
             Child<QLineEdit>(&window, "Description_Field")->setText("Position 7, left");
             Child<QCheckBox>(&window, "X_Check_Box")->setChecked(false);
@@ -136,7 +151,8 @@ private slots:
         QCOMPARE(stored.allKeys().size(), 12);
 
         TVelmora window;
-        QCOMPARE(Child<QLineEdit>(&window, "Record_Path_Field")->text(), QDir::toNativeSeparators("/tmp/velmora logs"));
+        QCOMPARE(Child<QLineEdit>(&window, "Record_Path_Field")->text(),
+                 QDir::toNativeSeparators("/tmp/velmora logs"));
         QCOMPARE(Child<QLineEdit>(&window, "Record_File_Field")->text(), QString("bench 3.csv"));
         QCOMPARE(Child<QLineEdit>(&window, "Description_Field")->text(), QString("Position 7, left"));
         QVERIFY(!Child<QCheckBox>(&window, "X_Check_Box")->isChecked());
@@ -207,9 +223,9 @@ private slots:
         const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         {
             TVelmora window;
-            const QString expected = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                                         .arg(QDir::toNativeSeparators(Data_Directory()),
-                                              QDir::toNativeSeparators(fallback));
+            const QString expected =
+                QString("WAR  Cannot write data directory '%1', using '%2' instead.")
+                    .arg(QDir::toNativeSeparators(Data_Directory()), QDir::toNativeSeparators(fallback));
             QVERIFY2(Log_Lines(&window).contains(expected), qPrintable(Log_Lines(&window).join('\n')));
             Child<QLineEdit>(&window, "Description_Field")->setText("kept");
             window.close();

@@ -1,0 +1,133 @@
+#ifndef VELMORATESTSUPPORT_H
+#define VELMORATESTSUPPORT_H
+
+// Shared by the main window tests: a clean data directory, widget lookup, calibration files and
+// answering modal dialogs.
+
+#include "thermometerdata.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QMetaType>
+#include <QPlainTextEdit>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace Test_Support
+{
+
+inline QString Data_Directory()
+{
+    return QCoreApplication::applicationDirPath() + "/.velmora";
+}
+
+inline QString Calibration_File()
+{
+    return Data_Directory() + "/calibration_data.xml";
+}
+
+inline void Remove_Data_Directories()
+{
+    QFile::remove(Data_Directory());
+    QDir(Data_Directory()).removeRecursively();
+    QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+}
+
+template <typename T> T* Child(QObject* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(name);
+    if (child == nullptr)
+    {
+        qFatal("no child %s", name);
+    }
+    return child;
+}
+
+inline QStringList Log_Lines(QWidget* window)
+{
+    return Child<QPlainTextEdit>(window, "Log_Pane")->toPlainText().split('\n');
+}
+
+struct TThermometer
+{
+    QString description;
+    QDate due_date;
+    // Reference temperature and thermometer reading of the three test points.
+    double references[3];
+    double readings[3];
+};
+
+// Writes the calibration data file the way the program itself saves it.
+inline bool Write_Calibration_File(const QList<TThermometer>& thermometers,
+                                   const QString& file_name = Calibration_File())
+{
+    QDir().mkpath(QFileInfo(file_name).absolutePath());
+    TThermometerList list;
+    for (const TThermometer& thermometer : thermometers)
+    {
+        TCorrectionDialogData data;
+        data.reference_temperature1 = thermometer.references[0];
+        data.reference_temperature2 = thermometer.references[1];
+        data.reference_temperature3 = thermometer.references[2];
+        data.thermometer_reading1 = thermometer.readings[0];
+        data.thermometer_reading2 = thermometer.readings[1];
+        data.thermometer_reading3 = thermometer.readings[2];
+        list.Set_Correction_Data(thermometer.description, data);
+        list.Set_Calibration_Due_Date(thermometer.description, thermometer.due_date);
+    }
+    return list.Save_Calibration_File(file_name);
+}
+
+// A thermometer whose deviation is 0.12 everywhere, due in a year: 20 is corrected to 19.88.
+inline TThermometer Offset_Thermometer(const QString& description, double offset = 0.12,
+                                       const QDate& due_date = QDate::currentDate().addYears(1))
+{
+    return TThermometer{description, due_date, {15, 20, 25}, {15 + offset, 20 + offset, 25 + offset}};
+}
+
+// Runs answer from inside the event loop of the next modal widget that opens and inherits
+// class_name, so several answers can wait for the dialogs of one slot in turn.
+inline void Answer_Next_Modal(const char* class_name, const std::function<void(QWidget*)>& answer)
+{
+    QTimer* timer = new QTimer(qApp);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout,
+                     [timer, class_name, answer]()
+                     {
+                         QWidget* modal = QApplication::activeModalWidget();
+                         if (modal == nullptr || !modal->inherits(class_name))
+                         {
+                             return;
+                         }
+                         timer->stop();
+                         timer->deleteLater();
+                         answer(modal);
+                     });
+    timer->start();
+}
+
+inline void Answer_Next_Modal(const std::function<void(QWidget*)>& answer)
+{
+    Answer_Next_Modal("QWidget", answer);
+}
+
+inline QByteArray Read_File(const QString& file_name)
+{
+    QFile file(file_name);
+    if (!file.open(QIODevice::ReadOnly))
+    {
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+} // namespace Test_Support
+
+Q_DECLARE_METATYPE(Test_Support::TThermometer)
+
+#endif // VELMORATESTSUPPORT_H
