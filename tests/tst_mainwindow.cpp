@@ -1,4 +1,5 @@
 #include "velmora.h"
+#include "velmoratestsupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,35 +17,12 @@
 #include <memory>
 #include <unistd.h>
 
+using namespace Test_Support;
+
 // The main window keeps its data beside the executable; every test starts without it.
 class TMainWindowTest : public QObject
 {
     Q_OBJECT
-
-private:
-    QString Data_Directory() const { return QCoreApplication::applicationDirPath() + "/.velmora"; }
-
-    void Remove_Data_Directories()
-    {
-        QFile::remove(Data_Directory());
-        QDir(Data_Directory()).removeRecursively();
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
-    }
-
-    template <typename T> static T* Child(QWidget* window, const char* name)
-    {
-        T* child = window->findChild<T*>(name);
-        if (child == nullptr)
-        {
-            qFatal("no child %s", name);
-        }
-        return child;
-    }
-
-    static QStringList Log_Lines(QWidget* window)
-    {
-        return Child<QPlainTextEdit>(window, "Log_Pane")->toPlainText().split('\n');
-    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }

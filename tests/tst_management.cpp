@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -139,13 +138,6 @@ private:
         return list;
     }
 
-    static void Select(const QString& key, int index)
-    {
-        QDir().mkpath(Data_Directory());
-        QSettings settings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
-        settings.setValue(key, index);
-    }
-
     static QString Date_Text(const QDate& date) { return date.toString("MMM dd yyyy"); }
 
 private slots:
@@ -199,7 +191,7 @@ private slots:
         QVERIFY(
             Write_Calibration_File({Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
                                     Offset_Thermometer("Probe C", 0.3)}));
-        Select("Active_Thermometer", 1);
+        Store_Setting("Active_Thermometer", 1);
         TVelmora window;
         QCOMPARE(Corrected_X(&window), QString("19.80"));
 
@@ -223,7 +215,7 @@ private slots:
         QVERIFY(
             Write_Calibration_File({Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
                                     Offset_Thermometer("Probe C", 0.3)}));
-        Select("Active_Thermometer", 2);
+        Store_Setting("Active_Thermometer", 2);
         TVelmora window;
         Edit(&window, {"probe c", {{"Thermometer_Reading2_Edit", "20.4"}}, {}});
 
@@ -280,7 +272,7 @@ private slots:
         QVERIFY(
             Write_Calibration_File({Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
                                     Offset_Thermometer("Probe C", 0.3)}));
-        Select("Active_Thermometer", 0);
+        Store_Setting("Active_Thermometer", 0);
         TVelmora window;
         Remove(&window, QMessageBox::Yes);
 

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLocale>
-#include <QSettings>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -25,13 +24,6 @@ private:
             texts << Child<QLineEdit>(window, name)->text();
         }
         return texts;
-    }
-
-    static void Set_Setting(const QString& key, const QVariant& value)
-    {
-        QDir().mkpath(Data_Directory());
-        QSettings settings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
-        settings.setValue(key, value);
     }
 
     static void Finish_Editing(QWidget* window, const char* field_name, const QString& text)
@@ -137,7 +129,7 @@ private slots:
     void Unticked_Axis_Is_Still_Corrected()
     {
         QVERIFY(Write_Calibration_File({Offset_Thermometer("T1")}));
-        Set_Setting("Axis_X_Enabled", false);
+        Store_Setting("Axis_X_Enabled", false);
         TVelmora window;
         QVERIFY(!Child<QCheckBox>(&window, "X_Check_Box")->isChecked());
         QCOMPARE(Child<QLineEdit>(&window, "X_Corrected_Field")->text(), QString("19.88"));
@@ -164,7 +156,7 @@ private slots:
         QVERIFY(
             Write_Calibration_File({Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
                                     Offset_Thermometer("Probe C", 0.3, QDate::currentDate())}));
-        Set_Setting("Active_Thermometer", active);
+        Store_Setting("Active_Thermometer", active);
 
         TVelmora window;
         QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");

@@ -5,12 +5,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace Test_Support;
 
@@ -95,9 +91,7 @@ private:
         {
             qFatal("cannot write the calibration file");
         }
-        QSettings settings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
-        settings.setValue("Current_Path", report_directory->path());
-        settings.sync();
+        Store_Setting("Current_Path", report_directory->path());
         return new TVelmora();
     }
 
@@ -368,15 +362,8 @@ private slots:
         QString proposed;
         Answer_Save_Dialog(file_name, &proposed);
 
-        struct rlimit previous;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
-        const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limited = previous;
-        limited.rlim_cur = 100;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Corrections"));
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previous_handler);
+        With_File_Size_Limit(100, [&]()
+                             { QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Corrections")); });
 
         const QString last = Log_Lines(window.get()).last();
         QVERIFY2(last.startsWith(QString("ERR  Evaluation file '%1' was not written completely")

@@ -8,9 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace Test_Support;
 
 class TTemperatureLogTest : public QObject
@@ -175,16 +172,8 @@ private slots:
     void Failed_Write_Is_Reported()
     {
         std::unique_ptr<TVelmora> window(Create_Window());
-        // The file may grow to 20 bytes only: the header alone is longer.
-        struct rlimit previous;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
-        const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limited = previous;
-        limited.rlim_cur = 20;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        Write(window.get());
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previous_handler);
+        // The header alone is longer than 20 bytes.
+        With_File_Size_Limit(20, [&]() { Write(window.get()); });
 
         QVERIFY2(Log_Lines(window.get())
                      .last()

@@ -12,11 +12,14 @@
 #include <QFile>
 #include <QMetaType>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
 
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 namespace Test_Support
 {
@@ -46,6 +49,32 @@ template <typename T> T* Child(QObject* parent, const char* name)
         qFatal("no child %s", name);
     }
     return child;
+}
+
+// Stores a setting as if the window had saved it at its last close.
+inline void Store_Setting(const QString& key, const QVariant& value)
+{
+    QDir().mkpath(Data_Directory());
+    QSettings settings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
+    settings.setValue(key, value);
+}
+
+// Runs action while files may grow to bytes only, as on a full disk; writes beyond fail with EFBIG
+// instead of killing the process.
+inline void With_File_Size_Limit(rlim_t bytes, const std::function<void()>& action)
+{
+    struct rlimit previous;
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = previous;
+    limited.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &limited) != 0)
+    {
+        qFatal("cannot limit the file size");
+    }
+    action();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previous_handler);
 }
 
 inline QStringList Log_Lines(QWidget* window)
