@@ -24,6 +24,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpacerItem>
 #include <QStandardPaths>
@@ -876,4 +877,6 @@ void TVelmora::Log_Message(const QString& message)
 {
     log_pane->appendPlainText(message);
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
+    // Lines do not wrap: moving to the end would scroll the start of every line out of view.
+    log_pane->horizontalScrollBar()->setValue(0);
 }

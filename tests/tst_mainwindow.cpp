@@ -72,6 +72,20 @@ private slots:
         QCOMPARE(menus[1]->menu()->actions()[1]->text(), QString("Remove Thermometer"));
     }
 
+    void Slots_Keep_Their_Meta_Object_Order()
+    {
+        const QMetaObject* meta_object = &TVelmora::staticMetaObject;
+        QStringList signatures;
+        for (int index = meta_object->methodOffset(); index < meta_object->methodCount(); ++index)
+        {
+            signatures << meta_object->method(index).methodSignature();
+        }
+        QCOMPARE(signatures, QStringList({"Browse_Path()", "Edit_Thermometer()", "Remove_Thermometer()",
+                                          "Thermometer_Selection_Changed(int)", "Temperature_Input_Changed()",
+                                          "Write_Temperature_Entry()", "Evaluate_Corrections()",
+                                          "Evaluate_Uncertainty()"}));
+    }
+
     void Tab_Order_Follows_The_Form()
     {
         TVelmora window;
@@ -165,12 +179,13 @@ private slots:
         QPlainTextEdit* pane = Child<QPlainTextEdit>(&window, "Log_Pane");
         for (int line = 0; line < 300; ++line)
         {
-            window.Log_Message(QString("INF  line %1").arg(line));
+            window.Log_Message(QString("INF  line %1 %2").arg(line).arg(QString(200, 'x')));
         }
-        QCOMPARE(Log_Lines(&window).last(), QString("INF  line 299"));
+        QCOMPARE(Log_Lines(&window).last(), QString("INF  line 299 %1").arg(QString(200, 'x')));
         QVERIFY(pane->verticalScrollBar()->maximum() > 0);
         QCOMPARE(pane->verticalScrollBar()->value(), pane->verticalScrollBar()->maximum());
         QVERIFY(pane->textCursor().atEnd());
+        QCOMPARE(pane->horizontalScrollBar()->value(), 0);
     }
 
     void Unusable_Data_Directory_Falls_Back_To_User_Directory_data()
