@@ -3,15 +3,8 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <memory>
@@ -19,61 +12,55 @@
 
 using namespace Test_Support;
 
-// The main window keeps its data beside the executable; every test starts without it.
+// Start-up, settings and the data directory of the main window.
 class TMainWindowTest : public QObject
 {
     Q_OBJECT
 
+    const QStringList Meter_Fields = {"X_Meter_Field", "Y_Meter_Field", "Z_Meter_Field", "Part_Meter_Field"};
+    const QStringList Check_Boxes = {"X_Check_Box", "Y_Check_Box", "Z_Check_Box", "Part_Check_Box"};
+
+    QString Stored(const QString& directory, const QString& key)
+    {
+        return QSettings(directory + "/velmora_settings.ini", QSettings::IniFormat).value(key).toString();
+    }
+
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
     void init() { Remove_Data_Directories(); }
-
     void cleanupTestCase() { Remove_Data_Directories(); }
 
-    void First_Start_Creates_Data_Directory_And_Shows_Defaults()
+    void First_Start_Shows_Defaults()
     {
         TVelmora window;
-
         QVERIFY(QFileInfo(Data_Directory()).isDir());
         QCOMPARE(window.windowTitle(), QString("Velmora - Version 1.1"));
-        QCOMPARE(window.size(), QSize(754, 629));
-        QCOMPARE(Child<QLineEdit>(&window, "Description_Field")->text(), QString("Position 1"));
-        for (const char* name : {"X_Meter_Field", "Y_Meter_Field", "Z_Meter_Field", "Part_Meter_Field"})
+        QCOMPARE(Text(&window, "Description_Field"), QString("Position 1"));
+        QCOMPARE(Text(&window, "Record_Path_Field"), QDir::toNativeSeparators(QDir::homePath()));
+        QCOMPARE(Text(&window, "Record_File_Field"), QString("velmora.csv"));
+        for (int axis = 0; axis < 4; ++axis)
         {
-            QCOMPARE(Child<QLineEdit>(&window, name)->text(), QString("20.00"));
+            QCOMPARE(Text(&window, qPrintable(Meter_Fields[axis])), QString("20.00"));
+            QVERIFY(Child<QCheckBox>(&window, qPrintable(Check_Boxes[axis]))->isChecked());
         }
-        for (const char* name : {"X_Check_Box", "Y_Check_Box", "Z_Check_Box", "Part_Check_Box"})
-        {
-            QVERIFY(Child<QCheckBox>(&window, name)->isChecked());
-        }
-        QCOMPARE(Child<QLineEdit>(&window, "Record_Path_Field")->text(),
-                 QDir::toNativeSeparators(QDir::homePath()));
-        QCOMPARE(Child<QLineEdit>(&window, "Record_File_Field")->text(), QString("velmora.csv"));
-        for (const char* name :
-             {"X_Corrected_Field", "Y_Corrected_Field", "Z_Corrected_Field", "Part_Corrected_Field"})
-        {
-            QVERIFY(Child<QLineEdit>(&window, name)->isReadOnly());
-        }
-        QVERIFY(!Log_Lines(&window).join('\n').contains("WAR"));
+        QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
     }
 
-    void Menus_Hold_Their_Actions()
+    void Menus_Slots_And_Tab_Order()
     {
         TVelmora window;
-        const QList<QAction*> menus = window.menuBar()->actions();
-        QCOMPARE(menus.size(), 2);
-        QCOMPARE(menus[0]->text(), QString("File"));
-        QCOMPARE(menus[1]->text(), QString("Edit"));
-        QCOMPARE(menus[0]->menu()->actions().size(), 1);
-        QCOMPARE(menus[0]->menu()->actions()[0]->text(), QString("Quit"));
-        QCOMPARE(menus[1]->menu()->actions().size(), 2);
-        QCOMPARE(menus[1]->menu()->actions()[0]->text(), QString("Correction Editor"));
-        QCOMPARE(menus[1]->menu()->actions()[1]->text(), QString("Remove Thermometer"));
-    }
+        QStringList menus;
+        for (QAction* menu : window.menuBar()->actions())
+        {
+            menus << menu->text();
+            for (QAction* action : menu->menu()->actions())
+            {
+                menus << "  " + action->text();
+            }
+        }
+        QCOMPARE(menus,
+                 QStringList({"File", "  Quit", "Edit", "  Correction Editor", "  Remove Thermometer"}));
 
-    void Slots_Keep_Their_Meta_Object_Order()
-    {
         const QMetaObject* meta_object = &TVelmora::staticMetaObject;
         QStringList signatures;
         for (int index = meta_object->methodOffset(); index < meta_object->methodCount(); ++index)
@@ -84,94 +71,67 @@ private slots:
                                           "Thermometer_Selection_Changed(int)", "Temperature_Input_Changed()",
                                           "Write_Temperature_Entry()", "Evaluate_Corrections()",
                                           "Evaluate_Uncertainty()"}));
-    }
 
-    void Tab_Order_Follows_The_Form()
-    {
-        TVelmora window;
-        const QStringList expected = {"Record_Path_Field",
-                                      "Browse_Button",
-                                      "Record_File_Field",
-                                      "Thermometer_Selector",
-                                      "Edit_Button",
-                                      "Remove_Button",
-                                      "Description_Field",
-                                      "X_Check_Box",
-                                      "X_Meter_Field",
-                                      "Y_Check_Box",
-                                      "Y_Meter_Field",
-                                      "Z_Check_Box",
-                                      "Z_Meter_Field",
-                                      "Part_Check_Box",
-                                      "Part_Meter_Field",
-                                      "Write_Button",
-                                      "Evaluate_Corrections_Button",
-                                      "Evaluate_Uncertainty_Button",
-                                      "Log_Pane"};
+        QStringList focus_chain;
         QWidget* widget = Child<QWidget>(&window, "Record_Path_Field");
-        for (int index = 1; index < expected.size(); ++index)
+        while (focus_chain.size() < 19)
         {
-            widget = widget->nextInFocusChain();
-            while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty())
+            if (widget->focusPolicy() != Qt::NoFocus && !widget->objectName().isEmpty())
             {
-                widget = widget->nextInFocusChain();
+                focus_chain << widget->objectName().remove("_Field").remove("_Button").remove("_Check_Box");
             }
-            QCOMPARE(widget->objectName(), expected[index]);
+            widget = widget->nextInFocusChain();
         }
+        QCOMPARE(focus_chain.join(' '),
+                 QString("Record_Path Browse Record_File Thermometer_Selector Edit Remove "
+                         "Description X X_Meter Y Y_Meter Z Z_Meter Part Part_Meter Write "
+                         "Evaluate_Corrections Evaluate_Uncertainty Log_Pane"));
     }
 
     void Settings_Survive_A_Restart()
     {
+        const QStringList meter_texts = {"19.5", "abc", "21.25", ""};
         {
             TVelmora window;
             Child<QLineEdit>(&window, "Record_Path_Field")
                 ->setText(QDir::toNativeSeparators("/tmp/velmora logs"));
             Child<QLineEdit>(&window, "Record_File_Field")->setText("bench 3.csv");
             Child<QLineEdit>(&window, "Description_Field")->setText("Position 7, left");
-            Child<QCheckBox>(&window, "X_Check_Box")->setChecked(false);
-            Child<QCheckBox>(&window, "Z_Check_Box")->setChecked(false);
-            Child<QLineEdit>(&window, "X_Meter_Field")->setText("19.5");
-            Child<QLineEdit>(&window, "Y_Meter_Field")->setText("abc");
-            Child<QLineEdit>(&window, "Z_Meter_Field")->setText("21.25");
-            Child<QLineEdit>(&window, "Part_Meter_Field")->setText("");
+            for (int axis = 0; axis < 4; ++axis)
+            {
+                Child<QCheckBox>(&window, qPrintable(Check_Boxes[axis]))->setChecked(axis % 2 == 1);
+                Child<QLineEdit>(&window, qPrintable(Meter_Fields[axis]))->setText(meter_texts[axis]);
+            }
             QVERIFY(window.close());
         }
-
-        QSettings stored(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
-        QCOMPARE(stored.value("Current_Path").toString(), QString("/tmp/velmora logs"));
-        QCOMPARE(stored.value("Active_Thermometer").toInt(), -1);
-        QCOMPARE(stored.allKeys().size(), 12);
+        QCOMPARE(Stored(Data_Directory(), "Current_Path"), QString("/tmp/velmora logs"));
+        QCOMPARE(Stored(Data_Directory(), "Active_Thermometer"), QString("-1"));
+        QCOMPARE(QSettings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat).allKeys().size(),
+                 12);
 
         TVelmora window;
-        QCOMPARE(Child<QLineEdit>(&window, "Record_Path_Field")->text(),
-                 QDir::toNativeSeparators("/tmp/velmora logs"));
-        QCOMPARE(Child<QLineEdit>(&window, "Record_File_Field")->text(), QString("bench 3.csv"));
-        QCOMPARE(Child<QLineEdit>(&window, "Description_Field")->text(), QString("Position 7, left"));
-        QVERIFY(!Child<QCheckBox>(&window, "X_Check_Box")->isChecked());
-        QVERIFY(Child<QCheckBox>(&window, "Y_Check_Box")->isChecked());
-        QVERIFY(!Child<QCheckBox>(&window, "Z_Check_Box")->isChecked());
-        QVERIFY(Child<QCheckBox>(&window, "Part_Check_Box")->isChecked());
-        QCOMPARE(Child<QLineEdit>(&window, "X_Meter_Field")->text(), QString("19.5"));
-        QCOMPARE(Child<QLineEdit>(&window, "Y_Meter_Field")->text(), QString("abc"));
-        QCOMPARE(Child<QLineEdit>(&window, "Z_Meter_Field")->text(), QString("21.25"));
-        QCOMPARE(Child<QLineEdit>(&window, "Part_Meter_Field")->text(), QString(""));
+        QCOMPARE(Text(&window, "Record_Path_Field"), QDir::toNativeSeparators("/tmp/velmora logs"));
+        QCOMPARE(Text(&window, "Record_File_Field"), QString("bench 3.csv"));
+        QCOMPARE(Text(&window, "Description_Field"), QString("Position 7, left"));
+        for (int axis = 0; axis < 4; ++axis)
+        {
+            QCOMPARE(Child<QCheckBox>(&window, qPrintable(Check_Boxes[axis]))->isChecked(), axis % 2 == 1);
+            QCOMPARE(Text(&window, qPrintable(Meter_Fields[axis])), meter_texts[axis]);
+        }
     }
 
-    void Quit_Closes_Through_Close_Event()
+    void Quit_Saves_The_Settings()
     {
         std::unique_ptr<TVelmora> window(new TVelmora());
         window->show();
         Child<QLineEdit>(window.get(), "Description_Field")->setText("Quit test");
-        QAction* quit = window->menuBar()->actions()[0]->menu()->actions()[0];
-        quit->trigger();
+        window->menuBar()->actions()[0]->menu()->actions()[0]->trigger();
         QVERIFY(!window->isVisible());
         window.reset();
-
-        QSettings stored(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
-        QCOMPARE(stored.value("Description").toString(), QString("Quit test"));
+        QCOMPARE(Stored(Data_Directory(), "Description"), QString("Quit test"));
     }
 
-    void Long_Log_Keeps_Last_Line_In_View()
+    void Long_Log_Keeps_The_Last_Line_In_View()
     {
         TVelmora window;
         window.show();
@@ -181,27 +141,25 @@ private slots:
         {
             window.Log_Message(QString("INF  line %1 %2").arg(line).arg(QString(200, 'x')));
         }
-        QCOMPARE(Log_Lines(&window).last(), QString("INF  line 299 %1").arg(QString(200, 'x')));
+        QVERIFY(Log_Lines(&window).last().startsWith("INF  line 299 x"));
         QVERIFY(pane->verticalScrollBar()->maximum() > 0);
         QCOMPARE(pane->verticalScrollBar()->value(), pane->verticalScrollBar()->maximum());
-        QVERIFY(pane->textCursor().atEnd());
         QCOMPARE(pane->horizontalScrollBar()->value(), 0);
     }
 
-    void Unusable_Data_Directory_Falls_Back_To_User_Directory_data()
+    void Unusable_Data_Directory_Falls_Back_data()
     {
         QTest::addColumn<bool>("blocked_by_file");
         QTest::newRow("a file named .velmora") << true;
         QTest::newRow("a read-only .velmora") << false;
     }
 
-    void Unusable_Data_Directory_Falls_Back_To_User_Directory()
+    void Unusable_Data_Directory_Falls_Back()
     {
         QFETCH(bool, blocked_by_file);
         if (blocked_by_file)
         {
-            QFile blocker(Data_Directory());
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            QVERIFY(Write_File(Data_Directory(), ""));
         }
         else
         {
@@ -212,24 +170,17 @@ private slots:
             QVERIFY(QDir().mkpath(Data_Directory()));
             QVERIFY(QFile::setPermissions(Data_Directory(), QFile::ReadOwner | QFile::ExeOwner));
         }
-
         const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         {
             TVelmora window;
-            const QString expected =
+            QVERIFY(Log_Lines(&window).contains(
                 QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                    .arg(QDir::toNativeSeparators(Data_Directory()), QDir::toNativeSeparators(fallback));
-            QVERIFY2(Log_Lines(&window).contains(expected), qPrintable(Log_Lines(&window).join('\n')));
+                    .arg(QDir::toNativeSeparators(Data_Directory()), QDir::toNativeSeparators(fallback))));
             Child<QLineEdit>(&window, "Description_Field")->setText("kept");
             window.close();
         }
-        QSettings stored(fallback + "/velmora_settings.ini", QSettings::IniFormat);
-        QCOMPARE(stored.value("Description").toString(), QString("kept"));
-
-        if (!blocked_by_file)
-        {
-            QFile::setPermissions(Data_Directory(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
+        QCOMPARE(Stored(fallback, "Description"), QString("kept"));
+        QFile::setPermissions(Data_Directory(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 };
 

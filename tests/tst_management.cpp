@@ -1,11 +1,8 @@
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -17,283 +14,191 @@ class TManagementTest : public QObject
 {
     Q_OBJECT
 
-private:
-    struct TEdit
-    {
-        QString description;                 // typed when not null
-        QMap<QString, QString> temperatures; // edit object name -> text
-        QDate due_date;                      // set when valid
-        bool accept = true;
-    };
+    const QStringList Temperature_Edits = {"Reference_Temperature1_Edit", "Thermometer_Reading1_Edit",
+                                           "Reference_Temperature2_Edit", "Thermometer_Reading2_Edit",
+                                           "Reference_Temperature3_Edit", "Thermometer_Reading3_Edit"};
 
-    // What the Correction Editor showed when it opened.
-    struct TShown
+    // Opens the Correction Editor and types the description (unless null) and the readings given for
+    // test points 1 to 3 (empty: left as shown), then accepts it, or cancels when accept is false.
+    // Returns what the editor showed when it opened: description, date and the six temperatures.
+    QStringList Edit(QWidget* window, const QString& description, const QStringList& readings = {},
+                     const QDate& due_date = QDate(), bool accept = true)
     {
-        QString description;
-        QDate due_date;
-        QStringList temperatures;
-        bool accept_enabled = true;
-    };
-
-    static const QStringList Temperature_Edits;
-
-    static TShown Edit(QWidget* window, const TEdit& edit)
-    {
-        TShown shown;
+        QStringList shown;
         Answer_Next_Modal(
             "TCorrectionDialog",
-            [&](QWidget* modal)
+            [&](QWidget* dialog)
             {
-                shown.description = Child<QLineEdit>(modal, "Description_Edit")->text();
-                shown.due_date = Child<QDateEdit>(modal, "Calibration_Due_Date_Edit")->date();
+                shown << Text(dialog, "Description_Edit")
+                      << Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
                 for (const QString& name : Temperature_Edits)
                 {
-                    shown.temperatures << Child<QLineEdit>(modal, qPrintable(name))->text();
+                    shown << Text(dialog, qPrintable(name));
                 }
-                QPushButton* accept_button = Child<QPushButton>(modal, "Accept_Button");
-                shown.accept_enabled = accept_button->isEnabled();
-                if (!edit.description.isNull())
+                if (!description.isNull())
                 {
-                    QLineEdit* description = Child<QLineEdit>(modal, "Description_Edit");
-                    description->clear();
-                    QTest::keyClicks(description, edit.description);
-                    QTest::keyClick(description, Qt::Key_Return);
+                    Type(dialog, "Description_Edit", description);
                 }
-                for (auto it = edit.temperatures.cbegin(); it != edit.temperatures.cend(); ++it)
+                for (int point = 0; point < readings.size(); ++point)
                 {
-                    QLineEdit* field = Child<QLineEdit>(modal, qPrintable(it.key()));
-                    field->clear();
-                    QTest::keyClicks(field, it.value());
-                    QTest::keyClick(field, Qt::Key_Return);
+                    Type(dialog, qPrintable(Temperature_Edits[2 * point + 1]), readings[point]);
                 }
-                if (edit.due_date.isValid())
+                if (due_date.isValid())
                 {
-                    Child<QDateEdit>(modal, "Calibration_Due_Date_Edit")->setDate(edit.due_date);
+                    Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->setDate(due_date);
                 }
-                if (edit.accept && accept_button->isEnabled())
-                {
-                    accept_button->click();
-                }
-                else
-                {
-                    Child<QPushButton>(modal, "Cancel_Button")->click();
-                }
+                Child<QPushButton>(dialog, accept ? "Accept_Button" : "Cancel_Button")->click();
             });
-        [&]() { QVERIFY(QMetaObject::invokeMethod(window, "Edit_Thermometer")); }();
+        QMetaObject::invokeMethod(window, "Edit_Thermometer");
         return shown;
     }
 
-    static void Remove(QWidget* window, QMessageBox::StandardButton answer, QString* shown_text = nullptr)
+    // Answers the confirmation with a button, or closes it with NoButton.
+    void Remove(QWidget* window, QMessageBox::StandardButton answer)
     {
         Answer_Next_Modal("QMessageBox",
                           [=](QWidget* modal)
                           {
                               QMessageBox* box = qobject_cast<QMessageBox*>(modal);
-                              QVERIFY(box != nullptr);
-                              if (shown_text != nullptr)
-                              {
-                                  *shown_text = box->text() + "|" + box->informativeText();
-                              }
+                              QVERIFY(box->text().contains("Remove Thermometer"));
+                              QVERIFY(box->informativeText().contains(
+                                  "Are you sure you want to delete the current thermometer?"));
                               QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-                              if (answer == QMessageBox::NoButton)
-                              {
-                                  box->close();
-                              }
-                              else
-                              {
-                                  box->button(answer)->click();
-                              }
+                              answer == QMessageBox::NoButton ? (void)box->close()
+                                                              : box->button(answer)->click();
                           });
-        QVERIFY(QMetaObject::invokeMethod(window, "Remove_Thermometer"));
+        QMetaObject::invokeMethod(window, "Remove_Thermometer");
     }
 
-    static QStringList Items(QWidget* window)
+    static QString Selection(QWidget* window)
     {
         QComboBox* selector = Child<QComboBox>(window, "Thermometer_Selector");
         QStringList items;
         for (int index = 0; index < selector->count(); ++index)
         {
-            items << selector->itemText(index);
+            items << (index == selector->currentIndex() ? "[" + selector->itemText(index) + "]"
+                                                        : selector->itemText(index));
         }
-        return items;
-    }
-
-    static int Current_Index(QWidget* window)
-    {
-        return Child<QComboBox>(window, "Thermometer_Selector")->currentIndex();
-    }
-
-    static QString Corrected_X(QWidget* window)
-    {
-        return Child<QLineEdit>(window, "X_Corrected_Field")->text();
+        return items.join(' ');
     }
 
     static TThermometerList Saved_List()
     {
         TThermometerList list;
-        if (!list.Load_Calibration_File(Calibration_File()))
-        {
-            qWarning("%s", qPrintable(list.Get_Last_Error()));
-        }
+        list.Load_Calibration_File(Calibration_File());
         return list;
     }
 
-    static QString Date_Text(const QDate& date) { return date.toString("MMM dd yyyy"); }
+    static QList<TThermometer> Three() // deviations 0.1, 0.2, 0.3
+    {
+        return {Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
+                Offset_Thermometer("Probe C", 0.3)};
+    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
     void init() { Remove_Data_Directories(); }
-
     void cleanupTestCase() { Remove_Data_Directories(); }
 
     void First_Thermometer_Is_Added_From_Nothing()
     {
         TVelmora window;
         const QDate due = QDate::currentDate().addMonths(6);
-        const TShown shown = Edit(&window, {"Probe 1", {{"Thermometer_Reading2_Edit", "20.12"}}, due});
-
-        QCOMPARE(shown.description, QString());
-        QCOMPARE(shown.due_date, QDate::currentDate());
-        QCOMPARE(shown.temperatures, QStringList({"15.00", "15.00", "20.00", "20.00", "25.00", "25.00"}));
-        QVERIFY(!shown.accept_enabled);
-
-        QCOMPARE(Items(&window), QStringList({"Probe 1"}));
-        QCOMPARE(Current_Index(&window), 0);
-        QCOMPARE(
-            Log_Lines(&window).last(),
-            QString("INF  Updated correction data for 'Probe 1'.  Calibration Due: %1").arg(Date_Text(due)));
-        // Deviations 0, 0.12 and 0 at 15, 20 and 25: a reading of 20 is corrected to 19.88.
-        QCOMPARE(Corrected_X(&window), QString("19.88"));
-
-        const TThermometerList saved = Saved_List();
-        QCOMPARE(saved.Get_Descriptions(), QStringList({"Probe 1"}));
-        QCOMPARE(saved.Get_Calibration_Due_Date("Probe 1"), due);
-        QCOMPARE(saved.Get_Correction("Probe 1").Get_Point2().y, 0.12);
+        const QStringList shown = Edit(&window, "Probe 1", {"15", "20.12", "25"}, due);
+        QCOMPARE(shown, QStringList({"", QDate::currentDate().toString(Qt::ISODate), "15.00", "15.00",
+                                     "20.00", "20.00", "25.00", "25.00"}));
+        QCOMPARE(Selection(&window), QString("[Probe 1]"));
+        QCOMPARE(Log_Lines(&window).last(), "INF  Updated correction data for 'Probe 1'.  Calibration Due: " +
+                                                due.toString("MMM dd yyyy"));
+        QCOMPARE(Text(&window, "X_Corrected_Field"), QString("19.88"));
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("Probe 1"), due);
+        QCOMPARE(Saved_List().Get_Correction("Probe 1").Get_Point2().y, 0.12);
     }
 
-    void Cancelled_Edit_Changes_Nothing()
+    void Edits_data()
     {
-        QVERIFY(Write_Calibration_File({Offset_Thermometer("Probe A")}));
-        const QByteArray before = Read_File(Calibration_File());
+        QTest::addColumn<int>("active");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("selection");
+        QTest::addColumn<QString>("corrected");
+        QTest::addColumn<QStringList>("saved");
+        QTest::newRow("in place") << 1 << QString() << "Probe A [Probe B] Probe C"
+                                  << "19.50" << QStringList({"Probe A", "Probe B", "Probe C"});
+        // The list keeps the stored letter case; the selector must name the edited thermometer.
+        QTest::newRow("letter case only") << 2 << "probe c"
+                                          << "Probe A Probe B [Probe C]"
+                                          << "19.50" << QStringList({"Probe A", "Probe B", "Probe C"});
+        QTest::newRow("new description")
+            << 0 << "Probe New"
+            << "Probe A Probe B Probe C [Probe New]"
+            << "19.50" << QStringList({"Probe A", "Probe B", "Probe C", "Probe New"});
+    }
+
+    void Edits()
+    {
+        QFETCH(int, active);
+        QFETCH(QString, description);
+        QFETCH(QString, selection);
+        QFETCH(QString, corrected);
+        QFETCH(QStringList, saved);
+        QVERIFY(Write_Calibration_File(Three()));
+        Store_Setting("Active_Thermometer", active);
         TVelmora window;
-        const QStringList log_before = Log_Lines(&window);
-        TEdit edit{"Probe Z", {}, {}};
-        edit.accept = false;
-        Edit(&window, edit);
-        QCOMPARE(Items(&window), QStringList({"Probe A"}));
-        QCOMPARE(Log_Lines(&window), log_before);
-        QCOMPARE(Read_File(Calibration_File()), before);
-    }
-
-    void Selected_Thermometer_Is_Edited_In_Place()
-    {
+        Edit(&window, description, {"15.5", "20.5", "25.5"});
+        QCOMPARE(Selection(&window), selection);
+        QCOMPARE(Text(&window, "X_Corrected_Field"), corrected);
         QVERIFY(
-            Write_Calibration_File({Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
-                                    Offset_Thermometer("Probe C", 0.3)}));
-        Store_Setting("Active_Thermometer", 1);
-        TVelmora window;
-        QCOMPARE(Corrected_X(&window), QString("19.80"));
-
-        const TShown shown = Edit(&window, {QString(),
-                                            {{"Thermometer_Reading1_Edit", "15.5"},
-                                             {"Thermometer_Reading2_Edit", "20.5"},
-                                             {"Thermometer_Reading3_Edit", "25.5"}},
-                                            {}});
-        QCOMPARE(shown.description, QString("Probe B"));
-        QCOMPARE(shown.temperatures, QStringList({"15.00", "15.20", "20.00", "20.20", "25.00", "25.20"}));
-
-        QCOMPARE(Items(&window), QStringList({"Probe A", "Probe B", "Probe C"}));
-        QCOMPARE(Current_Index(&window), 1);
-        QCOMPARE(Corrected_X(&window), QString("19.50"));
-        QCOMPARE(Saved_List().Get_Correction("Probe B").Get_Point1().y, 0.5);
-        QCOMPARE(Saved_List().Get_Correction("Probe A").Get_Point1().y, 0.1);
+            Log_Lines(&window).last().startsWith(QString("INF  Updated correction data for '%1'.")
+                                                     .arg(description.isNull() ? "Probe B" : description)));
+        const TThermometerList list = Saved_List();
+        QCOMPARE(list.Get_Descriptions(), saved);
+        QCOMPARE(list.Get_Correction("Probe A").Get_Point1().y, 0.1);
+        QCOMPARE(list.Get_Correction(saved[active == 0 ? 3 : active]).Get_Point1().y, 0.5);
     }
 
-    void Letter_Case_Change_Keeps_The_Thermometer_Selected()
-    {
-        QVERIFY(
-            Write_Calibration_File({Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
-                                    Offset_Thermometer("Probe C", 0.3)}));
-        Store_Setting("Active_Thermometer", 2);
-        TVelmora window;
-        Edit(&window, {"probe c", {{"Thermometer_Reading2_Edit", "20.4"}}, {}});
-
-        QCOMPARE(Items(&window), QStringList({"Probe A", "Probe B", "Probe C"}));
-        QCOMPARE(Current_Index(&window), 2);
-        QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->currentText(), QString("Probe C"));
-        QVERIFY(Log_Lines(&window).last().startsWith("INF  Updated correction data for 'probe c'."));
-        QCOMPARE(Saved_List().Get_Correction("Probe C").Get_Point2().y, 0.4);
-    }
-
-    void New_Description_Adds_A_Thermometer()
-    {
-        QVERIFY(Write_Calibration_File({Offset_Thermometer("Probe A", 0.1)}));
-        TVelmora window;
-        Edit(&window, {"Probe New",
-                       {{"Thermometer_Reading1_Edit", "15.3"},
-                        {"Thermometer_Reading2_Edit", "20.3"},
-                        {"Thermometer_Reading3_Edit", "25.3"}},
-                       QDate::currentDate().addDays(1)});
-
-        QCOMPARE(Items(&window), QStringList({"Probe A", "Probe New"}));
-        QCOMPARE(Current_Index(&window), 1);
-        QCOMPARE(Corrected_X(&window), QString("19.70"));
-        const TThermometerList saved = Saved_List();
-        QCOMPARE(saved.Get_Descriptions(), QStringList({"Probe A", "Probe New"}));
-        QCOMPARE(saved.Get_Correction("Probe A").Get_Point1().y, 0.1);
-    }
-
-    void Refused_Removal_Changes_Nothing_data()
+    void Refusals_Change_Nothing_data()
     {
         QTest::addColumn<int>("answer");
-        QTest::newRow("No") << int(QMessageBox::No);
-        QTest::newRow("closed") << int(QMessageBox::NoButton);
+        QTest::newRow("edit cancelled") << -1;
+        QTest::newRow("removal refused") << int(QMessageBox::No);
+        QTest::newRow("confirmation closed") << int(QMessageBox::NoButton);
     }
 
-    void Refused_Removal_Changes_Nothing()
+    void Refusals_Change_Nothing()
     {
         QFETCH(int, answer);
-        QVERIFY(Write_Calibration_File({Offset_Thermometer("Probe A")}));
+        QVERIFY(Write_Calibration_File(Three()));
         const QByteArray before = Read_File(Calibration_File());
         TVelmora window;
         const QStringList log_before = Log_Lines(&window);
-        QString shown;
-        Remove(&window, QMessageBox::StandardButton(answer), &shown);
-        QVERIFY(shown.contains("Remove Thermometer"));
-        QVERIFY(shown.contains("Are you sure you want to delete the current thermometer?"));
-        QCOMPARE(Items(&window), QStringList({"Probe A"}));
+        if (answer < 0)
+        {
+            Edit(&window, "Probe Z", {}, QDate(), false);
+        }
+        else
+        {
+            Remove(&window, QMessageBox::StandardButton(answer));
+        }
+        QCOMPARE(Selection(&window), QString("[Probe A] Probe B Probe C"));
         QCOMPARE(Log_Lines(&window), log_before);
         QCOMPARE(Read_File(Calibration_File()), before);
     }
 
-    void Removal_Selects_The_First_Remaining()
+    void Removals()
     {
-        QVERIFY(
-            Write_Calibration_File({Offset_Thermometer("Probe A", 0.1), Offset_Thermometer("Probe B", 0.2),
-                                    Offset_Thermometer("Probe C", 0.3)}));
-        Store_Setting("Active_Thermometer", 0);
+        QVERIFY(Write_Calibration_File(Three()));
+        Store_Setting("Active_Thermometer", 1);
         TVelmora window;
         Remove(&window, QMessageBox::Yes);
+        QCOMPARE(Selection(&window), QString("[Probe A] Probe C"));
+        QCOMPARE(Text(&window, "X_Corrected_Field"), QString("19.90"));
+        QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for 'Probe B'."));
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"Probe A", "Probe C"}));
 
-        QCOMPARE(Items(&window), QStringList({"Probe B", "Probe C"}));
-        QCOMPARE(Current_Index(&window), 0);
-        QCOMPARE(Corrected_X(&window), QString("19.80"));
-        QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for 'Probe A'."));
-        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"Probe B", "Probe C"}));
-    }
-
-    void Removing_The_Last_Leaves_Nothing()
-    {
-        QVERIFY(Write_Calibration_File({Offset_Thermometer("Probe A")}));
-        TVelmora window;
         Remove(&window, QMessageBox::Yes);
-        QCOMPARE(Items(&window), QStringList());
-        for (const char* name :
-             {"X_Corrected_Field", "Y_Corrected_Field", "Z_Corrected_Field", "Part_Corrected_Field"})
-        {
-            QCOMPARE(Child<QLineEdit>(&window, name)->text(), QString("-----"));
-        }
+        Remove(&window, QMessageBox::Yes);
+        QCOMPARE(Selection(&window), QString());
+        QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
         QVERIFY(Read_File(Calibration_File()).contains("<Calibration_Entries/>"));
 
         // With nothing left the box still asks, and the unchanged list is saved again.
@@ -307,12 +212,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("after");
-        QTest::newRow("checksum mismatch") << QByteArray("<Description>Probe B</Description>")
-                                           << QByteArray("<Description>Probe b2</Description>");
+        QTest::newRow("checksum mismatch") << QByteArray(">Probe B<") << QByteArray(">Probe b2<");
         QTest::newRow("broken entry") << QByteArray("15.00000,0.12000") << QByteArray("15.00000");
         QTest::newRow("other version")
             << QByteArray("File_Version=\"1\"") << QByteArray("File_Version=\"2\"");
-        QTest::newRow("not XML") << QByteArray("</Thermometer_Calibration_Data>") << QByteArray("");
+        QTest::newRow("not XML") << QByteArray("</Thermometer_Calibration_Data>") << QByteArray();
     }
 
     void Damaged_File_Is_Kept_Before_The_First_Save()
@@ -322,31 +226,21 @@ private slots:
         QVERIFY(Write_Calibration_File({Offset_Thermometer("Probe A"), Offset_Thermometer("Probe B")}));
         QByteArray damaged = Read_File(Calibration_File());
         damaged.replace(damaged.lastIndexOf(before), before.size(), after);
-        {
-            QFile file(Calibration_File());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(damaged), qint64(damaged.size()));
-        }
+        QVERIFY(Write_File(Calibration_File(), damaged));
         // An earlier kept copy is never overwritten.
         const QString first_copy = Data_Directory() + "/calibration_data_kept_1.xml";
         const QString second_copy = Data_Directory() + "/calibration_data_kept_2.xml";
-        {
-            QFile earlier(first_copy);
-            QVERIFY(earlier.open(QIODevice::WriteOnly));
-            QCOMPARE(earlier.write("earlier"), qint64(7));
-        }
+        QVERIFY(Write_File(first_copy, "earlier"));
 
         TVelmora window;
-        Edit(&window, {"Probe X", {}, {}});
+        Edit(&window, "Probe X");
         QCOMPARE(Read_File(first_copy), QByteArray("earlier"));
         QCOMPARE(Read_File(second_copy), damaged);
         QVERIFY(Log_Lines(&window).contains(
-            QString("WAR  Calibration file '%1' did not load completely; kept it as '%2'.")
-                .arg(QDir::toNativeSeparators(Calibration_File()), QDir::toNativeSeparators(second_copy))));
+            "WAR  Calibration file '" + QDir::toNativeSeparators(Calibration_File()) +
+            "' did not load completely; kept it as '" + QDir::toNativeSeparators(second_copy) + "'."));
         QVERIFY(Saved_List().Get_Descriptions().contains("Probe X"));
-
-        // Only the first save keeps a copy.
-        Edit(&window, {"Probe Y", {}, {}});
+        Edit(&window, "Probe Y");
         QVERIFY(!QFile::exists(Data_Directory() + "/calibration_data_kept_3.xml"));
     }
 
@@ -354,28 +248,21 @@ private slots:
     {
         QVERIFY(Write_Calibration_File({Offset_Thermometer("Probe A")}));
         TVelmora window;
-        Edit(&window, {"Probe X", {}, {}});
+        Edit(&window, "Probe X");
         QVERIFY(!QFile::exists(Data_Directory() + "/calibration_data_kept_1.xml"));
     }
 
     void Failed_Save_Is_Reported()
     {
         TVelmora window;
-        // A directory where the file belongs cannot be replaced by a file.
-        QVERIFY(QDir().mkpath(Calibration_File()));
-        Edit(&window, {"Probe 1", {}, {}});
-        const QString last = Log_Lines(&window).last();
-        QVERIFY2(last.startsWith(QString("ERR  error writing file '%1': ERR:  ").arg(Calibration_File())),
-                 qPrintable(last));
-        QVERIFY(Log_Lines(&window).contains(
-            QString("INF  Updated correction data for 'Probe 1'.  Calibration Due: %1")
-                .arg(Date_Text(QDate::currentDate()))));
+        QVERIFY(QDir().mkpath(Calibration_File())); // a directory cannot be replaced by a file
+        Edit(&window, "Probe 1");
+        QVERIFY(Log_Lines(&window).last().startsWith("ERR  error writing file '" + Calibration_File() +
+                                                     "': ERR:  "));
+        QVERIFY(Log_Lines(&window).contains("INF  Updated correction data for 'Probe 1'.  Calibration Due: " +
+                                            QDate::currentDate().toString("MMM dd yyyy")));
     }
 };
-
-const QStringList TManagementTest::Temperature_Edits = {
-    "Reference_Temperature1_Edit", "Thermometer_Reading1_Edit",   "Reference_Temperature2_Edit",
-    "Thermometer_Reading2_Edit",   "Reference_Temperature3_Edit", "Thermometer_Reading3_Edit"};
 
 QTEST_MAIN(TManagementTest)
 #include "tst_management.moc"

@@ -1,12 +1,12 @@
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
-#include <QComboBox>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace Test_Support;
 
@@ -20,14 +20,11 @@ TThermometerCorrection Correction(double x1, double y1, double x2, double y2, do
     return TThermometerCorrection(TVector2(x1, y1), TVector2(x2, y2), TVector2(x3, y3));
 }
 
+const TThermometerCorrection Sample = Correction(15, 0.1, 20, 0.2, 25, 0.4);
+
 QStringList Lines(const QString& report)
 {
-    QStringList lines = report.split('\n');
-    if (lines.last().isEmpty())
-    {
-        lines.removeLast();
-    }
-    return lines;
+    return report.split('\n', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -36,92 +33,75 @@ class TReportsTest : public QObject
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir* report_directory = nullptr;
+    std::unique_ptr<QTemporaryDir> report_directory;
+    std::unique_ptr<TVelmora> window;
 
-    // Answers the save dialog with file_name, or cancels it when file_name is empty; returns
-    // what the dialog proposed.
-    static void Answer_Save_Dialog(const QString& file_name, QString* proposed)
+    // Answers the save dialog with file_name, or cancels it when file_name is empty; proposed
+    // receives the caption, the proposed file and the filter.
+    void Answer_Save_Dialog(const QString& file_name, QString* proposed = nullptr)
     {
         Answer_Next_Modal("QFileDialog",
                           [=](QWidget* modal)
                           {
                               QFileDialog* dialog = qobject_cast<QFileDialog*>(modal);
-                              QVERIFY(dialog != nullptr);
-                              *proposed = dialog->windowTitle() + "|" + dialog->selectedFiles().value(0) +
-                                          "|" + dialog->nameFilters().join(";");
-                              if (file_name.isEmpty())
+                              if (proposed != nullptr)
                               {
-                                  dialog->reject();
-                                  return;
+                                  *proposed = dialog->windowTitle() + "|" + dialog->selectedFiles().value(0) +
+                                              "|" + dialog->nameFilters().join(";");
                               }
                               dialog->selectFile(file_name);
-                              QMetaObject::invokeMethod(dialog, "accept");
+                              QMetaObject::invokeMethod(dialog, file_name.isEmpty() ? "reject" : "accept");
                           });
     }
 
-    // Answers the uncertainty dialog: the value it showed goes to shown, then value is typed
-    // (unless empty) and the dialog accepted or cancelled.
-    static void Answer_Input_Dialog(const QString& value, bool accept, QString* shown)
+    // Answers the uncertainty dialog: shown receives the value it offered; value (unless empty) is
+    // typed, then Return accepts or Cancel refuses.
+    void Answer_Input_Dialog(const QString& value, bool accept, QString* shown = nullptr)
     {
         Answer_Next_Modal("TInputDialog",
                           [=](QWidget* modal)
                           {
                               QLineEdit* edit = Child<QLineEdit>(modal, "Value_Edit");
-                              *shown = edit->text();
+                              if (shown != nullptr)
+                              {
+                                  *shown = edit->text();
+                              }
                               if (!value.isEmpty())
                               {
                                   edit->selectAll();
                                   QTest::keyClicks(edit, value);
                               }
-                              if (accept)
-                              {
-                                  QTest::keyClick(edit, Qt::Key_Return);
-                              }
-                              else
-                              {
-                                  Child<QPushButton>(modal, "Cancel_Button")->click();
-                              }
+                              accept ? QTest::keyClick(edit, Qt::Key_Return)
+                                     : Child<QPushButton>(modal, "Cancel_Button")->click();
                           });
     }
 
-    TVelmora* Create_Window(const QList<TThermometer>& thermometers)
+    // Probe 7 with deviations 0.1, 0.2, 0.4 at 15, 20, 25 unless other references are given.
+    void Create_Window(const QList<double>& references = {15, 20, 25})
     {
-        if (!Write_Calibration_File(thermometers))
-        {
-            qFatal("cannot write the calibration file");
-        }
+        QVERIFY(Write_Calibration_File({{"Probe 7",
+                                         QDate(2031, 12, 31),
+                                         {references[2], references[0], references[1]},
+                                         {references[2] + 0.4, references[0] + 0.1, references[1] + 0.2}}}));
         Store_Setting("Current_Path", report_directory->path());
-        return new TVelmora();
+        window.reset(new TVelmora());
     }
 
-    static TThermometer Sample()
-    {
-        return {"Probe 7", QDate(2031, 12, 31), {25, 15, 20}, {25.4, 15.1, 20.2}};
-    }
+    void Run(const char* slot) { QVERIFY(QMetaObject::invokeMethod(window.get(), slot)); }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
     void init()
     {
         Remove_Data_Directories();
-        report_directory = new QTemporaryDir();
-        QVERIFY(report_directory->isValid());
+        report_directory.reset(new QTemporaryDir());
     }
-
-    void cleanup()
-    {
-        delete report_directory;
-        report_directory = nullptr;
-    }
-
+    void cleanup() { window.reset(); }
     void cleanupTestCase() { Remove_Data_Directories(); }
 
-    void Corrections_Report_Tabulates_The_Span()
+    void Corrections_Report()
     {
-        const QStringList lines =
-            Lines(Corrections_Report("Probe 7", QDate(2031, 12, 31), Correction(25, 0.4, 15, 0.1, 20, 0.2)));
+        const QStringList lines = Lines(::Corrections_Report("Probe 7", QDate(2031, 12, 31), Sample));
         QCOMPARE(lines.size(), 6 + 101);
         QCOMPARE(lines.mid(0, 7),
                  QStringList({"Thermometer:,Probe 7", "Calibration Due:,Dec 31 2031",
@@ -131,45 +111,51 @@ private slots:
         QCOMPARE(lines.last(), QString("25.0000,24.6000,-0.4"));
     }
 
-    void Corrections_Report_Range_data()
+    void Report_Ranges_data()
     {
         QTest::addColumn<TThermometerCorrection>("correction");
-        QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("last");
-        QTest::newRow("widened to whole degrees")
-            << Correction(15.3, 0, 20, 0, 24.2, 0) << 101 << "15.0000,15.0000,0"
-            << "25.0000,25.0000,0";
-        QTest::newRow("one whole number") << Correction(20, 0.1, 20, 0.1, 20, 0.1) << 1 << "20.0000,20.0000,0"
-                                          << "20.0000,20.0000,0";
-        QTest::newRow("negative") << Correction(-2, 0, 0, 0, 1.5, 0) << 41 << "-2.0000,-2.0000,0"
-                                  << "2.0000,2.0000,0";
+        QTest::addColumn<int>("rows");
+        QTest::newRow("widened to whole degrees") << Correction(15.3, 0, 20, 0, 24.2, 0) << "15"
+                                                  << "25" << 101;
+        QTest::newRow("one whole number") << Correction(20, 0.1, 20, 0.1, 20, 0.1) << "20"
+                                          << "20" << 1;
+        QTest::newRow("10 to 30") << Correction(10, 0, 20, 0, 30, 0) << "10"
+                                  << "30" << 201;
+        QTest::newRow("below zero") << Correction(-2, 0, 0, 0, 1.5, 0) << "-2"
+                                    << "2" << 41;
     }
 
-    void Corrections_Report_Range()
+    void Report_Ranges()
     {
         QFETCH(TThermometerCorrection, correction);
-        QFETCH(int, rows);
         QFETCH(QString, first);
         QFETCH(QString, last);
-        const QStringList lines = Lines(Corrections_Report("T", QDate(2030, 1, 2), correction));
-        QCOMPARE(lines.size(), 6 + rows);
-        QCOMPARE(lines[6], first);
-        QCOMPARE(lines.last(), last);
+        QFETCH(int, rows);
+        const QStringList corrections = Lines(::Corrections_Report("T", QDate(), correction));
+        QCOMPARE(corrections.size(), 6 + rows);
+        QCOMPARE(corrections[6], first + ".0000," + first + ".0000,0");
+        QCOMPARE(corrections.last(), last + ".0000," + last + ".0000,0");
+        const QStringList temperatures =
+            Lines(::Uncertainty_Report("T", QDate(), correction, 0.04))[2].split(',').mid(4);
+        QCOMPARE(temperatures.size(), (rows - 1) / 10 + 1);
+        QCOMPARE(temperatures.first(), first + ".0000");
+        QCOMPARE(temperatures.last(), last + ".0000");
     }
 
     void Report_Headers_data()
     {
         QTest::addColumn<QString>("description");
         QTest::addColumn<QDate>("due_date");
-        QTest::addColumn<QString>("thermometer_line");
-        QTest::addColumn<QString>("due_field");
-        QTest::newRow("null date") << "T" << QDate() << "Thermometer:,T"
+        QTest::addColumn<QString>("thermometer");
+        QTest::addColumn<QString>("due");
+        QTest::newRow("null date") << "T" << QDate() << "T"
                                    << "";
-        QTest::newRow("empty selector") << "" << QDate(2030, 1, 2) << "Thermometer:,"
+        QTest::newRow("empty selector") << "" << QDate(2030, 1, 2) << ""
                                         << "Jan 02 2030";
         QTest::newRow("comma and quote")
-            << "Probe 3, \"spare\"" << QDate(2030, 1, 2) << "Thermometer:,\"Probe 3, \"\"spare\"\"\""
+            << "Probe 3, \"spare\"" << QDate(2030, 1, 2) << "\"Probe 3, \"\"spare\"\"\""
             << "Jan 02 2030";
     }
 
@@ -177,104 +163,57 @@ private slots:
     {
         QFETCH(QString, description);
         QFETCH(QDate, due_date);
-        QFETCH(QString, thermometer_line);
-        QFETCH(QString, due_field);
-        const TThermometerCorrection correction;
-        const QStringList corrections = Lines(Corrections_Report(description, due_date, correction));
-        QCOMPARE(corrections[0], thermometer_line);
-        QCOMPARE(corrections[1], "Calibration Due:," + due_field);
-        const QStringList uncertainty = Lines(Uncertainty_Report(description, due_date, correction, 0.04));
-        QCOMPARE(uncertainty[0], thermometer_line);
-        QCOMPARE(uncertainty[1], "Calibration Due:," + due_field + ",,,Temp. C ->");
+        QFETCH(QString, thermometer);
+        QFETCH(QString, due);
+        const QStringList corrections = Lines(::Corrections_Report(description, due_date, Sample));
+        QCOMPARE(corrections.mid(0, 2),
+                 QStringList({"Thermometer:," + thermometer, "Calibration Due:," + due}));
+        const QStringList uncertainty = Lines(::Uncertainty_Report(description, due_date, Sample, 0.04));
+        QCOMPARE(uncertainty.mid(0, 2),
+                 QStringList({"Thermometer:," + thermometer, "Calibration Due:," + due + ",,,Temp. C ->"}));
     }
 
-    void Uncertainty_Report_Has_57_Sets()
+    void Uncertainty_Report()
     {
-        const TThermometerCorrection correction = Correction(15, 0.1, 20, 0.2, 25, 0.4);
-        const QStringList lines = Lines(Uncertainty_Report("Probe 7", QDate(2031, 12, 31), correction, 0.04));
+        const QStringList lines = Lines(::Uncertainty_Report("Probe 7", QDate(2031, 12, 31), Sample, 0.04));
         QCOMPARE(lines.size(), 3 + 57);
-        QCOMPARE(lines[2],
-                 QString("Set,Offset 1,Offset 2,Offset 3,15.0000,16.0000,17.0000,18.0000,19.0000,20.0000,"
-                         "21.0000,22.0000,23.0000,24.0000,25.0000"));
-
-        QStringList sets;
-        for (int line = 3; line < lines.size(); ++line)
+        QVERIFY(lines[2].startsWith("Set,Offset 1,Offset 2,Offset 3,15.0000,16.0000,"));
+        QMap<int, QStringList> sets;
+        for (const QString& line : lines.mid(3))
         {
-            const QStringList fields = lines[line].split(',');
+            const QStringList fields = line.split(',');
             QCOMPARE(fields.size(), 4 + 11);
-            sets << fields[0];
+            sets[fields[0].toInt()] = fields.mid(1);
         }
-        QStringList expected;
+        QList<int> expected;
         for (int set = 0; set < 64; ++set)
         {
             if (set == 0 || set % 8 != 0)
             {
-                expected << QString::number(set);
+                expected << set;
             }
         }
-        QCOMPARE(sets, expected);
-
-        // Set 0 is the plain correction: 22 is corrected to 21.7320 as in the corrections report.
-        QVERIFY(lines[3].startsWith("0,0.000,0.000,0.000,14.9000,"));
-        QCOMPARE(lines[3].split(',')[4 + 7], QString("21.7320"));
-        QVERIFY(lines[4].startsWith("1,0.040,0.000,0.000,"));
-        QVERIFY(lines[5].startsWith("2,0.000,0.040,0.000,"));
-        QVERIFY(lines[10].startsWith("7,0.040,0.040,0.040,"));
-        QVERIFY(lines[11].startsWith("9,-0.040,0.000,0.000,"));
-        QVERIFY(lines.last().startsWith("63,-0.040,-0.040,-0.040,"));
-        // Shifting every point up by u lowers every corrected value by u.
-        QCOMPARE(lines[10].split(',')[4 + 7], QString("21.6920"));
+        QCOMPARE(sets.keys(), expected);
+        // Set 0 is the correction itself; set 7 shifts every point by +u, so 22 comes out u lower.
+        QCOMPARE(sets[0].mid(0, 4), QStringList({"0.000", "0.000", "0.000", "14.9000"}));
+        QCOMPARE(sets[0][3 + 7], QString("21.7320"));
+        QCOMPARE(sets[7].mid(0, 3), QStringList({"0.040", "0.040", "0.040"}));
+        QCOMPARE(sets[7][3 + 7], QString("21.6920"));
+        QCOMPARE(sets[9].mid(0, 3), QStringList({"-0.040", "0.000", "0.000"}));
+        QCOMPARE(sets[63].mid(0, 3), QStringList({"-0.040", "-0.040", "-0.040"}));
         // Sign bits of points that are not shifted change nothing.
-        QCOMPARE(lines[5].split(',').mid(1), lines[12].split(',').mid(1));
-    }
+        QCOMPARE(sets[2], sets[10]);
 
-    void Uncertainty_Report_Degenerate_Cases_data()
-    {
-        QTest::addColumn<TThermometerCorrection>("correction");
-        QTest::addColumn<double>("uncertainty");
-        QTest::addColumn<bool>("equal_to_temperature");
-        QTest::newRow("no uncertainty") << Correction(15, 0.1, 20, 0.2, 25, 0.4) << 0.0 << false;
-        QTest::newRow("span below one degree") << Correction(20, 0.1, 20.4, 0.2, 20.9, 0.4) << 0.04 << true;
-    }
-
-    void Uncertainty_Report_Degenerate_Cases()
-    {
-        QFETCH(TThermometerCorrection, correction);
-        QFETCH(double, uncertainty);
-        QFETCH(bool, equal_to_temperature);
-        const QStringList lines = Lines(Uncertainty_Report("T", QDate(2030, 1, 2), correction, uncertainty));
-        const QStringList temperatures = lines[2].split(',').mid(4);
-        const QStringList set_zero = lines[3].split(',').mid(4);
-        for (int line = 3; line < lines.size(); ++line)
+        for (const QString& line : Lines(::Uncertainty_Report("T", QDate(), Sample, 0.0)).mid(3))
         {
-            const QStringList values = lines[line].split(',').mid(4);
-            QCOMPARE(values, equal_to_temperature ? temperatures : set_zero);
+            QCOMPARE(line.split(',').mid(4), lines[3].split(',').mid(4));
         }
-    }
-
-    void Uncertainty_Report_Range_data()
-    {
-        QTest::addColumn<TThermometerCorrection>("correction");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("last");
-        QTest::addColumn<int>("columns");
-        QTest::newRow("15.5 to 24.5") << Correction(15.5, 0, 20, 0, 24.5, 0) << "15.0000"
-                                      << "25.0000" << 11;
-        QTest::newRow("10 to 30") << Correction(10, 0, 20, 0, 30, 0) << "10.0000"
-                                  << "30.0000" << 21;
-    }
-
-    void Uncertainty_Report_Range()
-    {
-        QFETCH(TThermometerCorrection, correction);
-        QFETCH(QString, first);
-        QFETCH(QString, last);
-        QFETCH(int, columns);
-        const QStringList temperatures =
-            Lines(Uncertainty_Report("T", QDate(), correction, 0.04))[2].split(',').mid(4);
-        QCOMPARE(temperatures.size(), columns);
-        QCOMPARE(temperatures.first(), first);
-        QCOMPARE(temperatures.last(), last);
+        const QStringList narrow =
+            Lines(::Uncertainty_Report("T", QDate(), Correction(20, 0.1, 20.4, 0.2, 20.9, 0.4), 0.04));
+        for (const QString& line : narrow.mid(3))
+        {
+            QCOMPARE(line.split(',').mid(4), narrow[2].split(',').mid(4)); // values equal their temperatures
+        }
     }
 
     void Unusable_Ranges_Are_Refused_data()
@@ -293,93 +232,65 @@ private slots:
         QFETCH(bool, usable);
         QString error;
         QCOMPARE(Is_Evaluation_Range_Usable(correction, &error), usable);
-        QCOMPARE(error.startsWith("ERR  "), !usable);
+        QCOMPARE(error.startsWith("ERR  Cannot evaluate the temperature range"), !usable);
     }
 
-    void Corrections_Report_Is_Written_From_The_Window()
+    void Reports_Are_Written_From_The_Window()
     {
-        std::unique_ptr<TVelmora> window(Create_Window({Sample()}));
-        const QString file_name = report_directory->path() + "/bench.csv";
+        Create_Window();
+        const QString folder = report_directory->path();
         QString proposed;
-        Answer_Save_Dialog(file_name, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Corrections"));
-
-        QCOMPARE(proposed,
-                 QString("Save File|%1/evaluation.csv|CSV data (*.csv *.txt)").arg(report_directory->path()));
-        QCOMPARE(Read_File(file_name),
-                 Corrections_Report("Probe 7", QDate(2031, 12, 31), Correction(15, 0.1, 20, 0.2, 25, 0.4))
-                     .toLatin1());
+        Answer_Save_Dialog(folder + "/e.csv", &proposed);
+        Run("Evaluate_Corrections");
+        QCOMPARE(proposed, "Save File|" + folder + "/evaluation.csv|CSV data (*.csv *.txt)");
+        QCOMPARE(Read_File(folder + "/e.csv"),
+                 ::Corrections_Report("Probe 7", QDate(2031, 12, 31), Sample).toLatin1());
         QCOMPARE(Log_Lines(window.get()).last(), QString("INF  Evaluation file written."));
-    }
 
-    void Uncertainty_Report_Is_Written_From_The_Window()
-    {
-        std::unique_ptr<TVelmora> window(Create_Window({Sample()}));
-        const QString file_name = report_directory->path() + "/u.csv";
         QString shown;
-        QString proposed;
         Answer_Input_Dialog("0.1", true, &shown);
-        Answer_Save_Dialog(file_name, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Uncertainty"));
-
+        Answer_Save_Dialog(folder + "/u.csv", &proposed);
+        Run("Evaluate_Uncertainty");
         QCOMPARE(shown, QString("0.04"));
-        QCOMPARE(
-            proposed,
-            QString("Save File|%1/uncertainty.csv|CSV data (*.csv *.txt)").arg(report_directory->path()));
-        QCOMPARE(Read_File(file_name), Uncertainty_Report("Probe 7", QDate(2031, 12, 31),
-                                                          Correction(15, 0.1, 20, 0.2, 25, 0.4), 0.1)
-                                           .toLatin1());
+        QCOMPARE(proposed, "Save File|" + folder + "/uncertainty.csv|CSV data (*.csv *.txt)");
+        QCOMPARE(Read_File(folder + "/u.csv"),
+                 ::Uncertainty_Report("Probe 7", QDate(2031, 12, 31), Sample, 0.1).toLatin1());
         QCOMPARE(Log_Lines(window.get()).last(), QString("INF  Uncertainty file written."));
 
-        // The next run offers the value last shown.
-        Answer_Input_Dialog(QString(), false, &shown);
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Uncertainty"));
-        QCOMPARE(shown, QString("0.1"));
-    }
-
-    void Cancelled_Dialogs_Write_Nothing()
-    {
-        std::unique_ptr<TVelmora> window(Create_Window({Sample()}));
+        // Cancelling any dialog writes and logs nothing; the next run offers the value last shown.
         const QStringList log_before = Log_Lines(window.get());
-        QString ignored;
-
-        Answer_Save_Dialog(QString(), &ignored);
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Corrections"));
-        Answer_Input_Dialog(QString(), false, &ignored);
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Uncertainty"));
-        Answer_Input_Dialog(QString(), true, &ignored);
-        Answer_Save_Dialog(QString(), &ignored);
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Uncertainty"));
-
+        Answer_Save_Dialog(QString());
+        Run("Evaluate_Corrections");
+        Answer_Input_Dialog(QString(), false, &shown);
+        Run("Evaluate_Uncertainty");
+        QCOMPARE(shown, QString("0.1"));
+        Answer_Input_Dialog(QString(), true);
+        Answer_Save_Dialog(QString());
+        Run("Evaluate_Uncertainty");
         QCOMPARE(Log_Lines(window.get()), log_before);
-        QCOMPARE(QDir(report_directory->path()).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"e.csv", "u.csv"}));
     }
 
     void Failed_Report_Write_Is_Reported()
     {
-        std::unique_ptr<TVelmora> window(Create_Window({Sample()}));
-        const QString file_name = report_directory->path() + "/bench.csv";
-        QString proposed;
-        Answer_Save_Dialog(file_name, &proposed);
-
-        With_File_Size_Limit(100, [&]()
-                             { QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Corrections")); });
-
-        const QString last = Log_Lines(window.get()).last();
-        QVERIFY2(last.startsWith(QString("ERR  Evaluation file '%1' was not written completely")
-                                     .arg(QDir::toNativeSeparators(file_name))),
-                 qPrintable(last));
+        Create_Window();
+        const QString file_name = report_directory->path() + "/e.csv";
+        Answer_Save_Dialog(file_name);
+        With_File_Size_Limit(100, [&]() { Run("Evaluate_Corrections"); });
+        QVERIFY(Log_Lines(window.get())
+                    .last()
+                    .startsWith("ERR  Evaluation file '" + QDir::toNativeSeparators(file_name) +
+                                "' was not written completely"));
     }
 
-    void Unusable_Range_Writes_No_File()
+    void Unusable_Range_Opens_No_Dialog()
     {
-        std::unique_ptr<TVelmora> window(
-            Create_Window({TThermometer{"Wide", QDate(2031, 1, 1), {0, 1, 5e6}, {0, 1, 5e6}}}));
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Corrections"));
+        Create_Window({0, 1, 5e6});
+        Run("Evaluate_Corrections");
         QVERIFY(Log_Lines(window.get())
                     .last()
                     .startsWith("ERR  Cannot evaluate the temperature range 0 to 5e+06"));
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "Evaluate_Uncertainty"));
+        Run("Evaluate_Uncertainty");
         QVERIFY(Log_Lines(window.get())
                     .last()
                     .startsWith("ERR  Cannot evaluate the temperature range 0 to 5e+06"));

@@ -2,11 +2,11 @@
 #include "velmoratestsupport.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace Test_Support;
 
@@ -14,184 +14,124 @@ class TTemperatureLogTest : public QObject
 {
     Q_OBJECT
 
-private:
-    QTemporaryDir* record_directory = nullptr;
+    const QByteArray Header =
+        "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
+    std::unique_ptr<QTemporaryDir> record_directory;
+    std::unique_ptr<TVelmora> window;
 
     QString Log_File() const { return record_directory->path() + "/velmora.csv"; }
 
-    // A window with thermometer T1 (deviation 0.12), description P1, X reading 20.24 and Part
-    // reading 20.07, writing into the test's record directory.
-    TVelmora* Create_Window(const QList<TThermometer>& thermometers = {Offset_Thermometer("T1")})
+    // Thermometers as given, description P1, readings 20.24 (X), 20 (Y, Z) and 20.07 (Part), and
+    // the axes ticked as given; the log goes into the test's own directory.
+    void Create_Window(const QList<TThermometer>& thermometers, const QString& ticked = "XYZP")
     {
-        if (!Write_Calibration_File(thermometers))
-        {
-            qFatal("cannot write the calibration file");
-        }
-        TVelmora* window = new TVelmora();
-        Child<QLineEdit>(window, "Record_Path_Field")
+        QVERIFY(Write_Calibration_File(thermometers));
+        window.reset(new TVelmora());
+        Child<QLineEdit>(window.get(), "Record_Path_Field")
             ->setText(QDir::toNativeSeparators(record_directory->path()));
-        Child<QLineEdit>(window, "Description_Field")->setText("P1");
-        Set_Reading(window, "X_Meter_Field", "20.24");
-        Set_Reading(window, "Part_Meter_Field", "20.07");
-        return window;
+        Child<QLineEdit>(window.get(), "Description_Field")->setText("P1");
+        Type(window.get(), "X_Meter_Field", "20.24");
+        Type(window.get(), "Part_Meter_Field", "20.07");
+        const char* boxes[] = {"X_Check_Box", "Y_Check_Box", "Z_Check_Box", "Part_Check_Box"};
+        for (int axis = 0; axis < 4; ++axis)
+        {
+            Child<QCheckBox>(window.get(), boxes[axis])->setChecked(ticked.contains("XYZP"[axis]));
+        }
     }
 
-    static void Set_Reading(QWidget* window, const char* field_name, const QString& text)
-    {
-        QLineEdit* field = Child<QLineEdit>(window, field_name);
-        field->setText(text);
-        emit field->editingFinished();
-    }
-
-    static void Tick(QWidget* window, bool x, bool y, bool z, bool part)
-    {
-        Child<QCheckBox>(window, "X_Check_Box")->setChecked(x);
-        Child<QCheckBox>(window, "Y_Check_Box")->setChecked(y);
-        Child<QCheckBox>(window, "Z_Check_Box")->setChecked(z);
-        Child<QCheckBox>(window, "Part_Check_Box")->setChecked(part);
-    }
-
-    static void Write(QWidget* window)
-    {
-        QVERIFY(QMetaObject::invokeMethod(window, "Write_Temperature_Entry"));
-    }
-
-    static const QByteArray Header;
+    void Write() { QVERIFY(QMetaObject::invokeMethod(window.get(), "Write_Temperature_Entry")); }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
     void init()
     {
         Remove_Data_Directories();
-        record_directory = new QTemporaryDir();
-        QVERIFY(record_directory->isValid());
+        record_directory.reset(new QTemporaryDir());
     }
-
-    void cleanup()
-    {
-        delete record_directory;
-        record_directory = nullptr;
-    }
-
+    void cleanup() { window.reset(); }
     void cleanupTestCase() { Remove_Data_Directories(); }
 
     void First_Write_Creates_Then_Appends()
     {
-        std::unique_ptr<TVelmora> window(Create_Window());
-        const QString native = QDir::toNativeSeparators(Log_File());
-
-        Write(window.get());
-        QCOMPARE(Read_File(Log_File()), Header + "P1,T1,20.12,19.88,19.88,19.95\n");
+        Create_Window({Offset_Thermometer("T1")});
+        Write();
         QCOMPARE(Log_Lines(window.get()).last(),
-                 QString("INF  Creating log file: '%1' for 'P1'").arg(native));
-
+                 "INF  Creating log file: '" + QDir::toNativeSeparators(Log_File()) + "' for 'P1'");
         Child<QLineEdit>(window.get(), "Description_Field")->setText("P2");
-        Write(window.get());
+        Write();
         QCOMPARE(Read_File(Log_File()),
                  Header + "P1,T1,20.12,19.88,19.88,19.95\nP2,T1,20.12,19.88,19.88,19.95\n");
         QCOMPARE(Log_Lines(window.get()).last(),
-                 QString("INF  Appending log file: '%1' for 'P2'").arg(native));
+                 "INF  Appending log file: '" + QDir::toNativeSeparators(Log_File()) + "' for 'P2'");
     }
 
-    void Data_Line_Holds_The_Ticked_Axes_data()
+    void Data_Line_data()
     {
-        QTest::addColumn<QList<bool>>("ticked");
+        QTest::addColumn<QString>("ticked");
         QTest::addColumn<QString>("description");
-        QTest::addColumn<QDate>("due_date");
+        QTest::addColumn<QList<TThermometer>>("thermometers");
         QTest::addColumn<QByteArray>("line");
-
-        const QDate next_year = QDate::currentDate().addYears(1);
-        QTest::newRow("X and Part") << QList<bool>{true, false, false, true} << "P1" << next_year
-                                    << QByteArray("P1,T1,20.12,,,19.95\n");
-        QTest::newRow("none") << QList<bool>{false, false, false, false} << "P1" << next_year
-                              << QByteArray("P1,T1,,,,\n");
-        QTest::newRow("out of calibration") << QList<bool>{true, true, false, false} << "P1"
-                                            << QDate::currentDate() << QByteArray("P1,T1,-----,-----,,\n");
-        QTest::newRow("comma and quotes")
-            << QList<bool>{false, false, false, true} << "Table 2, \"left\"" << next_year
-            << QByteArray("\"Table 2, \"\"left\"\"\",T1,,,,19.95\n");
+        const QList<TThermometer> t1 = {Offset_Thermometer("T1")};
+        QTest::newRow("X and Part") << "XP"
+                                    << "P1" << t1 << QByteArray("P1,T1,20.12,,,19.95\n");
+        QTest::newRow("none") << ""
+                              << "P1" << t1 << QByteArray("P1,T1,,,,\n");
+        QTest::newRow("out of calibration")
+            << "XY"
+            << "P1" << QList<TThermometer>{Offset_Thermometer("T1", 0.1, QDate::currentDate())}
+            << QByteArray("P1,T1,-----,-----,,\n");
+        QTest::newRow("no thermometer") << "P"
+                                        << "P1" << QList<TThermometer>() << QByteArray("P1,,,,,-----\n");
+        QTest::newRow("quotes and commas")
+            << ""
+            << "Table 2, \"left\"" << QList<TThermometer>{Offset_Thermometer("Probe 3, spare")}
+            << QByteArray("\"Table 2, \"\"left\"\"\",\"Probe 3, spare\",,,,\n");
         QTest::newRow("outside Latin-1")
-            << QList<bool>{false, false, false, false} << QString::fromUtf8("Pos \u2603 \u00e9") << next_year
-            << QByteArray("Pos ? \xe9,T1,,,,\n");
+            << "" << QString::fromUtf8("Pos \u2603 \u00e9") << t1 << QByteArray("Pos ? \xe9,T1,,,,\n");
     }
 
-    void Data_Line_Holds_The_Ticked_Axes()
+    void Data_Line()
     {
-        QFETCH(QList<bool>, ticked);
+        QFETCH(QString, ticked);
         QFETCH(QString, description);
-        QFETCH(QDate, due_date);
+        QFETCH(QList<TThermometer>, thermometers);
         QFETCH(QByteArray, line);
-        std::unique_ptr<TVelmora> window(Create_Window({Offset_Thermometer("T1", 0.12, due_date)}));
+        Create_Window(thermometers, ticked);
         Child<QLineEdit>(window.get(), "Description_Field")->setText(description);
-        Tick(window.get(), ticked[0], ticked[1], ticked[2], ticked[3]);
-
-        Write(window.get());
+        Write();
         QCOMPARE(Read_File(Log_File()), Header + line);
-    }
-
-    void Thermometer_With_A_Comma_Is_Quoted()
-    {
-        std::unique_ptr<TVelmora> window(Create_Window({Offset_Thermometer("Probe 3, spare")}));
-        Tick(window.get(), false, false, false, false);
-        Write(window.get());
-        QCOMPARE(Read_File(Log_File()), Header + "P1,\"Probe 3, spare\",,,,\n");
-    }
-
-    void Empty_Selector_Writes_An_Empty_Thermometer()
-    {
-        std::unique_ptr<TVelmora> window(Create_Window({}));
-        Write(window.get());
-        QCOMPARE(Read_File(Log_File()), Header + "P1,,-----,-----,-----,-----\n");
     }
 
     void Existing_Empty_File_Gets_No_Header()
     {
-        QFile empty(Log_File());
-        QVERIFY(empty.open(QIODevice::WriteOnly));
-        empty.close();
-        std::unique_ptr<TVelmora> window(Create_Window());
-        Tick(window.get(), true, false, false, false);
-        Write(window.get());
+        QVERIFY(Write_File(Log_File(), ""));
+        Create_Window({Offset_Thermometer("T1")}, "X");
+        Write();
         QCOMPARE(Read_File(Log_File()), QByteArray("P1,T1,20.12,,,\n"));
     }
 
-    void Unopenable_File_Is_Reported()
+    void Failures_Are_Reported_data()
     {
-        std::unique_ptr<TVelmora> window(Create_Window());
-        const QString missing = record_directory->path() + "/no such directory";
-        Child<QLineEdit>(window.get(), "Record_Path_Field")->setText(QDir::toNativeSeparators(missing));
-        Write(window.get());
-        const QStringList lines = Log_Lines(window.get());
-        QCOMPARE(lines[lines.size() - 2], QString("INF  Creating log file: '%1' for 'P1'")
-                                              .arg(QDir::toNativeSeparators(missing + "/velmora.csv")));
-        QCOMPARE(lines.last(), QString("WAR  Cannot open temperature log file for writing"));
-        QVERIFY(!QFile::exists(missing + "/velmora.csv"));
+        QTest::addColumn<bool>("missing_directory");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing directory") << true << "WAR  Cannot open temperature log file for writing";
+        QTest::newRow("full disk") << false << "WAR  Temperature log entry was not written to '%1': ";
     }
 
-    void Failed_Write_Is_Reported()
+    void Failures_Are_Reported()
     {
-        std::unique_ptr<TVelmora> window(Create_Window());
+        QFETCH(bool, missing_directory);
+        QFETCH(QString, expected);
+        Create_Window({Offset_Thermometer("T1")});
+        // A path typed by hand is used as it stands.
+        const QString directory = record_directory->path() + (missing_directory ? "/missing" : "");
+        Child<QLineEdit>(window.get(), "Record_Path_Field")->setText(QDir::toNativeSeparators(directory));
         // The header alone is longer than 20 bytes.
-        With_File_Size_Limit(20, [&]() { Write(window.get()); });
-
-        QVERIFY2(Log_Lines(window.get())
-                     .last()
-                     .startsWith(QString("WAR  Temperature log entry was not written to '%1'")
-                                     .arg(QDir::toNativeSeparators(Log_File()))),
-                 qPrintable(Log_Lines(window.get()).last()));
-    }
-
-    void Record_Fields_Are_Read_When_Writing()
-    {
-        std::unique_ptr<TVelmora> window(Create_Window());
-        QVERIFY(QDir(record_directory->path()).mkdir("typed"));
-        Child<QLineEdit>(window.get(), "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory->path() + "/typed"));
-        Child<QLineEdit>(window.get(), "Record_File_Field")->setText("bench.csv");
-        Tick(window.get(), false, false, false, false);
-        Write(window.get());
-        QCOMPARE(Read_File(record_directory->path() + "/typed/bench.csv"), Header + "P1,T1,,,,\n");
+        With_File_Size_Limit(20, [&]() { Write(); });
+        const QStringList lines = Log_Lines(window.get());
+        const QString file = QDir::toNativeSeparators(directory + "/velmora.csv");
+        QCOMPARE(lines[lines.size() - 2], "INF  Creating log file: '" + file + "' for 'P1'");
+        QVERIFY2(lines.last().startsWith(expected.arg(file)), qPrintable(lines.last()));
     }
 
     void Browse_Chooses_The_Record_Directory_data()
@@ -204,41 +144,26 @@ private slots:
     void Browse_Chooses_The_Record_Directory()
     {
         QFETCH(bool, accept);
-        std::unique_ptr<TVelmora> window(Create_Window());
-        QLineEdit* record_path = Child<QLineEdit>(window.get(), "Record_Path_Field");
-        const QString before = record_path->text();
+        Create_Window({});
+        const QString before = Text(window.get(), "Record_Path_Field");
         const QString chosen = record_directory->path() + "/chosen";
         QVERIFY(QDir().mkpath(chosen));
-
         QString caption;
         Answer_Next_Modal("QFileDialog",
                           [&](QWidget* modal)
                           {
                               QFileDialog* dialog = qobject_cast<QFileDialog*>(modal);
-                              QVERIFY(dialog != nullptr);
                               caption = dialog->windowTitle();
-                              QCOMPARE(QDir(dialog->directory()).absolutePath(),
+                              QCOMPARE(dialog->directory().absolutePath(),
                                        QDir(record_directory->path()).absolutePath());
-                              if (accept)
-                              {
-                                  dialog->setDirectory(chosen);
-                                  dialog->selectFile(chosen);
-                                  QMetaObject::invokeMethod(dialog, "accept");
-                              }
-                              else
-                              {
-                                  dialog->reject();
-                              }
+                              dialog->selectFile(chosen);
+                              QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
                           });
         QVERIFY(QMetaObject::invokeMethod(window.get(), "Browse_Path"));
-
         QCOMPARE(caption, QString("Select directory to write output file."));
-        QCOMPARE(record_path->text(), accept ? QDir::toNativeSeparators(chosen) : before);
+        QCOMPARE(Text(window.get(), "Record_Path_Field"), accept ? QDir::toNativeSeparators(chosen) : before);
     }
 };
-
-const QByteArray TTemperatureLogTest::Header =
-    "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
 
 QTEST_MAIN(TTemperatureLogTest)
 #include "tst_temperaturelog.moc"

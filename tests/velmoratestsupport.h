@@ -10,10 +10,12 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMetaType>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -82,6 +84,27 @@ inline QStringList Log_Lines(QWidget* window)
     return Child<QPlainTextEdit>(window, "Log_Pane")->toPlainText().split('\n');
 }
 
+inline QString Text(QWidget* window, const char* line_edit)
+{
+    return Child<QLineEdit>(window, line_edit)->text();
+}
+
+// The four corrected fields in the order X, Y, Z, Part.
+inline QStringList Corrected_Texts(QWidget* window)
+{
+    return {Text(window, "X_Corrected_Field"), Text(window, "Y_Corrected_Field"),
+            Text(window, "Z_Corrected_Field"), Text(window, "Part_Corrected_Field")};
+}
+
+// Types text into a field and presses Return, which finishes its editing.
+inline void Type(QWidget* parent, const char* line_edit, const QString& text)
+{
+    QLineEdit* field = Child<QLineEdit>(parent, line_edit);
+    field->clear();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
 struct TThermometer
 {
     QString description;
@@ -140,19 +163,16 @@ inline void Answer_Next_Modal(const char* class_name, const std::function<void(Q
     timer->start();
 }
 
-inline void Answer_Next_Modal(const std::function<void(QWidget*)>& answer)
-{
-    Answer_Next_Modal("QWidget", answer);
-}
-
 inline QByteArray Read_File(const QString& file_name)
 {
     QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-    {
-        return QByteArray();
-    }
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool Write_File(const QString& file_name, const QByteArray& content)
+{
+    QFile file(file_name);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
 }
 
 } // namespace Test_Support
