@@ -50,6 +50,69 @@ QString Text_Of_First_Child(const QDomNode& node)
     return Has_Text_Child(node) ? node.firstChild().nodeValue() : QString();
 }
 
+// The element and node forms of the readers below differ only in the name their messages give the
+// node (tag name, node name or local name), so each passes that name to one shared body.
+QString Read_Text(const QDomNode& node, const QString& node_name, bool optional)
+{
+    if (node.isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot read data from a NULL node"), 1);
+    }
+    if (!Has_Text_Child(node) && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node Text for '%1' is not optional."), node_name, 1);
+    }
+    return Text_Of_First_Child(node);
+}
+
+// For an element this finds exactly what QDomElement::hasAttribute and attribute would.
+QString Read_Attribute(const QDomNode& node, const QString& name, bool optional)
+{
+    if (node.isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot read attribute from a NULL node"), 1);
+    }
+    if (node.hasAttributes())
+    {
+        const QDomNamedNodeMap attributes = node.attributes();
+        if (attributes.contains(name))
+        {
+            return attributes.namedItem(name).nodeValue();
+        }
+    }
+    if (!optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node attribute '%1' missing and not optional."), name, 1);
+    }
+    return QString();
+}
+
+QDomElement Child_Element(const QDomNode& node, const QString& node_name, const QString& name, bool optional)
+{
+    if (node.isNull())
+    {
+        throw Error(QStringLiteral("ERR:  Cannot get child from a NULL node"), 1);
+    }
+    const QDomElement child = node.firstChildElement(name);
+    if (child.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional."), name,
+                    node_name, 1);
+    }
+    return child;
+}
+
+QDomNode First_Child_Node(const QDomNode& parent, const QString& parent_name, bool optional)
+{
+    const QDomNode child = parent.firstChild();
+    if (child.isNull() && !optional)
+    {
+        throw Error(QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional."),
+                    parent_name, 1);
+    }
+    return child;
+}
+
 QString Real_Text(double value, int precision)
 {
     return QStringLiteral("%1").arg(value, 0, 'f', precision);
@@ -238,101 +301,37 @@ void TXmlFile::Save_Data(QByteArray* data, bool compact) const
 QString TXmlFile::Read_Node_Text(const QDomElement* node, bool optional) const
 {
     Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Text", "node");
-    if (node->isNull())
-    {
-        throw Error(QStringLiteral("ERR:  Cannot read data from a NULL node"), 1);
-    }
-    if (!Has_Text_Child(*node) && !optional)
-    {
-        throw Error(QStringLiteral("ERR:  Node Text for '%1' is not optional."), node->tagName(), 1);
-    }
-    return Text_Of_First_Child(*node);
+    return Read_Text(*node, node->tagName(), optional);
 }
 
 QString TXmlFile::Read_Node_Text(const QDomNode* node, bool optional) const
 {
     Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Text", "node");
-    if (node->isNull())
-    {
-        throw Error(QStringLiteral("ERR:  Cannot read data from a NULL node"), 1);
-    }
-    if (!Has_Text_Child(*node) && !optional)
-    {
-        throw Error(QStringLiteral("ERR:  Node Text for '%1' is not optional."), node->localName(), 1);
-    }
-    return Text_Of_First_Child(*node);
+    return Read_Text(*node, node->localName(), optional);
 }
 
 QString TXmlFile::Read_Node_Attribute(const QDomElement* node, const QString& name, bool optional) const
 {
     Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Attribute", "node");
-    if (node->isNull())
-    {
-        throw Error(QStringLiteral("ERR:  Cannot read attribute from a NULL node"), 1);
-    }
-    if (node->hasAttribute(name))
-    {
-        return node->attribute(name);
-    }
-    if (!optional)
-    {
-        throw Error(QStringLiteral("ERR:  Node attribute '%1' missing and not optional."), name, 1);
-    }
-    return QString();
+    return Read_Attribute(*node, name, optional);
 }
 
 QString TXmlFile::Read_Node_Attribute(const QDomNode* node, const QString& name, bool optional) const
 {
     Q_ASSERT_X(node != nullptr, "TXmlFile::Read_Node_Attribute", "node");
-    if (node->isNull())
-    {
-        throw Error(QStringLiteral("ERR:  Cannot read attribute from a NULL node"), 1);
-    }
-    if (node->hasAttributes())
-    {
-        const QDomNamedNodeMap attributes = node->attributes();
-        if (attributes.contains(name))
-        {
-            return attributes.namedItem(name).nodeValue();
-        }
-    }
-    if (!optional)
-    {
-        throw Error(QStringLiteral("ERR:  Node attribute '%1' missing and not optional."), name, 1);
-    }
-    return QString();
+    return Read_Attribute(*node, name, optional);
 }
 
 QDomElement TXmlFile::Get_Child_Element(const QDomElement* node, const QString& name, bool optional) const
 {
     Q_ASSERT_X(node != nullptr, "TXmlFile::Get_Child_Element", "node");
-    if (node->isNull())
-    {
-        throw Error(QStringLiteral("ERR:  Cannot get child from a NULL node"), 1);
-    }
-    const QDomElement child = node->firstChildElement(name);
-    if (child.isNull() && !optional)
-    {
-        throw Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional."), name,
-                    node->tagName(), 1);
-    }
-    return child;
+    return Child_Element(*node, node->tagName(), name, optional);
 }
 
 QDomElement TXmlFile::Get_Child_Element(const QDomNode* node, const QString& name, bool optional) const
 {
     Q_ASSERT_X(node != nullptr, "TXmlFile::Get_Child_Element", "node");
-    if (node->isNull())
-    {
-        throw Error(QStringLiteral("ERR:  Cannot get child from a NULL node"), 1);
-    }
-    const QDomElement child = node->firstChildElement(name);
-    if (child.isNull() && !optional)
-    {
-        throw Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional."), name,
-                    node->nodeName(), 1);
-    }
-    return child;
+    return Child_Element(*node, node->nodeName(), name, optional);
 }
 
 QDomElement TXmlFile::Get_Sibling_Element(const QDomElement* current_node, const QString& name,
@@ -355,25 +354,13 @@ QDomElement TXmlFile::Get_Sibling_Element(const QDomElement* current_node, const
 QDomNode TXmlFile::Get_First_Child_Node(const QDomElement* parent, bool optional) const
 {
     Q_ASSERT_X(parent != nullptr, "TXmlFile::Get_First_Child_Node", "parent");
-    const QDomNode child = parent->firstChild();
-    if (child.isNull() && !optional)
-    {
-        throw Error(QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional."),
-                    parent->tagName(), 1);
-    }
-    return child;
+    return First_Child_Node(*parent, parent->tagName(), optional);
 }
 
 QDomNode TXmlFile::Get_First_Child_Node(const QDomNode* parent, bool optional) const
 {
     Q_ASSERT_X(parent != nullptr, "TXmlFile::Get_First_Child_Node", "parent");
-    const QDomNode child = parent->firstChild();
-    if (child.isNull() && !optional)
-    {
-        throw Error(QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional."),
-                    parent->localName(), 1);
-    }
-    return child;
+    return First_Child_Node(*parent, parent->localName(), optional);
 }
 
 QDomNode TXmlFile::Get_Sibling_Node(const QDomNode* current_node, bool optional) const
