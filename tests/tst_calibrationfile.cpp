@@ -32,6 +32,9 @@ QByteArray File(const QByteArray& entries, const QByteArray& version = "1")
 const QByteArray Probe_7 = Entry("Probe 7", "0.00000,0.10000", "0a0e");
 const QByteArray Good = Entry("Good", "0,0.1", "0948");
 const QByteArray Bad = Entry("X", "1,0", "0000");
+const QByteArray Exchanged = "<Entry><Checksum>0a0e</Checksum><Point3>0,0.1</Point3><Point1>40,-0.02</Point1>"
+                             "<Point2>20,0.05</Point2><Calibration_Due_Date>31122025</Calibration_Due_Date>"
+                             "<Description>Probe 7</Description></Entry>";
 } // namespace
 
 class TTestCalibrationFile : public QObject
@@ -141,54 +144,47 @@ void TTestCalibrationFile::Round_Trip()
 
 void TTestCalibrationFile::Load_data()
 {
-    QTest::addColumn<QByteArray>("content"); // none: no file
-    QTest::addColumn<QString>("error");      // the last error text without its beginning; %1: the file name
-    QTest::addColumn<QStringList>("descriptions");
+    QTest::addColumn<QByteArray>("content");   // none: no file
+    QTest::addColumn<QString>("descriptions"); // joined by "|"
     QTest::addColumn<int>("checksum_errors");
+    QTest::addColumn<QString>("error"); // the last error text after the file name; %1: the file name
 
-    const QStringList good{"Good"};
-    QTest::newRow("missing file") << QByteArray() << "ERR:  Cannot open file '%1' for reading."
-                                  << QStringList{"Previous"} << 0;
-    QTest::newRow("identification")
-        << QByteArray("<thermometer_calibration_data File_Version=\"1\"/>")
-        << "ERR:  Identification 'Thermometer_Calibration_Data' does not match 'thermometer_calibration_data'"
-        << QStringList{"Previous"} << 0;
-    QTest::newRow("one value") << File(Good + Entry("X", "1", "0") + Probe_7)
-                               << "Point1 temperature data invalid" << good << 0;
-    QTest::newRow("semicolon") << File(Good + Entry("X", "1;0", "0")) << "Point1 temperature data invalid"
-                               << good << 0;
+    const QString invalid = "Point%1 temperature data invalid";
+    QTest::newRow("missing file") << QByteArray() << "Previous" << 0
+                                  << "ERR:  Cannot open file '%1' for reading.";
+    QTest::newRow("identification") << QByteArray("<thermometer_calibration_data File_Version=\"1\"/>")
+                                    << "Previous" << 0
+                                    << "ERR:  Identification 'Thermometer_Calibration_Data' does not match "
+                                       "'thermometer_calibration_data'";
+    QTest::newRow("one value") << File(Good + Entry("X", "1", "0") + Probe_7) << "Good" << 0
+                               << invalid.arg(1);
+    QTest::newRow("semicolon") << File(Good + Entry("X", "1;0", "0")) << "Good" << 0 << invalid.arg(1);
     QTest::newRow("trailing comma") << File(Good + QByteArray(Bad).replace("0</Point3>", "0,</Point3>"))
-                                    << "Point3 temperature data invalid" << good << 0;
+                                    << "Good" << 0 << invalid.arg(3);
     QTest::newRow("no Checksum") << File(Good + QByteArray(Bad).replace("<Checksum>0000</Checksum>", ""))
-                                 << "ERR:  Node 'Checksum' is missing from node 'Entry' and not optional."
-                                 << good << 0;
-    QTest::newRow("empty Description") << File(Good + Entry("", "1,0", "0"))
-                                       << "ERR:  Node Text for 'Description' is not optional." << good << 0;
-    QTest::newRow("no entries") << File("") << "" << QStringList() << 0;
-    QTest::newRow("checksums") << File(Good + Probe_7 + Good) << ""
-                               << QStringList({"Good", "Probe 7", "Good"}) << 0;
-    QTest::newRow("checksum mismatch") << File(Good + Bad + Good) << "" << QStringList({"Good", "Good"}) << 1;
+                                 << "Good" << 0
+                                 << "ERR:  Node 'Checksum' is missing from node 'Entry' and not optional.";
+    QTest::newRow("empty Description") << File(Good + Entry("", "1,0", "0")) << "Good" << 0
+                                       << "ERR:  Node Text for 'Description' is not optional.";
+    QTest::newRow("no entries") << File("") << "" << 0 << "";
+    QTest::newRow("checksums") << File(Good + Probe_7 + Good) << "Good|Probe 7|Good" << 0 << "";
+    QTest::newRow("checksum mismatch") << File(Good + Bad + Good) << "Good|Good" << 1 << "";
     QTest::newRow("uppercase checksum")
-        << File(QByteArray(Probe_7).replace("0a0e", "0A0E") + Good) << "" << good << 1;
-    QTest::newRow("exchanged elements") << File("<Entry><Checksum>0a0e</Checksum><Point3>0,0.1</"
-                                                "Point3><Point1>40,-0.02</Point1><Point2>20,0.05"
-                                                "</Point2><Calibration_Due_Date>31122025</"
-                                                "Calibration_Due_Date><Description>Probe 7</Description>"
-                                                "</Entry>")
-                                        << "" << QStringList{"Probe 7"} << 0;
-    QTest::newRow("File_Version 2") << File(Probe_7, "2") << "" << QStringList{"Previous"} << 0;
+        << File(QByteArray(Probe_7).replace("0a0e", "0A0E") + Good) << "Good" << 1 << "";
+    QTest::newRow("exchanged elements") << File(Exchanged) << "Probe 7" << 0 << "";
+    QTest::newRow("File_Version 2") << File(Probe_7, "2") << "Previous" << 0 << "";
     // Each checksum is made for the point read as (0, 0.5), (0, 1) and (0, 0).
-    QTest::newRow("infinity") << File(Entry("Odd", "inf,0.5", "08da")) << "" << QStringList{"Odd"} << 0;
-    QTest::newRow("not a number") << File(Entry("Odd", "nan,1", "08d6")) << "" << QStringList{"Odd"} << 0;
-    QTest::newRow("overflow") << File(Entry("Odd", "1e999,-1e999", "08d5")) << "" << QStringList{"Odd"} << 0;
+    QTest::newRow("infinity") << File(Entry("Odd", "inf,0.5", "08da")) << "Odd" << 0 << "";
+    QTest::newRow("not a number") << File(Entry("Odd", "nan,1", "08d6")) << "Odd" << 0 << "";
+    QTest::newRow("overflow") << File(Entry("Odd", "1e999,-1e999", "08d5")) << "Odd" << 0 << "";
 }
 
 void TTestCalibrationFile::Load()
 {
     QFETCH(QByteArray, content);
-    QFETCH(QString, error);
-    QFETCH(QStringList, descriptions);
+    QFETCH(QString, descriptions);
     QFETCH(int, checksum_errors);
+    QFETCH(QString, error);
 
     QFile::remove(path);
     QVERIFY(content.isEmpty() || Write_File(path, content));
@@ -197,7 +193,7 @@ void TTestCalibrationFile::Load()
     QCOMPARE(list.Load_Calibration_File(path), error.isEmpty());
     QCOMPARE(list.Get_Last_Error(),
              error.isEmpty() ? "" : "error reading file '" + path + "': " + error.replace("%1", path));
-    QCOMPARE(list.Get_Descriptions(), descriptions);
+    QCOMPARE(list.Get_Descriptions().join('|'), descriptions);
     QCOMPARE(list.Get_Checksum_Error_Count(), checksum_errors);
     QVERIFY(QTest::currentDataTag() != QByteArray("File_Version 2") || list.Get_File_Version() == 2);
 }
