@@ -31,6 +31,8 @@ cmake --build "$build_dir" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 if [ "$(id -u)" -eq 0 ]; then
+    # useradd and runuser live in sbin, which a non-login root shell may lack.
+    PATH="$PATH:/usr/sbin:/sbin"
     id velmora-test >/dev/null 2>&1 || useradd --create-home --shell /bin/sh velmora-test
     chown -R velmora-test: "$build_dir"
     runuser -u velmora-test -- sh -c 'cd "$1" && ctest --output-on-failure' sh "$build_dir"
