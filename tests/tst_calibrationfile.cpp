@@ -91,6 +91,19 @@ private slots:
         QCOMPARE(loaded.Get_Correction("\u03a9 1.235").Get_Point1().x, 1.235);
     }
 
+    // Only a file can hold a thermometer without a description; no lookup may find it.
+    void Empty_Description_Never_Matches()
+    {
+        QVERIFY(Write_File(path, File(Entry("<![CDATA[]]>", "0.00000,0.10000", "07bf"))));
+        TThermometerList list;
+        QVERIFY(list.Load_Calibration_File(path));
+        QCOMPARE(list.Get_Descriptions(), QStringList({""}));
+        QCOMPARE(list.Get_Correction("").Get_Point1().x, 15.0);
+        TCorrectionDialogData data;
+        QVERIFY(!list.Get_Correction_Data("", &data));
+        QCOMPARE(list.Get_Calibration_Due_Date(""), QDate::currentDate());
+    }
+
     void Load_data()
     {
         QTest::addColumn<QByteArray>("content");   // none: no file
