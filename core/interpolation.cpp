@@ -292,8 +292,9 @@ bool Solve_Linear_System(int rows, int columns, double* matrix, double* solution
     Q_ASSERT_X(solution != nullptr, "Solve_Linear_System", "solution != nullptr");
 
     constexpr double Epsilon = 1e-12;
-    const auto element = [matrix, columns](int row, int column) -> double&
-    { return matrix[row * columns + column]; };
+    const auto element = [matrix, columns](int row, int column) -> double& {
+        return matrix[row * columns + column];
+    };
 
     for (int i = 0; i < rows; ++i)
     {

@@ -317,14 +317,12 @@ QByteArray Make_Ico(const QImage& source)
     const int dib_bytes = 40 + colour_bytes + mask_bytes;
 
     QByteArray ico;
-    auto put16 = [&ico](quint16 value)
-    {
+    auto put16 = [&ico](quint16 value) {
         char bytes[2];
         qToLittleEndian(value, bytes);
         ico.append(bytes, 2);
     };
-    auto put32 = [&ico](quint32 value)
-    {
+    auto put32 = [&ico](quint32 value) {
         char bytes[4];
         qToLittleEndian(value, bytes);
         ico.append(bytes, 4);

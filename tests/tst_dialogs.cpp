@@ -20,13 +20,11 @@ void Change_Field(QDialog& dialog, const QString& field, const QString& text)
 // Runs the action inside exec; a dialog the action left open ends with -1, so no fault hangs the suite.
 template <typename Action> int Run_Modal(QDialog& dialog, Action action)
 {
-    QTimer::singleShot(0, &dialog,
-                       [&dialog, action]()
-                       {
-                           action();
-                           if (dialog.isVisible())
-                               dialog.done(-1);
-                       });
+    QTimer::singleShot(0, &dialog, [&dialog, action]() {
+        action();
+        if (dialog.isVisible())
+            dialog.done(-1);
+    });
     return dialog.exec();
 }
 
@@ -82,8 +80,7 @@ private slots:
             record.calibration_due_date = record.calibration_due_date.addDays(1); // setting it is judged
             dialog.Set_Dialog_Data(record, {});
             QVERIFY(!dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
-            const auto edit_and_click = [&]()
-            {
+            const auto edit_and_click = [&]() {
                 Change_Field(dialog, "Thermometer_Reading2_Edit", "20.75");
                 dialog.findChild<QPushButton*>(result ? "Accept_Button" : "Cancel_Button")->click();
             };
@@ -110,8 +107,7 @@ private slots:
         QFETCH(bool, enabled);
         TInputDialog dialog;
         QLineEdit* edit = dialog.findChild<QLineEdit*>("Value_Edit");
-        const auto enter_and_return = [&]()
-        {
+        const auto enter_and_return = [&]() {
             QTest::keyClicks(edit, enabled ? "2" : "0.5"); // the entry itself must change the state
             edit->selectAll();
             QTest::keyClicks(edit, text);

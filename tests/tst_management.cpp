@@ -25,30 +25,27 @@ class TManagementTest : public QObject
                      const QDate& due_date = QDate(), bool accept = true)
     {
         QStringList shown;
-        Answer_Next_Modal(
-            "TCorrectionDialog",
-            [&](QWidget* dialog)
+        Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+            shown << Text(dialog, "Description_Edit")
+                  << Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
+            for (const QString& name : Temperature_Edits)
             {
-                shown << Text(dialog, "Description_Edit")
-                      << Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
-                for (const QString& name : Temperature_Edits)
-                {
-                    shown << Text(dialog, qPrintable(name));
-                }
-                if (!description.isNull())
-                {
-                    Type(dialog, "Description_Edit", description);
-                }
-                for (int point = 0; point < readings.size(); ++point)
-                {
-                    Type(dialog, qPrintable(Temperature_Edits[2 * point + 1]), readings[point]);
-                }
-                if (due_date.isValid())
-                {
-                    Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->setDate(due_date);
-                }
-                Child<QPushButton>(dialog, accept ? "Accept_Button" : "Cancel_Button")->click();
-            });
+                shown << Text(dialog, qPrintable(name));
+            }
+            if (!description.isNull())
+            {
+                Type(dialog, "Description_Edit", description);
+            }
+            for (int point = 0; point < readings.size(); ++point)
+            {
+                Type(dialog, qPrintable(Temperature_Edits[2 * point + 1]), readings[point]);
+            }
+            if (due_date.isValid())
+            {
+                Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->setDate(due_date);
+            }
+            Child<QPushButton>(dialog, accept ? "Accept_Button" : "Cancel_Button")->click();
+        });
         QMetaObject::invokeMethod(window, "Edit_Thermometer");
         return shown;
     }
@@ -56,17 +53,14 @@ class TManagementTest : public QObject
     // Answers the confirmation with a button, or closes it with NoButton.
     void Remove(QWidget* window, QMessageBox::StandardButton answer)
     {
-        Answer_Next_Modal("QMessageBox",
-                          [=](QWidget* modal)
-                          {
-                              QMessageBox* box = qobject_cast<QMessageBox*>(modal);
-                              QVERIFY(box->text().contains("Remove Thermometer"));
-                              QVERIFY(box->informativeText().contains(
-                                  "Are you sure you want to delete the current thermometer?"));
-                              QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-                              answer == QMessageBox::NoButton ? (void)box->close()
-                                                              : box->button(answer)->click();
-                          });
+        Answer_Next_Modal("QMessageBox", [=](QWidget* modal) {
+            QMessageBox* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box->text().contains("Remove Thermometer"));
+            QVERIFY(
+                box->informativeText().contains("Are you sure you want to delete the current thermometer?"));
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+            answer == QMessageBox::NoButton ? (void)box->close() : box->button(answer)->click();
+        });
         QMetaObject::invokeMethod(window, "Remove_Thermometer");
     }
 

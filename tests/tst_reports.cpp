@@ -40,40 +40,36 @@ class TReportsTest : public QObject
     // receives the caption, the proposed file and the filter.
     void Answer_Save_Dialog(const QString& file_name, QString* proposed = nullptr)
     {
-        Answer_Next_Modal("QFileDialog",
-                          [=](QWidget* modal)
-                          {
-                              QFileDialog* dialog = qobject_cast<QFileDialog*>(modal);
-                              if (proposed != nullptr)
-                              {
-                                  *proposed = dialog->windowTitle() + "|" + dialog->selectedFiles().value(0) +
-                                              "|" + dialog->nameFilters().join(";");
-                              }
-                              dialog->selectFile(file_name);
-                              QMetaObject::invokeMethod(dialog, file_name.isEmpty() ? "reject" : "accept");
-                          });
+        Answer_Next_Modal("QFileDialog", [=](QWidget* modal) {
+            QFileDialog* dialog = qobject_cast<QFileDialog*>(modal);
+            if (proposed != nullptr)
+            {
+                *proposed = dialog->windowTitle() + "|" + dialog->selectedFiles().value(0) + "|" +
+                            dialog->nameFilters().join(";");
+            }
+            dialog->selectFile(file_name);
+            QMetaObject::invokeMethod(dialog, file_name.isEmpty() ? "reject" : "accept");
+        });
     }
 
     // Answers the uncertainty dialog: shown receives the value it offered; value (unless empty) is
     // typed, then Return accepts or Cancel refuses.
     void Answer_Input_Dialog(const QString& value, bool accept, QString* shown = nullptr)
     {
-        Answer_Next_Modal("TInputDialog",
-                          [=](QWidget* modal)
-                          {
-                              QLineEdit* edit = Child<QLineEdit>(modal, "Value_Edit");
-                              if (shown != nullptr)
-                              {
-                                  *shown = edit->text();
-                              }
-                              if (!value.isEmpty())
-                              {
-                                  edit->selectAll();
-                                  QTest::keyClicks(edit, value);
-                              }
-                              accept ? QTest::keyClick(edit, Qt::Key_Return)
-                                     : Child<QPushButton>(modal, "Cancel_Button")->click();
-                          });
+        Answer_Next_Modal("TInputDialog", [=](QWidget* modal) {
+            QLineEdit* edit = Child<QLineEdit>(modal, "Value_Edit");
+            if (shown != nullptr)
+            {
+                *shown = edit->text();
+            }
+            if (!value.isEmpty())
+            {
+                edit->selectAll();
+                QTest::keyClicks(edit, value);
+            }
+            accept ? QTest::keyClick(edit, Qt::Key_Return)
+                   : Child<QPushButton>(modal, "Cancel_Button")->click();
+        });
     }
 
     // Probe 7 with deviations 0.1, 0.2, 0.4 at 15, 20, 25 unless other references are given.

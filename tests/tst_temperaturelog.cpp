@@ -149,16 +149,13 @@ private slots:
         const QString chosen = record_directory->path() + "/chosen";
         QVERIFY(QDir().mkpath(chosen));
         QString caption;
-        Answer_Next_Modal("QFileDialog",
-                          [&](QWidget* modal)
-                          {
-                              QFileDialog* dialog = qobject_cast<QFileDialog*>(modal);
-                              caption = dialog->windowTitle();
-                              QCOMPARE(dialog->directory().absolutePath(),
-                                       QDir(record_directory->path()).absolutePath());
-                              dialog->selectFile(chosen);
-                              QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
-                          });
+        Answer_Next_Modal("QFileDialog", [&](QWidget* modal) {
+            QFileDialog* dialog = qobject_cast<QFileDialog*>(modal);
+            caption = dialog->windowTitle();
+            QCOMPARE(dialog->directory().absolutePath(), QDir(record_directory->path()).absolutePath());
+            dialog->selectFile(chosen);
+            QMetaObject::invokeMethod(dialog, accept ? "accept" : "reject");
+        });
         QVERIFY(QMetaObject::invokeMethod(window.get(), "Browse_Path"));
         QCOMPARE(caption, QString("Select directory to write output file."));
         QCOMPARE(Text(window.get(), "Record_Path_Field"), accept ? QDir::toNativeSeparators(chosen) : before);

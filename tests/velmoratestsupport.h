@@ -148,18 +148,16 @@ inline void Answer_Next_Modal(const char* class_name, const std::function<void(Q
 {
     QTimer* timer = new QTimer(qApp);
     timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout,
-                     [timer, class_name, answer]()
-                     {
-                         QWidget* modal = QApplication::activeModalWidget();
-                         if (modal == nullptr || !modal->inherits(class_name))
-                         {
-                             return;
-                         }
-                         timer->stop();
-                         timer->deleteLater();
-                         answer(modal);
-                     });
+    QObject::connect(timer, &QTimer::timeout, [timer, class_name, answer]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->inherits(class_name))
+        {
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        answer(modal);
+    });
     timer->start();
 }
 
