@@ -7,5 +7,5 @@ cd "$(dirname "$0")/.."
 . scripts/install-deps.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
+cmake --build build --target velmora -j"$(nproc)"
 exec ./build/velmora
