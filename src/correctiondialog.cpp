@@ -1,9 +1,9 @@
 #include "correctiondialog.h"
 
+#include "formlayout.h"
+
 #include <QDateEdit>
-#include <QFrame>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,14 +43,6 @@ QString Temperature_Text(const double& value)
     return QString("%1").arg(value, 0, 'f', 2);
 }
 
-QFrame* New_Line(QWidget* parent)
-{
-    QFrame* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
-
 QLineEdit* New_Temperature_Edit(QWidget* parent, const QString& name)
 {
     QLineEdit* edit = new QLineEdit(parent);
@@ -79,7 +71,7 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addWidget(new QLabel("Calibration Due Date:", this), 1, 0);
     grid_layout->addWidget(calibration_due_date_edit, 1, 1, 1, 2);
 
-    grid_layout->addWidget(New_Line(this), 2, 0, 1, 3);
+    grid_layout->addWidget(Create_Horizontal_Line(this), 2, 0, 1, 3);
 
     QLabel* reference_label = new QLabel("Reference Temperature", this);
     reference_label->setAlignment(Qt::AlignCenter);
@@ -105,7 +97,7 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addWidget(reference_temperature3_edit, 6, 1);
     grid_layout->addWidget(thermometer_reading3_edit, 6, 2);
 
-    grid_layout->addWidget(New_Line(this), 7, 0, 1, 3);
+    grid_layout->addWidget(Create_Horizontal_Line(this), 7, 0, 1, 3);
     grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 8, 0, 1, 3);
 
     // Neither button is a default button, so Return in an edit never closes the dialog.
@@ -116,11 +108,7 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     accept_button->setObjectName("Accept_Button");
     accept_button->setAutoDefault(false);
 
-    QHBoxLayout* button_layout = new QHBoxLayout();
-    button_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    button_layout->addWidget(cancel_button);
-    button_layout->addWidget(accept_button);
-    grid_layout->addLayout(button_layout, 9, 0, 1, 3);
+    grid_layout->addLayout(Create_Button_Row({cancel_button, accept_button}), 9, 0, 1, 3);
 
     setTabOrder(description_edit, calibration_due_date_edit);
     setTabOrder(calibration_due_date_edit, reference_temperature1_edit);

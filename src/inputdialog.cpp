@@ -1,8 +1,8 @@
 #include "inputdialog.h"
 
-#include <QFrame>
+#include "formlayout.h"
+
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,10 +24,7 @@ TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addWidget(value_edit, 0, 1);
     grid_layout->addWidget(unit_label, 0, 2);
 
-    QFrame* line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    grid_layout->addWidget(line, 1, 0, 1, 3);
+    grid_layout->addWidget(Create_Horizontal_Line(this), 1, 0, 1, 3);
     grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 2, 0, 1, 3);
 
     QPushButton* cancel_button = new QPushButton("Cancel", this);
@@ -39,11 +36,7 @@ TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
     accept_button->setAutoDefault(true);
     accept_button->setDefault(true);
 
-    QHBoxLayout* button_layout = new QHBoxLayout();
-    button_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    button_layout->addWidget(cancel_button);
-    button_layout->addWidget(accept_button);
-    grid_layout->addLayout(button_layout, 4, 0, 1, 3);
+    grid_layout->addLayout(Create_Button_Row({cancel_button, accept_button}), 4, 0, 1, 3);
 
     connect(cancel_button, &QPushButton::clicked, this, &TInputDialog::reject);
     connect(accept_button, &QPushButton::clicked, this, &TInputDialog::accept);

@@ -1,6 +1,7 @@
 #include "velmora.h"
 
 #include "correctiondialog.h"
+#include "formlayout.h"
 #include "inputdialog.h"
 #include "messagebox.h"
 
@@ -13,7 +14,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
-#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -39,14 +39,6 @@ namespace
 
 const char* const Data_Directory_Name = ".velmora";
 const char* const Settings_File_Name = "/velmora_settings.ini";
-
-QFrame* Create_Horizontal_Line(QWidget* parent)
-{
-    QFrame* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
 
 QLineEdit* Create_Reading_Field(QWidget* parent, const QFont& font, const QString& object_name,
                                 bool read_only)
