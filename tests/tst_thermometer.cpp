@@ -1,18 +1,6 @@
-#include "correctiondialogdata.h"
-#include "thermometercorrection.h"
 #include "thermometerdata.h"
 
 #include <QtTest>
-
-Q_DECLARE_METATYPE(TVector2)
-
-using TPoints = QVector<TVector2>;
-using TNumbers = QVector<double>;
-
-static TCorrectionDialogData Dialog_Data(double reading2)
-{
-    return TCorrectionDialogData{15.0, 20.0, 25.0, 15.0, reading2, 25.0, QString(), QDate()};
-}
 
 class TTestThermometer : public QObject
 {
@@ -21,78 +9,52 @@ class TTestThermometer : public QObject
 private slots:
     void Correction_data()
     {
-        QTest::addColumn<TPoints>("points");
-        QTest::addColumn<TNumbers>("abc");
-        const TNumbers zero{0, 0, 0};
-        QTest::newRow("example") << TPoints{{25, 0.4}, {20, 0.2}, {15, 0.1}} << TNumbers{0.002, -0.05, 0.4};
-        QTest::newRow("span 1") << TPoints{{0, 0.1}, {0.5, 0.3}, {1, 0.2}} << TNumbers{-0.6, 0.7, 0.1};
-        QTest::newRow("span 0.9") << TPoints{{0, 0.1}, {0.4, 0.3}, {0.9, 0.2}} << zero;
-        QTest::newRow("equal x") << TPoints{{20, 0.1}, {20, 0.2}, {19, 0.3}} << zero;
-        QTest::newRow("nearly equal x") << TPoints{{20, 0.1}, {20 + 1e-13, 0.3}, {25, 0.2}} << zero;
-        QTest::newRow("not a number") << TPoints{{15, 0.1}, {20, qQNaN()}, {25, 0.2}} << zero;
+        QTest::addColumn<QVector<double>>("xy");  // three test points as x, y pairs
+        QTest::addColumn<QVector<double>>("abc"); // all zero exactly when not valid
+        QTest::newRow("unsorted example")
+            << QVector<double>{25, 0.4, 20, 0.2, 15, 0.1} << QVector<double>{0.002, -0.05, 0.4};
+        QTest::newRow("span 1") << QVector<double>{0, 0, 0.5, 0.3, 1, 0.2} << QVector<double>{-0.8, 1, 0};
+        QTest::newRow("span 0.9") << QVector<double>{0, 0, 0.4, 0.3, 0.9, 0.2} << QVector<double>(3);
+        QTest::newRow("equal x") << QVector<double>{20, 0.1, 20, 0.2, 19, 0.3} << QVector<double>(3);
+        QTest::newRow("nearly equal x") << QVector<double>{20, 0, 20 + 1e-13, 1, 25, 0} << QVector<double>(3);
+        QTest::newRow("not a number") << QVector<double>{15, 0.1, 20, qQNaN(), 25, 0.2} << QVector<double>(3);
     }
 
     void Correction()
     {
-        QFETCH(TPoints, points);
-        QFETCH(TNumbers, abc);
-        const TThermometerCorrection correction(points[0], points[1], points[2]);
-        // Valid exactly when a curve was fitted; otherwise the coefficients are all zero.
-        QCOMPARE(correction.Is_Valid(), abc != TNumbers({0, 0, 0}));
-        const TNumbers fitted{correction.Get_A(), correction.Get_B(), correction.Get_C()};
-        for (int i = 0; i < 3; ++i)
-        {
-            QVERIFY2(qAbs(fitted[i] - abc[i]) < 1e-9, qPrintable(QString("%1: %2").arg(i).arg(fitted[i])));
-        }
+        QFETCH(QVector<double>, xy);
+        QFETCH(QVector<double>, abc);
+        const TThermometerCorrection fit({xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]});
+        QCOMPARE(fit.Is_Valid(), abc != QVector<double>(3));
+        QVERIFY(qAbs(fit.Get_A() - abc[0]) + qAbs(fit.Get_B() - abc[1]) + qAbs(fit.Get_C() - abc[2]) < 1e-9);
     }
 
-    void Sort_And_Copy()
+    void Set_Point1_Resorts()
     {
-        // Descending, so that each of the three exchanges of the sort is needed.
-        TThermometerCorrection correction(TVector2(25, 0.4), TVector2(20, 0.2), TVector2(15, 0.1));
-        QCOMPARE(correction.Get_Point1().y, 0.1);
+        TThermometerCorrection correction({10, 5}, {15, 0.1}, {20, 0.2});
+        correction.Set_Point1({25, 0.4}); // in place of (10, 5), so it has to move to the end
         QCOMPARE(correction.Evaluate_Point(22.0).y, 0.268);
-        correction.Set_Point1(TVector2(30, 0.5));
-        QCOMPARE(correction.Get_Point3().x, 30.0);
-        QCOMPARE(correction.Evaluate_Point(30.0).y, 0.5);
-        TThermometerCorrection copy;
-        copy = TThermometerCorrection(correction);
-        QVERIFY(copy.Get_A() == correction.Get_A() && copy.Get_B() == correction.Get_B() &&
-                copy.Get_C() == correction.Get_C() && copy.Get_Point1().y == correction.Get_Point1().y);
     }
 
-    void Lookup_And_Remove()
+    void Thermometer_List()
     {
         TThermometerList list;
-        list.Set_Correction_Data("", Dialog_Data(20.1));
-        list.Set_Correction_Data("Other", Dialog_Data(20.1));
-        list.Set_Correction_Data("Probe 7", Dialog_Data(20.1));
-        list.Set_Correction_Data("Third", Dialog_Data(20.1));
-        list.Set_Correction_Data("PROBE 7", Dialog_Data(20.3));
-        QCOMPARE(list.Get_Correction("pRoBe 7").Get_Point2().y, 0.3);
+        list.Set_Correction_Data("Other", {15, 20, 25, 15, 20.3, 25, QString(), QDate()});
+        list.Set_Correction_Data("Probe", {15, 20, 25, 15, 20.3, 25, QString(), QDate()});
+        list.Set_Correction_Data("Third", {15, 20, 25, 15, 20.3, 25, QString(), QDate()});
+        QCOMPARE(list.Get_Correction("pRoBe").Get_Point2().y, 0.3);
         TCorrectionDialogData data;
-        QVERIFY(list.Get_Correction_Data("probe 7", &data));
-        QCOMPARE(data.thermometer_reading2, 20.3);
-        list.Remove_Thermometer_Data("Probe 7");
-        QCOMPARE(list.Get_Descriptions(), QStringList({"Other", "Third"}));
-    }
-
-    void Due_Date_And_Absent()
-    {
-        TThermometerList list;
-        list.Set_Correction_Data("Probe", Dialog_Data(20.5));
-        QVERIFY(!list.Is_Calibration_Valid("Probe")); // no date yet
+        QVERIFY(list.Get_Correction_Data("PROBE", &data) && data.thermometer_reading2 == 20.3);
+        QVERIFY(!list.Is_Calibration_Valid("Probe")); // no due date yet
         list.Set_Calibration_Due_Date("Probe", QDate::currentDate());
         QVERIFY(!list.Is_Calibration_Valid("Probe"));
         list.Set_Calibration_Due_Date("Probe", QDate::currentDate().addDays(1));
         QVERIFY(list.Is_Calibration_Valid("Probe"));
-        // Nothing of the thermometer that is there may show through for one that is not.
-        QCOMPARE(list.Get_Correction("Probe 8").Evaluate_Point(22.0).y, 0.0);
-        TCorrectionDialogData data = Dialog_Data(2);
-        QVERIFY(!list.Get_Correction_Data("Probe 8", &data));
-        QCOMPARE(data.thermometer_reading2, 20.0);
-        QCOMPARE(list.Get_Calibration_Due_Date("Probe 8"), QDate::currentDate());
-        QVERIFY(!list.Is_Calibration_Valid("Probe 8"));
+        list.Remove_Thermometer_Data("Probe");
+        QCOMPARE(list.Get_Descriptions(), QStringList({"Other", "Third"}));
+        QCOMPARE(list.Get_Correction("Probe").Evaluate_Point(22.0).y, 0.0); // nor a neighbour's
+        QVERIFY(!list.Get_Correction_Data("Probe", &data) && data.thermometer_reading2 == 20.0);
+        QCOMPARE(list.Get_Calibration_Due_Date("Probe"), QDate::currentDate());
     }
 };
 
