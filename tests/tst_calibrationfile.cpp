@@ -21,6 +21,15 @@ QByteArray Entry(const QString& description, const QString& checksum, const QStr
         .toUtf8();
 }
 
+// Saves one thermometer the way the program does, from the Correction Editor's record.
+bool Save(const QString& path, const TCorrectionDialogData& data)
+{
+    TThermometerList list;
+    list.Set_Correction_Data(data.description, data);
+    list.Set_Calibration_Due_Date(data.description, data.calibration_due_date);
+    return list.Save_Calibration_File(path);
+}
+
 QByteArray File(const QByteArray& entries)
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Thermometer_Calibration_Data File_Version=\"1\">\n"
@@ -39,8 +48,7 @@ class TTestCalibrationFile : public QObject
 private slots:
     void Saved_Bytes()
     {
-        QVERIFY(Write_Calibration_File({{"Probe 7", QDate(2025, 12, 31), {40, 0, 20}, {39.98, 0.1, 20.05}}},
-                                       path));
+        QVERIFY(Save(path, {40, 0, 20, 39.98, 0.1, 20.05, "Probe 7", QDate(2025, 12, 31)}));
         QCOMPARE(Read_File(path), File(Entry("Probe 7", "0a0e")));
     }
 
@@ -79,7 +87,7 @@ private slots:
             << File("").replace("Version=\"1", "Version=\"2") << "Previous" << 0 << "";
         // Blanks only and an empty date must survive the parser; 1.234996 is saved as 1.23500, so its
         // checksum must cover the 1.24 read back, not the 1.23 in memory.
-        QVERIFY(Write_Calibration_File({{" \t ", QDate(), {1.234996, 2, 3}, {1.01, 2.02, 3.03}}}, path));
+        QVERIFY(Save(path, {1.234996, 2, 3, 1.01, 2.02, 3.03, " \t ", QDate()}));
         QTest::newRow("saved by the program") << Read_File(path) << " \t " << 0 << "";
         QTest::newRow("inf and nan read as 0") << File(Entry("Odd", "08d5", "inf,nan")) << "Odd" << 0 << "";
     }

@@ -7,17 +7,13 @@
 #include "thermometerdata.h"
 
 #include <QApplication>
-#include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
-#include <QMetaType>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 #include <csignal>
 #include <functional>
@@ -30,7 +26,6 @@ inline QString Data_Directory()
 {
     return QCoreApplication::applicationDirPath() + "/.velmora";
 }
-
 inline QString Calibration_File()
 {
     return Data_Directory() + "/calibration_data.xml";
@@ -53,47 +48,20 @@ template <typename T> T* Child(QObject* parent, const char* name)
     return child;
 }
 
-// Stores a setting as if the window had saved it at its last close.
-inline void Store_Setting(const QString& key, const QVariant& value)
-{
-    QDir().mkpath(Data_Directory());
-    QSettings settings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
-    settings.setValue(key, value);
-}
-
-// Runs action while files may grow to bytes only, as on a full disk; writes beyond fail with EFBIG
-// instead of killing the process.
-inline void With_File_Size_Limit(rlim_t bytes, const std::function<void()>& action)
-{
-    struct rlimit previous;
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = previous;
-    limited.rlim_cur = bytes;
-    if (setrlimit(RLIMIT_FSIZE, &limited) != 0)
-    {
-        qFatal("cannot limit the file size");
-    }
-    action();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previous_handler);
-}
-
-inline QStringList Log_Lines(QWidget* window)
-{
-    return Child<QPlainTextEdit>(window, "Log_Pane")->toPlainText().split('\n');
-}
-
 inline QString Text(QWidget* window, const char* line_edit)
 {
     return Child<QLineEdit>(window, line_edit)->text();
 }
 
-// The four corrected fields in the order X, Y, Z, Part.
 inline QStringList Corrected_Texts(QWidget* window)
 {
     return {Text(window, "X_Corrected_Field"), Text(window, "Y_Corrected_Field"),
             Text(window, "Z_Corrected_Field"), Text(window, "Part_Corrected_Field")};
+}
+
+inline QStringList Log_Lines(QWidget* window)
+{
+    return Child<QPlainTextEdit>(window, "Log_Pane")->toPlainText().split('\n');
 }
 
 // Types text into a field and presses Return, which finishes its editing.
@@ -105,60 +73,25 @@ inline void Type(QWidget* parent, const char* line_edit, const QString& text)
     QTest::keyClick(field, Qt::Key_Return);
 }
 
-struct TThermometer
+// Stores a setting as if the window had saved it at its last close.
+inline void Store_Setting(const QString& key, const QVariant& value)
 {
-    QString description;
-    QDate due_date;
-    // Reference temperature and thermometer reading of the three test points.
-    double references[3];
-    double readings[3];
-};
-
-// Writes the calibration data file the way the program itself saves it.
-inline bool Write_Calibration_File(const QList<TThermometer>& thermometers,
-                                   const QString& file_name = Calibration_File())
-{
-    QDir().mkpath(QFileInfo(file_name).absolutePath());
-    TThermometerList list;
-    for (const TThermometer& thermometer : thermometers)
-    {
-        TCorrectionDialogData data;
-        data.reference_temperature1 = thermometer.references[0];
-        data.reference_temperature2 = thermometer.references[1];
-        data.reference_temperature3 = thermometer.references[2];
-        data.thermometer_reading1 = thermometer.readings[0];
-        data.thermometer_reading2 = thermometer.readings[1];
-        data.thermometer_reading3 = thermometer.readings[2];
-        list.Set_Correction_Data(thermometer.description, data);
-        list.Set_Calibration_Due_Date(thermometer.description, thermometer.due_date);
-    }
-    return list.Save_Calibration_File(file_name);
+    QDir().mkpath(Data_Directory());
+    QSettings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat).setValue(key, value);
 }
 
-// A thermometer whose deviation is 0.12 everywhere, due in a year: 20 is corrected to 19.88.
-inline TThermometer Offset_Thermometer(const QString& description, double offset = 0.12,
-                                       const QDate& due_date = QDate::currentDate().addYears(1))
+// Runs action while files may grow to bytes only, as on a full disk: writes beyond fail with EFBIG.
+inline void With_File_Size_Limit(rlim_t bytes, const std::function<void()>& action)
 {
-    return TThermometer{description, due_date, {15, 20, 25}, {15 + offset, 20 + offset, 25 + offset}};
-}
-
-// Runs answer from inside the event loop of the next modal widget that opens and inherits
-// class_name, so several answers can wait for the dialogs of one slot in turn.
-inline void Answer_Next_Modal(const char* class_name, const std::function<void(QWidget*)>& answer)
-{
-    QTimer* timer = new QTimer(qApp);
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, class_name, answer]() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->inherits(class_name))
-        {
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        answer(modal);
-    });
-    timer->start();
+    struct rlimit previous;
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = previous;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    action();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previous_handler);
 }
 
 inline QByteArray Read_File(const QString& file_name)
@@ -171,6 +104,50 @@ inline bool Write_File(const QString& file_name, const QByteArray& content)
 {
     QFile file(file_name);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
+}
+
+// A thermometer whose three test points are read offset higher than the references 15, 20, 25:
+// with the default offset a reading of 20 is corrected to 19.88.
+struct TThermometer
+{
+    QString description;
+    double offset = 0.12;
+    QDate due_date = QDate::currentDate().addYears(1);
+    QList<double> references = {15, 20, 25};
+};
+
+// Writes the calibration data file the way the program itself saves it.
+inline bool Write_Calibration_File(const QList<TThermometer>& thermometers)
+{
+    QDir().mkpath(Data_Directory());
+    TThermometerList list;
+    for (const TThermometer& thermometer : thermometers)
+    {
+        const QList<double>& t = thermometer.references;
+        const double offset = thermometer.offset;
+        const TCorrectionDialogData data{t[0],          t[1],          t[2], t[0] + offset,
+                                         t[1] + offset, t[2] + offset, {},   {}};
+        list.Set_Correction_Data(thermometer.description, data);
+        list.Set_Calibration_Due_Date(thermometer.description, thermometer.due_date);
+    }
+    return list.Save_Calibration_File(Calibration_File());
+}
+
+// Runs answer inside the event loop of the next modal widget that opens and inherits class_name,
+// so several answers can wait for the dialogs of one slot in turn.
+inline void Answer_Next_Modal(const char* class_name, const std::function<void(QWidget*)>& answer)
+{
+    QTimer* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [timer, class_name, answer]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal->inherits(class_name))
+        {
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+        }
+    });
+    timer->start(0);
 }
 
 } // namespace Test_Support
