@@ -5,6 +5,7 @@
 #include "thermometercorrection.h"
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -61,8 +62,14 @@ public:
 private:
     // Index of the first matching record, or -1.
     int Find_Entry(const QString& description) const;
+    // Every change of entries goes through these two, so that the index always describes them.
+    void Add_Entry(const TThermometerData& entry);
+    void Rebuild_Index();
+    static QString Lookup_Key(const QString& description);
 
     QVector<TThermometerData> entries;
+    // Case-folded description to the index of the first entry with it.
+    QHash<QString, int> first_entry_by_key;
     int checksum_error_count = 0;
     QString last_error;
     int file_version = 0;
