@@ -511,25 +511,30 @@ void TVelmora::Load_Thermometers()
     const QString file_name = Calibration_File_Name();
     const bool file_existed = QFileInfo::exists(file_name);
     const bool loaded = thermometer_list.Load_Calibration_File(file_name);
+    QStringList messages;
     if (loaded)
     {
-        Log_Message(QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name)));
+        messages.append(
+            QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name)));
     }
     else
     {
-        Log_Message(
+        messages.append(
             QString("ERR  Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name)));
     }
 
     Fill_Selector();
-    for (const QString& description : thermometer_list.Get_Descriptions())
+    const QStringList descriptions = thermometer_list.Get_Descriptions();
+    messages.reserve(descriptions.size() + 2);
+    for (const QString& description : descriptions)
     {
-        Log_Message(
+        messages.append(
             QString("INF  Loaded correction data for '%1'.  Calibration Due: %2")
                 .arg(description, Format_Date(thermometer_list.Get_Calibration_Due_Date(description))));
     }
-    Log_Message(QString("INF  Calibration data checksum error count: %1")
-                    .arg(thermometer_list.Get_Checksum_Error_Count()));
+    messages.append(QString("INF  Calibration data checksum error count: %1")
+                        .arg(thermometer_list.Get_Checksum_Error_Count()));
+    Log_Messages(messages);
 
     keep_calibration_file = file_existed && (!loaded || thermometer_list.Get_Checksum_Error_Count() > 0 ||
                                              thermometer_list.Get_File_Version() != 1);
@@ -729,11 +734,16 @@ void TVelmora::Edit_Thermometer()
     thermometer_list.Set_Correction_Data(description, dialog_data);
     thermometer_list.Set_Calibration_Due_Date(description, dialog_data.calibration_due_date);
 
-    thermometer_selector->clear();
-    Fill_Selector();
+    // Only a new thermometer changes the descriptions; refilling the selector on every edit would cost
+    // as much as the edit itself with thousands of thermometers.
+    const QStringList stored_descriptions = thermometer_list.Get_Descriptions();
+    if (stored_descriptions.size() != thermometer_selector->count())
+    {
+        thermometer_selector->clear();
+        Fill_Selector();
+    }
     // Selected by the list's own lookup, letter case ignored, so that the selector names the
     // thermometer whose correction is in use even when only the case of its description changed.
-    const QStringList stored_descriptions = thermometer_list.Get_Descriptions();
     for (int index = 0; index < stored_descriptions.size(); ++index)
     {
         if (stored_descriptions[index].compare(description, Qt::CaseInsensitive) == 0)
@@ -867,7 +877,17 @@ void TVelmora::closeEvent(QCloseEvent* event)
 
 void TVelmora::Log_Message(const QString& message)
 {
-    log_pane->appendPlainText(message);
+    Log_Messages(QStringList(message));
+}
+
+// Many lines go in as one block: the pane then lays itself out once rather than once per line.
+void TVelmora::Log_Messages(const QStringList& messages)
+{
+    if (messages.isEmpty())
+    {
+        return;
+    }
+    log_pane->appendPlainText(messages.join('\n'));
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
     // Lines do not wrap: moving to the end would scroll the start of every line out of view.
     log_pane->horizontalScrollBar()->setValue(0);

@@ -54,6 +54,7 @@ public:
     ~TVelmora() override;
 
     void Log_Message(const QString& message);
+    void Log_Messages(const QStringList& messages);
     void Update_Corrected_Readings();
 
 protected:
