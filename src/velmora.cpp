@@ -244,7 +244,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
 {
     QFont reading_font;
     reading_font.setPointSize(16);
-    reading_font.setWeight(75);
+    reading_font.setWeight(QFont::Bold);
     QFont log_font("Courier New");
     log_font.setFixedPitch(true);
     QFont notice_font;
