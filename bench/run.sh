@@ -5,6 +5,7 @@
 #                                      growth from N to 10 N
 #   bash bench/run.sh 100 1000         the same for the sizes given (all under callgrind)
 #   bash bench/run.sh --smoke          one run at small N without callgrind, as CI does
+#   --qt6                              (before the sizes) builds against Qt 6 instead of Qt 5.15
 # BENCH_BUILD_DIR overrides the build directory; BENCH_WALL_SIZES the sizes timed without callgrind.
 set -euo pipefail
 
@@ -12,10 +13,15 @@ cd "$(dirname "$0")/.."
 source_dir=$(pwd)
 
 smoke=no
-if [ "${1:-}" = "--smoke" ]; then
-    smoke=yes
+velmora_qt_major=5
+while [ $# -gt 0 ]; do
+    case $1 in
+    --smoke) smoke=yes ;;
+    --qt6) velmora_qt_major=6 ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 sizes=${*:-10 100 1000 10000}
 wall_sizes=${BENCH_WALL_SIZES-100000}
 [ $# -eq 0 ] || wall_sizes=${BENCH_WALL_SIZES-}
@@ -23,8 +29,10 @@ wall_sizes=${BENCH_WALL_SIZES-100000}
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
-build_dir=${BENCH_BUILD_DIR:-/tmp/velmora-bench-$(printf '%s' "$source_dir" | md5sum | cut -c1-8)}
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=ON >/dev/null
+tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
+build_dir=${BENCH_BUILD_DIR:-/tmp/velmora-bench-$tag-qt$velmora_qt_major}
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=ON \
+    -DVELMORA_QT_MAJOR="$velmora_qt_major" >/dev/null
 cmake --build "$build_dir" --target velmora_bench -j2 >/dev/null
 bench=$build_dir/bench/velmora_bench
 

@@ -200,7 +200,7 @@ QMainWindow* Build_Bare_Window(QComboBox** selector, QPlainTextEdit** log_pane)
     window->resize(754, 629);
     QFont reading_font;
     reading_font.setPointSize(16);
-    reading_font.setWeight(75);
+    reading_font.setWeight(QFont::Bold);
     QFont log_font(QStringLiteral("Courier New"));
     log_font.setFixedPitch(true);
     QFont notice_font;

@@ -10,6 +10,12 @@ bool Is_Fast_Year(int year)
     return year >= 1000 && year <= 9999;
 }
 
+QDate Qt_Date(const QString& text)
+{
+    const QDate date = QDate::fromString(text, Format);
+    return date.toString(Format) == text ? date : QDate();
+}
+
 } // namespace
 
 QString Day_Month_Year_Text(const QDate& date)
@@ -42,14 +48,14 @@ QDate Day_Month_Year_Date(const QString& text)
 {
     if (text.size() != 8)
     {
-        return QDate::fromString(text, Format);
+        return Qt_Date(text);
     }
     int number = 0;
     for (const QChar character : text)
     {
         if (character < QLatin1Char('0') || character > QLatin1Char('9'))
         {
-            return QDate::fromString(text, Format);
+            return Qt_Date(text);
         }
         number = number * 10 + (character.unicode() - '0');
     }
@@ -58,7 +64,7 @@ QDate Day_Month_Year_Date(const QString& text)
     const int day = number / 1000000;
     if (!Is_Fast_Year(year) || !QDate::isValid(year, month, day))
     {
-        return QDate::fromString(text, Format);
+        return Qt_Date(text);
     }
     return QDate(year, month, day);
 }
