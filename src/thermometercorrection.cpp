@@ -126,8 +126,7 @@ void TThermometerCorrection::Calculate_Coefficients() const
 }
 
 // The one rule that decides validity, so that a valid correction is exactly one whose coefficients
-// were fitted. Expects the points sorted; the outputs
-// are meaningful only when it returns true.
+// were fitted. Expects the points sorted; the outputs are meaningful only when it returns true.
 bool TThermometerCorrection::Fit_Curve(double* a_value, double* b_value, double* c_value) const
 {
     // Written as negations so that a NaN reference temperature also fails.
