@@ -137,40 +137,6 @@ private slots:
         QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for ''."));
         QVERIFY(Read_File(Calibration_File()).contains("<Calibration_Entries/>"));
     }
-
-    void Damaged_File_Is_Kept_Before_The_First_Save_data()
-    {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("intact") << QByteArray() << QByteArray();
-        QTest::newRow("checksum mismatch") << QByteArray(">B<") << QByteArray(">B2<");
-        QTest::newRow("broken entry") << QByteArray("15.00000,0.12000") << QByteArray("15.00000");
-        QTest::newRow("other version")
-            << QByteArray("File_Version=\"1\"") << QByteArray("File_Version=\"2\"");
-    }
-
-    void Damaged_File_Is_Kept_Before_The_First_Save()
-    {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
-        const QByteArray damaged = Read_File(Calibration_File()).replace(before, after);
-        QVERIFY(Write_File(Calibration_File(), damaged));
-        const QString kept = Data_Directory() + "/calibration_data_kept_%1.xml";
-        QVERIFY(Write_File(kept.arg(1), "earlier")); // an earlier kept copy is never overwritten
-
-        TVelmora window;
-        Edit(&window, "X");
-        Edit(&window, "Y"); // only the first save keeps a copy
-        QCOMPARE(Read_File(kept.arg(1)), QByteArray("earlier"));
-        QCOMPARE(Read_File(kept.arg(2)), before.isEmpty() ? QByteArray() : damaged);
-        QVERIFY(!QFile::exists(kept.arg(3)));
-        QCOMPARE(Log_Lines(&window).contains("WAR  Calibration file '" +
-                                             QDir::toNativeSeparators(Calibration_File()) +
-                                             "' did not load completely; kept it as '" +
-                                             QDir::toNativeSeparators(kept.arg(2)) + "'."),
-                 !before.isEmpty());
-    }
 };
 
 QTEST_MAIN(TManagementTest)

@@ -1,3 +1,4 @@
+#include "reports.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 

@@ -1,0 +1,114 @@
+#include "calibrationstore.h"
+#include "velmoratestsupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace Test_Support;
+
+// The data directory, the start-up lines of a load and the kept copy, without a window.
+class TCalibrationStoreTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir base;
+    // Stands for the directory of the executable.
+    const QString application_directory = base.filePath("app");
+    const QString data_directory = application_directory + "/.velmora";
+    const QString calibration_file = data_directory + "/calibration_data.xml";
+
+    static QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        Remove_Data_Directories();
+        QDir(application_directory).removeRecursively();
+        QVERIFY(QDir().mkpath(application_directory));
+    }
+
+    void Unusable_Data_Directory_Falls_Back_data()
+    {
+        QTest::addColumn<bool>("blocked_by_file");
+        QTest::newRow("a file named .velmora") << true;
+        QTest::newRow("a read-only .velmora") << false;
+    }
+
+    void Unusable_Data_Directory_Falls_Back()
+    {
+        QFETCH(bool, blocked_by_file);
+        if (!blocked_by_file && geteuid() == 0)
+        {
+            QSKIP("root writes into read-only directories");
+        }
+        QVERIFY(blocked_by_file ? Write_File(data_directory, "") : QDir().mkpath(data_directory));
+        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner);
+        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        const TCalibrationStore store(application_directory);
+        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(store.Get_Data_Directory_Warning(),
+                 QString("WAR  Cannot write data directory '%1', using '%2' instead.")
+                     .arg(Native(data_directory), Native(fallback)));
+        QCOMPARE(store.Get_Settings_File_Name(), fallback + "/velmora_settings.ini");
+        QCOMPARE(store.Get_Calibration_File_Name(), fallback + "/calibration_data.xml");
+        QVERIFY(QFileInfo(fallback).isDir());
+    }
+
+    void Start_Up_Lines_Count_Checksum_Errors()
+    {
+        QVERIFY(Write_Calibration_File({{"T1"}, {"T2"}}, calibration_file));
+        QVERIFY(Write_File(calibration_file, Read_File(calibration_file).replace(">T2<", ">T2b<")));
+        TCalibrationStore store(application_directory);
+        QCOMPARE(store.Get_Data_Directory_Warning(), QString());
+        TThermometerList list;
+        QCOMPARE(store.Load_Thermometers(&list),
+                 QStringList({"INF  Calibration file loaded: '" + Native(calibration_file) + "'",
+                              "INF  Loaded correction data for 'T1'.  Calibration Due: " +
+                                  QDate::currentDate().addYears(1).toString("MMM dd yyyy"),
+                              "INF  Calibration data checksum error count: 1"}));
+    }
+
+    void Damaged_File_Is_Kept_Before_The_First_Save_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("intact") << QByteArray() << QByteArray();
+        QTest::newRow("checksum mismatch") << QByteArray(">B<") << QByteArray(">B2<");
+        QTest::newRow("broken entry") << QByteArray("15.00000,0.12000") << QByteArray("15.00000");
+        QTest::newRow("other version")
+            << QByteArray("File_Version=\"1\"") << QByteArray("File_Version=\"2\"");
+    }
+
+    void Damaged_File_Is_Kept_Before_The_First_Save()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}, calibration_file));
+        const QByteArray damaged = Read_File(calibration_file).replace(before, after);
+        QVERIFY(Write_File(calibration_file, damaged));
+        const QString kept = data_directory + "/calibration_data_kept_%1.xml";
+        QVERIFY(Write_File(kept.arg(1), "earlier")); // an earlier kept copy is never overwritten
+
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        list.Set_Correction_Data("X", TCorrectionDialogData());
+        const QStringList first_save = store.Save_Thermometers(&list);
+        QCOMPARE(store.Save_Thermometers(&list), QStringList()); // only the first save keeps a copy
+        QCOMPARE(Read_File(kept.arg(1)), QByteArray("earlier"));
+        QCOMPARE(Read_File(kept.arg(2)), before.isEmpty() ? QByteArray() : damaged);
+        QVERIFY(!QFile::exists(kept.arg(3)));
+        QCOMPARE(first_save,
+                 before.isEmpty()
+                     ? QStringList()
+                     : QStringList("WAR  Calibration file '" + Native(calibration_file) +
+                                   "' did not load completely; kept it as '" + Native(kept.arg(2)) + "'."));
+        QVERIFY(Read_File(calibration_file).contains(">X<"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TCalibrationStoreTest)
+#include "tst_calibrationstore.moc"
