@@ -72,6 +72,7 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString
         return messages;
     }
 
+    const qint64 size_before = file.size();
     QString text;
     if (!exists)
     {
@@ -85,6 +86,16 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString
     file.close();
     if (!written || file.error() != QFileDevice::NoError)
     {
+        // The bytes that did reach the file would be glued to the next entry, and a new file would
+        // get no header: cut the file back to where this entry began.
+        if (exists)
+        {
+            QFile::resize(file_path, size_before);
+        }
+        else
+        {
+            QFile::remove(file_path);
+        }
         messages << QString("WAR  Temperature log entry was not written to '%1': %2")
                         .arg(QDir::toNativeSeparators(file_path), file.errorString());
     }

@@ -75,29 +75,40 @@ private slots:
                                        "' for '" + description + "'"));
     }
 
+    // A write that fails part-way leaves the file as it was before the entry, so that the next
+    // entry is neither glued onto a fragment nor left without a header.
     void Failures_Are_Reported_data()
     {
         QTest::addColumn<QString>("directory");
+        QTest::addColumn<QByteArray>("content"); // null: no file before
         QTest::addColumn<QString>("expected");
+        const QString not_written = "WAR  Temperature log entry was not written to '%1': ";
         QTest::newRow("missing directory")
-            << QString("/missing") << "WAR  Cannot open temperature log file for writing";
-        QTest::newRow("full disk") << QString() << "WAR  Temperature log entry was not written to '%1': ";
+            << QString("/missing") << QByteArray() << "WAR  Cannot open temperature log file for writing";
+        QTest::newRow("full disk, new file") << QString() << QByteArray() << not_written;
+        QTest::newRow("full disk, existing file") << QString() << Header + "P0,T1,20.00,,,\n" << not_written;
     }
 
     void Failures_Are_Reported()
     {
         QFETCH(QString, directory);
+        QFETCH(QByteArray, content);
         QFETCH(QString, expected);
         const QString file = record_directory.path() + directory + "/velmora.csv";
+        QVERIFY(content.isNull() || Write_File(file, content));
         QStringList messages;
-        // The header alone is longer than the limit.
-        With_File_Size_Limit(20, [&]() {
+        // Room for a few bytes, but not for the whole entry.
+        With_File_Size_Limit(content.size() + 8, [&]() {
             messages = Append_Temperature_Log_Entry(file, "P1", "T1", {"20.12", "", "", ""});
         });
         QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages[0], "INF  Creating log file: '" + QDir::toNativeSeparators(file) + "' for 'P1'");
+        QCOMPARE(messages[0], QString(content.isNull() ? "INF  Creating log file: '%1' for 'P1'"
+                                                       : "INF  Appending log file: '%1' for 'P1'")
+                                  .arg(QDir::toNativeSeparators(file)));
         QVERIFY2(messages[1].startsWith(expected.arg(QDir::toNativeSeparators(file))),
                  qPrintable(messages[1]));
+        QCOMPARE(QFile::exists(file), !content.isNull());
+        QCOMPARE(Read_File(file), content);
     }
 };
 
