@@ -109,8 +109,10 @@ bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) con
     }
     for (int number = 1;; ++number)
     {
+        // One arg call: a second would also fill a "%1" or "%2" that the directory path holds.
         const QString kept_name =
-            QString("%1/%2_kept_%3.xml").arg(data_directory_path, Calibration_File_Base_Name).arg(number);
+            QString("%1/%2_kept_%3.xml")
+                .arg(data_directory_path, Calibration_File_Base_Name, QString::number(number));
         if (QFileInfo::exists(kept_name))
         {
             continue;

@@ -14,8 +14,8 @@ class TCalibrationStoreTest : public QObject
     Q_OBJECT
 
     QTemporaryDir base;
-    // Stands for the directory of the executable.
-    const QString application_directory = base.filePath("app");
+    // Stands for the directory of the executable; "%1" and "%2" must reach file names as they are.
+    const QString application_directory = base.filePath("app %1 %2");
     const QString data_directory = application_directory + "/.velmora";
     const QString calibration_file = data_directory + "/calibration_data.xml";
 
@@ -89,8 +89,10 @@ private slots:
         QVERIFY(Write_Calibration_File({{"A"}, {"B"}}, calibration_file));
         const QByteArray damaged = Read_File(calibration_file).replace(before, after);
         QVERIFY(Write_File(calibration_file, damaged));
-        const QString kept = data_directory + "/calibration_data_kept_%1.xml";
-        QVERIFY(Write_File(kept.arg(1), "earlier")); // an earlier kept copy is never overwritten
+        const auto kept = [this](int number) {
+            return data_directory + QString("/calibration_data_kept_%1.xml").arg(number);
+        };
+        QVERIFY(Write_File(kept(1), "earlier")); // an earlier kept copy is never overwritten
 
         TCalibrationStore store(application_directory);
         TThermometerList list;
@@ -98,14 +100,14 @@ private slots:
         list.Set_Correction_Data("X", TCorrectionDialogData());
         const QStringList first_save = store.Save_Thermometers(&list);
         QCOMPARE(store.Save_Thermometers(&list), QStringList()); // only the first save keeps a copy
-        QCOMPARE(Read_File(kept.arg(1)), QByteArray("earlier"));
-        QCOMPARE(Read_File(kept.arg(2)), before.isEmpty() ? QByteArray() : damaged);
-        QVERIFY(!QFile::exists(kept.arg(3)));
+        QCOMPARE(Read_File(kept(1)), QByteArray("earlier"));
+        QCOMPARE(Read_File(kept(2)), before.isEmpty() ? QByteArray() : damaged);
+        QVERIFY(!QFile::exists(kept(3)));
         QCOMPARE(first_save,
                  before.isEmpty()
                      ? QStringList()
                      : QStringList("WAR  Calibration file '" + Native(calibration_file) +
-                                   "' did not load completely; kept it as '" + Native(kept.arg(2)) + "'."));
+                                   "' did not load completely; kept it as '" + Native(kept(2)) + "'."));
         QVERIFY(Read_File(calibration_file).contains(">X<"));
     }
 };
