@@ -24,8 +24,14 @@ QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
     {
         return Not_Corrected;
     }
+    // A huge reading overflows the quadratic; "-inf" or "nan" must not reach the display or the log.
     const TVector2 deviation = correction.Evaluate_Point(reading);
-    return QString("%1").arg(deviation.x - deviation.y, 0, 'f', 2);
+    const double corrected = deviation.x - deviation.y;
+    if (!std::isfinite(corrected))
+    {
+        return Not_Corrected;
+    }
+    return QString("%1").arg(corrected, 0, 'f', 2);
 }
 
 QString Csv_Field(const QString& field)

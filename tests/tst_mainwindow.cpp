@@ -109,6 +109,8 @@ private slots:
         Type(&window, "Y_Meter_Field", "inf");
         Type(&window, "Part_Meter_Field", "-5");
         QCOMPARE(Corrected_Texts(&window), QStringList({"20.38", "-----", "19.88", "-5.12"}));
+        Type(&window, "Part_Meter_Field", "1e200"); // the correction overflows
+        QCOMPARE(Text(&window, "Part_Corrected_Field"), QString("-----"));
     }
 
     void Stored_Index_Past_The_End_Selects_The_First()
