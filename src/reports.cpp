@@ -3,7 +3,7 @@
 #include "temperaturelog.h"
 
 #include <QDir>
-#include <QFile>
+#include <QSaveFile>
 #include <QVector>
 
 #include <cmath>
@@ -127,16 +127,17 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
 bool Write_Report_File(const QString& file_name, const QString& content, QString* error)
 {
     Q_ASSERT_X(error != nullptr, "Write_Report_File", "error");
-    QFile file(file_name);
+    // Written beside the old report and put in its place only when complete: a failed write
+    // leaves the previous report as it was.
+    QSaveFile file(file_name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
     {
         *error = "ERR  Cannot open evaluation file for writing.";
         return false;
     }
+    // The save file does not notice a short write or a failed final flush by itself.
     const QByteArray data = content.toLatin1();
-    const bool written = file.write(data) == data.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
+    if (file.write(data) != data.size() || !file.flush() || !file.commit())
     {
         *error = QString("ERR  Evaluation file '%1' was not written completely: %2")
                      .arg(QDir::toNativeSeparators(file_name), file.errorString());
