@@ -83,8 +83,13 @@ QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
     }
     else
     {
-        messages
-            << QString("ERR  Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name));
+        QString message =
+            QString("ERR  Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name));
+        if (file_existed)
+        {
+            message += ": " + list->Get_Last_Error();
+        }
+        messages << message;
     }
 
     for (const QString& description : list->Get_Descriptions())
@@ -95,8 +100,25 @@ QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
     messages
         << QString("INF  Calibration data checksum error count: %1").arg(list->Get_Checksum_Error_Count());
 
+    // Left out without a word, a thermometer seems to have vanished.
+    const char* const reasons[] = {"checksum mismatch", "broken entry", "duplicate description"};
+    for (const TRejectedEntry& rejected : list->Get_Rejected_Entries())
+    {
+        const QString entry =
+            rejected.description.isEmpty()
+                ? QString::number(rejected.entry_number)
+                : QString("%1 '%2'").arg(QString::number(rejected.entry_number), rejected.description);
+        messages
+            << QString("WAR  Calibration entry %1 was left out: %2.").arg(entry, reasons[rejected.reason]);
+    }
+
     keep_calibration_file =
-        file_existed && (!loaded || list->Get_Checksum_Error_Count() > 0 || list->Get_File_Version() != 1);
+        file_existed && (!loaded || !list->Get_Rejected_Entries().isEmpty() || list->Get_File_Version() != 1);
+    if (keep_calibration_file)
+    {
+        messages << QString("WAR  Calibration file '%1' will be kept under a new name at the first save.")
+                        .arg(QDir::toNativeSeparators(file_name));
+    }
     return messages;
 }
 

@@ -57,18 +57,61 @@ private slots:
         QVERIFY(QFileInfo(fallback).isDir());
     }
 
-    void Start_Up_Lines_Count_Checksum_Errors()
+    // Every entry left out is named with the reason, and the file is said to be kept.
+    void Start_Up_Lines_data()
     {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QString>("error"); // empty: the file loads
+        QTest::addColumn<int>("checksum_errors");
+        QTest::addColumn<QString>("rejected");
+        QTest::newRow("checksum mismatch") << QByteArray(">T2<") << QByteArray(">T2b<") << QString() << 1
+                                           << "2 'T2b' was left out: checksum mismatch";
+        // A merged or hand-edited file: no lookup could ever reach the second.
+        QTest::newRow("letter case") << QByteArray() << QByteArray() << QString() << 0
+                                     << "2 't1' was left out: duplicate description";
+        QTest::newRow("broken entry") << QByteArray("<Description>T2</Description>") << QByteArray()
+                                      << "ERR:  " << 0 << "2 was left out: broken entry";
+    }
+
+    void Start_Up_Lines()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, error);
+        QFETCH(int, checksum_errors);
+        QFETCH(QString, rejected);
         QVERIFY(Write_Calibration_File({{"T1"}, {"T2"}}, calibration_file));
-        QVERIFY(Write_File(calibration_file, Read_File(calibration_file).replace(">T2<", ">T2b<")));
+        QByteArray content = Read_File(calibration_file);
+        if (before.isEmpty()) // the entry of T2 becomes one of t1, which a list would merge into T1
+        {
+            const int second = content.indexOf("        <Entry>", content.indexOf("<Entry>") + 1);
+            const int end = content.indexOf("    </Calibration_Entries>");
+            QVERIFY(Write_Calibration_File({{"t1"}}, calibration_file));
+            const QByteArray t1 = Read_File(calibration_file);
+            const int start = t1.indexOf("        <Entry>");
+            content.replace(second, end - second,
+                            t1.mid(start, t1.indexOf("    </Calibration_Entries>") - start));
+        }
+        QVERIFY(Write_File(calibration_file, content.replace(before, after)));
+
         TCalibrationStore store(application_directory);
         QCOMPARE(store.Get_Data_Directory_Warning(), QString());
         TThermometerList list;
-        QCOMPARE(store.Load_Thermometers(&list),
-                 QStringList({"INF  Calibration file loaded: '" + Native(calibration_file) + "'",
-                              "INF  Loaded correction data for 'T1'.  Calibration Due: " +
-                                  QDate::currentDate().addYears(1).toString("MMM dd yyyy"),
-                              "INF  Calibration data checksum error count: 1"}));
+        const QStringList lines = store.Load_Thermometers(&list);
+        const QString file = Native(calibration_file);
+        QCOMPARE(lines.mid(1), QStringList({"INF  Loaded correction data for 'T1'.  Calibration Due: " +
+                                                QDate::currentDate().addYears(1).toString("MMM dd yyyy"),
+                                            "INF  Calibration data checksum error count: " +
+                                                QString::number(checksum_errors),
+                                            "WAR  Calibration entry " + rejected + ".",
+                                            "WAR  Calibration file '" + file +
+                                                "' will be kept under a new name at the first save."}));
+        QVERIFY2(lines[0].startsWith(error.isEmpty() ? "INF  Calibration file loaded: '" + file + "'"
+                                                     : "ERR  Cannot load calibration file: '" + file +
+                                                           "': error reading file '" + calibration_file +
+                                                           "': " + error + "Node 'Description' is missing"),
+                 qPrintable(lines[0]));
     }
 
     void Damaged_File_Is_Kept_Before_The_First_Save_data()
