@@ -58,6 +58,25 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
     data_directory_warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
                                  .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
                                       QDir::toNativeSeparators(data_directory_path));
+
+    // Starting empty, the operator would see no thermometers and the next edit would start a second
+    // file that diverges from the one beside the executable: take over what is not here yet.
+    QStringList copied;
+    for (const QString& name :
+         {QString(Calibration_File_Base_Name) + ".xml", QString(Settings_File_Name).mid(1)})
+    {
+        const QString source = preferred_path + "/" + name;
+        const QString target = data_directory_path + "/" + name;
+        if (QFileInfo(source).isFile() && !QFileInfo::exists(target) && QFile::copy(source, target))
+        {
+            QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
+            copied << name;
+        }
+    }
+    if (!copied.isEmpty())
+    {
+        data_directory_warning += QString(" Copied %1 from it.").arg(copied.join(" and "));
+    }
 }
 
 QString TCalibrationStore::Get_Settings_File_Name() const

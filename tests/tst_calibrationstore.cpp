@@ -30,31 +30,46 @@ private slots:
         QVERIFY(QDir().mkpath(application_directory));
     }
 
+    // Data beside the executable is taken over when the per-user directory lacks it.
     void Unusable_Data_Directory_Falls_Back_data()
     {
         QTest::addColumn<bool>("blocked_by_file");
-        QTest::newRow("a file named .velmora") << true;
-        QTest::newRow("a read-only .velmora") << false;
+        QTest::addColumn<bool>("settings_here"); // the per-user directory holds settings already
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("a file named .velmora") << true << false << QString();
+        QTest::newRow("a read-only .velmora")
+            << false << false << " Copied calibration_data.xml and velmora_settings.ini from it.";
+        QTest::newRow("settings already here") << false << true << " Copied calibration_data.xml from it.";
     }
 
     void Unusable_Data_Directory_Falls_Back()
     {
         QFETCH(bool, blocked_by_file);
+        QFETCH(bool, settings_here);
+        QFETCH(QString, copied);
         if (!blocked_by_file && geteuid() == 0)
         {
             QSKIP("root writes into read-only directories");
         }
-        QVERIFY(blocked_by_file ? Write_File(data_directory, "") : QDir().mkpath(data_directory));
-        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner);
         const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QVERIFY(blocked_by_file ? Write_File(data_directory, "")
+                                : Write_Calibration_File({{"T1"}}, calibration_file));
+        QVERIFY(blocked_by_file ||
+                Write_File(data_directory + "/velmora_settings.ini", "[General]\nRecord_File=a\n"));
+        QVERIFY(!settings_here ||
+                (QDir().mkpath(fallback) && Write_File(fallback + "/velmora_settings.ini", "here")));
+        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner);
         const TCalibrationStore store(application_directory);
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(store.Get_Data_Directory_Warning(),
                  QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                     .arg(Native(data_directory), Native(fallback)));
+                         .arg(Native(data_directory), Native(fallback)) +
+                     copied);
         QCOMPARE(store.Get_Settings_File_Name(), fallback + "/velmora_settings.ini");
         QCOMPARE(store.Get_Calibration_File_Name(), fallback + "/calibration_data.xml");
-        QVERIFY(QFileInfo(fallback).isDir());
+        QCOMPARE(Read_File(store.Get_Calibration_File_Name()), Read_File(calibration_file));
+        QCOMPARE(Read_File(store.Get_Settings_File_Name()),
+                 settings_here ? QByteArray("here") : Read_File(data_directory + "/velmora_settings.ini"));
     }
 
     // Every entry left out is named with the reason, and the file is said to be kept.
