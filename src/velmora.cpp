@@ -409,6 +409,11 @@ void TVelmora::Edit_Thermometer()
     }
     thermometer_list.Get_Correction_Data(dialog_data.description, &dialog_data);
     dialog_data.calibration_due_date = thermometer_list.Get_Calibration_Due_Date(dialog_data.description);
+    // A damaged entry has no due date; the editor would go on showing the previous thermometer's.
+    if (!dialog_data.calibration_due_date.isValid())
+    {
+        dialog_data.calibration_due_date = QDate::currentDate();
+    }
 
     correction_dialog->Set_Dialog_Data(dialog_data, descriptions);
     if (correction_dialog->exec() != 1)

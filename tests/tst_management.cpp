@@ -15,15 +15,16 @@ class TManagementTest : public QObject
     Q_OBJECT
 
     // Opens the Correction Editor, types the description (unless null) and the reading at test
-    // point 2, then presses Accept or Cancel. Returns the description, the first reference and the
-    // last reading that the editor showed on opening.
+    // point 2, then presses Accept or Cancel. Returns the description, the first reference, the
+    // last reading and the due date that the editor showed on opening.
     static QStringList Edit(QWidget* window, const QString& description, const QString& reading2 = "20.5",
                             bool accept = true)
     {
         QStringList shown;
         Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
             shown << Text(dialog, "Description_Edit") << Text(dialog, "Reference_Temperature1_Edit")
-                  << Text(dialog, "Thermometer_Reading3_Edit");
+                  << Text(dialog, "Thermometer_Reading3_Edit")
+                  << Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
             if (!description.isNull())
             {
                 Type(dialog, "Description_Edit", description);
@@ -70,7 +71,8 @@ private slots:
     void First_Thermometer_Is_Added_From_Nothing()
     {
         TVelmora window;
-        QCOMPARE(Edit(&window, "Probe 1", "20.12"), QStringList({"", "15.00", "25.00"}));
+        QCOMPARE(Edit(&window, "Probe 1", "20.12"),
+                 QStringList({"", "15.00", "25.00", QDate::currentDate().toString(Qt::ISODate)}));
         QCOMPARE(Selection(&window), QString("[Probe 1]"));
         QCOMPARE(Log_Lines(&window).last(), "INF  Updated correction data for 'Probe 1'.  Calibration Due: " +
                                                 QDate::currentDate().toString("MMM dd yyyy"));
@@ -136,6 +138,17 @@ private slots:
         Remove(&window, QMessageBox::Yes);
         QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for ''."));
         QVERIFY(Read_File(Calibration_File()).contains("<Calibration_Entries/>"));
+    }
+
+    // Only a damaged file holds an entry without a due date.
+    void Entry_Without_Due_Date_Opens_With_Today()
+    {
+        QVERIFY(Write_Calibration_File({{"A", 0.1, QDate(2031, 1, 1)}, {"B", 0.1, QDate()}}));
+        TVelmora window;
+        QCOMPARE(Edit(&window, QString(), "20.5", false).last(), QString("2031-01-01"));
+        Child<QComboBox>(&window, "Thermometer_Selector")->setCurrentIndex(1);
+        QCOMPARE(Edit(&window, QString()).last(), QDate::currentDate().toString(Qt::ISODate));
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("B"), QDate::currentDate());
     }
 };
 
