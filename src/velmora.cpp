@@ -74,6 +74,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
 
     correction_editor_action = new QAction(this);
     remove_thermometer_action = new QAction(this);
+    remove_thermometer_action->setObjectName("Remove_Thermometer_Action");
     quit_action = new QAction(this);
 
     QWidget* central_widget = new QWidget(this);
@@ -266,12 +267,15 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     edit_menu->setTitle("Edit");
 
     Select_Initial_Thermometer();
+    Update_Thermometer_Actions();
 
     connect(browse_button, &QToolButton::clicked, this, &TVelmora::Browse_Path);
     connect(correction_editor_action, &QAction::triggered, this, &TVelmora::Edit_Thermometer);
     connect(edit_button, &QToolButton::clicked, this, &TVelmora::Edit_Thermometer);
     connect(remove_thermometer_action, &QAction::triggered, this, &TVelmora::Remove_Thermometer);
     connect(remove_button, &QToolButton::clicked, this, &TVelmora::Remove_Thermometer);
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &TVelmora::Update_Thermometer_Actions);
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
             &TVelmora::Thermometer_Selection_Changed);
     connect(x_meter_field, &QLineEdit::editingFinished, this, &TVelmora::Temperature_Input_Changed);
@@ -315,6 +319,17 @@ void TVelmora::Select_Initial_Thermometer()
     {
         Update_Corrected_Readings();
     }
+}
+
+// With no thermometer selected there is nothing to remove or report on; the editor stays available
+// because it adds the first thermometer.
+void TVelmora::Update_Thermometer_Actions()
+{
+    const bool selected = thermometer_selector->currentIndex() >= 0;
+    remove_thermometer_action->setEnabled(selected);
+    remove_button->setEnabled(selected);
+    evaluate_corrections_button->setEnabled(selected);
+    evaluate_uncertainty_button->setEnabled(selected);
 }
 
 void TVelmora::Update_Corrected_Readings()

@@ -53,6 +53,7 @@ private:
     void Load_Thermometers();
     void Select_Initial_Thermometer();
     void Fill_Selector();
+    void Update_Thermometer_Actions();
     void Save_Thermometers();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
 

@@ -1,6 +1,7 @@
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QMessageBox>
@@ -58,6 +59,18 @@ class TManagementTest : public QObject
         return items.join(' ');
     }
 
+    // Whether Remove (action and button) and both report buttons are enabled, "1" or "0" each.
+    static QString Enabled(QWidget* window)
+    {
+        QString enabled = Child<QAction>(window, "Remove_Thermometer_Action")->isEnabled() ? "1" : "0";
+        for (const char* button :
+             {"Remove_Button", "Evaluate_Corrections_Button", "Evaluate_Uncertainty_Button"})
+        {
+            enabled += Child<QWidget>(window, button)->isEnabled() ? "1" : "0";
+        }
+        return enabled;
+    }
+
     static TThermometerList Saved_List()
     {
         TThermometerList list;
@@ -71,9 +84,11 @@ private slots:
     void First_Thermometer_Is_Added_From_Nothing()
     {
         TVelmora window;
+        QCOMPARE(Enabled(&window), QString("0000"));
         QCOMPARE(Edit(&window, "Probe 1", "20.12"),
                  QStringList({"", "15.00", "25.00", QDate::currentDate().toString(Qt::ISODate)}));
         QCOMPARE(Selection(&window), QString("[Probe 1]"));
+        QCOMPARE(Enabled(&window), QString("1111"));
         QCOMPARE(Log_Lines(&window).last(), "INF  Updated correction data for 'Probe 1'.  Calibration Due: " +
                                                 QDate::currentDate().toString("MMM dd yyyy"));
         QCOMPARE(Saved_List().Get_Correction("Probe 1").Get_Point2().y, 0.12);
@@ -134,7 +149,8 @@ private slots:
         QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for 'B'."));
         Remove(&window, QMessageBox::Yes);
         QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
-        // With nothing left the box still asks, and the empty list is saved.
+        QCOMPARE(Enabled(&window), QString("0000"));
+        // Invoked with nothing left, the slot still asks, and the empty list is saved.
         Remove(&window, QMessageBox::Yes);
         QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for ''."));
         QVERIFY(Read_File(Calibration_File()).contains("<Calibration_Entries/>"));
