@@ -304,6 +304,24 @@ void TVelmora::Fill_Selector()
 
 void TVelmora::Select_Initial_Thermometer()
 {
+    // The index alone selects another thermometer once an entry before it is left out, and its
+    // correction would be applied to the restored readings without a word.
+    const QString description = settings->value("Active_Thermometer_Description").toString();
+    if (!description.isEmpty())
+    {
+        const QStringList descriptions = thermometer_list.Get_Descriptions();
+        for (int index = 0; index < descriptions.size(); ++index)
+        {
+            if (descriptions[index].compare(description, Qt::CaseInsensitive) == 0)
+            {
+                thermometer_selector->setCurrentIndex(index);
+                Thermometer_Selection_Changed(index);
+                return;
+            }
+        }
+        Log_Message(QString("WAR  Thermometer '%1', in use at the last close, is no longer in the list.")
+                        .arg(description));
+    }
     const int active = settings->value("Active_Thermometer", 0).toInt();
     if (active >= 0 && active < thermometer_selector->count())
     {
@@ -557,6 +575,7 @@ void TVelmora::closeEvent(QCloseEvent* event)
     settings->setValue("Current_Path", QDir::fromNativeSeparators(record_path_field->text()));
     settings->setValue("Record_File", record_file_field->text());
     settings->setValue("Active_Thermometer", thermometer_selector->currentIndex());
+    settings->setValue("Active_Thermometer_Description", thermometer_selector->currentText());
     settings->setValue("Description", description_field->text());
     settings->setValue("Axis_X_Enabled", x_check_box->isChecked());
     settings->setValue("Axis_Y_Enabled", y_check_box->isChecked());

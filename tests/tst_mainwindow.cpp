@@ -113,12 +113,45 @@ private slots:
         QCOMPARE(Text(&window, "Part_Corrected_Field"), QString("-----"));
     }
 
-    void Stored_Index_Past_The_End_Selects_The_First()
+    // A, B and C, of which A may be left out for a checksum mismatch.
+    void Restored_Selection_data()
     {
-        QVERIFY(Write_Calibration_File({{"T1"}, {"T2"}}));
-        Store_Setting("Active_Thermometer", 5);
+        QTest::addColumn<bool>("a_damaged");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("description"); // empty: stored by an older version
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("index past the end") << false << 5 << QString() << "A" << QString();
+        QTest::newRow("entry before it left out") << true << 1 << "b"
+                                                  << "B" << QString();
+        QTest::newRow("gone") << false << 1 << "X"
+                              << "B"
+                              << "WAR  Thermometer 'X', in use at the last close, is no longer in the list.";
+    }
+
+    void Restored_Selection()
+    {
+        QFETCH(bool, a_damaged);
+        QFETCH(int, index);
+        QFETCH(QString, description);
+        QFETCH(QString, selected);
+        QFETCH(QString, warning);
+        QVERIFY(Write_Calibration_File({{"A", 0.1}, {"B", 0.2}, {"C", 0.3}}));
+        if (a_damaged)
+        {
+            QVERIFY(Write_File(Calibration_File(), Read_File(Calibration_File()).replace(">A<", ">A2<")));
+        }
+        Store_Setting("Active_Thermometer", index);
+        if (!description.isEmpty())
+        {
+            Store_Setting("Active_Thermometer_Description", description);
+        }
         TVelmora window;
-        QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->currentIndex(), 0);
+        QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->currentText(), selected);
+        QCOMPARE(Text(&window, "X_Corrected_Field"), selected == "A" ? "19.90" : "19.80");
+        QCOMPARE(Log_Lines(&window).filter("in use at the last close"), QStringList(warning).filter("W"));
+        window.close();
+        QCOMPARE(Stored(Data_Directory(), "Active_Thermometer_Description"), selected);
     }
 };
 
