@@ -286,6 +286,39 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     connect(evaluate_corrections_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Corrections);
     connect(evaluate_uncertainty_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Uncertainty);
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
+
+    // Written as they change, so that a killed process or a power cut loses none of them.
+    connect(record_path_field, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Write_Setting("Current_Path", QDir::fromNativeSeparators(text)); });
+    connect(record_file_field, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Write_Setting("Record_File", text); });
+    connect(description_field, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Write_Setting("Description", text); });
+    const std::pair<const char*, QCheckBox*> axis_keys[] = {{"Axis_X_Enabled", x_check_box},
+                                                            {"Axis_Y_Enabled", y_check_box},
+                                                            {"Axis_Z_Enabled", z_check_box},
+                                                            {"Axis_Part_Enabled", part_check_box}};
+    for (const auto& axis : axis_keys)
+    {
+        const QString key = axis.first;
+        connect(axis.second, &QCheckBox::toggled, this,
+                [this, key](bool checked) { Write_Setting(key, checked); });
+    }
+    const std::pair<const char*, QLineEdit*> meter_keys[] = {{"Meter_X_Value", x_meter_field},
+                                                             {"Meter_Y_Value", y_meter_field},
+                                                             {"Meter_Z_Value", z_meter_field},
+                                                             {"Meter_Part_Value", part_meter_field}};
+    for (const auto& meter : meter_keys)
+    {
+        const QString key = meter.first;
+        connect(meter.second, &QLineEdit::textChanged, this,
+                [this, key](const QString& text) { Write_Setting(key, text); });
+    }
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int index) {
+                settings->setValue("Active_Thermometer", index);
+                Write_Setting("Active_Thermometer_Description", thermometer_selector->currentText());
+            });
 }
 
 TVelmora::~TVelmora() = default;
@@ -594,6 +627,12 @@ void TVelmora::Log_Message(const QString& message)
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
     // Lines do not wrap: moving to the end would scroll the start of every line out of view.
     log_pane->horizontalScrollBar()->setValue(0);
+}
+
+void TVelmora::Write_Setting(const QString& key, const QVariant& value)
+{
+    settings->setValue(key, value);
+    settings->sync();
 }
 
 void TVelmora::Log_Messages(const QStringList& messages)

@@ -54,6 +54,7 @@ private:
     void Select_Initial_Thermometer();
     void Fill_Selector();
     void Update_Thermometer_Actions();
+    void Write_Setting(const QString& key, const QVariant& value);
     void Save_Thermometers();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
 

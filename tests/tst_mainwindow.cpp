@@ -153,6 +153,29 @@ private slots:
         window.close();
         QCOMPARE(Stored(Data_Directory(), "Active_Thermometer_Description"), selected);
     }
+
+    // A killed process never runs the close handling.
+    void Settings_Survive_A_Kill()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
+        {
+            TVelmora window;
+            Child<QLineEdit>(&window, "Record_Path_Field")->setText(QDir::toNativeSeparators("/tmp/logs"));
+            Child<QLineEdit>(&window, "Record_File_Field")->setText("b.csv");
+            Child<QLineEdit>(&window, "Description_Field")->setText("Position 2");
+            Child<QCheckBox>(&window, "Y_Check_Box")->setChecked(false);
+            Child<QLineEdit>(&window, "Part_Meter_Field")->setText("21");
+            Child<QComboBox>(&window, "Thermometer_Selector")->setCurrentIndex(1);
+            QStringList stored;
+            for (const char* key :
+                 {"Current_Path", "Record_File", "Description", "Axis_Y_Enabled", "Meter_Part_Value",
+                  "Active_Thermometer", "Active_Thermometer_Description"})
+            {
+                stored << Stored(Data_Directory(), key);
+            }
+            QCOMPARE(stored.join('|'), QString("/tmp/logs|b.csv|Position 2|false|21|1|B"));
+        }
+    }
 };
 
 QTEST_MAIN(TMainWindowTest)
