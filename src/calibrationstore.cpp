@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -30,7 +31,8 @@ bool Is_Directory_Writable(const QString& path)
 
 QString Due_Date_Text(const QDate& date)
 {
-    return date.toString("MMM dd yyyy");
+    // English month names on every system and under either Qt version: Qt 5 would take the system's.
+    return QLocale::c().toString(date, "MMM dd yyyy");
 }
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)

@@ -3,6 +3,7 @@
 #include "temperaturelog.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QSaveFile>
 #include <QVector>
 
@@ -18,7 +19,8 @@ const double Maximum_Evaluation_Temperature = 100000.0;
 
 QString Format_Date(const QDate& date)
 {
-    return date.toString("MMM dd yyyy");
+    // English month names on every system and under either Qt version: Qt 5 would take the system's.
+    return QLocale::c().toString(date, "MMM dd yyyy");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "formlayout.h"
 #include "inputdialog.h"
 #include "messagebox.h"
+#include "qtcompat.h"
 #include "reports.h"
 #include "temperaturelog.h"
 
@@ -61,7 +62,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
 {
     QFont reading_font;
     reading_font.setPointSize(16);
-    reading_font.setWeight(75);
+    reading_font.setWeight(QFont::Bold);
     QFont log_font("Courier New");
     log_font.setFixedPitch(true);
     QFont notice_font;
@@ -69,6 +70,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     notice_font.setItalic(true);
 
     settings = new QSettings(calibration_store.Get_Settings_File_Name(), QSettings::IniFormat, this);
+    Use_Utf8_Ini_Encoding(settings);
 
     resize(754, 629);
 
