@@ -82,9 +82,6 @@ private slots:
         QTest::addColumn<QString>("rejected");
         QTest::newRow("checksum mismatch") << QByteArray(">T2<") << QByteArray(">T2b<") << QString() << 1
                                            << "2 'T2b' was left out: checksum mismatch";
-        // A merged or hand-edited file: no lookup could ever reach the second.
-        QTest::newRow("letter case") << QByteArray() << QByteArray() << QString() << 0
-                                     << "2 't1' was left out: duplicate description";
         QTest::newRow("broken entry") << QByteArray("<Description>T2</Description>") << QByteArray()
                                       << "ERR:  " << 0 << "2 was left out: broken entry";
     }
@@ -98,16 +95,6 @@ private slots:
         QFETCH(QString, rejected);
         QVERIFY(Write_Calibration_File({{"T1"}, {"T2"}}, calibration_file));
         QByteArray content = Read_File(calibration_file);
-        if (before.isEmpty()) // the entry of T2 becomes one of t1, which a list would merge into T1
-        {
-            const int second = content.indexOf("        <Entry>", content.indexOf("<Entry>") + 1);
-            const int end = content.indexOf("    </Calibration_Entries>");
-            QVERIFY(Write_Calibration_File({{"t1"}}, calibration_file));
-            const QByteArray t1 = Read_File(calibration_file);
-            const int start = t1.indexOf("        <Entry>");
-            content.replace(second, end - second,
-                            t1.mid(start, t1.indexOf("    </Calibration_Entries>") - start));
-        }
         QVERIFY(Write_File(calibration_file, content.replace(before, after)));
 
         TCalibrationStore store(application_directory);
