@@ -488,7 +488,15 @@ void TVelmora::Edit_Thermometer()
     {
         return;
     }
+    const QString edited_description = dialog_data.description;
     correction_dialog->Get_Dialog_Data(&dialog_data);
+    // The editor drops blanks around a description, but one a hand-edited file stored with them is
+    // still the thermometer being edited, not a new one.
+    if (edited_description != edited_description.trimmed() &&
+        dialog_data.description.compare(edited_description.trimmed(), Qt::CaseInsensitive) == 0)
+    {
+        dialog_data.description = edited_description;
+    }
 
     const QString& description = dialog_data.description;
     thermometer_list.Set_Correction_Data(description, dialog_data);

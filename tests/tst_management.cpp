@@ -104,12 +104,13 @@ private slots:
         QTest::addColumn<int>("active");
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("selection");
-        QTest::newRow("in place") << 1 << QString() << "A [B] C";
+        // The editor drops the blanks of " B ", which a hand-edited file can hold: still in place.
+        QTest::newRow("in place") << 1 << QString() << "A [ B ] C";
         // The list keeps the stored letter case; the selector must name the edited thermometer.
         QTest::newRow("letter case only") << 2 << "c"
-                                          << "A B [C]";
+                                          << "A  B  [C]";
         QTest::newRow("new description") << 0 << "New"
-                                         << "A B C [New]";
+                                         << "A  B  C [New]";
     }
 
     void Edits()
@@ -117,7 +118,7 @@ private slots:
         QFETCH(int, active);
         QFETCH(QString, description);
         QFETCH(QString, selection);
-        QVERIFY(Write_Calibration_File({{"A", 0.1}, {"B", 0.1}, {"C", 0.1}}));
+        QVERIFY(Write_Calibration_File({{"A", 0.1}, {" B ", 0.1}, {"C", 0.1}}));
         Store_Setting("Active_Thermometer", active);
         TVelmora window;
         Edit(&window, description, "20.5");
