@@ -17,6 +17,10 @@ constexpr double Maximum_Fast_Magnitude[Maximum_Fast_Precision + 1] = {1e15, 1e1
 constexpr quint64 Powers_Of_Ten[Maximum_Fast_Precision + 1] = {
     1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 constexpr int Maximum_Fast_Digits = 30;
+constexpr int Maximum_Exact_Power = 22;
+constexpr double Exact_Powers_Of_Ten[Maximum_Exact_Power + 1] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 int Qt_Fixed(double value, int precision, char* buffer)
 {
@@ -113,44 +117,40 @@ QString Fixed_Text(double value, int precision)
 }
 
 // An optional minus, digits, and optionally a point and more digits: nothing else, and not too many
-// digits, is read here. Both ways round correctly, so such a text gives the same value either way.
+// digits, is read here. Both ways round correctly, so such a text gives the same value either way. Up
+// to 2^53 and 22 decimals, the digits and the power of ten are exact doubles and one division rounds
+// correctly; longer texts go to the standard library's reader.
 double Decimal_Value(QStringView text, bool* ok)
 {
     const int length = int(text.size());
-    char plain[Maximum_Fast_Digits + 2];
     bool is_plain = length > 0 && length <= Maximum_Fast_Digits;
+    bool negative = false;
+    quint64 digits = 0;
+    bool exact = true;
+    int decimals = 0;
     int index = 0;
     if (is_plain && text[0] == u'-')
     {
+        negative = true;
         ++index;
     }
     const int integer_begin = index;
-    while (is_plain && index < length && Is_Digit(text[index].unicode()))
+    bool in_fraction = false;
+    for (; is_plain && index < length; ++index)
     {
-        ++index;
+        const char16_t character = text[index].unicode();
+        if (character == u'.' && !in_fraction && index > integer_begin && index + 1 < length)
+        {
+            in_fraction = true;
+            continue;
+        }
+        is_plain = Is_Digit(character);
+        digits = digits * 10 + quint64(character - u'0');
+        exact = exact && digits <= (quint64(1) << 53);
+        decimals += in_fraction ? 1 : 0;
     }
     is_plain = is_plain && index > integer_begin;
-    if (is_plain && index < length)
-    {
-        is_plain = text[index] == u'.' && index + 1 < length;
-        for (++index; is_plain && index < length; ++index)
-        {
-            is_plain = Is_Digit(text[index].unicode());
-        }
-    }
     if (!is_plain)
-    {
-        return text.toDouble(ok);
-    }
-
-    for (int position = 0; position < length; ++position)
-    {
-        plain[position] = char(text[position].unicode());
-    }
-    double value = 0.0;
-    const std::from_chars_result result =
-        std::from_chars(plain, plain + length, value, std::chars_format::fixed);
-    if (result.ec != std::errc() || result.ptr != plain + length)
     {
         return text.toDouble(ok);
     }
@@ -158,5 +158,18 @@ double Decimal_Value(QStringView text, bool* ok)
     {
         *ok = true;
     }
+    if (exact && decimals <= Maximum_Exact_Power)
+    {
+        const double value = double(digits) / Exact_Powers_Of_Ten[decimals];
+        return negative ? -value : value;
+    }
+
+    char plain[Maximum_Fast_Digits];
+    for (int position = 0; position < length; ++position)
+    {
+        plain[position] = char(text[position].unicode());
+    }
+    double value = 0.0;
+    std::from_chars(plain, plain + length, value, std::chars_format::fixed);
     return value;
 }

@@ -248,15 +248,21 @@ int TThermometerList::Find_Entry(const QString& description) const
     return first_entry_by_key.value(Lookup_Key(description), -1);
 }
 
-void TThermometerList::Add_Entry(const TThermometerData& entry)
+bool TThermometerList::Add_Entry(const TThermometerData& entry)
 {
-    entries.append(entry);
     const QString key = Lookup_Key(entry.description);
-    // The first entry keeps the key: a later one of the same description is never found.
-    if (!first_entry_by_key.contains(key))
+    const bool is_new = !first_entry_by_key.contains(key);
+    // No lookup reaches an empty description, so any number of them may be kept.
+    if (!is_new && !entry.description.isEmpty())
+    {
+        return false;
+    }
+    entries.append(entry);
+    if (is_new)
     {
         first_entry_by_key.insert(key, entries.size() - 1);
     }
+    return true;
 }
 
 void TThermometerList::Rebuild_Index()
@@ -329,13 +335,9 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
             ++checksum_error_count;
             rejected_entries.append({entry_number, record.description, TRejectedEntry::Checksum_Mismatch});
         }
-        else if (Find_Entry(record.description) >= 0)
+        else if (!Add_Entry(record))
         {
             rejected_entries.append({entry_number, record.description, TRejectedEntry::Duplicate});
-        }
-        else
-        {
-            Add_Entry(record);
         }
 
         entry = xml_file->Get_Sibling_Element(&entry, QStringLiteral("Entry"), true);

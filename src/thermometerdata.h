@@ -81,7 +81,8 @@ private:
     // Index of the first matching record, or -1.
     int Find_Entry(const QString& description) const;
     // Every change of entries goes through these two, so that the index always describes them.
-    void Add_Entry(const TThermometerData& entry);
+    // Appends the entry unless a lookup would find an earlier one by its description; false then.
+    bool Add_Entry(const TThermometerData& entry);
     void Rebuild_Index();
     static QString Lookup_Key(const QString& description);
 
