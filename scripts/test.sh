@@ -16,6 +16,8 @@ if [ "${1:-}" = "--sanitize" ]; then
     variant=tests-asan
 fi
 
+# The tests check the desktop entry and the AppStream metainfo with these packages' validators.
+velmora_extra_packages="desktop-file-utils appstream"
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
