@@ -1,11 +1,27 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Debian package velmora_<version>-1_<arch>.deb and checks it with
-# lintian. Arguments are passed to CMake's configure step (e.g. -DVELMORA_QT_MAJOR=6).
+# lintian.
+#   bash scripts/package.sh         against Qt 5.15
+#   bash scripts/package.sh --qt6   against Qt 6
 # Run as root, it builds in /tmp, like the test command.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 source_dir=$(pwd)
+
+variant=package
+velmora_qt_major=5
+case ${1:-} in
+"") ;;
+--qt6)
+    velmora_qt_major=6
+    variant=$variant-qt6
+    ;;
+*)
+    echo "usage: bash scripts/package.sh [--qt6]" >&2
+    exit 2
+    ;;
+esac
 
 # dpkg-shlibdeps computes the package's dependencies from the binary; CPack finds binaries with file.
 velmora_extra_packages="dpkg-dev file lintian"
@@ -14,9 +30,9 @@ velmora_extra_packages="dpkg-dev file lintian"
 
 if [ "$(id -u)" -eq 0 ]; then
     tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
-    build_dir=/tmp/velmora-build-$tag-package
+    build_dir=/tmp/velmora-build-$tag-$variant
 else
-    build_dir=$source_dir/build-package
+    build_dir=$source_dir/build-$variant
 fi
 
 # Debian's own compiler and linker flags, hardening included, as a package built by Debian gets them.
@@ -27,7 +43,8 @@ LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 
 # The package needs the program only: the tests are not built for it.
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "$@"
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+    -DVELMORA_QT_MAJOR=$velmora_qt_major
 cmake --build "$build_dir" --target velmora -j"$(nproc)"
 rm -f "$build_dir"/velmora_*.deb
 (cd "$build_dir" && cpack -G DEB)
