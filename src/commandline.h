@@ -1,8 +1,8 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
-class QStringList;
-class QString;
+#include <QString>
+#include <QStringList>
 
 // Velmora takes no arguments of its own, but answers --help and --version as every installed program
 // does: before the window system is touched, so that both also work without a display.
