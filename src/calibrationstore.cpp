@@ -86,7 +86,7 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
         return;
     }
 
-    // Installed where an ordinary user may not write: settings and calibration edits would be lost
+    // Copied where an ordinary user may not write: settings and calibration edits would be lost
     // without a word, so keep them in the user's own application data directory instead.
     Use_User_Directory(user_path);
     QString warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
