@@ -26,6 +26,8 @@ sizes=${*:-10 100 1000 10000}
 wall_sizes=${BENCH_WALL_SIZES-100000}
 [ $# -eq 0 ] || wall_sizes=${BENCH_WALL_SIZES-}
 
+# valgrind brings callgrind and the header of its client requests.
+velmora_extra_packages="valgrind"
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
