@@ -3,7 +3,8 @@
 //   g++ -std=c++17 -fPIC resources/draw_images.cpp $(pkg-config --cflags --libs Qt5Gui) -o /tmp/draw_images
 //   QT_QPA_PLATFORM=offscreen /tmp/draw_images resources
 // It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png,
-// images/logo.png and velmora.ico below the directory given as its only argument.
+// images/logo.png and velmora.ico below the directory given as its only argument, and each PNG once more
+// as name@2x.png at twice the size for screens scaled to 200 %.
 
 #include <QByteArray>
 #include <QColor>
@@ -31,9 +32,12 @@ const QColor thermo_red(0xd9, 0x2b, 0x2b);
 const QColor dark_red(0x9e, 0x15, 0x15);
 const QColor bright_red(0xf0, 0x4e, 0x4e);
 
-QImage New_Canvas(int width, int height)
+// width and height are in logical pixels; at scale 2 the painter draws the same design with twice as many
+// pixels, so the @2x pictures are as sharp as their 1x originals rather than enlarged copies of them.
+QImage New_Canvas(int width, int height, int scale)
 {
-    QImage image(width, height, QImage::Format_ARGB32);
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     return image;
 }
@@ -112,9 +116,9 @@ void Draw_Thermometer(QPainter& painter, bool on_badge, bool with_scale)
     }
 }
 
-QImage Draw_App_Icon()
+QImage Draw_App_Icon(int scale)
 {
-    QImage image = New_Canvas(64, 64);
+    QImage image = New_Canvas(64, 64, scale);
     QPainter painter(&image);
     Begin(painter);
 
@@ -136,9 +140,9 @@ QImage Draw_App_Icon()
     return image;
 }
 
-QImage Draw_Browse_Icon()
+QImage Draw_Browse_Icon(int scale)
 {
-    QImage image = New_Canvas(16, 16);
+    QImage image = New_Canvas(16, 16, scale);
     QPainter painter(&image);
     Begin(painter);
     const QPen outline(deep_blue, 1.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -173,9 +177,9 @@ QImage Draw_Browse_Icon()
     return image;
 }
 
-QImage Draw_Edit_Icon()
+QImage Draw_Edit_Icon(int scale)
 {
-    QImage image = New_Canvas(16, 16);
+    QImage image = New_Canvas(16, 16, scale);
     QPainter painter(&image);
     Begin(painter);
 
@@ -240,9 +244,9 @@ QImage Draw_Edit_Icon()
     return image;
 }
 
-QImage Draw_Remove_Icon()
+QImage Draw_Remove_Icon(int scale)
 {
-    QImage image = New_Canvas(16, 16);
+    QImage image = New_Canvas(16, 16, scale);
     QPainter painter(&image);
     Begin(painter);
 
@@ -265,9 +269,9 @@ QImage Draw_Remove_Icon()
     return image;
 }
 
-QImage Draw_Logo()
+QImage Draw_Logo(int scale)
 {
-    QImage image = New_Canvas(100, 40);
+    QImage image = New_Canvas(100, 40, scale);
     QPainter painter(&image);
     Begin(painter);
 
@@ -392,6 +396,13 @@ bool Save_Png(const QImage& image, const QString& path)
     }
     return true;
 }
+
+// Writes name.png and name@2x.png, the name Qt looks for on screens scaled to 200 %.
+bool Save_Png_Pair(QImage (*draw)(int scale), const QDir& out, const QString& name)
+{
+    const bool ok = Save_Png(draw(1), out.filePath(name + ".png"));
+    return Save_Png(draw(2), out.filePath(name + "@2x.png")) && ok;
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -404,12 +415,12 @@ int main(int argc, char* argv[])
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
 
-    const QImage app_icon = Draw_App_Icon();
-    bool ok = Save_Png(app_icon, out.filePath("icons/velmora.png"));
-    ok = Save_Png(Draw_Browse_Icon(), out.filePath("gui/browse_icon16.png")) && ok;
-    ok = Save_Png(Draw_Edit_Icon(), out.filePath("gui/edit_icon16.png")) && ok;
-    ok = Save_Png(Draw_Remove_Icon(), out.filePath("gui/remove_icon16.png")) && ok;
-    ok = Save_Png(Draw_Logo(), out.filePath("images/logo.png")) && ok;
+    const QImage app_icon = Draw_App_Icon(1);
+    bool ok = Save_Png_Pair(Draw_App_Icon, out, "icons/velmora");
+    ok = Save_Png_Pair(Draw_Browse_Icon, out, "gui/browse_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Edit_Icon, out, "gui/edit_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Remove_Icon, out, "gui/remove_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Logo, out, "images/logo") && ok;
 
     QFile ico(out.filePath("velmora.ico"));
     const QByteArray ico_bytes = Make_Ico(app_icon);
