@@ -1,3 +1,4 @@
+#include "highdpi.h"
 #include "velmora.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 
 int main(int argc, char* argv[])
 {
+    Enable_High_Dpi_Support();
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create("fusion"));
     QApplication::setWindowIcon(QIcon(":/icons/velmora.png"));

@@ -70,6 +70,8 @@ private slots:
     void Evaluate_Uncertainty();
 
 private:
+    // Shortcuts, the Return chain through the readings and the accessible names.
+    void Set_Up_Keyboard();
     void Choose_Data_Directory();
     void Load_Thermometers();
     void Select_Initial_Thermometer();
