@@ -1,4 +1,4 @@
-#include "highdpi.h"
+#include "qtcompat.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
