@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "qtcompat.h"
 #include "velmora.h"
 
@@ -5,10 +6,24 @@
 #include <QIcon>
 #include <QStyleFactory>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
+    // The name also names the per-user data directory (~/.local/share/velmora).
+    QCoreApplication::setApplicationName("velmora");
+    QCoreApplication::setApplicationVersion(VELMORA_VERSION);
+    QGuiApplication::setDesktopFileName(VELMORA_APPLICATION_ID);
+    Answer_Help_Or_Version(argc, argv);
+
     Enable_High_Dpi_Support();
     QApplication application(argc, argv);
+    QString error;
+    if (!Check_Arguments(QCoreApplication::arguments(), &error))
+    {
+        std::fprintf(stderr, "velmora: %s\nTry 'velmora --help'.\n", qPrintable(error));
+        return 1;
+    }
     QApplication::setStyle(QStyleFactory::create("fusion"));
     QApplication::setWindowIcon(QIcon(":/icons/velmora.png"));
 
