@@ -49,6 +49,8 @@ private slots:
     void Evaluate_Uncertainty();
 
 private:
+    // Shortcuts, the Return chain through the readings and the accessible names.
+    void Set_Up_Keyboard();
     void Log_Messages(const QStringList& messages);
     void Load_Thermometers();
     void Select_Initial_Thermometer();
