@@ -1,6 +1,7 @@
 #include "velmora.h"
 
 #include "correctiondialog.h"
+#include "correctionview.h"
 #include "formlayout.h"
 #include "inputdialog.h"
 #include "messagebox.h"
@@ -33,6 +34,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <tuple>
 
 namespace
 {
@@ -184,6 +186,33 @@ QString Corrections_Report(const QString& description, const QDate& due_date,
     return report;
 }
 
+QVector<TShiftedSet> Uncertainty_Shifted_Sets(const TThermometerCorrection& correction, double uncertainty)
+{
+    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+    QVector<TShiftedSet> sets;
+    for (qint64 set = 0; set < 64; ++set)
+    {
+        // Sets whose shift bits are all clear repeat set 0.
+        if (set != 0 && (set & 7) == 0)
+        {
+            continue;
+        }
+        TShiftedSet shifted;
+        shifted.number = set;
+        for (int point = 0; point < 3; ++point)
+        {
+            const bool is_shifted = (set & (qint64(1) << point)) != 0;
+            const bool is_negative = (set & (qint64(1) << (point + 3))) != 0;
+            shifted.offsets[point] = is_shifted ? (is_negative ? 0.0 - uncertainty : 0.0 + uncertainty) : 0.0;
+        }
+        shifted.correction.Set_Points(TVector2(points[0].x, points[0].y + shifted.offsets[0]),
+                                      TVector2(points[1].x, points[1].y + shifted.offsets[1]),
+                                      TVector2(points[2].x, points[2].y + shifted.offsets[2]));
+        sets.append(shifted);
+    }
+    return sets;
+}
+
 QString Uncertainty_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction, double uncertainty)
 {
@@ -205,34 +234,16 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
     }
     report += "\n";
 
-    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
-    TThermometerCorrection shifted;
-    for (qint64 set = 0; set < 64; ++set)
+    for (const TShiftedSet& set : Uncertainty_Shifted_Sets(correction, uncertainty))
     {
-        // Sets whose shift bits are all clear repeat set 0.
-        if (set != 0 && (set & 7) == 0)
-        {
-            continue;
-        }
-        double offsets[3];
-        for (int point = 0; point < 3; ++point)
-        {
-            const bool is_shifted = (set & (qint64(1) << point)) != 0;
-            const bool is_negative = (set & (qint64(1) << (point + 3))) != 0;
-            offsets[point] = is_shifted ? (is_negative ? 0.0 - uncertainty : 0.0 + uncertainty) : 0.0;
-        }
-        shifted.Set_Points(TVector2(points[0].x, points[0].y + offsets[0]),
-                           TVector2(points[1].x, points[1].y + offsets[1]),
-                           TVector2(points[2].x, points[2].y + offsets[2]));
-
         report += QString("%1,%2,%3,%4")
-                      .arg(set)
-                      .arg(offsets[0], 0, 'f', 3)
-                      .arg(offsets[1], 0, 'f', 3)
-                      .arg(offsets[2], 0, 'f', 3);
+                      .arg(set.number)
+                      .arg(set.offsets[0], 0, 'f', 3)
+                      .arg(set.offsets[1], 0, 'f', 3)
+                      .arg(set.offsets[2], 0, 'f', 3);
         for (double t : temperatures)
         {
-            const TVector2 deviation = shifted.Evaluate_Point(t);
+            const TVector2 deviation = set.correction.Evaluate_Point(t);
             report += QString(",%1").arg(t - deviation.y, 0, 'f', 4);
         }
         report += "\n";
@@ -373,6 +384,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     QMenu* edit_menu = menuBar()->addMenu(QString());
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
+    correction_curve_action = new QAction("&Correction Curve", this);
+    correction_curve_action->setShortcut(Qt::Key_F7);
+    menuBar()->addMenu("&View")->addAction(correction_curve_action);
+    correction_view = nullptr;
+    last_uncertainty = 0.04;
 
     confirmation_box = new TMessageBox(this);
     correction_dialog = nullptr;
@@ -468,6 +484,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     connect(evaluate_corrections_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Corrections);
     connect(evaluate_uncertainty_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Uncertainty);
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
+    connect(correction_curve_action, &QAction::triggered, this, &TVelmora::Show_Correction_Curve);
+    for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
+    {
+        connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
+    }
 }
 
 TVelmora::~TVelmora() = default;
@@ -569,6 +590,7 @@ void TVelmora::Update_Corrected_Readings()
         Corrected_Reading_Text(z_meter_field->text(), in_calibration, current_correction));
     part_corrected_field->setText(
         Corrected_Reading_Text(part_meter_field->text(), in_calibration, current_correction));
+    Update_Correction_View();
 }
 
 void TVelmora::Thermometer_Selection_Changed(int index)
@@ -600,6 +622,7 @@ void TVelmora::Temperature_Input_Changed()
         {
             axis.second->setText(
                 Corrected_Reading_Text(axis.first->text(), in_calibration, current_correction));
+            Update_Correction_View();
             return;
         }
     }
@@ -841,11 +864,61 @@ void TVelmora::Evaluate_Uncertainty()
         return;
     }
     const double uncertainty = input_dialog->Get_Value();
+    last_uncertainty = uncertainty;
+    Update_Correction_View();
     const QString description = thermometer_selector->currentText();
     Write_Report("uncertainty.csv",
                  Uncertainty_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
                                     current_correction, uncertainty),
                  "INF  Uncertainty file written.");
+}
+
+void TVelmora::Show_Correction_Curve()
+{
+    if (correction_view == nullptr)
+    {
+        correction_view = new TCorrectionView(this);
+        connect(correction_view, &TCorrectionView::Message, this, &TVelmora::Log_Message);
+    }
+    correction_view->show();
+    Update_Correction_View();
+    correction_view->raise();
+    correction_view->activateWindow();
+}
+
+TCorrectionViewData TVelmora::Correction_View_Data() const
+{
+    TCorrectionViewData data;
+    data.has_thermometer = thermometer_selector->count() > 0;
+    data.description = thermometer_selector->currentText();
+    data.due_date = thermometer_list.Get_Calibration_Due_Date(data.description);
+    data.state = in_calibration ? "in calibration" : "out of calibration";
+    data.correction = current_correction;
+    data.uncertainty = last_uncertainty;
+    data.directory = current_path;
+    const std::tuple<QString, QCheckBox*, QLineEdit*, QLineEdit*> axes[] = {
+        {"X", x_check_box, x_meter_field, x_corrected_field},
+        {"Y", y_check_box, y_meter_field, y_corrected_field},
+        {"Z", z_check_box, z_meter_field, z_corrected_field},
+        {"Part", part_check_box, part_meter_field, part_corrected_field}};
+    for (const auto& [axis, check_box, meter_field, corrected_field] : axes)
+    {
+        bool is_number = false;
+        const double reading = meter_field->text().toDouble(&is_number);
+        if (check_box->isChecked() && is_number && std::isfinite(reading))
+        {
+            data.readings.append({axis, reading, corrected_field->text()});
+        }
+    }
+    return data;
+}
+
+void TVelmora::Update_Correction_View()
+{
+    if (correction_view != nullptr && correction_view->isVisible())
+    {
+        correction_view->Set_Data(Correction_View_Data());
+    }
 }
 
 void TVelmora::closeEvent(QCloseEvent* event)

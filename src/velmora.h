@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 class QAction;
 class QCheckBox;
@@ -18,6 +19,8 @@ class QPushButton;
 class QSettings;
 class QToolButton;
 class TCorrectionDialog;
+class TCorrectionView;
+struct TCorrectionViewData;
 class TInputDialog;
 class TMessageBox;
 
@@ -40,6 +43,17 @@ QString Temperature_Log_Line(const QString& description, const QString& thermome
 bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error);
 QString Corrections_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction);
+// One set of the uncertainty report: its number, the offsets given to test points 1 to 3 and the
+// correction fitted through the shifted points.
+struct TShiftedSet
+{
+    qint64 number;
+    double offsets[3];
+    TThermometerCorrection correction;
+};
+// The report's 57 sets in its order, set 0 (the correction itself) first. The correction view's
+// uncertainty band is drawn from the same sets.
+QVector<TShiftedSet> Uncertainty_Shifted_Sets(const TThermometerCorrection& correction, double uncertainty);
 QString Uncertainty_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction, double uncertainty);
 
@@ -68,6 +82,7 @@ private slots:
     void Write_Temperature_Entry();
     void Evaluate_Corrections();
     void Evaluate_Uncertainty();
+    void Show_Correction_Curve();
 
 private:
     void Choose_Data_Directory();
@@ -78,6 +93,9 @@ private:
     void Save_Thermometers();
     bool Keep_Damaged_Calibration_File();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
+    TCorrectionViewData Correction_View_Data() const;
+    // Hands the open correction view the current state; a hidden view is updated when shown.
+    void Update_Correction_View();
 
     QAction* correction_editor_action;
     QAction* remove_thermometer_action;
@@ -120,6 +138,10 @@ private:
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.
     bool keep_calibration_file;
+    QAction* correction_curve_action;
+    TCorrectionView* correction_view;
+    // The uncertainty of the last uncertainty report, drawn as the correction view's band.
+    double last_uncertainty;
 };
 
 #endif // VELMORA_H
