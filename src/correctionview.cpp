@@ -169,6 +169,14 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
     const double y_span = std::max(y_range.high - y_range.low, 0.1);
     const double y_low = y_range.low - 0.1 * y_span;
     const double y_high = y_range.high + (0.1 + 0.08 * data.readings.size()) * y_span;
+    // A damaged calibration file can hold deviations near the largest number: the axes would end at
+    // infinity.
+    if (!std::isfinite(x_range.high - x_range.low + 2 * x_pad) || !std::isfinite(y_high - y_low))
+    {
+        chart->setTitle(title + "<br>" +
+                        QString("The values lie too far apart to be plotted.").toHtmlEscaped());
+        return chart;
+    }
 
     QValueAxis* x_axis = new QValueAxis();
     x_axis->setTitleText("Reading (°C)");
@@ -265,6 +273,7 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
 
 TCorrectionView::TCorrectionView(QWidget* parent) : QWidget(parent, Qt::Window)
 {
+    setObjectName("Correction_View");
     setWindowTitle("Correction Curve");
     resize(820, 560);
 
