@@ -21,4 +21,10 @@ fi
 
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build_dir" --target velmora_screenshots -j2
-QT_QPA_PLATFORM=offscreen "$build_dir/tools/velmora_screenshots" "$source_dir/docs/screenshots" "$@"
+# The main window's log shows where the data directory lies: run from a fixed place, so that the
+# pictures do not change with the build directory.
+run_dir=/tmp/velmora-screenshots
+rm -rf "$run_dir"
+mkdir -p "$run_dir"
+cp "$build_dir/tools/velmora_screenshots" "$run_dir/"
+QT_QPA_PLATFORM=offscreen "$run_dir/velmora_screenshots" "$source_dir/docs/screenshots" "$@"

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtTest>
@@ -127,6 +128,11 @@ private slots:
         QCOMPARE(Test_Point_Count(view->Get_Chart()), 3);
         QVERIFY(Has_Band(view->Get_Chart(), "Uncertainty band, u = 0.04 °C (k=2)"));
         QCOMPARE(Reading_Labels(view->Get_Chart()), QStringList({"X 20.50 → 20.40", "Part 21.00 → 20.90"}));
+        QScatterSeries* points = view->Get_Chart()->findChild<QScatterSeries*>("Test_Points");
+        QVERIFY(
+            QMetaObject::invokeMethod(points, "hovered", Q_ARG(QPointF, points->at(1)), Q_ARG(bool, true)));
+        QCOMPARE(QToolTip::text(),
+                 QString("Test point 2: reference 20.00 °C, reading 20.10 °C, deviation +0.10 °C"));
 
         // The selection, a tick, a finished reading and a new uncertainty all reach the open view.
         Select(&window, 1);
