@@ -115,6 +115,7 @@ private slots:
         QVERIFY(curve.is_usable);
         QCOMPARE(curve.band_low.size(), curve.curve.size());
         QCOMPARE(curve.band_high.size(), curve.curve.size());
+        QVERIFY(Is_Finite(curve.band_low) && Is_Finite(curve.band_high));
 
         const QStringList lines =
             Uncertainty_Report("T", QDate(), correction, uncertainty).split('\n', Qt::SkipEmptyParts);
