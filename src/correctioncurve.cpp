@@ -1,6 +1,6 @@
 #include "correctioncurve.h"
 
-#include "velmora.h"
+#include "reports.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 #include "correctioncurve.h"
-#include "velmora.h"
+#include "reports.h"
 
 #include <QtTest>
 
