@@ -389,7 +389,8 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
     }
     if (encoding.isEmpty() || encoding.compare("utf-8", Qt::CaseInsensitive) == 0)
     {
-        *text = QString::fromUtf8(data);
+        // With the size given, a zero byte is decoded (and then refused) instead of ending the text.
+        *text = QString::fromUtf8(data.constData(), data.size());
         return true;
     }
     if (const QTextCodec* const declared = QTextCodec::codecForName(encoding))

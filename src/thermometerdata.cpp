@@ -288,7 +288,10 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
             xml_file.Write_Node_Data(&point3, point3_text);
             QDomElement checksum = xml_file.Create_Child_Element(&entry, QStringLiteral("Checksum"));
             xml_file.Write_Node_Data(&checksum, Calculate_Checksum(read_back));
+            // The file holds points to 5 decimals by design; the description and the date must come
+            // back exactly as they are in memory.
             saved.append(read_back);
+            saved.last().calibration_due_date = record.calibration_due_date;
         }
         QByteArray data;
         xml_file.Save_Data(&data, false);
