@@ -1,5 +1,6 @@
 # Sourced by the other scripts: installs the Debian 12 packages Velmora needs when any is missing.
-velmora_packages="cmake make g++ qtbase5-dev"
+# A script that needs more sets velmora_extra_packages first.
+velmora_packages="cmake make g++ qtbase5-dev ${velmora_extra_packages:-}"
 velmora_missing=""
 for package in $velmora_packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || velmora_missing="$velmora_missing $package"
