@@ -145,6 +145,7 @@ private slots:
         QTest::newRow("intact") << QByteArray() << QByteArray();
         QTest::newRow("checksum mismatch") << QByteArray(">B<") << QByteArray(">B2<");
         QTest::newRow("broken entry") << QByteArray("15.00000,0.12000") << QByteArray("15.00000");
+        QTest::newRow("character XML forbids") << QByteArray(">B<") << QByteArray(">B&#1;<");
         QTest::newRow("other version")
             << QByteArray("File_Version=\"1\"") << QByteArray("File_Version=\"2\"");
     }
