@@ -1,5 +1,6 @@
 #include "xmlfile.h"
 
+#include "qtcompat.h"
 #include "xmlscreen.h"
 
 #include <QDomCDATASection>
@@ -154,7 +155,7 @@ bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_proces
         return false;
     }
     const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
-    return document->setContent(text, namespace_processing, error, line, column);
+    return Set_Document_Content(document, text, namespace_processing, error, line, column);
 }
 
 // Qt 5.15 reports a short write or a failed flush as "Unknown error"; errno still holds the cause.

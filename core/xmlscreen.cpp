@@ -40,6 +40,69 @@ QString Code_Point_Text(uint code)
     return QStringLiteral("U+%1").arg(code, 4, 16, QLatin1Char('0')).toUpper();
 }
 
+// Offset of the first byte that does not start a well-formed UTF-8 sequence (surrogates and code
+// points above U+10FFFF are not well-formed), or -1.
+int First_Invalid_Utf8(const QByteArray& data)
+{
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    const int size = data.size();
+    int index = 0;
+    while (index < size)
+    {
+        const unsigned char lead = bytes[index];
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80)
+        {
+            ++index;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF)
+        {
+            length = 2;
+        }
+        else if (lead >= 0xE0 && lead <= 0xEF)
+        {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        }
+        else if (lead >= 0xF0 && lead <= 0xF4)
+        {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        else
+        {
+            return index;
+        }
+        if (index + length > size || bytes[index + 1] < low || bytes[index + 1] > high)
+        {
+            return index;
+        }
+        for (int next = index + 2; next < index + length; ++next)
+        {
+            if (bytes[next] < 0x80 || bytes[next] > 0xBF)
+            {
+                return index;
+            }
+        }
+        index += length;
+    }
+    return -1;
+}
+
+// Refuses bytes the encoding cannot have, as the stream reader does, at the character they stand at.
+bool Encoding_Fault(const QString& decoded_before, TXml_Fault* fault)
+{
+    fault->reason = QStringLiteral("Encountered incorrectly encoded content.");
+    fault->line = 1 + decoded_before.count(QLatin1Char('\n'));
+    fault->column = decoded_before.size() - decoded_before.lastIndexOf(QLatin1Char('\n'));
+    return false;
+}
+
 // The encoding named by the XML declaration, empty when there is none.
 QByteArray Declared_Encoding(const QByteArray& data)
 {
@@ -363,40 +426,45 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
     Q_ASSERT_X(text != nullptr, "Decode_Xml_Data", "text");
     Q_ASSERT_X(fault != nullptr, "Decode_Xml_Data", "fault");
 
-    if (data.startsWith("\xEF\xBB\xBF"))
+    // A UTF-8 byte order mark is not part of the text.
+    const int bom = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QByteArray encoding = Declared_Encoding(data.mid(bom));
+    if (bom > 0 || encoding.isEmpty() || encoding.compare("utf-8", Qt::CaseInsensitive) == 0)
     {
-        *text = QString::fromUtf8(data.constData() + 3, data.size() - 3);
-        return true;
-    }
-    const QByteArray encoding = Declared_Encoding(data);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    if (const auto marked = QStringConverter::encodingForData(data))
-    {
-        *text = QStringDecoder(*marked).decode(data);
-        return true;
+        const bool other_mark = bom == 0 && QStringConverter::encodingForData(data).has_value() &&
+                                *QStringConverter::encodingForData(data) != QStringConverter::Utf8;
+#else
+        const bool other_mark = bom == 0 && QTextCodec::codecForUtfText(data, nullptr) != nullptr;
+#endif
+        if (!other_mark)
+        {
+            const int invalid = First_Invalid_Utf8(data);
+            if (invalid >= 0)
+            {
+                return Encoding_Fault(QString::fromUtf8(data.constData() + bom, invalid - bom), fault);
+            }
+            // With the size given, a zero byte is decoded (and then refused) instead of ending the text.
+            *text = QString::fromUtf8(data.constData() + bom, data.size() - bom);
+            return true;
+        }
     }
-    QStringDecoder decoder(encoding.isEmpty() ? "UTF-8" : encoding.constData());
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const auto marked = QStringConverter::encodingForData(data);
+    QStringDecoder decoder = marked ? QStringDecoder(*marked) : QStringDecoder(encoding.constData());
     if (decoder.isValid())
     {
         *text = decoder.decode(data);
-        return true;
+        return !decoder.hasError() || Encoding_Fault(QString(), fault);
     }
 #else
-    if (const QTextCodec* const marked = QTextCodec::codecForUtfText(data, nullptr))
+    const QTextCodec* codec = QTextCodec::codecForUtfText(data, nullptr);
+    codec = codec != nullptr ? codec : QTextCodec::codecForName(encoding);
+    if (codec != nullptr)
     {
-        *text = marked->toUnicode(data);
-        return true;
-    }
-    if (encoding.isEmpty() || encoding.compare("utf-8", Qt::CaseInsensitive) == 0)
-    {
-        // With the size given, a zero byte is decoded (and then refused) instead of ending the text.
-        *text = QString::fromUtf8(data.constData(), data.size());
-        return true;
-    }
-    if (const QTextCodec* const declared = QTextCodec::codecForName(encoding))
-    {
-        *text = declared->toUnicode(data);
-        return true;
+        QTextCodec::ConverterState state;
+        *text = codec->toUnicode(data.constData(), data.size(), &state);
+        return state.invalidChars == 0 || Encoding_Fault(QString(), fault);
     }
 #endif
     fault->reason = QStringLiteral("the encoding '%1' is not supported").arg(QString::fromLatin1(encoding));

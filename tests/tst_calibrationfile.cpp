@@ -102,6 +102,9 @@ private slots:
             << File(Entry("abc", "08e5") + Entry("P&#1;", "0")) << "Previous" << 0
             << "ERR:  Reference file XML parse error at line 13 column 27: character reference &#1; is not a "
                "character XML allows";
+        // Qt 5 alone would read "+1122025" as 1 December 2025, whose checksum this is.
+        QTest::newRow("date not as written")
+            << File(Entry("abc", "08e2").replace("31122025", "+1122025")) << "" << 1 << "";
         QTest::newRow("inf and nan read as 0") << File(Entry("Odd", "08d5", "inf,nan")) << "Odd" << 0 << "";
     }
 
@@ -128,9 +131,10 @@ private slots:
     // changed beyond the 5 decimals the file holds.
     void Round_Trip_Property()
     {
-        const QList<uint> awkward = {'<',  '&',     '>',      '"',    '\'',   ']',    '\t',   '\n',   '\r',
-                                     ' ',  0xA0,    0x85,     0x2028, 0x3000, 0xFEFF, 0xFFFD, 0x0301, 0x05D0,
-                                     0xE9, 0x1F321, 0x10FFFD, 0xD7FF, 0xE000, 'a',    'Z',    '1'};
+        const QList<char32_t> awkward = {'<',    '&',    '>',    '"',    '\'', ']',     '\t',
+                                         '\n',   '\r',   ' ',    0xA0,   0x85, 0x2028,  0x3000,
+                                         0xFEFF, 0xFFFD, 0x0301, 0x05D0, 0xE9, 0x1F321, 0x10FFFD,
+                                         0xD7FF, 0xE000, 'a',    'Z',    '1'};
         // Every save is synced to disk; kept in memory where there is such a directory, the rounds
         // take no time.
         const QTemporaryDir memory(QDir("/dev/shm").exists() ? "/dev/shm/velmora-test-XXXXXX"
@@ -157,9 +161,12 @@ private slots:
                         std::round((random.generateDouble() - 0.3) * std::pow(10.0, random.bounded(1, 8))) /
                         std::pow(10.0, random.bounded(0, 8));
                 }
-                if (list.Get_Correction_Data(description, &data))
+                // Blank text is kept in CDATA, where Qt 6's parser turns a carriage return into a line
+                // feed; the read-back guard refuses such a save.
+                const bool unkeepable = description.trimmed().isEmpty() && description.contains('\r');
+                if (unkeepable || list.Get_Correction_Data(description, &data))
                 {
-                    continue; // already there, letter case ignored
+                    continue; // or already there, letter case ignored
                 }
                 list.Set_Correction_Data(description, data);
                 list.Set_Calibration_Due_Date(
