@@ -164,7 +164,8 @@ void TCorrectionDialog::Get_Dialog_Data(TCorrectionDialogData* dialog_data)
     dialog_data->thermometer_reading1 = thermometer_reading1_edit->text().toDouble();
     dialog_data->thermometer_reading2 = thermometer_reading2_edit->text().toDouble();
     dialog_data->thermometer_reading3 = thermometer_reading3_edit->text().toDouble();
-    dialog_data->description = description_edit->text();
+    // " Probe 1" would look like "Probe 1" in the selector.
+    dialog_data->description = description_edit->text().trimmed();
     dialog_data->calibration_due_date = calibration_due_date_edit->date();
 }
 
@@ -189,8 +190,11 @@ void TCorrectionDialog::Temperature_Changed()
 void TCorrectionDialog::Update_Accept_Button()
 {
     const QString description = description_edit->text();
-    bool acceptable = !description.trimmed().isEmpty() && Is_Storable_Text(description) &&
-                      !other_descriptions.contains(description, Qt::CaseInsensitive);
+    bool acceptable = !description.trimmed().isEmpty() && Is_Storable_Text(description);
+    for (const QString& other : other_descriptions)
+    {
+        acceptable = acceptable && other.trimmed().compare(description.trimmed(), Qt::CaseInsensitive) != 0;
+    }
     for (const QLineEdit* edit :
          {reference_temperature1_edit, thermometer_reading1_edit, reference_temperature2_edit,
           thermometer_reading2_edit, reference_temperature3_edit, thermometer_reading3_edit})
