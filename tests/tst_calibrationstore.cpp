@@ -1,6 +1,7 @@
 #include "calibrationstore.h"
 #include "velmoratestsupport.h"
 
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -155,6 +156,33 @@ private slots:
                      : QStringList("WAR  Calibration file '" + Native(calibration_file) +
                                    "' did not load completely; kept it as '" + Native(kept(2)) + "'."));
         QVERIFY(Read_File(calibration_file).contains(">X<"));
+    }
+
+    // A writer that holds the lock longer than the timeout: no save, and the list stays as it was.
+    void Change_Waits_For_The_Lock()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        const QByteArray before = Read_File(calibration_file);
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QLockFile other_writer(calibration_file + ".lock");
+        QVERIFY(other_writer.lock());
+        store.Set_Lock_Timeout(10);
+        const auto add = [](TThermometerList* changed) {
+            changed->Set_Correction_Data("X", TCorrectionDialogData());
+            return QString("INF  added");
+        };
+        QCOMPARE(store.Change_Thermometers(&list, add),
+                 QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
+                             "': another Velmora is saving it; the change was not saved."));
+        QCOMPARE(list.Get_Descriptions(), QStringList("A"));
+        QCOMPARE(Read_File(calibration_file), before);
+
+        other_writer.unlock();
+        QCOMPARE(store.Change_Thermometers(&list, add), QStringList("INF  added"));
+        QCOMPARE(Read_File(calibration_file).count("<Entry>"), 2);
+        QVERIFY(!QFile::exists(calibration_file + ".lock"));
     }
 };
 
