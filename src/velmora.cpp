@@ -1,12 +1,16 @@
 #include "velmora.h"
 
 #include "correctiondialog.h"
+#include "correctionview.h"
 #include "formlayout.h"
 #include "inputdialog.h"
+#include "logpane.h"
+#include "menushortcutfilter.h"
 #include "messagebox.h"
 #include "qtcompat.h"
 #include "reports.h"
 #include "temperaturelog.h"
+#include "windowgeometry.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,6 +23,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -33,6 +38,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
 
 namespace
 {
@@ -75,6 +82,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     Use_Utf8_Ini_Encoding(settings);
 
     resize(754, 629);
+    Restore_Window_Geometry(this, settings->value("Window_Geometry").toByteArray());
 
     correction_editor_action = new QAction(this);
     remove_thermometer_action = new QAction(this);
@@ -167,7 +175,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
 
     QLabel* log_label = new QLabel(central_widget);
     main_layout->addWidget(log_label);
-    log_pane = new QPlainTextEdit(central_widget);
+    log_pane = new TLogPane(central_widget);
     log_pane->setObjectName("Log_Pane");
     log_pane->setReadOnly(true);
     log_pane->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -193,6 +201,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     QMenu* edit_menu = menuBar()->addMenu(QString());
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
+    correction_curve_action = new QAction("&Correction Curve", this);
+    correction_curve_action->setShortcut(Qt::Key_F7);
+    menuBar()->addMenu("&View")->addAction(correction_curve_action);
+    correction_view = nullptr;
+    last_uncertainty = 0.04;
 
     confirmation_box = new TMessageBox(this);
     correction_dialog = nullptr;
@@ -237,7 +250,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     setTabOrder(evaluate_uncertainty_button, log_pane);
 
     setWindowTitle("Velmora - Version 1.1");
-    logo_label->setPixmap(QPixmap(":/images/logo.png"));
+    // Through QIcon, which also loads logo@2x.png where the screen is scaled to 200 %.
+    logo_label->setPixmap(QIcon(":/images/logo.png").pixmap(QSize(100, 40)));
     browse_button->setIconSize(QSize(16, 16));
     browse_button->setIcon(QIcon(":/gui/browse_icon16.png"));
     edit_button->setIconSize(QSize(16, 16));
@@ -264,8 +278,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     log_label->setText("Log:");
     notice_label->setText(
         "Readings are corrected only while the thermometer is within its calibration period.");
-    file_menu->setTitle("File");
-    edit_menu->setTitle("Edit");
+    file_menu->setTitle("&File");
+    edit_menu->setTitle("&Edit");
 
     Select_Initial_Thermometer();
     Update_Thermometer_Actions();
@@ -287,6 +301,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     connect(evaluate_corrections_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Corrections);
     connect(evaluate_uncertainty_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Uncertainty);
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
+    connect(correction_curve_action, &QAction::triggered, this, &TVelmora::Show_Correction_Curve);
+    for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
+    {
+        connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
+    }
 
     // Written as they change, so that a killed process or a power cut loses none of them.
     connect(record_path_field, &QLineEdit::textChanged, this,
@@ -320,9 +339,77 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
                 settings->setValue("Active_Thermometer", index);
                 Write_Setting("Active_Thermometer_Description", thermometer_selector->currentText());
             });
+    Set_Up_Keyboard();
 }
 
 TVelmora::~TVelmora() = default;
+
+void TVelmora::Set_Up_Keyboard()
+{
+    quit_action->setShortcut(QKeySequence::Quit);
+    correction_editor_action->setShortcut(QKeySequence("Ctrl+E"));
+    TMenuShortcutFilter* menu_shortcut_filter = new TMenuShortcutFilter(menuBar(), this);
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+    {
+        field->installEventFilter(menu_shortcut_filter);
+    }
+
+    // Ctrl+Return writes from anywhere in the window. The focus moves to Write first, as with a click,
+    // so that the reading being typed is finished and corrected before it is logged.
+    QAction* write_action = new QAction(this);
+    write_action->setShortcuts({QKeySequence("Ctrl+Return"), QKeySequence("Ctrl+Enter")});
+    addAction(write_action);
+    connect(write_action, &QAction::triggered, this, [this]() {
+        write_button->setFocus(Qt::ShortcutFocusReason);
+        write_button->click();
+    });
+    write_button->setToolTip(QString("Append the corrected readings to the temperature log (%1)")
+                                 .arg(write_action->shortcut().toString(QKeySequence::NativeText)));
+
+    // Return finishes a reading (editingFinished corrects it) and goes on to the next one, from Part
+    // to Write; Return on Write writes and starts the next round at X. Tab still walks the full order.
+    const std::pair<QLineEdit*, QWidget*> return_chain[] = {{x_meter_field, y_meter_field},
+                                                            {y_meter_field, z_meter_field},
+                                                            {z_meter_field, part_meter_field},
+                                                            {part_meter_field, write_button}};
+    for (const auto& step : return_chain)
+    {
+        QWidget* next = step.second;
+        connect(step.first, &QLineEdit::returnPressed, next,
+                [next]() { next->setFocus(Qt::TabFocusReason); });
+    }
+    QAction* write_on_return = new QAction(write_button);
+    write_on_return->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    write_on_return->setShortcutContext(Qt::WidgetShortcut);
+    write_button->addAction(write_on_return);
+    connect(write_on_return, &QAction::triggered, this, [this]() {
+        write_button->click();
+        x_meter_field->setFocus(Qt::TabFocusReason);
+    });
+
+    // Buttons and check boxes with a text are named by it; these have only an icon or a label elsewhere.
+    const std::pair<QWidget*, const char*> accessible_names[] = {
+        {record_path_field, "Record Path"},
+        {browse_button, "Choose Record Path"},
+        {record_file_field, "Record File"},
+        {thermometer_selector, "Thermometer"},
+        {edit_button, "Correction Editor"},
+        {remove_button, "Remove Thermometer"},
+        {description_field, "Description"},
+        {x_meter_field, "X Axis Meter Reading"},
+        {y_meter_field, "Y Axis Meter Reading"},
+        {z_meter_field, "Z Axis Meter Reading"},
+        {part_meter_field, "Part Meter Reading"},
+        {x_corrected_field, "X Axis Corrected Reading"},
+        {y_corrected_field, "Y Axis Corrected Reading"},
+        {z_corrected_field, "Z Axis Corrected Reading"},
+        {part_corrected_field, "Part Corrected Reading"},
+        {log_pane, "Log"}};
+    for (const auto& name : accessible_names)
+    {
+        name.first->setAccessibleName(name.second);
+    }
+}
 
 void TVelmora::Load_Thermometers()
 {
@@ -394,6 +481,7 @@ void TVelmora::Update_Corrected_Readings()
         Corrected_Reading_Text(z_meter_field->text(), in_calibration, current_correction));
     part_corrected_field->setText(
         Corrected_Reading_Text(part_meter_field->text(), in_calibration, current_correction));
+    Update_Correction_View();
 }
 
 void TVelmora::Thermometer_Selection_Changed(int index)
@@ -425,6 +513,7 @@ void TVelmora::Temperature_Input_Changed()
         {
             axis.second->setText(
                 Corrected_Reading_Text(axis.first->text(), in_calibration, current_correction));
+            Update_Correction_View();
             return;
         }
     }
@@ -611,11 +700,61 @@ void TVelmora::Evaluate_Uncertainty()
         return;
     }
     const double uncertainty = input_dialog->Get_Value();
+    last_uncertainty = uncertainty;
+    Update_Correction_View();
     const QString description = thermometer_selector->currentText();
     Write_Report("uncertainty.csv",
                  Uncertainty_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
                                     current_correction, uncertainty),
                  "INF  Uncertainty file written.");
+}
+
+void TVelmora::Show_Correction_Curve()
+{
+    if (correction_view == nullptr)
+    {
+        correction_view = new TCorrectionView(this);
+        connect(correction_view, &TCorrectionView::Message, this, &TVelmora::Log_Message);
+    }
+    correction_view->show();
+    Update_Correction_View();
+    correction_view->raise();
+    correction_view->activateWindow();
+}
+
+TCorrectionViewData TVelmora::Correction_View_Data() const
+{
+    TCorrectionViewData data;
+    data.has_thermometer = thermometer_selector->count() > 0;
+    data.description = thermometer_selector->currentText();
+    data.due_date = thermometer_list.Get_Calibration_Due_Date(data.description);
+    data.state = in_calibration ? "in calibration" : "out of calibration";
+    data.correction = current_correction;
+    data.uncertainty = last_uncertainty;
+    data.directory = current_path;
+    const std::tuple<QString, QCheckBox*, QLineEdit*, QLineEdit*> axes[] = {
+        {"X", x_check_box, x_meter_field, x_corrected_field},
+        {"Y", y_check_box, y_meter_field, y_corrected_field},
+        {"Z", z_check_box, z_meter_field, z_corrected_field},
+        {"Part", part_check_box, part_meter_field, part_corrected_field}};
+    for (const auto& [axis, check_box, meter_field, corrected_field] : axes)
+    {
+        bool is_number = false;
+        const double reading = meter_field->text().toDouble(&is_number);
+        if (check_box->isChecked() && is_number && std::isfinite(reading))
+        {
+            data.readings.append({axis, reading, corrected_field->text()});
+        }
+    }
+    return data;
+}
+
+void TVelmora::Update_Correction_View()
+{
+    if (correction_view != nullptr && correction_view->isVisible())
+    {
+        correction_view->Set_Data(Correction_View_Data());
+    }
 }
 
 void TVelmora::closeEvent(QCloseEvent* event)
@@ -633,6 +772,7 @@ void TVelmora::closeEvent(QCloseEvent* event)
     settings->setValue("Meter_Y_Value", y_meter_field->text());
     settings->setValue("Meter_Z_Value", z_meter_field->text());
     settings->setValue("Meter_Part_Value", part_meter_field->text());
+    settings->setValue("Window_Geometry", saveGeometry());
     event->accept();
 }
 

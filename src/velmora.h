@@ -19,6 +19,8 @@ class QPushButton;
 class QSettings;
 class QToolButton;
 class TCorrectionDialog;
+class TCorrectionView;
+struct TCorrectionViewData;
 class TInputDialog;
 class TMessageBox;
 
@@ -47,8 +49,11 @@ private slots:
     void Write_Temperature_Entry();
     void Evaluate_Corrections();
     void Evaluate_Uncertainty();
+    void Show_Correction_Curve();
 
 private:
+    // Shortcuts, the Return chain through the readings and the accessible names.
+    void Set_Up_Keyboard();
     void Log_Messages(const QStringList& messages);
     void Load_Thermometers();
     void Select_Initial_Thermometer();
@@ -60,6 +65,9 @@ private:
     void Change_Thermometers(const std::function<QString(TThermometerList*)>& change,
                              const QStringList& selection);
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
+    TCorrectionViewData Correction_View_Data() const;
+    // Hands the open correction view the current state; a hidden view is updated when shown.
+    void Update_Correction_View();
 
     QAction* correction_editor_action;
     QAction* remove_thermometer_action;
@@ -96,6 +104,10 @@ private:
     bool in_calibration;
     TThermometerCorrection current_correction;
     QString current_path;
+    QAction* correction_curve_action;
+    TCorrectionView* correction_view;
+    // The uncertainty of the last uncertainty report, drawn as the correction view's band.
+    double last_uncertainty;
 };
 
 #endif // VELMORA_H
