@@ -2,8 +2,9 @@
 // hand from the repository root after changing a picture, then commit the files it writes:
 //   g++ -std=c++17 -fPIC resources/draw_images.cpp $(pkg-config --cflags --libs Qt5Gui) -o /tmp/draw_images
 //   QT_QPA_PLATFORM=offscreen /tmp/draw_images resources
-// It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png,
-// images/logo.png and velmora.ico below the directory given as its only argument.
+// It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png, the four
+// gui/calibration_*_icon16.png, images/logo.png and velmora.ico below the directory given as its only
+// argument.
 
 #include <QByteArray>
 #include <QColor>
@@ -17,6 +18,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QtEndian>
+
+#include <cmath>
 
 #include <cstdio>
 
@@ -265,6 +268,94 @@ QImage Draw_Remove_Icon()
     return image;
 }
 
+// The thermometer selector's calibration state icons, drawn in a 16-unit design at any pixel size. Each
+// state has its own shape as well as its own colour, so that the states differ without colour too:
+// a round badge with a tick (in calibration), a round badge with clock hands (due soon), an octagon with
+// a bar (out of calibration) and a triangle with an exclamation mark (correction not usable).
+enum class State_Icon
+{
+    In_Calibration,
+    Due_Soon,
+    Out_Of_Calibration,
+    Not_Usable
+};
+
+QImage Draw_State_Icon(State_Icon icon, int size)
+{
+    QImage image = New_Canvas(size, size);
+    QPainter painter(&image);
+    Begin(painter);
+    painter.scale(size / 16.0, size / 16.0);
+
+    QColor fill;
+    QColor rim;
+    QPainterPath badge;
+    switch (icon)
+    {
+    case State_Icon::In_Calibration:
+        fill = QColor(0x2e, 0x9e, 0x4f);
+        rim = QColor(0x1b, 0x6b, 0x33);
+        badge.addEllipse(QPointF(8.0, 8.0), 6.8, 6.8);
+        break;
+    case State_Icon::Due_Soon:
+        fill = QColor(0xf0, 0xa2, 0x1c);
+        rim = QColor(0xa8, 0x65, 0x05);
+        badge.addEllipse(QPointF(8.0, 8.0), 6.8, 6.8);
+        break;
+    case State_Icon::Out_Of_Calibration:
+    {
+        fill = thermo_red;
+        rim = dark_red;
+        QPolygonF octagon;
+        for (int corner = 0; corner < 8; ++corner)
+        {
+            const double angle = (22.5 + 45.0 * corner) * 3.14159265358979 / 180.0;
+            octagon << QPointF(8.0 + 7.2 * std::cos(angle), 8.0 + 7.2 * std::sin(angle));
+        }
+        badge.addPolygon(octagon);
+        badge.closeSubpath();
+        break;
+    }
+    case State_Icon::Not_Usable:
+        fill = QColor(0x6b, 0x72, 0x80);
+        rim = QColor(0x3a, 0x3f, 0x4a);
+        badge.moveTo(8.0, 1.2);
+        badge.lineTo(15.2, 14.4);
+        badge.lineTo(0.8, 14.4);
+        badge.closeSubpath();
+        break;
+    }
+    QLinearGradient badge_fill(0.0, 1.0, 0.0, 15.0);
+    badge_fill.setColorAt(0.0, fill.lighter(125));
+    badge_fill.setColorAt(1.0, fill);
+    painter.setPen(QPen(rim, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(badge_fill);
+    painter.drawPath(badge);
+
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    switch (icon)
+    {
+    case State_Icon::In_Calibration:
+        painter.drawPolyline(QPolygonF({QPointF(4.8, 8.3), QPointF(7.1, 10.6), QPointF(11.4, 5.6)}));
+        break;
+    case State_Icon::Due_Soon:
+        painter.drawPolyline(QPolygonF({QPointF(8.0, 4.2), QPointF(8.0, 8.0), QPointF(10.8, 9.8)}));
+        break;
+    case State_Icon::Out_Of_Calibration:
+        painter.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(QPointF(4.2, 8.0), QPointF(11.8, 8.0));
+        break;
+    case State_Icon::Not_Usable:
+        painter.setPen(QPen(Qt::white, 1.7, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(8.0, 5.6), QPointF(8.0, 9.6));
+        painter.drawPoint(QPointF(8.0, 12.0));
+        break;
+    }
+    painter.end();
+    return image;
+}
+
 QImage Draw_Logo()
 {
     QImage image = New_Canvas(100, 40);
@@ -410,6 +501,18 @@ int main(int argc, char* argv[])
     ok = Save_Png(Draw_Edit_Icon(), out.filePath("gui/edit_icon16.png")) && ok;
     ok = Save_Png(Draw_Remove_Icon(), out.filePath("gui/remove_icon16.png")) && ok;
     ok = Save_Png(Draw_Logo(), out.filePath("images/logo.png")) && ok;
+    ok = Save_Png(Draw_State_Icon(State_Icon::In_Calibration, 16),
+                  out.filePath("gui/calibration_ok_icon16.png")) &&
+         ok;
+    ok =
+        Save_Png(Draw_State_Icon(State_Icon::Due_Soon, 16), out.filePath("gui/calibration_due_icon16.png")) &&
+        ok;
+    ok = Save_Png(Draw_State_Icon(State_Icon::Out_Of_Calibration, 16),
+                  out.filePath("gui/calibration_expired_icon16.png")) &&
+         ok;
+    ok = Save_Png(Draw_State_Icon(State_Icon::Not_Usable, 16),
+                  out.filePath("gui/calibration_unusable_icon16.png")) &&
+         ok;
 
     QFile ico(out.filePath("velmora.ico"));
     const QByteArray ico_bytes = Make_Ico(app_icon);
