@@ -1,9 +1,11 @@
 #include "velmora.h"
 
+#include "calibrationstatus.h"
 #include "correctiondialog.h"
 #include "formlayout.h"
 #include "inputdialog.h"
 #include "messagebox.h"
+#include "optionsdialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -373,12 +376,16 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     QMenu* edit_menu = menuBar()->addMenu(QString());
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
+    QMenu* options_menu = menuBar()->addMenu("&Options");
+    QAction* options_action = options_menu->addAction("&Options...");
+    options_action->setObjectName("Options_Action");
 
     confirmation_box = new TMessageBox(this);
     correction_dialog = nullptr;
     input_dialog = nullptr;
     in_calibration = false;
     keep_calibration_file = false;
+    options_dialog = nullptr;
 
     if (!data_directory_warning.isEmpty())
     {
@@ -388,8 +395,15 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     current_path = settings->value("Current_Path", QDir::homePath()).toString();
     record_path_field->setText(QDir::toNativeSeparators(current_path));
     record_file_field->setText(settings->value("Record_File", "velmora.csv").toString());
+    // A hand-edited period that the Options dialog would refuse falls back to the default.
+    warn_days_before_due = Default_Warn_Days_Before_Due;
+    QString refusal;
+    Parse_Warn_Days(settings->value("Warn_Days_Before_Due", Default_Warn_Days_Before_Due).toString(),
+                    &warn_days_before_due, &refusal);
+    log_date_time = settings->value("Log_Date_Time", false).toBool();
 
     Load_Thermometers();
+    Warn_About_Calibrations();
 
     description_field->setText(settings->value("Description", "Position 1").toString());
     x_check_box->setChecked(settings->value("Axis_X_Enabled", true).toBool());
@@ -468,6 +482,10 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     connect(evaluate_corrections_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Corrections);
     connect(evaluate_uncertainty_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Uncertainty);
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
+    connect(options_action, &QAction::triggered, this, &TVelmora::Edit_Options);
+    // Only the operator's choice: at start the warnings of all thermometers are already logged.
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
+            &TVelmora::Warn_Selected_Thermometer);
 }
 
 TVelmora::~TVelmora() = default;
@@ -538,6 +556,53 @@ void TVelmora::Load_Thermometers()
 void TVelmora::Fill_Selector()
 {
     thermometer_selector->insertItems(thermometer_selector->count(), thermometer_list.Get_Descriptions());
+    Mark_Thermometer_States();
+}
+
+void TVelmora::Mark_Thermometer_States()
+{
+    const QDate today = QDate::currentDate();
+    for (int index = 0; index < thermometer_selector->count(); ++index)
+    {
+        const QString description = thermometer_selector->itemText(index);
+        const QDate due_date = thermometer_list.Get_Calibration_Due_Date(description);
+        const TThermometerCorrection correction = thermometer_list.Get_Correction(description);
+        const TCalibrationState state = Calibration_State(due_date, today, warn_days_before_due, correction);
+        thermometer_selector->setItemIcon(index, QIcon(Calibration_State_Icon(state)));
+        thermometer_selector->setItemData(
+            index, Calibration_Tooltip(due_date, today, warn_days_before_due, correction), Qt::ToolTipRole);
+    }
+}
+
+void TVelmora::Warn_About_Calibrations()
+{
+    const QDate today = QDate::currentDate();
+    for (const QString& description : thermometer_list.Get_Descriptions())
+    {
+        const QString warning =
+            Calibration_Warning(description, thermometer_list.Get_Calibration_Due_Date(description), today,
+                                warn_days_before_due, thermometer_list.Get_Correction(description));
+        if (!warning.isEmpty())
+        {
+            Log_Message(warning);
+        }
+    }
+}
+
+void TVelmora::Warn_Selected_Thermometer()
+{
+    if (thermometer_selector->currentIndex() < 0)
+    {
+        return;
+    }
+    const QString description = thermometer_selector->currentText();
+    const QString warning = Calibration_Warning(
+        description, thermometer_list.Get_Calibration_Due_Date(description), QDate::currentDate(),
+        warn_days_before_due, thermometer_list.Get_Correction(description));
+    if (!warning.isEmpty())
+    {
+        Log_Message(warning);
+    }
 }
 
 void TVelmora::Select_Initial_Thermometer()
@@ -561,14 +626,41 @@ void TVelmora::Select_Initial_Thermometer()
 
 void TVelmora::Update_Corrected_Readings()
 {
-    x_corrected_field->setText(
-        Corrected_Reading_Text(x_meter_field->text(), in_calibration, current_correction));
-    y_corrected_field->setText(
-        Corrected_Reading_Text(y_meter_field->text(), in_calibration, current_correction));
-    z_corrected_field->setText(
-        Corrected_Reading_Text(z_meter_field->text(), in_calibration, current_correction));
-    part_corrected_field->setText(
-        Corrected_Reading_Text(part_meter_field->text(), in_calibration, current_correction));
+    Show_Corrected_Reading(x_meter_field, x_corrected_field);
+    Show_Corrected_Reading(y_meter_field, y_corrected_field);
+    Show_Corrected_Reading(z_meter_field, z_corrected_field);
+    Show_Corrected_Reading(part_meter_field, part_corrected_field);
+}
+
+QString TVelmora::Not_Corrected_Reason_For(const QLineEdit* meter_field) const
+{
+    const QString description = thermometer_selector->currentText();
+    return Not_Corrected_Reason(meter_field->text(), thermometer_selector->currentIndex() >= 0,
+                                in_calibration, thermometer_list.Get_Calibration_Due_Date(description),
+                                current_correction);
+}
+
+void TVelmora::Show_Corrected_Reading(QLineEdit* meter_field, QLineEdit* corrected_field)
+{
+    const QString text = Corrected_Reading_Text(meter_field->text(), in_calibration, current_correction);
+    corrected_field->setText(text);
+    QString tooltip;
+    if (text == Not_Corrected)
+    {
+        tooltip = Not_Corrected_Reason_For(meter_field);
+    }
+    else if (Is_Outside_Calibrated_Range(meter_field->text().toDouble(), current_correction))
+    {
+        tooltip = "outside the calibrated range " + Calibrated_Range_Text(current_correction);
+    }
+    corrected_field->setToolTip(tooltip);
+    // Colour is only the quick hint; the tooltip says it in words. An empty palette inherits again.
+    QPalette marked;
+    if (!tooltip.isEmpty() && text != Not_Corrected)
+    {
+        marked.setColor(QPalette::Text, palette().color(QPalette::Link));
+    }
+    corrected_field->setPalette(marked);
 }
 
 void TVelmora::Thermometer_Selection_Changed(int index)
@@ -598,8 +690,7 @@ void TVelmora::Temperature_Input_Changed()
     {
         if (axis.first == sender_field)
         {
-            axis.second->setText(
-                Corrected_Reading_Text(axis.first->text(), in_calibration, current_correction));
+            Show_Corrected_Reading(axis.first, axis.second);
             return;
         }
     }
@@ -747,6 +838,7 @@ void TVelmora::Edit_Thermometer()
     current_correction = thermometer_list.Get_Correction(description);
     Log_Message(QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
                     .arg(description, Format_Date(thermometer_list.Get_Calibration_Due_Date(description))));
+    Warn_Selected_Thermometer();
     Update_Corrected_Readings();
     Save_Thermometers();
 }
@@ -755,7 +847,13 @@ void TVelmora::Remove_Thermometer()
 {
     confirmation_box->Set_Text("Remove Thermometer");
     confirmation_box->Set_Informative_Text("Are you sure you want to delete the current thermometer?");
-    confirmation_box->setDetailedText(QString());
+    // Named, so that a wrong selection is caught before its data is gone.
+    const QString selected = thermometer_selector->currentText();
+    confirmation_box->setDetailedText(
+        thermometer_selector->currentIndex() < 0
+            ? QString("No thermometer is selected; nothing will be deleted.")
+            : QString("Thermometer to delete: '%1'\nCalibration due: %2")
+                  .arg(selected, Due_Date_Text(thermometer_list.Get_Calibration_Due_Date(selected))));
     confirmation_box->setIcon(QMessageBox::Warning);
     confirmation_box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     confirmation_box->setDefaultButton(QMessageBox::No);
@@ -779,6 +877,7 @@ void TVelmora::Remove_Thermometer()
         Update_Corrected_Readings();
     }
     Log_Message(QString("INF  Removed correction data for '%1'.").arg(description));
+    Warn_Selected_Thermometer();
     Save_Thermometers();
 }
 
@@ -862,6 +961,8 @@ void TVelmora::closeEvent(QCloseEvent* event)
     settings->setValue("Meter_Y_Value", y_meter_field->text());
     settings->setValue("Meter_Z_Value", z_meter_field->text());
     settings->setValue("Meter_Part_Value", part_meter_field->text());
+    settings->setValue("Warn_Days_Before_Due", warn_days_before_due);
+    settings->setValue("Log_Date_Time", log_date_time);
     event->accept();
 }
 
@@ -871,4 +972,23 @@ void TVelmora::Log_Message(const QString& message)
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
     // Lines do not wrap: moving to the end would scroll the start of every line out of view.
     log_pane->horizontalScrollBar()->setValue(0);
+}
+
+void TVelmora::Edit_Options()
+{
+    if (options_dialog == nullptr)
+    {
+        options_dialog = new TOptionsDialog(this);
+    }
+    options_dialog->Set_Options(warn_days_before_due, log_date_time);
+    if (options_dialog->exec() != QDialog::Accepted)
+    {
+        return;
+    }
+    warn_days_before_due = options_dialog->Get_Warn_Days();
+    log_date_time = options_dialog->Get_Log_Date_Time();
+    Mark_Thermometer_States();
+    Log_Message(QString("INF  Options: warn %1 days before due; date and time in new log files: %2.")
+                    .arg(warn_days_before_due)
+                    .arg(log_date_time ? "on" : "off"));
 }

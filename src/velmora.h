@@ -20,6 +20,7 @@ class QToolButton;
 class TCorrectionDialog;
 class TInputDialog;
 class TMessageBox;
+class TOptionsDialog;
 
 // The text a corrected field shows for a meter text: the corrected reading with two decimals, or
 // "-----" when the thermometer is out of calibration, its correction is unusable or the text is
@@ -68,6 +69,7 @@ private slots:
     void Write_Temperature_Entry();
     void Evaluate_Corrections();
     void Evaluate_Uncertainty();
+    void Edit_Options();
 
 private:
     void Choose_Data_Directory();
@@ -78,6 +80,13 @@ private:
     void Save_Thermometers();
     bool Keep_Damaged_Calibration_File();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
+    // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector.
+    void Warn_About_Calibrations();
+    void Mark_Thermometer_States();
+    void Warn_Selected_Thermometer();
+    // Shows one axis corrected, or "-----" with the reason as tooltip; marks extrapolated readings.
+    void Show_Corrected_Reading(QLineEdit* meter_field, QLineEdit* corrected_field);
+    QString Not_Corrected_Reason_For(const QLineEdit* meter_field) const;
 
     QAction* correction_editor_action;
     QAction* remove_thermometer_action;
@@ -120,6 +129,10 @@ private:
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.
     bool keep_calibration_file;
+    TOptionsDialog* options_dialog;
+    int warn_days_before_due;
+    // New temperature log files get a first column with the date and time of each entry.
+    bool log_date_time;
 };
 
 #endif // VELMORA_H

@@ -72,8 +72,11 @@ private slots:
         TVelmora window;
         QCOMPARE(Edit(&window, "Probe 1", "20.12"), QStringList({"", "15.00", "25.00"}));
         QCOMPARE(Selection(&window), QString("[Probe 1]"));
-        QCOMPARE(Log_Lines(&window).last(), "INF  Updated correction data for 'Probe 1'.  Calibration Due: " +
-                                                QDate::currentDate().toString("MMM dd yyyy"));
+        // Saved with today's date, which the window warns about at once.
+        const QString today = QLocale::c().toString(QDate::currentDate(), "MMM dd yyyy");
+        QCOMPARE(Log_Lines(&window).mid(2),
+                 QStringList({"INF  Updated correction data for 'Probe 1'.  Calibration Due: " + today,
+                              "WAR  Thermometer 'Probe 1' is out of calibration since " + today + "."}));
         QCOMPARE(Saved_List().Get_Correction("Probe 1").Get_Point2().y, 0.12);
 
         QVERIFY(QFile::remove(Calibration_File()) && QDir().mkpath(Calibration_File())); // cannot be replaced
