@@ -485,7 +485,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     connect(options_action, &QAction::triggered, this, &TVelmora::Edit_Options);
     // Only the operator's choice: at start the warnings of all thermometers are already logged.
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
-            &TVelmora::Warn_Selected_Thermometer);
+            &TVelmora::Warn_About_Thermometer);
 }
 
 TVelmora::~TVelmora() = default;
@@ -589,13 +589,13 @@ void TVelmora::Warn_About_Calibrations()
     }
 }
 
-void TVelmora::Warn_Selected_Thermometer()
+void TVelmora::Warn_About_Thermometer(int index)
 {
-    if (thermometer_selector->currentIndex() < 0)
+    if (index < 0)
     {
         return;
     }
-    const QString description = thermometer_selector->currentText();
+    const QString description = thermometer_selector->itemText(index);
     const QString warning = Calibration_Warning(
         description, thermometer_list.Get_Calibration_Due_Date(description), QDate::currentDate(),
         warn_days_before_due, thermometer_list.Get_Correction(description));
@@ -838,7 +838,7 @@ void TVelmora::Edit_Thermometer()
     current_correction = thermometer_list.Get_Correction(description);
     Log_Message(QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
                     .arg(description, Format_Date(thermometer_list.Get_Calibration_Due_Date(description))));
-    Warn_Selected_Thermometer();
+    Warn_About_Thermometer(thermometer_selector->currentIndex());
     Update_Corrected_Readings();
     Save_Thermometers();
 }
@@ -877,7 +877,7 @@ void TVelmora::Remove_Thermometer()
         Update_Corrected_Readings();
     }
     Log_Message(QString("INF  Removed correction data for '%1'.").arg(description));
-    Warn_Selected_Thermometer();
+    Warn_About_Thermometer(thermometer_selector->currentIndex());
     Save_Thermometers();
 }
 

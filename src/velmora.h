@@ -83,7 +83,7 @@ private:
     // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector.
     void Warn_About_Calibrations();
     void Mark_Thermometer_States();
-    void Warn_Selected_Thermometer();
+    void Warn_About_Thermometer(int index);
     // Shows one axis corrected, or "-----" with the reason as tooltip; marks extrapolated readings.
     void Show_Corrected_Reading(QLineEdit* meter_field, QLineEdit* corrected_field);
     QString Not_Corrected_Reason_For(const QLineEdit* meter_field) const;

@@ -1,6 +1,15 @@
 #include "calibrationstatus.h"
+#include "velmora.h"
+#include "velmoratestsupport.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
+
+using namespace Test_Support;
 
 Q_DECLARE_METATYPE(TCalibrationState)
 Q_DECLARE_METATYPE(TThermometerCorrection)
@@ -13,13 +22,51 @@ const TThermometerCorrection Narrow({20, 0.1}, {20.4, 0.1}, {20.9, 0.1});
 const TThermometerCorrection Shared({15, 0.1}, {20, 0.1}, {20, 0.2});
 } // namespace
 
+// The selector's icon of each item, as the name of the state whose icon it is.
+QStringList Item_States(QComboBox* selector)
+{
+    QStringList states;
+    for (int index = 0; index < selector->count(); ++index)
+    {
+        const QImage shown =
+            qvariant_cast<QIcon>(selector->itemData(index, Qt::DecorationRole)).pixmap(16).toImage();
+        QString state = "no icon";
+        for (TCalibrationState candidate :
+             {TCalibrationState::In_Calibration, TCalibrationState::Due_Soon,
+              TCalibrationState::Out_Of_Calibration, TCalibrationState::Correction_Not_Usable})
+        {
+            if (!shown.isNull() && shown == QIcon(Calibration_State_Icon(candidate)).pixmap(16).toImage())
+            {
+                state = Calibration_State_Text(candidate);
+            }
+        }
+        states << state;
+    }
+    return states;
+}
+
+// Good, Soon (due in 10 days), Expired (due today) and Narrow (test points within a degree).
+bool Write_Four_Thermometers()
+{
+    const QDate today = QDate::currentDate();
+    return Write_Calibration_File({{"Good", 0.12, today.addDays(400)},
+                                   {"Soon", 0.12, today.addDays(10)},
+                                   {"Expired", 0.12, today},
+                                   {"Narrow", 0.12, today.addDays(400), {20, 20.4, 20.9}}});
+}
+
 class TCalibrationStatusTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     // Month names must not follow the default locale.
-    void initTestCase() { QLocale::setDefault(QLocale("de_DE")); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale("de_DE"));
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    void init() { Remove_Data_Directories(); }
 
     void State_data()
     {
@@ -171,6 +218,166 @@ private slots:
         QCOMPARE(Parse_Warn_Days(text, &parsed, &refusal), days >= 0);
         QCOMPARE(parsed, days);
         QCOMPARE(refusal, reason);
+    }
+
+    void Selector_Shows_States_data()
+    {
+        QTest::addColumn<QVariant>("stored_warn_days"); // invalid: none stored
+        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<QStringList>("warnings");
+        const QString today = Due_Date_Text(QDate::currentDate());
+        const QString soon = "WAR  Thermometer 'Soon' is due for calibration in 10 days (" +
+                             Due_Date_Text(QDate::currentDate().addDays(10)) + ").";
+        const QString expired = "WAR  Thermometer 'Expired' is out of calibration since " + today + ".";
+        const QString narrow =
+            "WAR  Thermometer 'Narrow' cannot correct readings: test points span less than one "
+            "degree.";
+        const QStringList all = {"In calibration", "Due soon", "Out of calibration", "Correction not usable"};
+        QTest::newRow("default period") << QVariant() << all << QStringList{soon, expired, narrow};
+        QTest::newRow("refused period: default")
+            << QVariant("-3") << all << QStringList{soon, expired, narrow};
+        QTest::newRow("10 days") << QVariant(10) << all << QStringList{soon, expired, narrow};
+        QTest::newRow("9 days") << QVariant(9)
+                                << QStringList{"In calibration", "In calibration", "Out of calibration",
+                                               "Correction not usable"}
+                                << QStringList{expired, narrow};
+    }
+
+    void Selector_Shows_States()
+    {
+        QFETCH(QVariant, stored_warn_days);
+        QFETCH(QStringList, states);
+        QFETCH(QStringList, warnings);
+        QVERIFY(Write_Four_Thermometers());
+        if (stored_warn_days.isValid())
+        {
+            Store_Setting("Warn_Days_Before_Due", stored_warn_days);
+        }
+        TVelmora window;
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        QCOMPARE(Item_States(selector), states);
+        QStringList first_tooltip_lines;
+        for (int index = 0; index < selector->count(); ++index)
+        {
+            QCOMPARE(selector->itemText(index),
+                     QString(QStringList({"Good", "Soon", "Expired", "Narrow"})[index]));
+            first_tooltip_lines << selector->itemData(index, Qt::ToolTipRole).toString().section('\n', 0, 0);
+        }
+        QCOMPARE(first_tooltip_lines.mid(0, 3), states.mid(0, 3));
+        QCOMPARE(selector->itemData(1, Qt::ToolTipRole).toString().section('\n', 1),
+                 "Due " + Due_Date_Text(QDate::currentDate().addDays(10)) +
+                     ": in 10 days\nCalibrated range 15.00 to 25.00 \u00b0C");
+        // After the loading lines, which stay as they were.
+        QCOMPARE(Log_Lines(&window).mid(6), warnings);
+    }
+
+    // The operator's choice warns; a thermometer in calibration adds no line.
+    void Selecting_Warns()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        TVelmora window;
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        const int lines = Log_Lines(&window).size();
+        for (int index : {1, 0, 3})
+        {
+            QVERIFY(QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index)));
+        }
+        QCOMPARE(
+            Log_Lines(&window).mid(lines),
+            QStringList({"WAR  Thermometer 'Soon' is due for calibration in 10 days (" +
+                             Due_Date_Text(QDate::currentDate().addDays(10)) + ").",
+                         "WAR  Thermometer 'Narrow' cannot correct readings: test points span less than one "
+                         "degree."}));
+    }
+
+    void Field_Tooltips_data()
+    {
+        QTest::addColumn<int>("thermometer");   // index into the four; -1: no calibration file
+        QTest::addColumn<QStringList>("typed"); // into the X meter field, in turn
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("tooltip");
+        const QString today = Due_Date_Text(QDate::currentDate());
+        QTest::newRow("no thermometer") << -1 << QStringList() << "-----"
+                                        << "no thermometer selected";
+        QTest::newRow("expired") << 2 << QStringList() << "-----"
+                                 << "out of calibration since " + today;
+        QTest::newRow("narrow") << 3 << QStringList() << "-----"
+                                << "test points unusable: test points span less than one degree";
+        QTest::newRow("comma") << 0 << QStringList{"20,5"} << "-----"
+                               << "\"20,5\" is not a number (use a full stop)";
+        QTest::newRow("1 below the lowest") << 0 << QStringList{"14"} << "13.88"
+                                            << "";
+        QTest::newRow("further below") << 0 << QStringList{"13.99"} << "13.87"
+                                       << "outside the calibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("marking cleared") << 0 << QStringList{"30", "abc", "26"} << "25.88"
+                                         << "";
+    }
+
+    void Field_Tooltips()
+    {
+        QFETCH(int, thermometer);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, tooltip);
+        if (thermometer >= 0)
+        {
+            QVERIFY(Write_Four_Thermometers());
+            Store_Setting("Active_Thermometer", thermometer);
+        }
+        TVelmora window;
+        for (const QString& text : typed)
+        {
+            Type(&window, "X_Meter_Field", text);
+        }
+        QLineEdit* field = Child<QLineEdit>(&window, "X_Corrected_Field");
+        QCOMPARE(field->text(), shown);
+        QCOMPARE(field->toolTip(), tooltip);
+        // Marked in colour only where the tooltip names the range; the other fields keep theirs.
+        const bool marked = tooltip.startsWith("outside");
+        QCOMPARE(field->palette().color(QPalette::Text) == window.palette().color(QPalette::Link), marked);
+        QCOMPARE(field->palette().color(QPalette::Text) == window.palette().color(QPalette::Text), !marked);
+        QCOMPARE(Child<QLineEdit>(&window, "Y_Corrected_Field")->toolTip(),
+                 shown == "-----" && typed.isEmpty() ? tooltip : QString());
+    }
+
+    // A shorter period turns Soon back to in calibration at once, and both options outlive the window.
+    void Options_Change_And_Are_Kept()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        {
+            TVelmora window;
+            Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
+                Type(dialog, "Warn_Days_Edit", "9");
+                Child<QCheckBox>(dialog, "Log_Date_Time_Check_Box")->setChecked(true);
+                Child<QPushButton>(dialog, "Accept_Button")->click();
+            });
+            Child<QAction>(&window, "Options_Action")->trigger();
+            QCOMPARE(Item_States(Child<QComboBox>(&window, "Thermometer_Selector"))[1],
+                     QString("In calibration"));
+            QCOMPARE(Log_Lines(&window).last(),
+                     QString("INF  Options: warn 9 days before due; date and time in new log files: on."));
+            window.close();
+        }
+        QSettings stored(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
+        QCOMPARE(stored.value("Warn_Days_Before_Due").toString() + "|" +
+                     stored.value("Log_Date_Time").toString(),
+                 QString("9|true"));
+    }
+
+    void Removal_Names_The_Thermometer()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        Store_Setting("Active_Thermometer", 1);
+        TVelmora window;
+        QString details;
+        Answer_Next_Modal("QMessageBox", [&details](QWidget* modal) {
+            QMessageBox* box = qobject_cast<QMessageBox*>(modal);
+            details = box->detailedText();
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(QMetaObject::invokeMethod(&window, "Remove_Thermometer"));
+        QCOMPARE(details, "Thermometer to delete: 'Soon'\nCalibration due: " +
+                              Due_Date_Text(QDate::currentDate().addDays(10)));
     }
 };
 
