@@ -970,7 +970,9 @@ void TVelmora::Log_Message(const QString& message)
 {
     log_pane->appendPlainText(message);
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
-    // Lines do not wrap: moving to the end would scroll the start of every line out of view.
+    // Lines do not wrap: a cursor left at the end would scroll the start of a long line out of view,
+    // also later, when the pane is first laid out. The start of the newest line keeps it in view.
+    log_pane->moveCursor(QTextCursor::StartOfBlock, QTextCursor::MoveAnchor);
     log_pane->horizontalScrollBar()->setValue(0);
 }
 

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -269,6 +270,17 @@ private slots:
                      ": in 10 days\nCalibrated range 15.00 to 25.00 \u00b0C");
         // After the loading lines, which stay as they were.
         QCOMPARE(Log_Lines(&window).mid(6), warnings);
+    }
+
+    // The long warning lines come last: once the window is laid out, the pane must not have scrolled
+    // their start out of view to show the cursor at the end.
+    void Warnings_Are_Read_From_Their_Start()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        TVelmora window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(Child<QPlainTextEdit>(&window, "Log_Pane")->horizontalScrollBar()->value(), 0);
     }
 
     // The operator's choice warns; a thermometer in calibration adds no line.
