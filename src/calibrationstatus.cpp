@@ -189,6 +189,41 @@ QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selecte
     return QString("\"%1\" is not a number").arg(meter_text);
 }
 
+QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons)
+{
+    Q_ASSERT_X(axes.size() == reasons.size(), "Not_Corrected_Entry_Warning", "reasons");
+    // Reasons in the order of their first axis, each with all its axes.
+    QStringList distinct_reasons;
+    QList<QStringList> axes_by_reason;
+    for (int index = 0; index < axes.size(); ++index)
+    {
+        if (reasons[index].isEmpty())
+        {
+            continue;
+        }
+        const int known = distinct_reasons.indexOf(reasons[index]);
+        if (known < 0)
+        {
+            distinct_reasons << reasons[index];
+            axes_by_reason << QStringList(axes[index]);
+        }
+        else
+        {
+            axes_by_reason[known] << axes[index];
+        }
+    }
+    if (distinct_reasons.isEmpty())
+    {
+        return QString();
+    }
+    QStringList parts;
+    for (int index = 0; index < distinct_reasons.size(); ++index)
+    {
+        parts << QString("%1: %2").arg(axes_by_reason[index].join(", "), distinct_reasons[index]);
+    }
+    return QString("WAR  Entry written with \"-----\" for %1.").arg(parts.join("; "));
+}
+
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction)
 {
     return reading < correction.Get_Point1().x - Range_Margin ||

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 // The calibration state of a thermometer as the operator sees it, and the words that explain a
 // corrected field showing "-----". Dates are passed in, never taken from the clock here, so that
@@ -53,6 +54,11 @@ QString Calibration_Warning(const QString& description, const QDate& due_date, c
 // is corrected. in_calibration is the flag the display used, due_date the selected thermometer's.
 QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selected, bool in_calibration,
                              const QDate& due_date, const TThermometerCorrection& correction);
+
+// The WAR line for a temperature log entry that holds "-----": the axes grouped by their reason, in
+// the order given. axes and reasons pair up; an axis with an empty reason is left out. Empty when no
+// axis is left.
+QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons);
 
 // A reading more than one degree beyond the lowest or highest reference temperature is corrected
 // by extrapolating the curve.

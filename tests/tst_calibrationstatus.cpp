@@ -178,6 +178,27 @@ private slots:
         QCOMPARE(Not_Corrected_Reason(meter_text, selected, in_calibration, due_date, correction), reason);
     }
 
+    void Entry_Warning_data()
+    {
+        QTest::addColumn<QStringList>("reasons"); // X, Y, Z, Part
+        QTest::addColumn<QString>("warning");
+        const QString expired = "out of calibration since Dec 07 2026";
+        QTest::newRow("all corrected") << QStringList{"", "", "", ""} << "";
+        QTest::newRow("one reason") << QStringList{expired, expired, "", expired}
+                                    << "WAR  Entry written with \"-----\" for X, Y, Part: " + expired + ".";
+        QTest::newRow("two reasons")
+            << QStringList{"", "\"abc\" is not a number", "no reading typed", "\"x\" is not a number"}
+            << "WAR  Entry written with \"-----\" for Y: \"abc\" is not a number; Z: no reading typed; Part: "
+               "\"x\" is not a number.";
+    }
+
+    void Entry_Warning()
+    {
+        QFETCH(QStringList, reasons);
+        QFETCH(QString, warning);
+        QCOMPARE(Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons), warning);
+    }
+
     void Range_data()
     {
         QTest::addColumn<double>("reading");
