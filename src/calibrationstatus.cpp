@@ -176,7 +176,12 @@ QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selecte
     const double reading = meter_text.toDouble(&is_number);
     if (is_number && std::isfinite(reading))
     {
-        return QString();
+        // So far beyond the calibrated range that the curve overflows.
+        const TVector2 deviation = correction.Evaluate_Point(reading);
+        return std::isfinite(deviation.x - deviation.y)
+                   ? QString()
+                   : QString("%1 is too far outside the calibrated range to be corrected")
+                         .arg(meter_text.trimmed());
     }
     if (meter_text.trimmed().isEmpty())
     {

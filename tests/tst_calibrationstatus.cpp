@@ -165,6 +165,9 @@ private slots:
                                << "\"20,5\" is not a number (use a full stop)";
         QTest::newRow("inf") << "inf" << true << true << Today << Usable << "\"inf\" is not a number";
         QTest::newRow("blank") << "  " << true << true << Today << Usable << "no reading typed";
+        const TThermometerCorrection steep({15, 0.1}, {20, 0.3}, {25, 0.2});
+        QTest::newRow("overflowing") << "1e200" << true << true << Today << steep
+                                     << "1e200 is too far outside the calibrated range to be corrected";
     }
 
     void Reason()
