@@ -280,6 +280,10 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     QLabel* thermometer_label = new QLabel(central_widget);
     thermometer_selector = new QComboBox(central_widget);
     thermometer_selector->setObjectName("Thermometer_Selector");
+    // The closed selector tells the same as the item it shows, also while the window sets it up.
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this]() {
+        thermometer_selector->setToolTip(thermometer_selector->currentData(Qt::ToolTipRole).toString());
+    });
     edit_button = new QToolButton(central_widget);
     edit_button->setObjectName("Edit_Button");
     remove_button = new QToolButton(central_widget);
@@ -572,6 +576,7 @@ void TVelmora::Mark_Thermometer_States()
         thermometer_selector->setItemData(
             index, Calibration_Tooltip(due_date, today, warn_days_before_due, correction), Qt::ToolTipRole);
     }
+    thermometer_selector->setToolTip(thermometer_selector->currentData(Qt::ToolTipRole).toString());
 }
 
 void TVelmora::Warn_About_Calibrations()

@@ -289,6 +289,9 @@ private slots:
             first_tooltip_lines << selector->itemData(index, Qt::ToolTipRole).toString().section('\n', 0, 0);
         }
         QCOMPARE(first_tooltip_lines.mid(0, 3), states.mid(0, 3));
+        QCOMPARE(selector->toolTip(), selector->itemData(0, Qt::ToolTipRole).toString());
+        selector->setCurrentIndex(1); // the closed selector follows its current item
+        QCOMPARE(selector->toolTip(), selector->itemData(1, Qt::ToolTipRole).toString());
         QCOMPARE(selector->itemData(1, Qt::ToolTipRole).toString().section('\n', 1),
                  "Due " + Due_Date_Text(QDate::currentDate().addDays(10)) +
                      ": in 10 days\nCalibrated range 15.00 to 25.00 \u00b0C");
