@@ -1,5 +1,7 @@
 #include "xmlfile.h"
 
+#include "qtcompat.h"
+
 #include <QDomImplementation>
 #include <QDomNamedNodeMap>
 #include <QDomProcessingInstruction>
@@ -162,7 +164,7 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     QString parse_error;
     int line = 0;
     int column = 0;
-    if (!document.setContent(&file, namespace_processing, &parse_error, &line, &column))
+    if (!Set_Document_Content(&document, file.readAll(), namespace_processing, &parse_error, &line, &column))
     {
         file.close();
         throw Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),
@@ -179,7 +181,7 @@ void TXmlFile::Open_Data(const QByteArray& data, const QString& identification, 
     QString parse_error;
     int line = 0;
     int column = 0;
-    if (!document.setContent(data, namespace_processing, &parse_error, &line, &column))
+    if (!Set_Document_Content(&document, data, namespace_processing, &parse_error, &line, &column))
     {
         throw Error(QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3"),
                     QString::number(line), QString::number(column), parse_error, 1);

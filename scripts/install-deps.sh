@@ -1,5 +1,12 @@
 # Sourced by the other scripts: installs the Debian 12 packages Velmora needs when any is missing.
-velmora_packages="cmake make g++ qtbase5-dev"
+# A script that builds against Qt 6 sets velmora_qt_major=6 before sourcing this file.
+velmora_qt5_packages="qtbase5-dev"
+velmora_qt6_packages="qt6-base-dev" # brings libgl-dev, which find_package(Qt6) needs
+if [ "${velmora_qt_major:-5}" = 6 ]; then
+    velmora_packages="cmake make g++ $velmora_qt6_packages"
+else
+    velmora_packages="cmake make g++ $velmora_qt5_packages"
+fi
 velmora_missing=""
 for package in $velmora_packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || velmora_missing="$velmora_missing $package"

@@ -2,6 +2,7 @@
 # Installs what is missing, builds Velmora and runs the whole test suite headless.
 #   bash scripts/test.sh             normal build
 #   bash scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build
+#   bash scripts/test.sh --qt6       build against Qt 6 instead of Qt 5.15; combines with --sanitize
 # Run as root, it builds outside the source tree and runs the tests as the unprivileged user
 # "velmora-test": root writes through read-only files, which would hide real failures.
 set -euo pipefail
@@ -11,10 +12,23 @@ source_dir=$(pwd)
 
 sanitize=OFF
 variant=tests
-if [ "${1:-}" = "--sanitize" ]; then
-    sanitize=ON
-    variant=tests-asan
-fi
+velmora_qt_major=5
+for option in "$@"; do
+    case $option in
+    --sanitize)
+        sanitize=ON
+        variant=$variant-asan
+        ;;
+    --qt6)
+        velmora_qt_major=6
+        variant=$variant-qt6
+        ;;
+    *)
+        echo "usage: bash scripts/test.sh [--sanitize] [--qt6]" >&2
+        exit 2
+        ;;
+    esac
+done
 
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
@@ -26,7 +40,7 @@ else
     build_dir=$source_dir/build-$variant
 fi
 
-cmake -S "$source_dir" -B "$build_dir" -DVELMORA_SANITIZE=$sanitize
+cmake -S "$source_dir" -B "$build_dir" -DVELMORA_SANITIZE=$sanitize -DVELMORA_QT_MAJOR=$velmora_qt_major
 cmake --build "$build_dir" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen

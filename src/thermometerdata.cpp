@@ -30,6 +30,14 @@ double Point_Value(const QString& text)
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
+// Only the exact text the program writes is a date: Qt 5 and Qt 6 differ on others (Qt 5 reads "+1122025"
+// as 1 December 2025), and the file must be read the same under both. Any other text reads as no date.
+QDate Parse_Date(const QString& text)
+{
+    const QDate date = QDate::fromString(text, Date_Format);
+    return date.toString(Date_Format) == text ? date : QDate();
+}
+
 // point_number names the point in the message.
 TVector2 Parse_Point(const QString& text, int point_number)
 {
@@ -237,8 +245,8 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
     {
         TThermometerData record;
         record.description = Read_Text(*xml_file, entry, QStringLiteral("Description"));
-        record.calibration_due_date = QDate::fromString(
-            Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")), Date_Format);
+        record.calibration_due_date =
+            Parse_Date(Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")));
         const TVector2 p1 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point1")), 1);
         const TVector2 p2 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point2")), 2);
         const TVector2 p3 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point3")), 3);
@@ -280,7 +288,7 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
             // memory it would differ whenever the rounding to 5 decimals moves a 2- or 4-decimal form,
             // and the entry would be dropped as damaged.
             TThermometerData read_back = record;
-            read_back.calibration_due_date = QDate::fromString(date_text, Date_Format);
+            read_back.calibration_due_date = Parse_Date(date_text);
             read_back.correction.Set_Points(Parse_Point(point1_text, 1), Parse_Point(point2_text, 2),
                                             Parse_Point(point3_text, 3));
 

@@ -6,6 +6,7 @@
 #include "inputdialog.h"
 #include "messagebox.h"
 #include "optionsdialog.h"
+#include "qtcompat.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +22,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
@@ -85,7 +87,8 @@ const double Maximum_Evaluation_Temperature = 100000.0;
 
 QString Format_Date(const QDate& date)
 {
-    return date.toString("MMM dd yyyy");
+    // English month names on every system and under either Qt version: Qt 5 would take the system's.
+    return QLocale::c().toString(date, "MMM dd yyyy");
 }
 
 // Writes all of data and reports whether every byte reached the file.
@@ -247,7 +250,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
 {
     QFont reading_font;
     reading_font.setPointSize(16);
-    reading_font.setWeight(75);
+    reading_font.setWeight(QFont::Bold);
     QFont log_font("Courier New");
     log_font.setFixedPitch(true);
     QFont notice_font;
@@ -257,6 +260,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     Choose_Data_Directory();
 
     settings = new QSettings(data_directory_path + Settings_File_Name, QSettings::IniFormat, this);
+    Use_Utf8_Ini_Encoding(settings);
 
     resize(754, 629);
 

@@ -89,6 +89,9 @@ private slots:
         // checksum must cover the 1.24 read back, not the 1.23 in memory.
         QVERIFY(Save(path, {1.234996, 2, 3, 1.01, 2.02, 3.03, " \t ", QDate()}));
         QTest::newRow("saved by the program") << Read_File(path) << " \t " << 0 << "";
+        // Qt 5 alone would read "+1122025" as 1 December 2025, whose checksum this is.
+        QTest::newRow("date not as written")
+            << File(Entry("abc", "08e2").replace("31122025", "+1122025")) << "" << 1 << "";
         QTest::newRow("inf and nan read as 0") << File(Entry("Odd", "08d5", "inf,nan")) << "Odd" << 0 << "";
     }
 

@@ -109,6 +109,25 @@ private slots:
         QFile::setPermissions(Data_Directory(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+    // Written in UTF-8 under either Qt version, so that each reads what the other wrote.
+    void Settings_Keep_Any_Text()
+    {
+        const QString path = QDir::toNativeSeparators("/tmp/M\u00e4rz \u20ac");
+        const QString description = "Probe \U0001F321 \u00b0C";
+        {
+            TVelmora window;
+            Child<QLineEdit>(&window, "Record_Path_Field")->setText(path);
+            Child<QLineEdit>(&window, "Description_Field")->setText(description);
+            window.close();
+        }
+        const QList<QByteArray> lines = Read_File(Data_Directory() + "/velmora_settings.ini").split('\n');
+        QVERIFY(lines.contains("Current_Path=" + path.toUtf8()));
+        QVERIFY(lines.contains("Description=" + description.toUtf8()));
+        TVelmora window;
+        QCOMPARE(Text(&window, "Record_Path_Field") + "|" + Text(&window, "Description_Field"),
+                 path + "|" + description);
+    }
+
     void Uncorrectable_Readings_Show_Dashes_data()
     {
         QTest::addColumn<TThermometer>("thermometer");

@@ -159,5 +159,12 @@ private slots:
     }
 };
 
-QTEST_MAIN(TReportsTest)
+// The reports are run as on a German system, whose month names must not reach them.
+int main(int argc, char* argv[])
+{
+    qputenv("LC_ALL", "de_DE.UTF-8"); // read when the application object is made
+    QApplication application(argc, argv);
+    TReportsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_reports.moc"

@@ -1,0 +1,25 @@
+#ifndef QTCOMPAT_H
+#define QTCOMPAT_H
+
+// The few places where Qt 5.15 and Qt 6 behave differently and the program needs one behaviour.
+// Everything else is written so that it compiles and behaves the same under both.
+
+class QByteArray;
+class QDomDocument;
+class QSettings;
+class QString;
+
+// Makes an INI file of settings be read and written in UTF-8, as Qt 6 always does. Qt 5.15 otherwise
+// writes "\x" escapes and reads raw bytes as Latin-1, so a path with an umlaut written under one version
+// would read back damaged under the other.
+void Use_Utf8_Ini_Encoding(QSettings* settings);
+
+// QDomDocument::setContent as Qt 6 does it: Qt 6 parses with QXmlStreamReader, Qt 5.15 with an older
+// parser that reads past undeclared entities, control characters, invalid UTF-8 and repeated attributes,
+// and words its errors differently. Under Qt 5 the stream reader checks the data first, so both versions
+// accept the same documents and report the same error, line and column, and Qt 5 reads an emoji
+// without crashing.
+bool Set_Document_Content(QDomDocument* document, const QByteArray& data, bool namespace_processing,
+                          QString* error, int* line, int* column);
+
+#endif // QTCOMPAT_H
