@@ -1,6 +1,6 @@
 #include "calibrationstatus.h"
 
-#include <QLocale>
+#include "calibrationstore.h"
 
 #include <cmath>
 
@@ -72,11 +72,6 @@ QString Calibration_State_Icon(TCalibrationState state)
         return QStringLiteral(":/gui/calibration_unusable_icon16.png");
     }
     return QString();
-}
-
-QString Due_Date_Text(const QDate& date)
-{
-    return QLocale::c().toString(date, QStringLiteral("MMM dd yyyy"));
 }
 
 QString Days_Left_Text(const QDate& due_date, const QDate& today)

@@ -34,8 +34,6 @@ QString Calibration_State_Text(TCalibrationState state);
 // The compiled-in 16 x 16 icon of the state.
 QString Calibration_State_Icon(TCalibrationState state);
 
-// "Dec 19 2026", the same in every locale; empty for a null date.
-QString Due_Date_Text(const QDate& date);
 // "in 12 days", "due today", "3 days overdue"; "no due date" for a null date.
 QString Days_Left_Text(const QDate& due_date, const QDate& today);
 // "15.00 to 25.00 °C": the lowest to the highest reference temperature.

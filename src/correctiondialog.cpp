@@ -195,7 +195,8 @@ void TCorrectionDialog::Get_Dialog_Data(TCorrectionDialogData* dialog_data)
     dialog_data->thermometer_reading1 = thermometer_reading1_edit->text().toDouble();
     dialog_data->thermometer_reading2 = thermometer_reading2_edit->text().toDouble();
     dialog_data->thermometer_reading3 = thermometer_reading3_edit->text().toDouble();
-    dialog_data->description = description_edit->text();
+    // " Probe 1" would look like "Probe 1" in the selector.
+    dialog_data->description = description_edit->text().trimmed();
     dialog_data->calibration_due_date = calibration_due_date_edit->date();
 }
 
@@ -236,10 +237,15 @@ QString TCorrectionDialog::Entry_Problem() const
         return "Accept is unavailable: the description holds a character that the calibration file cannot "
                "keep.";
     }
-    if (other_descriptions.contains(description, Qt::CaseInsensitive))
+    // Compared as stored: without leading and trailing blanks.
+    for (const QString& other : other_descriptions)
     {
-        return QString("Accept is unavailable: the description '%1' is already used by another thermometer.")
-            .arg(description);
+        if (other.trimmed().compare(description.trimmed(), Qt::CaseInsensitive) == 0)
+        {
+            return QString(
+                       "Accept is unavailable: the description '%1' is already used by another thermometer.")
+                .arg(description.trimmed());
+        }
     }
     const std::pair<const char*, const QLineEdit*> temperatures[] = {
         {"test point 1 reference temperature", reference_temperature1_edit},

@@ -237,29 +237,44 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
 
     entries.clear();
     checksum_error_count = 0;
+    rejected_entries.clear();
 
     const QDomElement calibration_entries =
         xml_file->Get_Child_Element(&xml_file->root_element, QStringLiteral("Calibration_Entries"), false);
     QDomElement entry = xml_file->Get_Child_Element(&calibration_entries, QStringLiteral("Entry"), true);
-    while (!entry.isNull())
+    for (int entry_number = 1; !entry.isNull(); ++entry_number)
     {
         TThermometerData record;
-        record.description = Read_Text(*xml_file, entry, QStringLiteral("Description"));
-        record.calibration_due_date =
-            Parse_Date(Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")));
-        const TVector2 p1 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point1")), 1);
-        const TVector2 p2 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point2")), 2);
-        const TVector2 p3 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point3")), 3);
-        record.correction.Set_Points(p1, p2, p3);
-
-        const QString stored = Read_Text(*xml_file, entry, QStringLiteral("Checksum"));
-        if (stored == Calculate_Checksum(record))
+        QString stored;
+        try
         {
-            entries.append(record);
+            record.description = Read_Text(*xml_file, entry, QStringLiteral("Description"));
+            record.calibration_due_date =
+                Parse_Date(Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")));
+            const TVector2 p1 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point1")), 1);
+            const TVector2 p2 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point2")), 2);
+            const TVector2 p3 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point3")), 3);
+            record.correction.Set_Points(p1, p2, p3);
+            stored = Read_Text(*xml_file, entry, QStringLiteral("Checksum"));
+        }
+        catch (const TXmlFileException&)
+        {
+            rejected_entries.append({entry_number, record.description, TRejectedEntry::Broken_Entry});
+            throw;
+        }
+
+        if (stored != Calculate_Checksum(record))
+        {
+            ++checksum_error_count;
+            rejected_entries.append({entry_number, record.description, TRejectedEntry::Checksum_Mismatch});
+        }
+        else if (Find_Entry(record.description) >= 0)
+        {
+            rejected_entries.append({entry_number, record.description, TRejectedEntry::Duplicate});
         }
         else
         {
-            ++checksum_error_count;
+            entries.append(record);
         }
 
         entry = xml_file->Get_Sibling_Element(&entry, QStringLiteral("Entry"), true);

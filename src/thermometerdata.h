@@ -19,6 +19,22 @@ struct TThermometerData
     QDate calibration_due_date;
 };
 
+// An entry of the calibration file that a load left out of the list, and why.
+struct TRejectedEntry
+{
+    enum TReason
+    {
+        Checksum_Mismatch,
+        Broken_Entry,
+        // Matches an earlier entry, letter case ignored: no lookup could ever reach it.
+        Duplicate
+    };
+
+    int entry_number;    // counted from 1 in file order
+    QString description; // empty when it could not be read
+    TReason reason;
+};
+
 // All known thermometers in file order. Descriptions are matched without regard to letter case, the
 // first match wins, and an empty description never matches.
 class TThermometerList
@@ -42,6 +58,8 @@ public:
     void Remove_Thermometer_Data(const QString& description);
 
     int Get_Checksum_Error_Count() const { return checksum_error_count; }
+    // Every entry that the last load left out, in file order; a broken entry ends the load.
+    const QVector<TRejectedEntry>& Get_Rejected_Entries() const { return rejected_entries; }
     const QString& Get_Last_Error() const { return last_error; }
 
     // False, with last_error set, when the file cannot be read or an entry is broken; the entries
@@ -64,6 +82,7 @@ private:
 
     QVector<TThermometerData> entries;
     int checksum_error_count = 0;
+    QVector<TRejectedEntry> rejected_entries;
     QString last_error;
     int file_version = 0;
 };

@@ -7,6 +7,8 @@
 #include "messagebox.h"
 #include "optionsdialog.h"
 #include "qtcompat.h"
+#include "reports.h"
+#include "temperaturelog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,14 +17,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
@@ -32,18 +32,11 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpacerItem>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace
 {
-
-const char* const Data_Directory_Name = ".velmora";
-const char* const Settings_File_Name = "/velmora_settings.ini";
 
 QLineEdit* Create_Reading_Field(QWidget* parent, const QFont& font, const QString& object_name,
                                 bool read_only)
@@ -65,188 +58,13 @@ QPushButton* Create_Command_Button(QWidget* parent, const QString& object_name)
     return button;
 }
 
-// A directory can hold the settings and the calibration data only if a file can really be
-// created in it; the permission bits alone do not tell (read-only mounts, ACLs).
-bool Is_Directory_Writable(const QString& path)
-{
-    if (!QFileInfo(path).isDir())
-    {
-        return false;
-    }
-    QTemporaryFile probe(path + "/.write_probe_XXXXXX");
-    return probe.open();
-}
-
+// What a corrected field shows when no correction may be applied.
 const char* const Not_Corrected = "-----";
-const char* const Calibration_File_Base_Name = "calibration_data";
-
-// Wider than any thermometer's calibration range. A damaged or hand-edited calibration file can hold
-// any numbers, and the reports step through the range: far out, a step of 0.1 no longer changes t.
-const double Maximum_Evaluation_Span = 10000.0;
-const double Maximum_Evaluation_Temperature = 100000.0;
-
-QString Format_Date(const QDate& date)
-{
-    // English month names on every system and under either Qt version: Qt 5 would take the system's.
-    return QLocale::c().toString(date, "MMM dd yyyy");
-}
-
-// Writes all of data and reports whether every byte reached the file.
-bool Write_All(QFile* file, const QByteArray& data)
-{
-    return file->write(data) == data.size() && file->flush();
-}
 
 } // namespace
 
-QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
-                               const TThermometerCorrection& correction)
-{
-    if (!in_calibration || !correction.Is_Valid())
-    {
-        return Not_Corrected;
-    }
-    bool is_number = false;
-    const double reading = meter_text.toDouble(&is_number);
-    // "inf" and "nan" convert, but no meter shows them.
-    if (!is_number || !std::isfinite(reading))
-    {
-        return Not_Corrected;
-    }
-    const TVector2 deviation = correction.Evaluate_Point(reading);
-    return QString("%1").arg(deviation.x - deviation.y, 0, 'f', 2);
-}
-
-QString Csv_Field(const QString& field)
-{
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
-    {
-        return field;
-    }
-    QString quoted = field;
-    quoted.replace('"', "\"\"");
-    return '"' + quoted + '"';
-}
-
-QString Temperature_Log_Header()
-{
-    return "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
-}
-
-QString Temperature_Log_Line(const QString& description, const QString& thermometer,
-                             const QStringList& axis_texts)
-{
-    Q_ASSERT_X(axis_texts.size() == 4, "Temperature_Log_Line", "axis_texts");
-    QString line = Csv_Field(description) + "," + Csv_Field(thermometer);
-    for (const QString& text : axis_texts)
-    {
-        line += "," + Csv_Field(text);
-    }
-    return line + "\n";
-}
-
-bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error)
-{
-    Q_ASSERT_X(error != nullptr, "Is_Evaluation_Range_Usable", "error");
-    const double start = std::floor(correction.Get_Point1().x);
-    const double end = std::ceil(correction.Get_Point3().x);
-    if (std::fabs(start) <= Maximum_Evaluation_Temperature &&
-        std::fabs(end) <= Maximum_Evaluation_Temperature && end - start <= Maximum_Evaluation_Span)
-    {
-        return true;
-    }
-    *error = QString("ERR  Cannot evaluate the temperature range %1 to %2: it is not a calibration range.")
-                 .arg(correction.Get_Point1().x, 0, 'g', -1)
-                 .arg(correction.Get_Point3().x, 0, 'g', -1);
-    return false;
-}
-
-QString Corrections_Report(const QString& description, const QDate& due_date,
-                           const TThermometerCorrection& correction)
-{
-    QString report;
-    report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
-    report += QString("Calibration Due:,%1\n").arg(Format_Date(due_date));
-    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
-    for (int index = 0; index < 3; ++index)
-    {
-        report += QString("Point %1:,%2,%3\n")
-                      .arg(index + 1)
-                      .arg(points[index].x, 0, 'f', 4)
-                      .arg(points[index].y, 0, 'f', 4);
-    }
-    report += "Reference C,Corrected C,Deviation C\n";
-
-    // The step is accumulated, not recomputed from a row number; the 0.001 margin keeps the last
-    // whole degree although the repeated addition drifts.
-    const double end = std::ceil(correction.Get_Point3().x) + 0.001;
-    for (double t = std::floor(correction.Get_Point1().x); t < end; t += 0.1)
-    {
-        const TVector2 deviation = correction.Evaluate_Point(t);
-        const double corrected = t - deviation.y;
-        report +=
-            QString("%1,%2,%3\n").arg(t, 0, 'f', 4).arg(corrected, 0, 'f', 4).arg(corrected - t, 0, 'g', -1);
-    }
-    return report;
-}
-
-QString Uncertainty_Report(const QString& description, const QDate& due_date,
-                           const TThermometerCorrection& correction, double uncertainty)
-{
-    QString report;
-    report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
-    report += QString("Calibration Due:,%1,,,Temp. C ->\n").arg(Format_Date(due_date));
-
-    QVector<double> temperatures;
-    const double end = std::ceil(correction.Get_Point3().x) + 0.001;
-    for (double t = std::floor(correction.Get_Point1().x); t < end; t += 1.0)
-    {
-        temperatures.append(t);
-    }
-
-    report += "Set,Offset 1,Offset 2,Offset 3";
-    for (double t : temperatures)
-    {
-        report += QString(",%1").arg(t, 0, 'f', 4);
-    }
-    report += "\n";
-
-    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
-    TThermometerCorrection shifted;
-    for (qint64 set = 0; set < 64; ++set)
-    {
-        // Sets whose shift bits are all clear repeat set 0.
-        if (set != 0 && (set & 7) == 0)
-        {
-            continue;
-        }
-        double offsets[3];
-        for (int point = 0; point < 3; ++point)
-        {
-            const bool is_shifted = (set & (qint64(1) << point)) != 0;
-            const bool is_negative = (set & (qint64(1) << (point + 3))) != 0;
-            offsets[point] = is_shifted ? (is_negative ? 0.0 - uncertainty : 0.0 + uncertainty) : 0.0;
-        }
-        shifted.Set_Points(TVector2(points[0].x, points[0].y + offsets[0]),
-                           TVector2(points[1].x, points[1].y + offsets[1]),
-                           TVector2(points[2].x, points[2].y + offsets[2]));
-
-        report += QString("%1,%2,%3,%4")
-                      .arg(set)
-                      .arg(offsets[0], 0, 'f', 3)
-                      .arg(offsets[1], 0, 'f', 3)
-                      .arg(offsets[2], 0, 'f', 3);
-        for (double t : temperatures)
-        {
-            const TVector2 deviation = shifted.Evaluate_Point(t);
-            report += QString(",%1").arg(t - deviation.y, 0, 'f', 4);
-        }
-        report += "\n";
-    }
-    return report;
-}
-
-TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
+TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags), calibration_store(QCoreApplication::applicationDirPath())
 {
     QFont reading_font;
     reading_font.setPointSize(16);
@@ -257,15 +75,14 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     notice_font.setPointSize(8);
     notice_font.setItalic(true);
 
-    Choose_Data_Directory();
-
-    settings = new QSettings(data_directory_path + Settings_File_Name, QSettings::IniFormat, this);
+    settings = new QSettings(calibration_store.Get_Settings_File_Name(), QSettings::IniFormat, this);
     Use_Utf8_Ini_Encoding(settings);
 
     resize(754, 629);
 
     correction_editor_action = new QAction(this);
     remove_thermometer_action = new QAction(this);
+    remove_thermometer_action->setObjectName("Remove_Thermometer_Action");
     quit_action = new QAction(this);
 
     QWidget* central_widget = new QWidget(this);
@@ -392,12 +209,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     correction_dialog = nullptr;
     input_dialog = nullptr;
     in_calibration = false;
-    keep_calibration_file = false;
     options_dialog = nullptr;
 
-    if (!data_directory_warning.isEmpty())
+    if (!calibration_store.Get_Data_Directory_Warning().isEmpty())
     {
-        Log_Message(data_directory_warning);
+        Log_Message(calibration_store.Get_Data_Directory_Warning());
     }
 
     current_path = settings->value("Current_Path", QDir::homePath()).toString();
@@ -474,12 +290,15 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     edit_menu->setTitle("Edit");
 
     Select_Initial_Thermometer();
+    Update_Thermometer_Actions();
 
     connect(browse_button, &QToolButton::clicked, this, &TVelmora::Browse_Path);
     connect(correction_editor_action, &QAction::triggered, this, &TVelmora::Edit_Thermometer);
     connect(edit_button, &QToolButton::clicked, this, &TVelmora::Edit_Thermometer);
     connect(remove_thermometer_action, &QAction::triggered, this, &TVelmora::Remove_Thermometer);
     connect(remove_button, &QToolButton::clicked, this, &TVelmora::Remove_Thermometer);
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &TVelmora::Update_Thermometer_Actions);
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
             &TVelmora::Thermometer_Selection_Changed);
     connect(x_meter_field, &QLineEdit::editingFinished, this, &TVelmora::Temperature_Input_Changed);
@@ -494,71 +313,48 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent,
     // Only the operator's choice: at start the warnings of all thermometers are already logged.
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
             &TVelmora::Warn_About_Thermometer);
+
+    // Written as they change, so that a killed process or a power cut loses none of them.
+    connect(record_path_field, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Write_Setting("Current_Path", QDir::fromNativeSeparators(text)); });
+    connect(record_file_field, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Write_Setting("Record_File", text); });
+    connect(description_field, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Write_Setting("Description", text); });
+    const std::pair<const char*, QCheckBox*> axis_keys[] = {{"Axis_X_Enabled", x_check_box},
+                                                            {"Axis_Y_Enabled", y_check_box},
+                                                            {"Axis_Z_Enabled", z_check_box},
+                                                            {"Axis_Part_Enabled", part_check_box}};
+    for (const auto& axis : axis_keys)
+    {
+        const QString key = axis.first;
+        connect(axis.second, &QCheckBox::toggled, this,
+                [this, key](bool checked) { Write_Setting(key, checked); });
+    }
+    const std::pair<const char*, QLineEdit*> meter_keys[] = {{"Meter_X_Value", x_meter_field},
+                                                             {"Meter_Y_Value", y_meter_field},
+                                                             {"Meter_Z_Value", z_meter_field},
+                                                             {"Meter_Part_Value", part_meter_field}};
+    for (const auto& meter : meter_keys)
+    {
+        const QString key = meter.first;
+        connect(meter.second, &QLineEdit::textChanged, this,
+                [this, key](const QString& text) { Write_Setting(key, text); });
+    }
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int index) {
+                settings->setValue("Active_Thermometer", index);
+                Write_Setting("Active_Thermometer_Description", thermometer_selector->currentText());
+            });
 }
 
 TVelmora::~TVelmora() = default;
 
-void TVelmora::Choose_Data_Directory()
-{
-    application_directory_path = QCoreApplication::applicationDirPath();
-
-    QDir directory(application_directory_path);
-    if (!directory.exists(Data_Directory_Name))
-    {
-        directory.mkdir(Data_Directory_Name);
-    }
-    directory.cd(Data_Directory_Name);
-    data_directory_path = directory.absolutePath();
-
-    const QString preferred_path = application_directory_path + "/" + Data_Directory_Name;
-    if (data_directory_path == QDir(preferred_path).absolutePath() &&
-        Is_Directory_Writable(data_directory_path))
-    {
-        return;
-    }
-
-    // Installed where an ordinary user may not write: settings and calibration edits would be lost
-    // without a word, so keep them in the user's own application data directory instead.
-    const QString fallback_path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(fallback_path);
-    data_directory_path = QDir(fallback_path).absolutePath();
-    data_directory_warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                                 .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
-                                      QDir::toNativeSeparators(data_directory_path));
-}
-
-QString TVelmora::Calibration_File_Name() const
-{
-    return data_directory_path + "/" + Calibration_File_Base_Name + ".xml";
-}
-
 void TVelmora::Load_Thermometers()
 {
-    const QString file_name = Calibration_File_Name();
-    const bool file_existed = QFileInfo::exists(file_name);
-    const bool loaded = thermometer_list.Load_Calibration_File(file_name);
-    if (loaded)
-    {
-        Log_Message(QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name)));
-    }
-    else
-    {
-        Log_Message(
-            QString("ERR  Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name)));
-    }
-
+    const QStringList messages = calibration_store.Load_Thermometers(&thermometer_list);
     Fill_Selector();
-    for (const QString& description : thermometer_list.Get_Descriptions())
-    {
-        Log_Message(
-            QString("INF  Loaded correction data for '%1'.  Calibration Due: %2")
-                .arg(description, Format_Date(thermometer_list.Get_Calibration_Due_Date(description))));
-    }
-    Log_Message(QString("INF  Calibration data checksum error count: %1")
-                    .arg(thermometer_list.Get_Checksum_Error_Count()));
-
-    keep_calibration_file = file_existed && (!loaded || thermometer_list.Get_Checksum_Error_Count() > 0 ||
-                                             thermometer_list.Get_File_Version() != 1);
+    Log_Messages(messages);
 }
 
 void TVelmora::Fill_Selector()
@@ -616,6 +412,24 @@ void TVelmora::Warn_About_Thermometer(int index)
 
 void TVelmora::Select_Initial_Thermometer()
 {
+    // The index alone selects another thermometer once an entry before it is left out, and its
+    // correction would be applied to the restored readings without a word.
+    const QString description = settings->value("Active_Thermometer_Description").toString();
+    if (!description.isEmpty())
+    {
+        const QStringList descriptions = thermometer_list.Get_Descriptions();
+        for (int index = 0; index < descriptions.size(); ++index)
+        {
+            if (descriptions[index].compare(description, Qt::CaseInsensitive) == 0)
+            {
+                thermometer_selector->setCurrentIndex(index);
+                Thermometer_Selection_Changed(index);
+                return;
+            }
+        }
+        Log_Message(QString("WAR  Thermometer '%1', in use at the last close, is no longer in the list.")
+                        .arg(description));
+    }
     const int active = settings->value("Active_Thermometer", 0).toInt();
     if (active >= 0 && active < thermometer_selector->count())
     {
@@ -631,6 +445,17 @@ void TVelmora::Select_Initial_Thermometer()
     {
         Update_Corrected_Readings();
     }
+}
+
+// With no thermometer selected there is nothing to remove or report on; the editor stays available
+// because it adds the first thermometer.
+void TVelmora::Update_Thermometer_Actions()
+{
+    const bool selected = thermometer_selector->currentIndex() >= 0;
+    remove_thermometer_action->setEnabled(selected);
+    remove_button->setEnabled(selected);
+    evaluate_corrections_button->setEnabled(selected);
+    evaluate_uncertainty_button->setEnabled(selected);
 }
 
 void TVelmora::Update_Corrected_Readings()
@@ -722,83 +547,17 @@ void TVelmora::Write_Temperature_Entry()
 {
     const QString file_path =
         QDir::fromNativeSeparators(record_path_field->text()) + QString("/%1").arg(record_file_field->text());
-    const QString description = description_field->text();
-    const bool exists = QFile::exists(file_path);
-    Log_Message(
-        QString(exists ? "INF  Appending log file: '%1' for '%2'" : "INF  Creating log file: '%1' for '%2'")
-            .arg(QDir::toNativeSeparators(file_path), description));
-
-    QFile file(file_path);
-    if (!file.open(QIODevice::Append | QIODevice::Text))
-    {
-        Log_Message("WAR  Cannot open temperature log file for writing");
-        return;
-    }
-
-    QString text;
-    if (!exists)
-    {
-        text += Temperature_Log_Header();
-    }
     const QStringList axis_texts = {x_check_box->isChecked() ? x_corrected_field->text() : QString(),
                                     y_check_box->isChecked() ? y_corrected_field->text() : QString(),
                                     z_check_box->isChecked() ? z_corrected_field->text() : QString(),
                                     part_check_box->isChecked() ? part_corrected_field->text() : QString()};
-    text += Temperature_Log_Line(description, thermometer_selector->currentText(), axis_texts);
-
-    // A full disk or a removed medium must not pass for a recorded reading.
-    const bool written = Write_All(&file, text.toLatin1());
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-    {
-        Log_Message(QString("WAR  Temperature log entry was not written to '%1': %2")
-                        .arg(QDir::toNativeSeparators(file_path), file.errorString()));
-    }
-}
-
-bool TVelmora::Keep_Damaged_Calibration_File()
-{
-    const QString file_name = Calibration_File_Name();
-    if (!QFileInfo::exists(file_name))
-    {
-        return true;
-    }
-    for (int number = 1;; ++number)
-    {
-        const QString kept_name =
-            QString("%1/%2_kept_%3.xml").arg(data_directory_path, Calibration_File_Base_Name).arg(number);
-        if (QFileInfo::exists(kept_name))
-        {
-            continue;
-        }
-        if (!QFile::copy(file_name, kept_name))
-        {
-            Log_Message(
-                QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not saved.")
-                    .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name)));
-            return false;
-        }
-        Log_Message(QString("WAR  Calibration file '%1' did not load completely; kept it as '%2'.")
-                        .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name)));
-        return true;
-    }
+    Log_Messages(Append_Temperature_Log_Entry(file_path, description_field->text(),
+                                              thermometer_selector->currentText(), axis_texts));
 }
 
 void TVelmora::Save_Thermometers()
 {
-    // The first save would replace a file that still holds thermometers the list never loaded.
-    if (keep_calibration_file)
-    {
-        if (!Keep_Damaged_Calibration_File())
-        {
-            return;
-        }
-        keep_calibration_file = false;
-    }
-    if (!thermometer_list.Save_Calibration_File(Calibration_File_Name()))
-    {
-        Log_Message(QString("ERR  %1").arg(thermometer_list.Get_Last_Error()));
-    }
+    Log_Messages(calibration_store.Save_Thermometers(&thermometer_list));
 }
 
 void TVelmora::Edit_Thermometer()
@@ -817,13 +576,26 @@ void TVelmora::Edit_Thermometer()
     }
     thermometer_list.Get_Correction_Data(dialog_data.description, &dialog_data);
     dialog_data.calibration_due_date = thermometer_list.Get_Calibration_Due_Date(dialog_data.description);
+    // A damaged entry has no due date; the editor would go on showing the previous thermometer's.
+    if (!dialog_data.calibration_due_date.isValid())
+    {
+        dialog_data.calibration_due_date = QDate::currentDate();
+    }
 
     correction_dialog->Set_Dialog_Data(dialog_data, descriptions);
     if (correction_dialog->exec() != 1)
     {
         return;
     }
+    const QString edited_description = dialog_data.description;
     correction_dialog->Get_Dialog_Data(&dialog_data);
+    // The editor drops blanks around a description, but one a hand-edited file stored with them is
+    // still the thermometer being edited, not a new one.
+    if (edited_description != edited_description.trimmed() &&
+        dialog_data.description.compare(edited_description.trimmed(), Qt::CaseInsensitive) == 0)
+    {
+        dialog_data.description = edited_description;
+    }
 
     const QString& description = dialog_data.description;
     thermometer_list.Set_Correction_Data(description, dialog_data);
@@ -846,7 +618,7 @@ void TVelmora::Edit_Thermometer()
     in_calibration = thermometer_list.Is_Calibration_Valid(description);
     current_correction = thermometer_list.Get_Correction(description);
     Log_Message(QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
-                    .arg(description, Format_Date(thermometer_list.Get_Calibration_Due_Date(description))));
+                    .arg(description, Due_Date_Text(thermometer_list.Get_Calibration_Due_Date(description))));
     Warn_About_Thermometer(thermometer_selector->currentIndex());
     Update_Corrected_Readings();
     Save_Thermometers();
@@ -899,18 +671,10 @@ void TVelmora::Write_Report(const QString& default_name, const QString& content,
     {
         return;
     }
-    QFile file(file_name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    QString error;
+    if (!Write_Report_File(file_name, content, &error))
     {
-        Log_Message("ERR  Cannot open evaluation file for writing.");
-        return;
-    }
-    const bool written = Write_All(&file, content.toLatin1());
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-    {
-        Log_Message(QString("ERR  Evaluation file '%1' was not written completely: %2")
-                        .arg(QDir::toNativeSeparators(file_name), file.errorString()));
+        Log_Message(error);
         return;
     }
     Log_Message(success_message);
@@ -961,6 +725,7 @@ void TVelmora::closeEvent(QCloseEvent* event)
     settings->setValue("Current_Path", QDir::fromNativeSeparators(record_path_field->text()));
     settings->setValue("Record_File", record_file_field->text());
     settings->setValue("Active_Thermometer", thermometer_selector->currentIndex());
+    settings->setValue("Active_Thermometer_Description", thermometer_selector->currentText());
     settings->setValue("Description", description_field->text());
     settings->setValue("Axis_X_Enabled", x_check_box->isChecked());
     settings->setValue("Axis_Y_Enabled", y_check_box->isChecked());
@@ -985,6 +750,20 @@ void TVelmora::Log_Message(const QString& message)
     log_pane->horizontalScrollBar()->setValue(0);
 }
 
+void TVelmora::Write_Setting(const QString& key, const QVariant& value)
+{
+    settings->setValue(key, value);
+    settings->sync();
+}
+
+void TVelmora::Log_Messages(const QStringList& messages)
+{
+    for (const QString& message : messages)
+    {
+        Log_Message(message);
+    }
+}
+
 void TVelmora::Edit_Options()
 {
     if (options_dialog == nullptr)
@@ -998,6 +777,8 @@ void TVelmora::Edit_Options()
     }
     warn_days_before_due = options_dialog->Get_Warn_Days();
     log_date_time = options_dialog->Get_Log_Date_Time();
+    Write_Setting("Warn_Days_Before_Due", warn_days_before_due);
+    Write_Setting("Log_Date_Time", log_date_time);
     Mark_Thermometer_States();
     Log_Message(QString("INF  Options: warn %1 days before due; date and time in new log files: %2.")
                     .arg(warn_days_before_due)

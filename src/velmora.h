@@ -1,6 +1,7 @@
 #ifndef VELMORA_H
 #define VELMORA_H
 
+#include "calibrationstore.h"
 #include "thermometercorrection.h"
 #include "thermometerdata.h"
 
@@ -21,28 +22,6 @@ class TCorrectionDialog;
 class TInputDialog;
 class TMessageBox;
 class TOptionsDialog;
-
-// The text a corrected field shows for a meter text: the corrected reading with two decimals, or
-// "-----" when the thermometer is out of calibration, its correction is unusable or the text is
-// not a number.
-QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
-                               const TThermometerCorrection& correction);
-
-// A field of the CSV files, quoted only when it would otherwise break the row.
-QString Csv_Field(const QString& field);
-
-QString Temperature_Log_Header();
-// axis_texts: the X, Y, Z and Part texts to log, empty for an axis that is not ticked.
-QString Temperature_Log_Line(const QString& description, const QString& thermometer,
-                             const QStringList& axis_texts);
-
-// Both reports refuse ranges that no calibration has (a damaged file can hold any numbers);
-// error receives the log line saying why.
-bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error);
-QString Corrections_Report(const QString& description, const QDate& due_date,
-                           const TThermometerCorrection& correction);
-QString Uncertainty_Report(const QString& description, const QDate& due_date,
-                           const TThermometerCorrection& correction, double uncertainty);
 
 // The one main window: reading entry, the temperature log, thermometer management and the
 // reports all run from its slots.
@@ -72,13 +51,13 @@ private slots:
     void Edit_Options();
 
 private:
-    void Choose_Data_Directory();
+    void Log_Messages(const QStringList& messages);
     void Load_Thermometers();
     void Select_Initial_Thermometer();
     void Fill_Selector();
-    QString Calibration_File_Name() const;
+    void Update_Thermometer_Actions();
+    void Write_Setting(const QString& key, const QVariant& value);
     void Save_Thermometers();
-    bool Keep_Damaged_Calibration_File();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
     // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector.
     void Warn_About_Calibrations();
@@ -114,6 +93,7 @@ private:
     QPushButton* write_button;
     QPushButton* evaluate_corrections_button;
     QPushButton* evaluate_uncertainty_button;
+    TCalibrationStore calibration_store;
     QSettings* settings;
     TMessageBox* confirmation_box;
     TCorrectionDialog* correction_dialog;
@@ -121,14 +101,7 @@ private:
     TThermometerList thermometer_list;
     bool in_calibration;
     TThermometerCorrection current_correction;
-    QString application_directory_path;
-    QString data_directory_path;
     QString current_path;
-    // Set when the directory beside the executable could not be used; logged once the log pane exists.
-    QString data_directory_warning;
-    // A calibration file that did not load completely still holds thermometers the list lacks;
-    // it is kept under a new name before the first save replaces it.
-    bool keep_calibration_file;
     TOptionsDialog* options_dialog;
     int warn_days_before_due;
     // New temperature log files get a first column with the date and time of each entry.

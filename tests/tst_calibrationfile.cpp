@@ -78,6 +78,9 @@ private slots:
         QTest::newRow("checksums") << File(Entry("abc", "08e5") + Entry("X", "08e5") +
                                            Entry("\u00e9", "072b"))
                                    << "abc|\u00e9" << 1 << "";
+        // A merged or hand-edited file: no lookup could reach the second, so it is left out.
+        QTest::newRow("letter-case duplicate")
+            << File(Entry("abc", "08e5") + Entry("ABC", "0885")) << "abc" << 0 << "";
         QTest::newRow("bad point, earlier entries kept") << File(Entry("abc", "08e5") + Entry("X", "0", "1"))
                                                          << "abc" << 0 << "Point1 temperature data invalid";
         QTest::newRow("no Checksum")

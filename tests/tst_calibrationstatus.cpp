@@ -1,4 +1,5 @@
 #include "calibrationstatus.h"
+#include "calibrationstore.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
@@ -383,20 +384,18 @@ private slots:
     void Options_Change_And_Are_Kept()
     {
         QVERIFY(Write_Four_Thermometers());
-        {
-            TVelmora window;
-            Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
-                Type(dialog, "Warn_Days_Edit", "9");
-                Child<QCheckBox>(dialog, "Log_Date_Time_Check_Box")->setChecked(true);
-                Child<QPushButton>(dialog, "Accept_Button")->click();
-            });
-            Child<QAction>(&window, "Options_Action")->trigger();
-            QCOMPARE(Item_States(Child<QComboBox>(&window, "Thermometer_Selector"))[1],
-                     QString("In calibration"));
-            QCOMPARE(Log_Lines(&window).last(),
-                     QString("INF  Options: warn 9 days before due; date and time in new log files: on."));
-            window.close();
-        }
+        TVelmora window;
+        Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
+            Type(dialog, "Warn_Days_Edit", "9");
+            Child<QCheckBox>(dialog, "Log_Date_Time_Check_Box")->setChecked(true);
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        Child<QAction>(&window, "Options_Action")->trigger();
+        QCOMPARE(Item_States(Child<QComboBox>(&window, "Thermometer_Selector"))[1],
+                 QString("In calibration"));
+        QCOMPARE(Log_Lines(&window).last(),
+                 QString("INF  Options: warn 9 days before due; date and time in new log files: on."));
+        // Stored at once, as every other setting, not only when the window closes.
         QSettings stored(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
         QCOMPARE(stored.value("Warn_Days_Before_Due").toString() + "|" +
                      stored.value("Log_Date_Time").toString(),

@@ -34,6 +34,7 @@ private slots:
         const QString T2 = "Thermometer_Reading2_Edit", T3 = "Thermometer_Reading3_Edit";
         QTest::newRow("duplicate, then date") << QStringList{D, "probe 1", "date", "2031-01-01"} << false;
         QTest::newRow("41, then description") << QStringList{T2, "41", D, "Probe 9"} << false;
+        QTest::newRow("duplicate within blanks") << QStringList{D, " Probe 2 "} << false;
         QTest::newRow("blanks only") << QStringList{D, "   ", R1, "20"} << false;
         QTest::newRow("control character") << QStringList{D, "Probe\x01"} << false;
         QTest::newRow("surrogate pair") << QStringList{D, QString::fromUcs4(U"P\U0001F321")} << false;
@@ -64,11 +65,13 @@ private slots:
             dialog.show();
             QVERIFY(!dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
             Change_Field(dialog, "Thermometer_Reading2_Edit", "20.75");
+            Change_Field(dialog, "Description_Edit", " Probe 7 ");
             dialog.findChild<QPushButton*>(result ? "Accept_Button" : "Cancel_Button")->click();
             QCOMPARE(dialog.result(), result);
             dialog.Get_Dialog_Data(&record);
             QCOMPARE(record.reference_temperature1, 20.0); // shown as "20.00"
             QCOMPARE(record.thermometer_reading2, 20.75);
+            QCOMPARE(record.description, QString("Probe 7")); // stored without the blanks
         }
     }
     // The line under the test points: the first problem in field order, then the due date in words.

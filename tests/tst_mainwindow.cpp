@@ -7,8 +7,6 @@
 #include <QMenuBar>
 #include <QtTest>
 
-#include <unistd.h>
-
 using namespace Test_Support;
 
 // Start-up, settings, the data directory and the corrected display of the main window.
@@ -57,6 +55,13 @@ private slots:
             Child<QLineEdit>(&window, "Description_Field")->setText("Position 7, left");
             Child<QLineEdit>(&window, "Y_Meter_Field")->setText("abc");
             Child<QCheckBox>(&window, "Z_Check_Box")->setChecked(false);
+            // Written as they change: a killed process never runs the close handling.
+            QStringList stored;
+            for (const char* key : {"Current_Path", "Description", "Meter_Y_Value", "Axis_Z_Enabled"})
+            {
+                stored << Stored(Data_Directory(), key);
+            }
+            QCOMPARE(stored.join('|'), QString("/tmp/velmora logs|Position 7, left|abc|false"));
             window.show();
             window.menuBar()->actions()[0]->menu()->actions()[0]->trigger(); // File > Quit
             QVERIFY(!window.isVisible());
@@ -77,36 +82,10 @@ private slots:
                                           Q_ARG(int, 0)));
         QVERIFY(QMetaObject::invokeMethod(&window, "Thermometer_Selection_Changed", Q_ARG(int, -1)));
         QCOMPARE(Text(&window, "X_Corrected_Field"), QString("19.90"));
-    }
-
-    void Unusable_Data_Directory_Falls_Back_data()
-    {
-        QTest::addColumn<bool>("blocked_by_file");
-        QTest::newRow("a file named .velmora") << true;
-        QTest::newRow("a read-only .velmora") << false;
-    }
-
-    void Unusable_Data_Directory_Falls_Back()
-    {
-        QFETCH(bool, blocked_by_file);
-        if (!blocked_by_file && geteuid() == 0)
-        {
-            QSKIP("root writes into read-only directories");
-        }
-        QVERIFY(blocked_by_file ? Write_File(Data_Directory(), "") : QDir().mkpath(Data_Directory()));
-        QFile::setPermissions(Data_Directory(), QFile::ReadOwner | QFile::ExeOwner);
-        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        {
-            TVelmora window;
-            QCOMPARE(
-                Log_Lines(&window).first(),
-                QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                    .arg(QDir::toNativeSeparators(Data_Directory()), QDir::toNativeSeparators(fallback)));
-            Child<QLineEdit>(&window, "Description_Field")->setText("kept");
-            window.close();
-        }
-        QCOMPARE(Stored(fallback, "Description"), QString("kept"));
-        QFile::setPermissions(Data_Directory(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Child<QComboBox>(&window, "Thermometer_Selector")->setCurrentIndex(0);
+        QCOMPARE(Stored(Data_Directory(), "Active_Thermometer") + "|" +
+                     Stored(Data_Directory(), "Active_Thermometer_Description"),
+                 QString("0|A"));
     }
 
     // Written in UTF-8 under either Qt version, so that each reads what the other wrote.
@@ -160,21 +139,49 @@ private slots:
         Type(&window, "Y_Meter_Field", "inf");
         Type(&window, "Part_Meter_Field", "-5");
         QCOMPARE(Corrected_Texts(&window), QStringList({"20.38", "-----", "19.88", "-5.12"}));
+        Type(&window, "Part_Meter_Field", "1e200"); // the correction overflows
+        QCOMPARE(Text(&window, "Part_Corrected_Field"), QString("-----"));
     }
 
-    void Start_Up_Log_Counts_Checksum_Errors()
+    // A, B and C, of which A may be left out for a checksum mismatch.
+    void Restored_Selection_data()
     {
-        QVERIFY(Write_Calibration_File({{"T1"}, {"T2"}}));
-        QVERIFY(Write_File(Calibration_File(), Read_File(Calibration_File()).replace(">T2<", ">T2b<")));
-        Store_Setting("Active_Thermometer", 5); // no longer fits: the first is selected
+        QTest::addColumn<bool>("a_damaged");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("description"); // empty: stored by an older version
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("index past the end") << false << 5 << QString() << "A" << QString();
+        QTest::newRow("entry before it left out") << true << 1 << "b"
+                                                  << "B" << QString();
+        QTest::newRow("gone") << false << 1 << "X"
+                              << "B"
+                              << "WAR  Thermometer 'X', in use at the last close, is no longer in the list.";
+    }
+
+    void Restored_Selection()
+    {
+        QFETCH(bool, a_damaged);
+        QFETCH(int, index);
+        QFETCH(QString, description);
+        QFETCH(QString, selected);
+        QFETCH(QString, warning);
+        QVERIFY(Write_Calibration_File({{"A", 0.1}, {"B", 0.2}, {"C", 0.3}}));
+        if (a_damaged)
+        {
+            QVERIFY(Write_File(Calibration_File(), Read_File(Calibration_File()).replace(">A<", ">A2<")));
+        }
+        Store_Setting("Active_Thermometer", index);
+        if (!description.isEmpty())
+        {
+            Store_Setting("Active_Thermometer_Description", description);
+        }
         TVelmora window;
-        QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->currentIndex(), 0);
-        QCOMPARE(Log_Lines(&window),
-                 QStringList(
-                     {"INF  Calibration file loaded: '" + QDir::toNativeSeparators(Calibration_File()) + "'",
-                      "INF  Loaded correction data for 'T1'.  Calibration Due: " +
-                          QDate::currentDate().addYears(1).toString("MMM dd yyyy"),
-                      "INF  Calibration data checksum error count: 1"}));
+        QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->currentText(), selected);
+        QCOMPARE(Text(&window, "X_Corrected_Field"), selected == "A" ? "19.90" : "19.80");
+        QCOMPARE(Log_Lines(&window).filter("in use at the last close"), QStringList(warning).filter("W"));
+        window.close();
+        QCOMPARE(Stored(Data_Directory(), "Active_Thermometer_Description"), selected);
     }
 };
 

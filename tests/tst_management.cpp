@@ -1,6 +1,7 @@
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QMessageBox>
@@ -15,15 +16,16 @@ class TManagementTest : public QObject
     Q_OBJECT
 
     // Opens the Correction Editor, types the description (unless null) and the reading at test
-    // point 2, then presses Accept or Cancel. Returns the description, the first reference and the
-    // last reading that the editor showed on opening.
+    // point 2, then presses Accept or Cancel. Returns the description, the first reference, the
+    // last reading and the due date that the editor showed on opening.
     static QStringList Edit(QWidget* window, const QString& description, const QString& reading2 = "20.5",
                             bool accept = true)
     {
         QStringList shown;
         Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
             shown << Text(dialog, "Description_Edit") << Text(dialog, "Reference_Temperature1_Edit")
-                  << Text(dialog, "Thermometer_Reading3_Edit");
+                  << Text(dialog, "Thermometer_Reading3_Edit")
+                  << Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
             if (!description.isNull())
             {
                 Type(dialog, "Description_Edit", description);
@@ -57,6 +59,18 @@ class TManagementTest : public QObject
         return items.join(' ');
     }
 
+    // Whether Remove (action and button) and both report buttons are enabled, "1" or "0" each.
+    static QString Enabled(QWidget* window)
+    {
+        QString enabled = Child<QAction>(window, "Remove_Thermometer_Action")->isEnabled() ? "1" : "0";
+        for (const char* button :
+             {"Remove_Button", "Evaluate_Corrections_Button", "Evaluate_Uncertainty_Button"})
+        {
+            enabled += Child<QWidget>(window, button)->isEnabled() ? "1" : "0";
+        }
+        return enabled;
+    }
+
     static TThermometerList Saved_List()
     {
         TThermometerList list;
@@ -70,11 +84,14 @@ private slots:
     void First_Thermometer_Is_Added_From_Nothing()
     {
         TVelmora window;
-        QCOMPARE(Edit(&window, "Probe 1", "20.12"), QStringList({"", "15.00", "25.00"}));
+        QCOMPARE(Enabled(&window), QString("0000"));
+        QCOMPARE(Edit(&window, "Probe 1", "20.12"),
+                 QStringList({"", "15.00", "25.00", QDate::currentDate().toString(Qt::ISODate)}));
         QCOMPARE(Selection(&window), QString("[Probe 1]"));
+        QCOMPARE(Enabled(&window), QString("1111"));
         // Saved with today's date, which the window warns about at once.
         const QString today = QLocale::c().toString(QDate::currentDate(), "MMM dd yyyy");
-        QCOMPARE(Log_Lines(&window).mid(2),
+        QCOMPARE(Log_Lines(&window).mid(Log_Lines(&window).size() - 2),
                  QStringList({"INF  Updated correction data for 'Probe 1'.  Calibration Due: " + today,
                               "WAR  Thermometer 'Probe 1' is out of calibration since " + today + "."}));
         QCOMPARE(Saved_List().Get_Correction("Probe 1").Get_Point2().y, 0.12);
@@ -90,12 +107,13 @@ private slots:
         QTest::addColumn<int>("active");
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("selection");
-        QTest::newRow("in place") << 1 << QString() << "A [B] C";
+        // The editor drops the blanks of " B ", which a hand-edited file can hold: still in place.
+        QTest::newRow("in place") << 1 << QString() << "A [ B ] C";
         // The list keeps the stored letter case; the selector must name the edited thermometer.
         QTest::newRow("letter case only") << 2 << "c"
-                                          << "A B [C]";
+                                          << "A  B  [C]";
         QTest::newRow("new description") << 0 << "New"
-                                         << "A B C [New]";
+                                         << "A  B  C [New]";
     }
 
     void Edits()
@@ -103,7 +121,7 @@ private slots:
         QFETCH(int, active);
         QFETCH(QString, description);
         QFETCH(QString, selection);
-        QVERIFY(Write_Calibration_File({{"A", 0.1}, {"B", 0.1}, {"C", 0.1}}));
+        QVERIFY(Write_Calibration_File({{"A", 0.1}, {" B ", 0.1}, {"C", 0.1}}));
         Store_Setting("Active_Thermometer", active);
         TVelmora window;
         Edit(&window, description, "20.5");
@@ -135,44 +153,22 @@ private slots:
         QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for 'B'."));
         Remove(&window, QMessageBox::Yes);
         QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
-        // With nothing left the box still asks, and the empty list is saved.
+        QCOMPARE(Enabled(&window), QString("0000"));
+        // Invoked with nothing left, the slot still asks, and the empty list is saved.
         Remove(&window, QMessageBox::Yes);
         QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for ''."));
         QVERIFY(Read_File(Calibration_File()).contains("<Calibration_Entries/>"));
     }
 
-    void Damaged_File_Is_Kept_Before_The_First_Save_data()
+    // Only a damaged file holds an entry without a due date.
+    void Entry_Without_Due_Date_Opens_With_Today()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        QTest::newRow("intact") << QByteArray() << QByteArray();
-        QTest::newRow("checksum mismatch") << QByteArray(">B<") << QByteArray(">B2<");
-        QTest::newRow("broken entry") << QByteArray("15.00000,0.12000") << QByteArray("15.00000");
-        QTest::newRow("other version")
-            << QByteArray("File_Version=\"1\"") << QByteArray("File_Version=\"2\"");
-    }
-
-    void Damaged_File_Is_Kept_Before_The_First_Save()
-    {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
-        const QByteArray damaged = Read_File(Calibration_File()).replace(before, after);
-        QVERIFY(Write_File(Calibration_File(), damaged));
-        const QString kept = Data_Directory() + "/calibration_data_kept_%1.xml";
-        QVERIFY(Write_File(kept.arg(1), "earlier")); // an earlier kept copy is never overwritten
-
+        QVERIFY(Write_Calibration_File({{"A", 0.1, QDate(2031, 1, 1)}, {"B", 0.1, QDate()}}));
         TVelmora window;
-        Edit(&window, "X");
-        Edit(&window, "Y"); // only the first save keeps a copy
-        QCOMPARE(Read_File(kept.arg(1)), QByteArray("earlier"));
-        QCOMPARE(Read_File(kept.arg(2)), before.isEmpty() ? QByteArray() : damaged);
-        QVERIFY(!QFile::exists(kept.arg(3)));
-        QCOMPARE(Log_Lines(&window).contains("WAR  Calibration file '" +
-                                             QDir::toNativeSeparators(Calibration_File()) +
-                                             "' did not load completely; kept it as '" +
-                                             QDir::toNativeSeparators(kept.arg(2)) + "'."),
-                 !before.isEmpty());
+        QCOMPARE(Edit(&window, QString(), "20.5", false).last(), QString("2031-01-01"));
+        Child<QComboBox>(&window, "Thermometer_Selector")->setCurrentIndex(1);
+        QCOMPARE(Edit(&window, QString()).last(), QDate::currentDate().toString(Qt::ISODate));
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("B"), QDate::currentDate());
     }
 };
 

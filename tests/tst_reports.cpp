@@ -1,7 +1,9 @@
+#include "reports.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -134,12 +136,18 @@ private slots:
         QCOMPARE(shown, QString("0.1"));
         QCOMPARE(Log_Lines(&window), log_before);
 
-        // A write that fails is not reported as written.
+        // A write that fails is not reported as written and leaves the previous report intact.
+        QVERIFY(Write_File(folder.path() + "/full.csv", "previous report"));
         Answer_Save_Dialog(folder.path() + "/full.csv");
+        Answer_Next_Modal("QMessageBox", [](QWidget* modal) { // replace the existing file
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+        });
         With_File_Size_Limit(100, [&]() { QMetaObject::invokeMethod(&window, "Evaluate_Corrections"); });
         QVERIFY(Log_Lines(&window).last().startsWith("ERR  Evaluation file '" +
                                                      QDir::toNativeSeparators(folder.path() + "/full.csv") +
                                                      "' was not written completely"));
+        QCOMPARE(Read_File(folder.path() + "/full.csv"), QByteArray("previous report"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"e.csv", "full.csv", "u.csv"}));
     }
 
     void Unusable_Range_Opens_No_Dialog()

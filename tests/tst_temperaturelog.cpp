@@ -1,11 +1,10 @@
+#include "temperaturelog.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
 #include <QCheckBox>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 using namespace Test_Support;
 
@@ -16,29 +15,8 @@ class TTemperatureLogTest : public QObject
     const QByteArray Header =
         "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
     QTemporaryDir record_directory;
-    std::unique_ptr<TVelmora> window;
 
     QString Log_File() const { return record_directory.path() + "/velmora.csv"; }
-
-    // Description P1, readings 20.24 (X), 20 (Y, Z) and 20.07 (Part), the axes ticked as given; the
-    // log goes into the test's own directory.
-    void Create_Window(const QList<TThermometer>& thermometers, const QString& ticked = "XYZP")
-    {
-        QVERIFY(Write_Calibration_File(thermometers));
-        window.reset(new TVelmora());
-        Child<QLineEdit>(window.get(), "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path()));
-        Child<QLineEdit>(window.get(), "Description_Field")->setText("P1");
-        Type(window.get(), "X_Meter_Field", "20.24");
-        Type(window.get(), "Part_Meter_Field", "20.07");
-        const char* boxes[] = {"X_Check_Box", "Y_Check_Box", "Z_Check_Box", "Part_Check_Box"};
-        for (int axis = 0; axis < 4; ++axis)
-        {
-            Child<QCheckBox>(window.get(), boxes[axis])->setChecked(ticked.contains("XYZP"[axis]));
-        }
-    }
-
-    void Write() { QVERIFY(QMetaObject::invokeMethod(window.get(), "Write_Temperature_Entry")); }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -48,72 +26,89 @@ private slots:
         QFile::remove(Log_File());
     }
 
-    void First_Write_Creates_Then_Appends()
+    // Description P1, readings 20.24 (X), 20 (Y, Z) and 20.07 (Part): the window logs what its
+    // corrected fields show, for the ticked axes only.
+    void Window_Creates_Then_Appends()
     {
-        Create_Window({{"T1"}});
-        Write();
+        QVERIFY(Write_Calibration_File({{"T1"}}));
+        TVelmora window;
+        Child<QLineEdit>(&window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Child<QLineEdit>(&window, "Description_Field")->setText("P1");
+        Type(&window, "X_Meter_Field", "20.24");
+        Type(&window, "Part_Meter_Field", "20.07");
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
         QVERIFY(QFile::exists(Log_File()));
-        Write();
-        QCOMPARE(Read_File(Log_File()),
-                 Header + "P1,T1,20.12,19.88,19.88,19.95\nP1,T1,20.12,19.88,19.88,19.95\n");
+        Child<QCheckBox>(&window, "Y_Check_Box")->setChecked(false);
+        Child<QCheckBox>(&window, "Z_Check_Box")->setChecked(false);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QCOMPARE(Read_File(Log_File()), Header + "P1,T1,20.12,19.88,19.88,19.95\nP1,T1,20.12,,,19.95\n");
         const QString file = QDir::toNativeSeparators(Log_File());
-        QCOMPARE(Log_Lines(window.get()).mid(3),
+        QCOMPARE(Log_Lines(&window).mid(3),
                  QStringList({"INF  Creating log file: '" + file + "' for 'P1'",
                               "INF  Appending log file: '" + file + "' for 'P1'"}));
     }
 
     void Data_Line_data()
     {
-        QTest::addColumn<QString>("ticked");
         QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("thermometer"); // empty: none
+        QTest::addColumn<QString>("thermometer");
         QTest::addColumn<QByteArray>("line");
-        const auto row = [](const char* name, const char* ticked, const QString& description,
-                            const char* thermometer, const QByteArray& line) {
-            QTest::newRow(name) << QString(ticked) << description << QString(thermometer) << line;
-        };
-        row("X and Part", "XP", "P1", "T1", "P1,T1,20.12,,,19.95\n");
-        row("no thermometer", "P", "P1", "", "P1,,,,,-----\n");
-        row("quotes", "", "Table 2, \"left\"", "Probe 3, spare",
-            "\"Table 2, \"\"left\"\"\",\"Probe 3, spare\",,,,\n");
-        row("outside Latin-1", "", "Pos \u2603 \u00e9", "T1", "Pos ? \xe9,T1,,,,\n");
+        QTest::newRow("no thermometer") << "P1" << QString() << QByteArray("P1,,20.12,,,-----\n");
+        QTest::newRow("quotes") << "Table 2, \"left\""
+                                << "Probe 3, spare"
+                                << QByteArray("\"Table 2, \"\"left\"\"\",\"Probe 3, spare\",20.12,,,-----\n");
+        QTest::newRow("outside Latin-1") << "Pos \u2603 \u00e9"
+                                         << "T1" << QByteArray("Pos ? \xe9,T1,20.12,,,-----\n");
     }
 
     void Data_Line()
     {
-        QFETCH(QString, ticked);
         QFETCH(QString, description);
         QFETCH(QString, thermometer);
         QFETCH(QByteArray, line);
         QVERIFY(Write_File(Log_File(), "")); // an existing empty file gets no header
-        Create_Window(thermometer.isEmpty() ? QList<TThermometer>() : QList<TThermometer>{{thermometer}},
-                      ticked);
-        Child<QLineEdit>(window.get(), "Description_Field")->setText(description);
-        Write();
+        const QStringList messages =
+            Append_Temperature_Log_Entry(Log_File(), description, thermometer, {"20.12", "", "", "-----"});
         QCOMPARE(Read_File(Log_File()), line);
+        QCOMPARE(messages, QStringList("INF  Appending log file: '" + QDir::toNativeSeparators(Log_File()) +
+                                       "' for '" + description + "'"));
     }
 
+    // A write that fails part-way leaves the file as it was before the entry, so that the next
+    // entry is neither glued onto a fragment nor left without a header.
     void Failures_Are_Reported_data()
     {
         QTest::addColumn<QString>("directory");
+        QTest::addColumn<QByteArray>("content"); // null: no file before
         QTest::addColumn<QString>("expected");
+        const QString not_written = "WAR  Temperature log entry was not written to '%1': ";
         QTest::newRow("missing directory")
-            << QString("/missing") << "WAR  Cannot open temperature log file for writing";
-        QTest::newRow("full disk") << QString() << "WAR  Temperature log entry was not written to '%1': ";
+            << QString("/missing") << QByteArray() << "WAR  Cannot open temperature log file for writing";
+        QTest::newRow("full disk, new file") << QString() << QByteArray() << not_written;
+        QTest::newRow("full disk, existing file") << QString() << Header + "P0,T1,20.00,,,\n" << not_written;
     }
 
     void Failures_Are_Reported()
     {
         QFETCH(QString, directory);
+        QFETCH(QByteArray, content);
         QFETCH(QString, expected);
-        Create_Window({{"T1"}});
-        const QString file = QDir::toNativeSeparators(record_directory.path() + directory + "/velmora.csv");
-        Child<QLineEdit>(window.get(), "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path() + directory));
-        With_File_Size_Limit(20, [&]() { Write(); }); // the header alone is longer
-        const QStringList lines = Log_Lines(window.get());
-        QCOMPARE(lines[lines.size() - 2], "INF  Creating log file: '" + file + "' for 'P1'");
-        QVERIFY2(lines.last().startsWith(expected.arg(file)), qPrintable(lines.last()));
+        const QString file = record_directory.path() + directory + "/velmora.csv";
+        QVERIFY(content.isNull() || Write_File(file, content));
+        QStringList messages;
+        // Room for a few bytes, but not for the whole entry.
+        With_File_Size_Limit(content.size() + 8, [&]() {
+            messages = Append_Temperature_Log_Entry(file, "P1", "T1", {"20.12", "", "", ""});
+        });
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0], QString(content.isNull() ? "INF  Creating log file: '%1' for 'P1'"
+                                                       : "INF  Appending log file: '%1' for 'P1'")
+                                  .arg(QDir::toNativeSeparators(file)));
+        QVERIFY2(messages[1].startsWith(expected.arg(QDir::toNativeSeparators(file))),
+                 qPrintable(messages[1]));
+        QCOMPARE(QFile::exists(file), !content.isNull());
+        QCOMPARE(Read_File(file), content);
     }
 };
 

@@ -117,9 +117,10 @@ struct TThermometer
 };
 
 // Writes the calibration data file the way the program itself saves it.
-inline bool Write_Calibration_File(const QList<TThermometer>& thermometers)
+inline bool Write_Calibration_File(const QList<TThermometer>& thermometers,
+                                   const QString& file_name = Calibration_File())
 {
-    QDir().mkpath(Data_Directory());
+    QDir().mkpath(QFileInfo(file_name).path());
     TThermometerList list;
     for (const TThermometer& thermometer : thermometers)
     {
@@ -130,7 +131,7 @@ inline bool Write_Calibration_File(const QList<TThermometer>& thermometers)
         list.Set_Correction_Data(thermometer.description, data);
         list.Set_Calibration_Due_Date(thermometer.description, thermometer.due_date);
     }
-    return list.Save_Calibration_File(Calibration_File());
+    return list.Save_Calibration_File(file_name);
 }
 
 // Runs answer inside the event loop of the next modal widget that opens and inherits class_name,

@@ -1,0 +1,194 @@
+#include "calibrationstore.h"
+
+#include "thermometerdata.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace
+{
+
+const char* const Data_Directory_Name = ".velmora";
+const char* const Settings_File_Name = "/velmora_settings.ini";
+const char* const Calibration_File_Base_Name = "calibration_data";
+
+// A directory can hold the settings and the calibration data only if a file can really be
+// created in it; the permission bits alone do not tell (read-only mounts, ACLs).
+bool Is_Directory_Writable(const QString& path)
+{
+    if (!QFileInfo(path).isDir())
+    {
+        return false;
+    }
+    QTemporaryFile probe(path + "/.write_probe_XXXXXX");
+    return probe.open();
+}
+
+} // namespace
+
+QString Due_Date_Text(const QDate& date)
+{
+    // English month names on every system and under either Qt version: Qt 5 would take the system's.
+    return QLocale::c().toString(date, "MMM dd yyyy");
+}
+
+TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
+{
+    QDir directory(application_directory_path);
+    if (!directory.exists(Data_Directory_Name))
+    {
+        directory.mkdir(Data_Directory_Name);
+    }
+    directory.cd(Data_Directory_Name);
+    data_directory_path = directory.absolutePath();
+
+    const QString preferred_path = application_directory_path + "/" + Data_Directory_Name;
+    if (data_directory_path == QDir(preferred_path).absolutePath() &&
+        Is_Directory_Writable(data_directory_path))
+    {
+        return;
+    }
+
+    // Installed where an ordinary user may not write: settings and calibration edits would be lost
+    // without a word, so keep them in the user's own application data directory instead.
+    const QString fallback_path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(fallback_path);
+    data_directory_path = QDir(fallback_path).absolutePath();
+    data_directory_warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
+                                 .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
+                                      QDir::toNativeSeparators(data_directory_path));
+
+    // Starting empty, the operator would see no thermometers and the next edit would start a second
+    // file that diverges from the one beside the executable: take over what is not here yet.
+    QStringList copied;
+    for (const QString& name :
+         {QString(Calibration_File_Base_Name) + ".xml", QString(Settings_File_Name).mid(1)})
+    {
+        const QString source = preferred_path + "/" + name;
+        const QString target = data_directory_path + "/" + name;
+        if (QFileInfo(source).isFile() && !QFileInfo::exists(target) && QFile::copy(source, target))
+        {
+            QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
+            copied << name;
+        }
+    }
+    if (!copied.isEmpty())
+    {
+        data_directory_warning += QString(" Copied %1 from it.").arg(copied.join(" and "));
+    }
+}
+
+QString TCalibrationStore::Get_Settings_File_Name() const
+{
+    return data_directory_path + Settings_File_Name;
+}
+
+QString TCalibrationStore::Get_Calibration_File_Name() const
+{
+    return data_directory_path + "/" + Calibration_File_Base_Name + ".xml";
+}
+
+QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
+{
+    Q_ASSERT_X(list != nullptr, "TCalibrationStore::Load_Thermometers", "list");
+    QStringList messages;
+    const QString file_name = Get_Calibration_File_Name();
+    const bool file_existed = QFileInfo::exists(file_name);
+    const bool loaded = list->Load_Calibration_File(file_name);
+    if (loaded)
+    {
+        messages << QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name));
+    }
+    else
+    {
+        QString message =
+            QString("ERR  Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name));
+        if (file_existed)
+        {
+            message += ": " + list->Get_Last_Error();
+        }
+        messages << message;
+    }
+
+    for (const QString& description : list->Get_Descriptions())
+    {
+        messages << QString("INF  Loaded correction data for '%1'.  Calibration Due: %2")
+                        .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
+    }
+    messages
+        << QString("INF  Calibration data checksum error count: %1").arg(list->Get_Checksum_Error_Count());
+
+    // Left out without a word, a thermometer seems to have vanished.
+    const char* const reasons[] = {"checksum mismatch", "broken entry", "duplicate description"};
+    for (const TRejectedEntry& rejected : list->Get_Rejected_Entries())
+    {
+        const QString entry =
+            rejected.description.isEmpty()
+                ? QString::number(rejected.entry_number)
+                : QString("%1 '%2'").arg(QString::number(rejected.entry_number), rejected.description);
+        messages
+            << QString("WAR  Calibration entry %1 was left out: %2.").arg(entry, reasons[rejected.reason]);
+    }
+
+    keep_calibration_file =
+        file_existed && (!loaded || !list->Get_Rejected_Entries().isEmpty() || list->Get_File_Version() != 1);
+    if (keep_calibration_file)
+    {
+        messages << QString("WAR  Calibration file '%1' will be kept under a new name at the first save.")
+                        .arg(QDir::toNativeSeparators(file_name));
+    }
+    return messages;
+}
+
+bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) const
+{
+    const QString file_name = Get_Calibration_File_Name();
+    if (!QFileInfo::exists(file_name))
+    {
+        return true;
+    }
+    for (int number = 1;; ++number)
+    {
+        // One arg call: a second would also fill a "%1" or "%2" that the directory path holds.
+        const QString kept_name =
+            QString("%1/%2_kept_%3.xml")
+                .arg(data_directory_path, Calibration_File_Base_Name, QString::number(number));
+        if (QFileInfo::exists(kept_name))
+        {
+            continue;
+        }
+        if (!QFile::copy(file_name, kept_name))
+        {
+            *messages
+                << QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not saved.")
+                       .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name));
+            return false;
+        }
+        *messages << QString("WAR  Calibration file '%1' did not load completely; kept it as '%2'.")
+                         .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name));
+        return true;
+    }
+}
+
+QStringList TCalibrationStore::Save_Thermometers(TThermometerList* list)
+{
+    Q_ASSERT_X(list != nullptr, "TCalibrationStore::Save_Thermometers", "list");
+    QStringList messages;
+    // The first save would replace a file that still holds thermometers the list never loaded.
+    if (keep_calibration_file)
+    {
+        if (!Keep_Damaged_Calibration_File(&messages))
+        {
+            return messages;
+        }
+        keep_calibration_file = false;
+    }
+    if (!list->Save_Calibration_File(Get_Calibration_File_Name()))
+    {
+        messages << QString("ERR  %1").arg(list->Get_Last_Error());
+    }
+    return messages;
+}

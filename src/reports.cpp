@@ -1,0 +1,149 @@
+#include "reports.h"
+
+#include "temperaturelog.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QSaveFile>
+#include <QVector>
+
+#include <cmath>
+
+namespace
+{
+
+// Wider than any thermometer's calibration range. A damaged or hand-edited calibration file can hold
+// any numbers, and the reports step through the range: far out, a step of 0.1 no longer changes t.
+const double Maximum_Evaluation_Span = 10000.0;
+const double Maximum_Evaluation_Temperature = 100000.0;
+
+QString Format_Date(const QDate& date)
+{
+    // English month names on every system and under either Qt version: Qt 5 would take the system's.
+    return QLocale::c().toString(date, "MMM dd yyyy");
+}
+
+} // namespace
+
+bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error)
+{
+    Q_ASSERT_X(error != nullptr, "Is_Evaluation_Range_Usable", "error");
+    const double start = std::floor(correction.Get_Point1().x);
+    const double end = std::ceil(correction.Get_Point3().x);
+    if (std::fabs(start) <= Maximum_Evaluation_Temperature &&
+        std::fabs(end) <= Maximum_Evaluation_Temperature && end - start <= Maximum_Evaluation_Span)
+    {
+        return true;
+    }
+    *error = QString("ERR  Cannot evaluate the temperature range %1 to %2: it is not a calibration range.")
+                 .arg(correction.Get_Point1().x, 0, 'g', -1)
+                 .arg(correction.Get_Point3().x, 0, 'g', -1);
+    return false;
+}
+
+QString Corrections_Report(const QString& description, const QDate& due_date,
+                           const TThermometerCorrection& correction)
+{
+    QString report;
+    report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
+    report += QString("Calibration Due:,%1\n").arg(Format_Date(due_date));
+    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+    for (int index = 0; index < 3; ++index)
+    {
+        report += QString("Point %1:,%2,%3\n")
+                      .arg(index + 1)
+                      .arg(points[index].x, 0, 'f', 4)
+                      .arg(points[index].y, 0, 'f', 4);
+    }
+    report += "Reference C,Corrected C,Deviation C\n";
+
+    // The step is accumulated, not recomputed from a row number; the 0.001 margin keeps the last
+    // whole degree although the repeated addition drifts.
+    const double end = std::ceil(correction.Get_Point3().x) + 0.001;
+    for (double t = std::floor(correction.Get_Point1().x); t < end; t += 0.1)
+    {
+        const TVector2 deviation = correction.Evaluate_Point(t);
+        const double corrected = t - deviation.y;
+        report +=
+            QString("%1,%2,%3\n").arg(t, 0, 'f', 4).arg(corrected, 0, 'f', 4).arg(corrected - t, 0, 'g', -1);
+    }
+    return report;
+}
+
+QString Uncertainty_Report(const QString& description, const QDate& due_date,
+                           const TThermometerCorrection& correction, double uncertainty)
+{
+    QString report;
+    report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
+    report += QString("Calibration Due:,%1,,,Temp. C ->\n").arg(Format_Date(due_date));
+
+    QVector<double> temperatures;
+    const double end = std::ceil(correction.Get_Point3().x) + 0.001;
+    for (double t = std::floor(correction.Get_Point1().x); t < end; t += 1.0)
+    {
+        temperatures.append(t);
+    }
+
+    report += "Set,Offset 1,Offset 2,Offset 3";
+    for (double t : temperatures)
+    {
+        report += QString(",%1").arg(t, 0, 'f', 4);
+    }
+    report += "\n";
+
+    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+    TThermometerCorrection shifted;
+    for (qint64 set = 0; set < 64; ++set)
+    {
+        // Sets whose shift bits are all clear repeat set 0.
+        if (set != 0 && (set & 7) == 0)
+        {
+            continue;
+        }
+        double offsets[3];
+        for (int point = 0; point < 3; ++point)
+        {
+            const bool is_shifted = (set & (qint64(1) << point)) != 0;
+            const bool is_negative = (set & (qint64(1) << (point + 3))) != 0;
+            offsets[point] = is_shifted ? (is_negative ? 0.0 - uncertainty : 0.0 + uncertainty) : 0.0;
+        }
+        shifted.Set_Points(TVector2(points[0].x, points[0].y + offsets[0]),
+                           TVector2(points[1].x, points[1].y + offsets[1]),
+                           TVector2(points[2].x, points[2].y + offsets[2]));
+
+        report += QString("%1,%2,%3,%4")
+                      .arg(set)
+                      .arg(offsets[0], 0, 'f', 3)
+                      .arg(offsets[1], 0, 'f', 3)
+                      .arg(offsets[2], 0, 'f', 3);
+        for (double t : temperatures)
+        {
+            const TVector2 deviation = shifted.Evaluate_Point(t);
+            report += QString(",%1").arg(t - deviation.y, 0, 'f', 4);
+        }
+        report += "\n";
+    }
+    return report;
+}
+
+bool Write_Report_File(const QString& file_name, const QString& content, QString* error)
+{
+    Q_ASSERT_X(error != nullptr, "Write_Report_File", "error");
+    // Written beside the old report and put in its place only when complete: a failed write
+    // leaves the previous report as it was.
+    QSaveFile file(file_name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    {
+        *error = "ERR  Cannot open evaluation file for writing.";
+        return false;
+    }
+    // The save file does not notice a short write or a failed final flush by itself.
+    const QByteArray data = content.toLatin1();
+    if (file.write(data) != data.size() || !file.flush() || !file.commit())
+    {
+        *error = QString("ERR  Evaluation file '%1' was not written completely: %2")
+                     .arg(QDir::toNativeSeparators(file_name), file.errorString());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,21 @@
+#ifndef REPORTS_H
+#define REPORTS_H
+
+#include "thermometercorrection.h"
+
+#include <QDate>
+#include <QString>
+
+// Both reports refuse ranges that no calibration has (a damaged file can hold any numbers);
+// error receives the log line saying why.
+bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error);
+QString Corrections_Report(const QString& description, const QDate& due_date,
+                           const TThermometerCorrection& correction);
+QString Uncertainty_Report(const QString& description, const QDate& due_date,
+                           const TThermometerCorrection& correction, double uncertainty);
+
+// Writes a report to file_name; false, with error receiving the log line saying why, when it was
+// not written completely.
+bool Write_Report_File(const QString& file_name, const QString& content, QString* error);
+
+#endif // REPORTS_H

@@ -1,0 +1,109 @@
+#include "temperaturelog.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cmath>
+
+namespace
+{
+const char* const Not_Corrected = "-----";
+} // namespace
+
+QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
+                               const TThermometerCorrection& correction)
+{
+    if (!in_calibration || !correction.Is_Valid())
+    {
+        return Not_Corrected;
+    }
+    bool is_number = false;
+    const double reading = meter_text.toDouble(&is_number);
+    // "inf" and "nan" convert, but no meter shows them.
+    if (!is_number || !std::isfinite(reading))
+    {
+        return Not_Corrected;
+    }
+    // A huge reading overflows the quadratic; "-inf" or "nan" must not reach the display or the log.
+    const TVector2 deviation = correction.Evaluate_Point(reading);
+    const double corrected = deviation.x - deviation.y;
+    if (!std::isfinite(corrected))
+    {
+        return Not_Corrected;
+    }
+    return QString("%1").arg(corrected, 0, 'f', 2);
+}
+
+QString Csv_Field(const QString& field)
+{
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
+    {
+        return field;
+    }
+    QString quoted = field;
+    quoted.replace('"', "\"\"");
+    return '"' + quoted + '"';
+}
+
+QString Temperature_Log_Header()
+{
+    return "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
+}
+
+QString Temperature_Log_Line(const QString& description, const QString& thermometer,
+                             const QStringList& axis_texts)
+{
+    Q_ASSERT_X(axis_texts.size() == 4, "Temperature_Log_Line", "axis_texts");
+    QString line = Csv_Field(description) + "," + Csv_Field(thermometer);
+    for (const QString& text : axis_texts)
+    {
+        line += "," + Csv_Field(text);
+    }
+    return line + "\n";
+}
+
+QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString& description,
+                                         const QString& thermometer, const QStringList& axis_texts)
+{
+    QStringList messages;
+    const bool exists = QFile::exists(file_path);
+    messages << QString(exists ? "INF  Appending log file: '%1' for '%2'"
+                               : "INF  Creating log file: '%1' for '%2'")
+                    .arg(QDir::toNativeSeparators(file_path), description);
+
+    QFile file(file_path);
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+    {
+        messages << "WAR  Cannot open temperature log file for writing";
+        return messages;
+    }
+
+    const qint64 size_before = file.size();
+    QString text;
+    if (!exists)
+    {
+        text += Temperature_Log_Header();
+    }
+    text += Temperature_Log_Line(description, thermometer, axis_texts);
+
+    // A full disk or a removed medium must not pass for a recorded reading.
+    const QByteArray data = text.toLatin1();
+    const bool written = file.write(data) == data.size() && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+    {
+        // The bytes that did reach the file would be glued to the next entry, and a new file would
+        // get no header: cut the file back to where this entry began.
+        if (exists)
+        {
+            QFile::resize(file_path, size_before);
+        }
+        else
+        {
+            QFile::remove(file_path);
+        }
+        messages << QString("WAR  Temperature log entry was not written to '%1': %2")
+                        .arg(QDir::toNativeSeparators(file_path), file.errorString());
+    }
+    return messages;
+}
