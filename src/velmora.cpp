@@ -551,8 +551,27 @@ void TVelmora::Write_Temperature_Entry()
                                     y_check_box->isChecked() ? y_corrected_field->text() : QString(),
                                     z_check_box->isChecked() ? z_corrected_field->text() : QString(),
                                     part_check_box->isChecked() ? part_corrected_field->text() : QString()};
+    bool written = false;
     Log_Messages(Append_Temperature_Log_Entry(file_path, description_field->text(),
-                                              thermometer_selector->currentText(), axis_texts));
+                                              thermometer_selector->currentText(), axis_texts, log_date_time,
+                                              QDateTime::currentDateTime(), &written));
+    if (!written)
+    {
+        return;
+    }
+    // "-----" in the log says nothing about why; the pane does.
+    const QLineEdit* const meter_fields[] = {x_meter_field, y_meter_field, z_meter_field, part_meter_field};
+    QStringList reasons;
+    for (int axis = 0; axis < 4; ++axis)
+    {
+        reasons << (axis_texts[axis] == Not_Corrected ? Not_Corrected_Reason_For(meter_fields[axis])
+                                                      : QString());
+    }
+    const QString warning = Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons);
+    if (!warning.isEmpty())
+    {
+        Log_Message(warning);
+    }
 }
 
 void TVelmora::Save_Thermometers()
@@ -677,7 +696,7 @@ void TVelmora::Write_Report(const QString& default_name, const QString& content,
         Log_Message(error);
         return;
     }
-    Log_Message(success_message);
+    Log_Message(success_message + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name)));
 }
 
 void TVelmora::Evaluate_Corrections()
