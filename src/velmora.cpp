@@ -381,16 +381,9 @@ void TVelmora::Mark_Thermometer_States()
 
 void TVelmora::Warn_About_Calibrations()
 {
-    const QDate today = QDate::currentDate();
-    for (const QString& description : thermometer_list.Get_Descriptions())
+    for (int index = 0; index < thermometer_selector->count(); ++index)
     {
-        const QString warning =
-            Calibration_Warning(description, thermometer_list.Get_Calibration_Due_Date(description), today,
-                                warn_days_before_due, thermometer_list.Get_Correction(description));
-        if (!warning.isEmpty())
-        {
-            Log_Message(warning);
-        }
+        Warn_About_Thermometer(index);
     }
 }
 
