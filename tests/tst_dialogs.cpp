@@ -86,6 +86,8 @@ private slots:
         const QString due =
             QString("Due Tuesday, December 31, 2030: in %1 days.").arg(today.daysTo({2030, 12, 31}));
         const QString dashes = ", so every reading will show \"-----\".";
+        QTest::newRow("as opened") << QStringList()
+                                   << "Accept becomes available when a field is changed.\n" + due;
         QTest::newRow("blank") << QStringList{D, " "}
                                << "Accept is unavailable: the description is blank.\n" + due;
         QTest::newRow("used")
@@ -119,7 +121,7 @@ private slots:
             Change_Field(dialog, edits[i], edits[i + 1]);
         QCOMPARE(dialog.findChild<QLabel*>("Explanation_Label")->text(), explanation);
         QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(),
-                 !explanation.startsWith("Accept is unavailable"));
+                 !explanation.startsWith("Accept is unavailable") && !edits.isEmpty());
     }
     // A disabled button takes no focus, so the click alone never finishes the edit: only judging each
     // keystroke lets it through.
