@@ -228,7 +228,6 @@ private slots:
         QTest::newRow("0") << "0" << 0 << "";
         QTest::newRow("3650 with blanks") << " 3650 " << 3650 << "";
         QTest::newRow("3651") << "3651" << -1 << "3651 days is outside 0 to 3650.";
-        QTest::newRow("-1") << "-1" << -1 << "-1 days is outside 0 to 3650.";
         QTest::newRow("beyond int") << "99999999999" << -1 << "99999999999 days is outside 0 to 3650.";
         QTest::newRow("fraction") << "12.5" << -1 << "\"12.5\" is not a whole number of days.";
         QTest::newRow("empty") << "" << -1 << "Type the number of days, 0 to 3650.";

@@ -172,8 +172,6 @@ private slots:
         QTest::addColumn<QString>("reason"); // the refusals start with the text
         QTest::newRow("0") << "0"
                            << "No warnings before the due date.";
-        QTest::newRow("1") << "1"
-                           << "Warn when a thermometer is due within 1 day.";
         QTest::newRow("3651") << "3651"
                               << "3651 days is outside 0 to 3650.";
         QTest::newRow("fraction") << "7.5"
