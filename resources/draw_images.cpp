@@ -3,8 +3,9 @@
 //   g++ -std=c++17 -fPIC resources/draw_images.cpp $(pkg-config --cflags --libs Qt5Gui) -o /tmp/draw_images
 //   QT_QPA_PLATFORM=offscreen /tmp/draw_images resources
 // It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png, the four
-// gui/calibration_*_icon16.png, images/logo.png and velmora.ico below the directory given as its only
-// argument.
+// gui/calibration_*_icon16.png, images/logo.png, velmora.ico and the installed application icon
+// hicolor/NxN/apps/com.velmora.Velmora.png (N = 16, 32, 48, 64, 128, 256) below the directory given as its
+// only argument.
 
 #include <QByteArray>
 #include <QColor>
@@ -115,26 +116,33 @@ void Draw_Thermometer(QPainter& painter, bool on_badge, bool with_scale)
     }
 }
 
-QImage Draw_App_Icon()
+// The application icon at size x size pixels. Each size is drawn, not scaled from another, so that the
+// badge's edge lands on whole pixels and the scale is left out where it would only blur.
+QImage Draw_App_Icon(int size)
 {
-    QImage image = New_Canvas(64, 64);
+    QImage image = New_Canvas(size, size);
     QPainter painter(&image);
     Begin(painter);
 
-    const QRectF badge(2.0, 2.0, 60.0, 60.0);
+    const double unit = size / 64.0;
+    const double margin = qRound(2.0 * unit);
+    const QRectF badge(margin, margin, size - 2.0 * margin, size - 2.0 * margin);
     QLinearGradient badge_fill(0.0, badge.top(), 0.0, badge.bottom());
     badge_fill.setColorAt(0.0, mid_blue);
     badge_fill.setColorAt(1.0, deep_blue);
     painter.setPen(Qt::NoPen);
     painter.setBrush(badge_fill);
-    painter.drawRoundedRect(badge, 13.0, 13.0);
+    painter.drawRoundedRect(badge, 13.0 * unit, 13.0 * unit);
     // A faint inner rim keeps the badge's edge visible on dark task bars.
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor(255, 255, 255, 45), 1.0));
-    painter.drawRoundedRect(badge.adjusted(0.5, 0.5, -0.5, -0.5), 12.5, 12.5);
+    painter.drawRoundedRect(badge.adjusted(0.5, 0.5, -0.5, -0.5), 13.0 * unit - 0.5, 13.0 * unit - 0.5);
 
-    painter.translate(2.0, 0.0);
-    Draw_Thermometer(painter, true, true);
+    // Without its scale the thermometer moves to the middle of the badge.
+    const bool with_scale = size >= 48;
+    painter.scale(unit, unit);
+    painter.translate(with_scale ? 2.0 : 7.0, 0.0);
+    Draw_Thermometer(painter, true, with_scale);
     painter.end();
     return image;
 }
@@ -495,8 +503,15 @@ int main(int argc, char* argv[])
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
 
-    const QImage app_icon = Draw_App_Icon();
+    const QImage app_icon = Draw_App_Icon(64);
     bool ok = Save_Png(app_icon, out.filePath("icons/velmora.png"));
+    // The desktop's menus and launchers pick the size they show from the hicolor icon theme.
+    for (int size : {16, 32, 48, 64, 128, 256})
+    {
+        const QString directory = QString("hicolor/%1x%1/apps").arg(size);
+        ok = out.mkpath(directory) &&
+             Save_Png(Draw_App_Icon(size), out.filePath(directory + "/com.velmora.Velmora.png")) && ok;
+    }
     ok = Save_Png(Draw_Browse_Icon(), out.filePath("gui/browse_icon16.png")) && ok;
     ok = Save_Png(Draw_Edit_Icon(), out.filePath("gui/edit_icon16.png")) && ok;
     ok = Save_Png(Draw_Remove_Icon(), out.filePath("gui/remove_icon16.png")) && ok;

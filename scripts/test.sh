@@ -30,6 +30,8 @@ for option in "$@"; do
     esac
 done
 
+# The tests check the desktop entry and the AppStream metainfo with these packages' validators.
+velmora_extra_packages="desktop-file-utils appstream"
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 

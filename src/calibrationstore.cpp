@@ -27,6 +27,26 @@ bool Is_Directory_Writable(const QString& path)
     return probe.open();
 }
 
+// Creates the directory at path when it is missing. Returns the system's reason why no file can be
+// created in it, or empty when one can.
+QString Prepare_Directory(const QString& path)
+{
+    QDir().mkpath(path);
+    // When the directory could not be made, its nearest existing ancestor tells why.
+    QString probe_directory = path;
+    while (!QFileInfo::exists(probe_directory) &&
+           QFileInfo(probe_directory).absolutePath() != probe_directory)
+    {
+        probe_directory = QFileInfo(probe_directory).absolutePath();
+    }
+    QTemporaryFile probe(probe_directory + "/.write_probe_XXXXXX");
+    if (!probe.open())
+    {
+        return probe.errorString();
+    }
+    return probe_directory == path ? QString() : QString("cannot be created");
+}
+
 } // namespace
 
 QString Due_Date_Text(const QDate& date)
@@ -37,6 +57,20 @@ QString Due_Date_Text(const QDate& date)
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
 {
+    const QString user_path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // An installed program finds its desktop entry in the install layout around it, whatever the
+    // prefix. A bin directory is no place for data, not even a writable one: each user keeps their own.
+    if (QFileInfo::exists(application_directory_path + "/" + VELMORA_DESKTOP_ENTRY_FROM_BINDIR))
+    {
+        Use_User_Directory(user_path);
+        if (data_directory_messages.isEmpty())
+        {
+            data_directory_messages
+                << QString("INF  Data directory: '%1'").arg(QDir::toNativeSeparators(data_directory_path));
+        }
+        return;
+    }
+
     QDir directory(application_directory_path);
     if (!directory.exists(Data_Directory_Name))
     {
@@ -52,14 +86,12 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
         return;
     }
 
-    // Installed where an ordinary user may not write: settings and calibration edits would be lost
+    // Copied where an ordinary user may not write: settings and calibration edits would be lost
     // without a word, so keep them in the user's own application data directory instead.
-    const QString fallback_path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(fallback_path);
-    data_directory_path = QDir(fallback_path).absolutePath();
-    data_directory_warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                                 .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
-                                      QDir::toNativeSeparators(data_directory_path));
+    Use_User_Directory(user_path);
+    QString warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
+                          .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
+                               QDir::toNativeSeparators(data_directory_path));
 
     // Starting empty, the operator would see no thermometers and the next edit would start a second
     // file that diverges from the one beside the executable: take over what is not here yet.
@@ -77,7 +109,22 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
     }
     if (!copied.isEmpty())
     {
-        data_directory_warning += QString(" Copied %1 from it.").arg(copied.join(" and "));
+        warning += QString(" Copied %1 from it.").arg(copied.join(" and "));
+    }
+    data_directory_messages.prepend(warning);
+}
+
+void TCalibrationStore::Use_User_Directory(const QString& path)
+{
+    data_directory_path = QDir(path).absolutePath();
+    // Nothing is saved then, but the program still starts: the readings can be corrected and logged.
+    const QString reason = Prepare_Directory(data_directory_path);
+    if (!reason.isEmpty())
+    {
+        data_directory_messages
+            << QString(
+                   "ERR  Cannot write data directory '%1': %2; settings and thermometers will not be saved.")
+                   .arg(QDir::toNativeSeparators(data_directory_path), reason);
     }
 }
 

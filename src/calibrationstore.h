@@ -15,13 +15,15 @@ QString Due_Date_Text(const QDate& date);
 class TCalibrationStore
 {
 public:
-    // Chooses the data directory: ".velmora" beside the executable when it can be written, otherwise
-    // the user's own application data directory.
+    // Chooses the data directory: the user's own application data directory for an installed program;
+    // otherwise ".velmora" beside the executable when it can be written, else the user's directory.
     explicit TCalibrationStore(const QString& application_directory_path);
 
     const QString& Get_Data_Directory() const { return data_directory_path; }
-    // The WAR line saying that the directory beside the executable could not be used, or empty.
-    const QString& Get_Data_Directory_Warning() const { return data_directory_warning; }
+    // The lines to log about that choice: INF naming the user's directory of an installed program, WAR
+    // when the directory beside the executable could not be used, ERR when the user's directory cannot
+    // be written; none for ".velmora" beside the executable.
+    const QStringList& Get_Data_Directory_Messages() const { return data_directory_messages; }
     QString Get_Settings_File_Name() const;
     QString Get_Calibration_File_Name() const;
 
@@ -31,10 +33,12 @@ public:
     QStringList Save_Thermometers(TThermometerList* list);
 
 private:
+    // Makes path, the user's application data directory, the data directory.
+    void Use_User_Directory(const QString& path);
     bool Keep_Damaged_Calibration_File(QStringList* messages) const;
 
     QString data_directory_path;
-    QString data_directory_warning;
+    QStringList data_directory_messages;
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.
     bool keep_calibration_file = false;

@@ -211,10 +211,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     in_calibration = false;
     options_dialog = nullptr;
 
-    if (!calibration_store.Get_Data_Directory_Warning().isEmpty())
-    {
-        Log_Message(calibration_store.Get_Data_Directory_Warning());
-    }
+    Log_Messages(calibration_store.Get_Data_Directory_Messages());
 
     current_path = settings->value("Current_Path", QDir::homePath()).toString();
     record_path_field->setText(QDir::toNativeSeparators(current_path));
@@ -764,8 +761,15 @@ void TVelmora::Log_Message(const QString& message)
 
 void TVelmora::Write_Setting(const QString& key, const QVariant& value)
 {
+    // The status keeps the first error: said once, not at every key stroke.
+    const bool failed_before = settings->status() != QSettings::NoError;
     settings->setValue(key, value);
     settings->sync();
+    if (!failed_before && settings->status() != QSettings::NoError)
+    {
+        Log_Message(QString("ERR  Cannot write settings file '%1'; changed settings will not be kept.")
+                        .arg(QDir::toNativeSeparators(settings->fileName())));
+    }
 }
 
 void TVelmora::Log_Messages(const QStringList& messages)

@@ -19,12 +19,30 @@ class TCalibrationStoreTest : public QObject
     const QString data_directory = application_directory + "/.velmora";
     const QString calibration_file = data_directory + "/calibration_data.xml";
 
+    // Where an installed program finds its desktop entry; application_directory is then its bin directory.
+    const QString desktop_entry =
+        QDir::cleanPath(application_directory + "/" VELMORA_DESKTOP_ENTRY_FROM_BINDIR);
+
     static QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+    static QString User_Directory()
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    }
+
+    bool Install_Layout()
+    {
+        return QDir().mkpath(QFileInfo(desktop_entry).path()) &&
+               Write_File(desktop_entry, "[Desktop Entry]\n");
+    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init()
     {
+        const QString user_parent = QFileInfo(User_Directory()).path();
+        QFile::setPermissions(user_parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::remove(User_Directory());
+        QFile::remove(desktop_entry);
         Remove_Data_Directories();
         QDir(application_directory).removeRecursively();
         QVERIFY(QDir().mkpath(application_directory));
@@ -61,15 +79,92 @@ private slots:
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner);
         const TCalibrationStore store(application_directory);
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(store.Get_Data_Directory_Warning(),
-                 QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                         .arg(Native(data_directory), Native(fallback)) +
-                     copied);
+        QCOMPARE(store.Get_Data_Directory_Messages(),
+                 QStringList(QString("WAR  Cannot write data directory '%1', using '%2' instead.")
+                                 .arg(Native(data_directory), Native(fallback)) +
+                             copied));
         QCOMPARE(store.Get_Settings_File_Name(), fallback + "/velmora_settings.ini");
         QCOMPARE(store.Get_Calibration_File_Name(), fallback + "/calibration_data.xml");
         QCOMPARE(Read_File(store.Get_Calibration_File_Name()), Read_File(calibration_file));
         QCOMPARE(Read_File(store.Get_Settings_File_Name()),
                  settings_here ? QByteArray("here") : Read_File(data_directory + "/velmora_settings.ini"));
+    }
+
+    // An installed program never makes or reads ".velmora" beside it, not even a writable one.
+    void Installed_Program_Uses_The_User_Directory_data()
+    {
+        QTest::addColumn<bool>("data_beside"); // a build tree's data beside the executable
+        QTest::newRow("bin directory") << false;
+        QTest::newRow("beside a .velmora") << true;
+    }
+
+    void Installed_Program_Uses_The_User_Directory()
+    {
+        QFETCH(bool, data_beside);
+        QVERIFY(Install_Layout());
+        QVERIFY(!data_beside || Write_Calibration_File({{"Beside"}}, calibration_file));
+        const QByteArray beside = Read_File(calibration_file);
+
+        TCalibrationStore store(application_directory);
+        QCOMPARE(store.Get_Data_Directory_Messages(),
+                 QStringList("INF  Data directory: '" + Native(User_Directory()) + "'"));
+        QCOMPARE(store.Get_Settings_File_Name(), User_Directory() + "/velmora_settings.ini");
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QCOMPARE(list.Get_Descriptions(), QStringList());
+        list.Set_Correction_Data("T1", TCorrectionDialogData());
+        QCOMPARE(store.Save_Thermometers(&list), QStringList());
+        QVERIFY(Read_File(User_Directory() + "/calibration_data.xml").contains(">T1<"));
+        QCOMPARE(QFileInfo::exists(data_directory), data_beside);
+        QCOMPARE(Read_File(calibration_file), beside);
+    }
+
+    // The program still starts, told which directory failed and why; every save then fails aloud.
+    void Unwritable_User_Directory_Is_Reported_data()
+    {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>(
+            "blocked_by_file"); // a file where the directory belongs, else a read-only parent
+        QTest::newRow("installed, a file in the way") << true << true;
+        QTest::newRow("installed, a read-only parent") << true << false;
+        QTest::newRow("build tree, nothing writable") << false << true;
+    }
+
+    void Unwritable_User_Directory_Is_Reported()
+    {
+        QFETCH(bool, installed);
+        QFETCH(bool, blocked_by_file);
+        if (!blocked_by_file && geteuid() == 0)
+        {
+            QSKIP("root writes into read-only directories");
+        }
+        const QString user_parent = QFileInfo(User_Directory()).path();
+        QVERIFY(QDir().mkpath(user_parent));
+        QVERIFY(installed ? Install_Layout() : Write_File(data_directory, "in the way"));
+        QVERIFY(blocked_by_file ? Write_File(User_Directory(), "in the way")
+                                : QFile::setPermissions(user_parent, QFile::ReadOwner | QFile::ExeOwner));
+
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        list.Set_Correction_Data("T1", TCorrectionDialogData());
+        const QStringList save_lines = store.Save_Thermometers(&list);
+        QFile::setPermissions(user_parent, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        const QStringList lines = store.Get_Data_Directory_Messages();
+        QCOMPARE(lines.size(), installed ? 1 : 2);
+        const QString error = lines.last();
+        const QString start = "ERR  Cannot write data directory '" + Native(User_Directory()) + "': ";
+        const QString end = "; settings and thermometers will not be saved.";
+        QVERIFY2(error.startsWith(start) && error.endsWith(end), qPrintable(error));
+        const QString reason = error.mid(start.size(), error.size() - start.size() - end.size());
+        QCOMPARE(reason, QString(blocked_by_file ? "Not a directory" : "Permission denied"));
+        QCOMPARE(save_lines.size(), 1);
+        QVERIFY2(
+            save_lines.first().startsWith("ERR  error writing file '" + store.Get_Calibration_File_Name()),
+            qPrintable(save_lines.first()));
+        QVERIFY(!QFileInfo(User_Directory()).isDir());
+        QCOMPARE(Read_File(User_Directory()), blocked_by_file ? QByteArray("in the way") : QByteArray());
+        QCOMPARE(Read_File(data_directory), installed ? QByteArray() : QByteArray("in the way"));
     }
 
     // Every entry left out is named with the reason, and the file is said to be kept.
@@ -98,7 +193,7 @@ private slots:
         QVERIFY(Write_File(calibration_file, content.replace(before, after)));
 
         TCalibrationStore store(application_directory);
-        QCOMPARE(store.Get_Data_Directory_Warning(), QString());
+        QCOMPARE(store.Get_Data_Directory_Messages(), QStringList());
         TThermometerList list;
         const QStringList lines = store.Load_Thermometers(&list);
         const QString file = Native(calibration_file);

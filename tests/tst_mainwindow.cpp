@@ -88,6 +88,32 @@ private slots:
                  QString("0|A"));
     }
 
+    // Neither data directory can be written: the window still starts, and says once that settings are lost.
+    void Unwritable_Data_Directories_Are_Said()
+    {
+        const QString user_directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QVERIFY(Write_File(Data_Directory(), "") && QDir().mkpath(QFileInfo(user_directory).path()) &&
+                Write_File(user_directory, ""));
+        QStringList lines;
+        {
+            TVelmora window;
+            Child<QLineEdit>(&window, "Description_Field")->setText("Position 2");
+            Child<QLineEdit>(&window, "Description_Field")->setText("Position 3");
+            lines = Log_Lines(&window);
+        }
+        QCOMPARE(Read_File(user_directory), QByteArray());
+        QFile::remove(user_directory);
+        const QString native_user_directory = QDir::toNativeSeparators(user_directory);
+        QCOMPARE(lines.first(), QString("WAR  Cannot write data directory '%1', using '%2' instead.")
+                                    .arg(QDir::toNativeSeparators(Data_Directory()), native_user_directory));
+        QVERIFY2(lines[1].startsWith("ERR  Cannot write data directory '" + native_user_directory + "': "),
+                 qPrintable(lines[1]));
+        QCOMPARE(lines.filter("settings file").size(), 1);
+        QCOMPARE(lines.last(), "ERR  Cannot write settings file '" +
+                                   QDir::toNativeSeparators(user_directory + "/velmora_settings.ini") +
+                                   "'; changed settings will not be kept.");
+    }
+
     // Written in UTF-8 under either Qt version, so that each reads what the other wrote.
     void Settings_Keep_Any_Text()
     {
