@@ -1,6 +1,7 @@
 #include "qtcompat.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDomDocument>
 #include <QDomImplementation>
 #include <QSettings>
@@ -109,5 +110,13 @@ bool Set_Document_Content(QDomDocument* document, const QByteArray& data, bool n
     return parsed;
 #else
     return document->setContent(data, namespace_processing, error, line, column);
+#endif
+}
+
+void Enable_High_Dpi_Support()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 #endif
 }

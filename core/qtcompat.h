@@ -22,4 +22,9 @@ void Use_Utf8_Ini_Encoding(QSettings* settings);
 bool Set_Document_Content(QDomDocument* document, const QByteArray& data, bool namespace_processing,
                           QString* error, int* line, int* column);
 
+// Lets windows scale with the screen's pixel density and draw icons and pictures from their @2x files
+// on screens scaled to 200 %, as Qt 6 always does; there the Qt 5 attributes for it only draw a
+// deprecation warning. Call before the application object is created.
+void Enable_High_Dpi_Support();
+
 #endif // QTCOMPAT_H

@@ -5,7 +5,8 @@
 // It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png, the four
 // gui/calibration_*_icon16.png, images/logo.png, velmora.ico and the installed application icon
 // hicolor/NxN/apps/com.velmora.Velmora.png (N = 16, 32, 48, 64, 128, 256) below the directory given as its
-// only argument.
+// only argument, and each of the window's PNGs once more as name@2x.png at twice the size for screens
+// scaled to 200 %.
 
 #include <QByteArray>
 #include <QColor>
@@ -35,9 +36,12 @@ const QColor thermo_red(0xd9, 0x2b, 0x2b);
 const QColor dark_red(0x9e, 0x15, 0x15);
 const QColor bright_red(0xf0, 0x4e, 0x4e);
 
-QImage New_Canvas(int width, int height)
+// width and height are in logical pixels; at scale 2 the painter draws the same design with twice as many
+// pixels, so the @2x pictures are as sharp as their 1x originals rather than enlarged copies of them.
+QImage New_Canvas(int width, int height, int scale)
 {
-    QImage image(width, height, QImage::Format_ARGB32);
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     return image;
 }
@@ -120,7 +124,7 @@ void Draw_Thermometer(QPainter& painter, bool on_badge, bool with_scale)
 // badge's edge lands on whole pixels and the scale is left out where it would only blur.
 QImage Draw_App_Icon(int size)
 {
-    QImage image = New_Canvas(size, size);
+    QImage image = New_Canvas(size, size, 1);
     QPainter painter(&image);
     Begin(painter);
 
@@ -147,9 +151,9 @@ QImage Draw_App_Icon(int size)
     return image;
 }
 
-QImage Draw_Browse_Icon()
+QImage Draw_Browse_Icon(int scale)
 {
-    QImage image = New_Canvas(16, 16);
+    QImage image = New_Canvas(16, 16, scale);
     QPainter painter(&image);
     Begin(painter);
     const QPen outline(deep_blue, 1.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
@@ -184,9 +188,9 @@ QImage Draw_Browse_Icon()
     return image;
 }
 
-QImage Draw_Edit_Icon()
+QImage Draw_Edit_Icon(int scale)
 {
-    QImage image = New_Canvas(16, 16);
+    QImage image = New_Canvas(16, 16, scale);
     QPainter painter(&image);
     Begin(painter);
 
@@ -251,9 +255,9 @@ QImage Draw_Edit_Icon()
     return image;
 }
 
-QImage Draw_Remove_Icon()
+QImage Draw_Remove_Icon(int scale)
 {
-    QImage image = New_Canvas(16, 16);
+    QImage image = New_Canvas(16, 16, scale);
     QPainter painter(&image);
     Begin(painter);
 
@@ -276,7 +280,7 @@ QImage Draw_Remove_Icon()
     return image;
 }
 
-// The thermometer selector's calibration state icons, drawn in a 16-unit design at any pixel size. Each
+// The thermometer selector's calibration state icons, drawn in a 16-unit design. Each
 // state has its own shape as well as its own colour, so that the states differ without colour too:
 // a round badge with a tick (in calibration), a round badge with clock hands (due soon), an octagon with
 // a bar (out of calibration) and a triangle with an exclamation mark (correction not usable).
@@ -288,12 +292,11 @@ enum class State_Icon
     Not_Usable
 };
 
-QImage Draw_State_Icon(State_Icon icon, int size)
+QImage Draw_State_Icon(State_Icon icon, int scale)
 {
-    QImage image = New_Canvas(size, size);
+    QImage image = New_Canvas(16, 16, scale);
     QPainter painter(&image);
     Begin(painter);
-    painter.scale(size / 16.0, size / 16.0);
 
     QColor fill;
     QColor rim;
@@ -364,9 +367,29 @@ QImage Draw_State_Icon(State_Icon icon, int size)
     return image;
 }
 
-QImage Draw_Logo()
+QImage Draw_In_Calibration_Icon(int scale)
 {
-    QImage image = New_Canvas(100, 40);
+    return Draw_State_Icon(State_Icon::In_Calibration, scale);
+}
+
+QImage Draw_Due_Soon_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::Due_Soon, scale);
+}
+
+QImage Draw_Out_Of_Calibration_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::Out_Of_Calibration, scale);
+}
+
+QImage Draw_Not_Usable_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::Not_Usable, scale);
+}
+
+QImage Draw_Logo(int scale)
+{
+    QImage image = New_Canvas(100, 40, scale);
     QPainter painter(&image);
     Begin(painter);
 
@@ -491,6 +514,13 @@ bool Save_Png(const QImage& image, const QString& path)
     }
     return true;
 }
+
+// Writes name.png and name@2x.png, the name Qt looks for on screens scaled to 200 %.
+bool Save_Png_Pair(QImage (*draw)(int scale), const QDir& out, const QString& name)
+{
+    const bool ok = Save_Png(draw(1), out.filePath(name + ".png"));
+    return Save_Png(draw(2), out.filePath(name + "@2x.png")) && ok;
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -505,6 +535,7 @@ int main(int argc, char* argv[])
 
     const QImage app_icon = Draw_App_Icon(64);
     bool ok = Save_Png(app_icon, out.filePath("icons/velmora.png"));
+    ok = Save_Png(Draw_App_Icon(128), out.filePath("icons/velmora@2x.png")) && ok;
     // The desktop's menus and launchers pick the size they show from the hicolor icon theme.
     for (int size : {16, 32, 48, 64, 128, 256})
     {
@@ -512,22 +543,14 @@ int main(int argc, char* argv[])
         ok = out.mkpath(directory) &&
              Save_Png(Draw_App_Icon(size), out.filePath(directory + "/com.velmora.Velmora.png")) && ok;
     }
-    ok = Save_Png(Draw_Browse_Icon(), out.filePath("gui/browse_icon16.png")) && ok;
-    ok = Save_Png(Draw_Edit_Icon(), out.filePath("gui/edit_icon16.png")) && ok;
-    ok = Save_Png(Draw_Remove_Icon(), out.filePath("gui/remove_icon16.png")) && ok;
-    ok = Save_Png(Draw_Logo(), out.filePath("images/logo.png")) && ok;
-    ok = Save_Png(Draw_State_Icon(State_Icon::In_Calibration, 16),
-                  out.filePath("gui/calibration_ok_icon16.png")) &&
-         ok;
-    ok =
-        Save_Png(Draw_State_Icon(State_Icon::Due_Soon, 16), out.filePath("gui/calibration_due_icon16.png")) &&
-        ok;
-    ok = Save_Png(Draw_State_Icon(State_Icon::Out_Of_Calibration, 16),
-                  out.filePath("gui/calibration_expired_icon16.png")) &&
-         ok;
-    ok = Save_Png(Draw_State_Icon(State_Icon::Not_Usable, 16),
-                  out.filePath("gui/calibration_unusable_icon16.png")) &&
-         ok;
+    ok = Save_Png_Pair(Draw_Browse_Icon, out, "gui/browse_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Edit_Icon, out, "gui/edit_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Remove_Icon, out, "gui/remove_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Logo, out, "images/logo") && ok;
+    ok = Save_Png_Pair(Draw_In_Calibration_Icon, out, "gui/calibration_ok_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Due_Soon_Icon, out, "gui/calibration_due_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Out_Of_Calibration_Icon, out, "gui/calibration_expired_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Not_Usable_Icon, out, "gui/calibration_unusable_icon16") && ok;
 
     QFile ico(out.filePath("velmora.ico"));
     const QByteArray ico_bytes = Make_Ico(app_icon);

@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "qtcompat.h"
 #include "velmora.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(VELMORA_APPLICATION_ID);
     Answer_Help_Or_Version(argc, argv);
 
+    Enable_High_Dpi_Support();
     QApplication application(argc, argv);
     QString error;
     if (!Check_Arguments(QCoreApplication::arguments(), &error))

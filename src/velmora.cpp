@@ -4,11 +4,14 @@
 #include "correctiondialog.h"
 #include "formlayout.h"
 #include "inputdialog.h"
+#include "logpane.h"
+#include "menushortcutfilter.h"
 #include "messagebox.h"
 #include "optionsdialog.h"
 #include "qtcompat.h"
 #include "reports.h"
 #include "temperaturelog.h"
+#include "windowgeometry.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +24,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -79,6 +83,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     Use_Utf8_Ini_Encoding(settings);
 
     resize(754, 629);
+    Restore_Window_Geometry(this, settings->value("Window_Geometry").toByteArray());
 
     correction_editor_action = new QAction(this);
     remove_thermometer_action = new QAction(this);
@@ -175,7 +180,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
 
     QLabel* log_label = new QLabel(central_widget);
     main_layout->addWidget(log_label);
-    log_pane = new QPlainTextEdit(central_widget);
+    log_pane = new TLogPane(central_widget);
     log_pane->setObjectName("Log_Pane");
     log_pane->setReadOnly(true);
     log_pane->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -256,7 +261,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     setTabOrder(evaluate_uncertainty_button, log_pane);
 
     setWindowTitle("Velmora - Version 1.1");
-    logo_label->setPixmap(QPixmap(":/images/logo.png"));
+    // Through QIcon, which also loads logo@2x.png where the screen is scaled to 200 %.
+    logo_label->setPixmap(QIcon(":/images/logo.png").pixmap(QSize(100, 40)));
     browse_button->setIconSize(QSize(16, 16));
     browse_button->setIcon(QIcon(":/gui/browse_icon16.png"));
     edit_button->setIconSize(QSize(16, 16));
@@ -283,8 +289,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     log_label->setText("Log:");
     notice_label->setText(
         "Readings are corrected only while the thermometer is within its calibration period.");
-    file_menu->setTitle("File");
-    edit_menu->setTitle("Edit");
+    file_menu->setTitle("&File");
+    edit_menu->setTitle("&Edit");
 
     Select_Initial_Thermometer();
     Update_Thermometer_Actions();
@@ -343,9 +349,77 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
                 settings->setValue("Active_Thermometer", index);
                 Write_Setting("Active_Thermometer_Description", thermometer_selector->currentText());
             });
+    Set_Up_Keyboard();
 }
 
 TVelmora::~TVelmora() = default;
+
+void TVelmora::Set_Up_Keyboard()
+{
+    quit_action->setShortcut(QKeySequence::Quit);
+    correction_editor_action->setShortcut(QKeySequence("Ctrl+E"));
+    TMenuShortcutFilter* menu_shortcut_filter = new TMenuShortcutFilter(menuBar(), this);
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+    {
+        field->installEventFilter(menu_shortcut_filter);
+    }
+
+    // Ctrl+Return writes from anywhere in the window. The focus moves to Write first, as with a click,
+    // so that the reading being typed is finished and corrected before it is logged.
+    QAction* write_action = new QAction(this);
+    write_action->setShortcuts({QKeySequence("Ctrl+Return"), QKeySequence("Ctrl+Enter")});
+    addAction(write_action);
+    connect(write_action, &QAction::triggered, this, [this]() {
+        write_button->setFocus(Qt::ShortcutFocusReason);
+        write_button->click();
+    });
+    write_button->setToolTip(QString("Append the corrected readings to the temperature log (%1)")
+                                 .arg(write_action->shortcut().toString(QKeySequence::NativeText)));
+
+    // Return finishes a reading (editingFinished corrects it) and goes on to the next one, from Part
+    // to Write; Return on Write writes and starts the next round at X. Tab still walks the full order.
+    const std::pair<QLineEdit*, QWidget*> return_chain[] = {{x_meter_field, y_meter_field},
+                                                            {y_meter_field, z_meter_field},
+                                                            {z_meter_field, part_meter_field},
+                                                            {part_meter_field, write_button}};
+    for (const auto& step : return_chain)
+    {
+        QWidget* next = step.second;
+        connect(step.first, &QLineEdit::returnPressed, next,
+                [next]() { next->setFocus(Qt::TabFocusReason); });
+    }
+    QAction* write_on_return = new QAction(write_button);
+    write_on_return->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    write_on_return->setShortcutContext(Qt::WidgetShortcut);
+    write_button->addAction(write_on_return);
+    connect(write_on_return, &QAction::triggered, this, [this]() {
+        write_button->click();
+        x_meter_field->setFocus(Qt::TabFocusReason);
+    });
+
+    // Buttons and check boxes with a text are named by it; these have only an icon or a label elsewhere.
+    const std::pair<QWidget*, const char*> accessible_names[] = {
+        {record_path_field, "Record Path"},
+        {browse_button, "Choose Record Path"},
+        {record_file_field, "Record File"},
+        {thermometer_selector, "Thermometer"},
+        {edit_button, "Correction Editor"},
+        {remove_button, "Remove Thermometer"},
+        {description_field, "Description"},
+        {x_meter_field, "X Axis Meter Reading"},
+        {y_meter_field, "Y Axis Meter Reading"},
+        {z_meter_field, "Z Axis Meter Reading"},
+        {part_meter_field, "Part Meter Reading"},
+        {x_corrected_field, "X Axis Corrected Reading"},
+        {y_corrected_field, "Y Axis Corrected Reading"},
+        {z_corrected_field, "Z Axis Corrected Reading"},
+        {part_corrected_field, "Part Corrected Reading"},
+        {log_pane, "Log"}};
+    for (const auto& name : accessible_names)
+    {
+        name.first->setAccessibleName(name.second);
+    }
+}
 
 void TVelmora::Load_Thermometers()
 {
@@ -746,6 +820,7 @@ void TVelmora::closeEvent(QCloseEvent* event)
     settings->setValue("Meter_Part_Value", part_meter_field->text());
     settings->setValue("Warn_Days_Before_Due", warn_days_before_due);
     settings->setValue("Log_Date_Time", log_date_time);
+    settings->setValue("Window_Geometry", saveGeometry());
     event->accept();
 }
 

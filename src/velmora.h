@@ -51,6 +51,8 @@ private slots:
     void Edit_Options();
 
 private:
+    // Shortcuts, the Return chain through the readings and the accessible names.
+    void Set_Up_Keyboard();
     void Log_Messages(const QStringList& messages);
     void Load_Thermometers();
     void Select_Initial_Thermometer();

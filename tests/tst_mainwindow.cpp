@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenuBar>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -208,6 +210,110 @@ private slots:
         QCOMPARE(Log_Lines(&window).filter("in use at the last close"), QStringList(warning).filter("W"));
         window.close();
         QCOMPARE(Stored(Data_Directory(), "Active_Thermometer_Description"), selected);
+    }
+
+    void Window_Geometry_Is_Remembered_data()
+    {
+        QTest::addColumn<QRect>("closed_at");   // the window's normal geometry when it was last closed
+        QTest::addColumn<bool>("maximized");    // and whether it was maximized
+        QTest::addColumn<QByteArray>("stored"); // without closed_at, this value of the setting if not null
+        QTest::addColumn<QRect>("expected");
+        // Qt leaves room above the window for a title bar, so none is placed higher than 20 here.
+        const QRect closed_at(30, 25, 720, 560);
+        const QRect first_start(QPoint(), QSize(754, 629));
+        QTest::newRow("first start") << QRect() << false << QByteArray() << first_start;
+        QTest::newRow("moved and resized") << closed_at << false << QByteArray() << closed_at;
+        QTest::newRow("maximized") << closed_at << true << QByteArray() << closed_at;
+        QTest::newRow("on a screen no longer there")
+            << QRect(2000, 100, 720, 560) << false << QByteArray() << first_start;
+        QTest::newRow("garbage") << QRect() << false << QByteArray("\x01\xd9\xd0\xcb garbage") << first_start;
+        // A geometry saved by Qt, the end of it lost: Qt itself would make the window 1 x 1.
+        QTest::newRow("cut short") << closed_at << false << QByteArray("cut") << first_start;
+    }
+
+    void Window_Geometry_Is_Remembered()
+    {
+        QFETCH(QRect, closed_at);
+        QFETCH(bool, maximized);
+        QFETCH(QByteArray, stored);
+        QFETCH(QRect, expected);
+        if (closed_at.isValid())
+        {
+            TVelmora window;
+            window.show();
+            window.setGeometry(closed_at);
+            QCOMPARE(window.geometry(), closed_at);
+            if (maximized)
+            {
+                window.showMaximized();
+            }
+            window.close();
+        }
+        if (stored == "cut")
+        {
+            const QByteArray saved =
+                QSettings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat)
+                    .value("Window_Geometry")
+                    .toByteArray();
+            Store_Setting("Window_Geometry", saved.left(saved.size() / 2));
+        }
+        else if (!stored.isNull())
+        {
+            Store_Setting("Window_Geometry", stored);
+        }
+        TVelmora window;
+        QCOMPARE(window.normalGeometry(), expected);
+        QCOMPARE(window.isMaximized(), maximized);
+    }
+
+    void Log_Shows_Its_Last_Line_data()
+    {
+        QTest::addColumn<QSize>("size"); // resized to, after start; else restored at start
+        QTest::addColumn<bool>("maximized");
+        QTest::newRow("lower") << QSize(754, 560) << false;
+        QTest::newRow("narrower") << QSize(705, 629) << false;
+        QTest::newRow("maximized") << QSize() << true;
+        QTest::newRow("restored at start") << QSize() << false;
+    }
+
+    void Log_Shows_Its_Last_Line()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, maximized);
+        // Each thermometer loaded adds a log line wider than the pane.
+        QList<TThermometer> thermometers;
+        for (int number = 1; number <= 40; ++number)
+        {
+            thermometers << TThermometer{QString("Probe %1 ").arg(number) + QString(100, 'x')};
+        }
+        QVERIFY(Write_Calibration_File(thermometers));
+        if (!size.isValid() && !maximized)
+        {
+            TVelmora window;
+            window.setGeometry(30, 25, 720, 560);
+            window.close();
+        }
+        TVelmora window;
+        window.show();
+        if (size.isValid())
+        {
+            window.resize(size);
+        }
+        if (maximized)
+        {
+            window.showMaximized();
+        }
+        QCoreApplication::processEvents();
+        QPlainTextEdit* log = Child<QPlainTextEdit>(&window, "Log_Pane");
+        QTextCursor end(log->document());
+        end.movePosition(QTextCursor::End);
+        const QRect last_line = log->cursorRect(end);
+        QVERIFY2(last_line.top() >= 0 && last_line.bottom() < log->viewport()->height(),
+                 qPrintable(QString("line %1 to %2, pane 0 to %3")
+                                .arg(last_line.top())
+                                .arg(last_line.bottom())
+                                .arg(log->viewport()->height())));
+        QCOMPARE(log->horizontalScrollBar()->value(), 0);
     }
 };
 

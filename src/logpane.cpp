@@ -1,0 +1,10 @@
+#include "logpane.h"
+
+#include <QScrollBar>
+
+void TLogPane::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    horizontalScrollBar()->setValue(0);
+}
