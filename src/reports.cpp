@@ -70,6 +70,33 @@ QString Corrections_Report(const QString& description, const QDate& due_date,
     return report;
 }
 
+QVector<TShiftedSet> Uncertainty_Shifted_Sets(const TThermometerCorrection& correction, double uncertainty)
+{
+    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+    QVector<TShiftedSet> sets;
+    for (qint64 set = 0; set < 64; ++set)
+    {
+        // Sets whose shift bits are all clear repeat set 0.
+        if (set != 0 && (set & 7) == 0)
+        {
+            continue;
+        }
+        TShiftedSet shifted;
+        shifted.number = set;
+        for (int point = 0; point < 3; ++point)
+        {
+            const bool is_shifted = (set & (qint64(1) << point)) != 0;
+            const bool is_negative = (set & (qint64(1) << (point + 3))) != 0;
+            shifted.offsets[point] = is_shifted ? (is_negative ? 0.0 - uncertainty : 0.0 + uncertainty) : 0.0;
+        }
+        shifted.correction.Set_Points(TVector2(points[0].x, points[0].y + shifted.offsets[0]),
+                                      TVector2(points[1].x, points[1].y + shifted.offsets[1]),
+                                      TVector2(points[2].x, points[2].y + shifted.offsets[2]));
+        sets.append(shifted);
+    }
+    return sets;
+}
+
 QString Uncertainty_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction, double uncertainty)
 {
@@ -91,34 +118,16 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
     }
     report += "\n";
 
-    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
-    TThermometerCorrection shifted;
-    for (qint64 set = 0; set < 64; ++set)
+    for (const TShiftedSet& set : Uncertainty_Shifted_Sets(correction, uncertainty))
     {
-        // Sets whose shift bits are all clear repeat set 0.
-        if (set != 0 && (set & 7) == 0)
-        {
-            continue;
-        }
-        double offsets[3];
-        for (int point = 0; point < 3; ++point)
-        {
-            const bool is_shifted = (set & (qint64(1) << point)) != 0;
-            const bool is_negative = (set & (qint64(1) << (point + 3))) != 0;
-            offsets[point] = is_shifted ? (is_negative ? 0.0 - uncertainty : 0.0 + uncertainty) : 0.0;
-        }
-        shifted.Set_Points(TVector2(points[0].x, points[0].y + offsets[0]),
-                           TVector2(points[1].x, points[1].y + offsets[1]),
-                           TVector2(points[2].x, points[2].y + offsets[2]));
-
         report += QString("%1,%2,%3,%4")
-                      .arg(set)
-                      .arg(offsets[0], 0, 'f', 3)
-                      .arg(offsets[1], 0, 'f', 3)
-                      .arg(offsets[2], 0, 'f', 3);
+                      .arg(set.number)
+                      .arg(set.offsets[0], 0, 'f', 3)
+                      .arg(set.offsets[1], 0, 'f', 3)
+                      .arg(set.offsets[2], 0, 'f', 3);
         for (double t : temperatures)
         {
-            const TVector2 deviation = shifted.Evaluate_Point(t);
+            const TVector2 deviation = set.correction.Evaluate_Point(t);
             report += QString(",%1").arg(t - deviation.y, 0, 'f', 4);
         }
         report += "\n";

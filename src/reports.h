@@ -5,12 +5,24 @@
 
 #include <QDate>
 #include <QString>
+#include <QVector>
 
 // Both reports refuse ranges that no calibration has (a damaged file can hold any numbers);
 // error receives the log line saying why.
 bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error);
 QString Corrections_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction);
+// One set of the uncertainty report: its number, the offsets given to test points 1 to 3 and the
+// correction fitted through the shifted points.
+struct TShiftedSet
+{
+    qint64 number;
+    double offsets[3];
+    TThermometerCorrection correction;
+};
+// The report's 57 sets in its order, set 0 (the correction itself) first. The correction view's
+// uncertainty band is drawn from the same sets.
+QVector<TShiftedSet> Uncertainty_Shifted_Sets(const TThermometerCorrection& correction, double uncertainty);
 QString Uncertainty_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction, double uncertainty);
 

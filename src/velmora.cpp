@@ -2,6 +2,7 @@
 
 #include "calibrationstatus.h"
 #include "correctiondialog.h"
+#include "correctionview.h"
 #include "formlayout.h"
 #include "inputdialog.h"
 #include "logpane.h"
@@ -38,6 +39,9 @@
 #include <QSpacerItem>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
+#include <tuple>
 
 namespace
 {
@@ -206,6 +210,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     QMenu* edit_menu = menuBar()->addMenu(QString());
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
+    correction_curve_action = new QAction("&Correction Curve", this);
+    correction_curve_action->setShortcut(Qt::Key_F7);
+    menuBar()->addMenu("&View")->addAction(correction_curve_action);
+    correction_view = nullptr;
+    last_uncertainty = 0.04;
     QMenu* options_menu = menuBar()->addMenu("&Options");
     QAction* options_action = options_menu->addAction("&Options...");
     options_action->setObjectName("Options_Action");
@@ -312,6 +321,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     connect(evaluate_corrections_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Corrections);
     connect(evaluate_uncertainty_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Uncertainty);
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
+    connect(correction_curve_action, &QAction::triggered, this, &TVelmora::Show_Correction_Curve);
+    for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
+    {
+        connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
+    }
     connect(options_action, &QAction::triggered, this, &TVelmora::Edit_Options);
     // Only the operator's choice: at start the warnings of all thermometers are already logged.
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
@@ -528,6 +542,7 @@ void TVelmora::Update_Corrected_Readings()
     Show_Corrected_Reading(y_meter_field, y_corrected_field);
     Show_Corrected_Reading(z_meter_field, z_corrected_field);
     Show_Corrected_Reading(part_meter_field, part_corrected_field);
+    Update_Correction_View();
 }
 
 QString TVelmora::Not_Corrected_Reason_For(const QLineEdit* meter_field) const
@@ -589,6 +604,7 @@ void TVelmora::Temperature_Input_Changed()
         if (axis.first == sender_field)
         {
             Show_Corrected_Reading(axis.first, axis.second);
+            Update_Correction_View();
             return;
         }
     }
@@ -796,11 +812,61 @@ void TVelmora::Evaluate_Uncertainty()
         return;
     }
     const double uncertainty = input_dialog->Get_Value();
+    last_uncertainty = uncertainty;
+    Update_Correction_View();
     const QString description = thermometer_selector->currentText();
     Write_Report("uncertainty.csv",
                  Uncertainty_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
                                     current_correction, uncertainty),
                  "INF  Uncertainty file written.");
+}
+
+void TVelmora::Show_Correction_Curve()
+{
+    if (correction_view == nullptr)
+    {
+        correction_view = new TCorrectionView(this);
+        connect(correction_view, &TCorrectionView::Message, this, &TVelmora::Log_Message);
+    }
+    correction_view->show();
+    Update_Correction_View();
+    correction_view->raise();
+    correction_view->activateWindow();
+}
+
+TCorrectionViewData TVelmora::Correction_View_Data() const
+{
+    TCorrectionViewData data;
+    data.has_thermometer = thermometer_selector->count() > 0;
+    data.description = thermometer_selector->currentText();
+    data.due_date = thermometer_list.Get_Calibration_Due_Date(data.description);
+    data.state = in_calibration ? "in calibration" : "out of calibration";
+    data.correction = current_correction;
+    data.uncertainty = last_uncertainty;
+    data.directory = current_path;
+    const std::tuple<QString, QCheckBox*, QLineEdit*, QLineEdit*> axes[] = {
+        {"X", x_check_box, x_meter_field, x_corrected_field},
+        {"Y", y_check_box, y_meter_field, y_corrected_field},
+        {"Z", z_check_box, z_meter_field, z_corrected_field},
+        {"Part", part_check_box, part_meter_field, part_corrected_field}};
+    for (const auto& [axis, check_box, meter_field, corrected_field] : axes)
+    {
+        bool is_number = false;
+        const double reading = meter_field->text().toDouble(&is_number);
+        if (check_box->isChecked() && is_number && std::isfinite(reading))
+        {
+            data.readings.append({axis, reading, corrected_field->text()});
+        }
+    }
+    return data;
+}
+
+void TVelmora::Update_Correction_View()
+{
+    if (correction_view != nullptr && correction_view->isVisible())
+    {
+        correction_view->Set_Data(Correction_View_Data());
+    }
 }
 
 void TVelmora::closeEvent(QCloseEvent* event)

@@ -19,6 +19,8 @@ class QPushButton;
 class QSettings;
 class QToolButton;
 class TCorrectionDialog;
+class TCorrectionView;
+struct TCorrectionViewData;
 class TInputDialog;
 class TMessageBox;
 class TOptionsDialog;
@@ -48,6 +50,7 @@ private slots:
     void Write_Temperature_Entry();
     void Evaluate_Corrections();
     void Evaluate_Uncertainty();
+    void Show_Correction_Curve();
     void Edit_Options();
 
 private:
@@ -61,6 +64,9 @@ private:
     void Write_Setting(const QString& key, const QVariant& value);
     void Save_Thermometers();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
+    TCorrectionViewData Correction_View_Data() const;
+    // Hands the open correction view the current state; a hidden view is updated when shown.
+    void Update_Correction_View();
     // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector.
     void Warn_About_Calibrations();
     void Mark_Thermometer_States();
@@ -104,6 +110,10 @@ private:
     bool in_calibration;
     TThermometerCorrection current_correction;
     QString current_path;
+    QAction* correction_curve_action;
+    TCorrectionView* correction_view;
+    // The uncertainty of the last uncertainty report, drawn as the correction view's band.
+    double last_uncertainty;
     TOptionsDialog* options_dialog;
     int warn_days_before_due;
     // New temperature log files get a first column with the date and time of each entry.

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the screenshot renderer and renders the README's screenshots
+# headless into docs/screenshots from a generated data set.
+#   bash scripts/screenshots.sh                     every screenshot
+#   bash scripts/screenshots.sh correction-curve    only the named ones
+# The shots themselves are listed in tools/screenshots.cpp.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+source_dir=$(pwd)
+
+# shellcheck source=scripts/install-deps.sh
+. scripts/install-deps.sh
+
+if [ "$(id -u)" -eq 0 ]; then
+    tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
+    build_dir=/tmp/velmora-build-$tag-screenshots
+else
+    build_dir=$source_dir/build-screenshots
+fi
+
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$build_dir" --target velmora_screenshots -j2
+# The main window's log shows where the data directory lies: run from a fixed place, so that the
+# pictures do not change with the build directory.
+run_dir=/tmp/velmora-screenshots
+rm -rf "$run_dir"
+mkdir -p "$run_dir"
+cp "$build_dir/tools/velmora_screenshots" "$run_dir/"
+QT_QPA_PLATFORM=offscreen "$run_dir/velmora_screenshots" "$source_dir/docs/screenshots" "$@"

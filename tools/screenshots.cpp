@@ -1,0 +1,186 @@
+// Renders the README's screenshots from a generated data set, so that they show the program as it
+// is built now. scripts/screenshots.sh builds and runs it headless:
+//   velmora_screenshots <output directory> [name...]
+// writes <name>.png for every shot in Shots, or for the named ones only. A new screenshot is one more
+// entry in Shots.
+
+#include "thermometerdata.h"
+#include "velmora.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSettings>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace
+{
+struct TGenerated_Thermometer
+{
+    const char* description;
+    double references[3];
+    double readings[3];
+    int due_in_days;
+};
+
+// Test points as a calibration laboratory reports them, due dates counted from today so that the
+// thermometers keep their states however old the build is.
+const TGenerated_Thermometer Thermometers[] = {
+    {"Probe 7 (X axis)", {15.0, 20.0, 25.0}, {15.08, 20.12, 25.21}, 300},
+    {"Probe 12 (Y axis)", {15.0, 20.0, 25.0}, {14.95, 19.97, 25.04}, 20},
+    {"Probe 3 (Z axis)", {16.0, 20.0, 24.0}, {16.11, 20.06, 24.02}, 180},
+    {"Probe 21 (part)", {15.0, 20.0, 25.0}, {15.02, 20.05, 25.03}, -40},
+};
+
+bool Write_Data_Set(const QString& data_directory)
+{
+    QDir(data_directory).removeRecursively();
+    QDir().mkpath(data_directory);
+    TThermometerList list;
+    for (const TGenerated_Thermometer& thermometer : Thermometers)
+    {
+        const TCorrectionDialogData data{thermometer.references[0],
+                                         thermometer.references[1],
+                                         thermometer.references[2],
+                                         thermometer.readings[0],
+                                         thermometer.readings[1],
+                                         thermometer.readings[2],
+                                         {},
+                                         {}};
+        list.Set_Correction_Data(thermometer.description, data);
+        list.Set_Calibration_Due_Date(thermometer.description,
+                                      QDate::currentDate().addDays(thermometer.due_in_days));
+    }
+    QSettings settings(data_directory + "/velmora_settings.ini", QSettings::IniFormat);
+    settings.setValue("Current_Path", "/srv/measurements");
+    settings.setValue("Record_File", "table2.csv");
+    settings.setValue("Active_Thermometer", 0);
+    settings.setValue("Description", "Table 2, left");
+    settings.setValue("Axis_Z_Enabled", false);
+    settings.setValue("Meter_X_Value", "20.31");
+    settings.setValue("Meter_Y_Value", "21.84");
+    settings.setValue("Meter_Z_Value", "19.94");
+    settings.setValue("Meter_Part_Value", "17.62");
+    settings.sync();
+    return settings.status() == QSettings::NoError &&
+           list.Save_Calibration_File(data_directory + "/calibration_data.xml");
+}
+
+// Grabs the next modal dialog that the slot opens, then closes it.
+QPixmap Grab_Modal(QObject* window, const char* slot)
+{
+    QPixmap pixmap;
+    QTimer::singleShot(0, [&pixmap]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr)
+        {
+            pixmap = modal->grab();
+            modal->close();
+        }
+    });
+    QMetaObject::invokeMethod(window, slot);
+    return pixmap;
+}
+
+QWidget* Top_Level(const char* class_name)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+    {
+        if (widget->inherits(class_name) && widget->isVisible())
+        {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+struct TShot
+{
+    const char* name;
+    std::function<QPixmap(TVelmora*)> take;
+};
+
+const TShot Shots[] = {
+    {"main-window", [](TVelmora* window) { return window->grab(); }},
+    // The thermometer list opened over the window, so that every thermometer's state icon shows.
+    {"calibration-states",
+     [](TVelmora* window) {
+         QComboBox* selector = window->findChild<QComboBox*>("Thermometer_Selector");
+         selector->showPopup();
+         QCoreApplication::processEvents();
+         QPixmap pixmap = window->grab();
+         QWidget* popup = selector->view()->window();
+         QPainter painter(&pixmap);
+         painter.drawPixmap(window->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+         painter.end();
+         selector->hidePopup();
+         return pixmap;
+     }},
+    {"correction-editor", [](TVelmora* window) { return Grab_Modal(window, "Edit_Thermometer"); }},
+    {"correction-curve",
+     [](TVelmora* window) {
+         QMetaObject::invokeMethod(window, "Show_Correction_Curve");
+         QWidget* view = Top_Level("TCorrectionView");
+         const QPixmap pixmap = view != nullptr ? view->grab() : QPixmap();
+         if (view != nullptr)
+         {
+             view->close();
+         }
+         return pixmap;
+     }},
+};
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setStyle(QStyleFactory::create("fusion"));
+    QApplication::setWindowIcon(QIcon(":/icons/velmora.png"));
+    if (argc < 2)
+    {
+        std::fprintf(stderr, "usage: velmora_screenshots <output directory> [name...]\n");
+        return 2;
+    }
+    const QString output_directory = QString::fromLocal8Bit(argv[1]);
+    QStringList names;
+    for (int index = 2; index < argc; ++index)
+    {
+        names << QString::fromLocal8Bit(argv[index]);
+    }
+
+    if (!Write_Data_Set(QCoreApplication::applicationDirPath() + "/.velmora") ||
+        !QDir().mkpath(output_directory))
+    {
+        std::fprintf(stderr, "velmora_screenshots: cannot write the data set or the output directory\n");
+        return 1;
+    }
+    TVelmora window;
+    window.show();
+    int failures = 0;
+    for (const TShot& shot : Shots)
+    {
+        if (!names.isEmpty() && !names.contains(shot.name))
+        {
+            continue;
+        }
+        const QString file_name = output_directory + "/" + shot.name + ".png";
+        const QPixmap pixmap = shot.take(&window);
+        if (pixmap.isNull() || !pixmap.save(file_name, "PNG"))
+        {
+            std::fprintf(stderr, "velmora_screenshots: cannot render %s\n", qPrintable(file_name));
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(file_name));
+    }
+    return failures == 0 ? 0 : 1;
+}
