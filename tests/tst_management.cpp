@@ -98,8 +98,11 @@ private slots:
 
         QVERIFY(QFile::remove(Calibration_File()) && QDir().mkpath(Calibration_File())); // cannot be replaced
         Edit(&window, "Probe 2");
-        QVERIFY(Log_Lines(&window).last().startsWith("ERR  error writing file '" + Calibration_File() +
-                                                     "': ERR:  "));
+        // The failure, then the warning that the new thermometer is due today.
+        const QStringList lines = Log_Lines(&window);
+        QVERIFY(lines[lines.size() - 2].startsWith("ERR  error writing file '" + Calibration_File() +
+                                                   "': ERR:  "));
+        QVERIFY(lines.last().startsWith("WAR  Thermometer 'Probe 2' is out of calibration"));
     }
 
     void Edits_data()
