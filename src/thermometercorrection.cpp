@@ -29,19 +29,21 @@ void Compare_Exchange(TVector2& left, TVector2& right)
 } // namespace
 
 TThermometerCorrection::TThermometerCorrection()
-    : point1(15.0, 0.0), point2(20.0, 0.0), point3(25.0, 0.0), a(0.0), b(0.0), c(0.0)
+    : point1(15.0, 0.0), point2(20.0, 0.0), point3(25.0, 0.0), fitted(false), valid(false), a(0.0), b(0.0),
+      c(0.0)
 {
-    Calculate_Coefficients();
+    Sort_Points();
 }
 
 TThermometerCorrection::TThermometerCorrection(const TVector2& p1, const TVector2& p2, const TVector2& p3)
-    : point1(p1), point2(p2), point3(p3), a(0.0), b(0.0), c(0.0)
+    : point1(p1), point2(p2), point3(p3), fitted(false), valid(false), a(0.0), b(0.0), c(0.0)
 {
-    Calculate_Coefficients();
+    Sort_Points();
 }
 
 TThermometerCorrection::TThermometerCorrection(const TThermometerCorrection& other)
-    : point1(other.point1), point2(other.point2), point3(other.point3), a(other.a), b(other.b), c(other.c)
+    : point1(other.point1), point2(other.point2), point3(other.point3), fitted(other.fitted),
+      valid(other.valid), a(other.a), b(other.b), c(other.c)
 {
 }
 
@@ -52,6 +54,8 @@ TThermometerCorrection& TThermometerCorrection::operator=(const TThermometerCorr
         point1 = other.point1;
         point2 = other.point2;
         point3 = other.point3;
+        fitted = other.fitted;
+        valid = other.valid;
         a = other.a;
         b = other.b;
         c = other.c;
@@ -64,57 +68,65 @@ void TThermometerCorrection::Set_Points(const TVector2& p1, const TVector2& p2, 
     point1 = p1;
     point2 = p2;
     point3 = p3;
-    Calculate_Coefficients();
+    Sort_Points();
 }
 
 void TThermometerCorrection::Set_Point1(const TVector2& point)
 {
     point1 = point;
-    Calculate_Coefficients();
+    Sort_Points();
 }
 
 void TThermometerCorrection::Set_Point2(const TVector2& point)
 {
     point2 = point;
-    Calculate_Coefficients();
+    Sort_Points();
 }
 
 void TThermometerCorrection::Set_Point3(const TVector2& point)
 {
     point3 = point;
-    Calculate_Coefficients();
+    Sort_Points();
 }
 
 TVector2 TThermometerCorrection::Evaluate_Point(const double& t) const
 {
+    Calculate_Coefficients();
     return TVector2(t, (c + b * t) + (t * t) * a);
 }
 
 bool TThermometerCorrection::Is_Valid() const
 {
-    double a_value = 0.0;
-    double b_value = 0.0;
-    double c_value = 0.0;
-    return Fit_Curve(&a_value, &b_value, &c_value);
+    Calculate_Coefficients();
+    return valid;
 }
 
-void TThermometerCorrection::Calculate_Coefficients()
+void TThermometerCorrection::Sort_Points()
 {
     Compare_Exchange(point1, point2);
     Compare_Exchange(point2, point3);
     Compare_Exchange(point1, point2);
+    fitted = false;
+}
 
-    if (!Fit_Curve(&a, &b, &c))
+void TThermometerCorrection::Calculate_Coefficients() const
+{
+    if (fitted)
+    {
+        return;
+    }
+    valid = Fit_Curve(&a, &b, &c);
+    if (!valid)
     {
         a = 0.0;
         b = 0.0;
         c = 0.0;
     }
+    fitted = true;
 }
 
-// The one rule that decides validity, shared by Is_Valid and Calculate_Coefficients so that a valid
-// correction is exactly one whose coefficients were fitted. Expects the points sorted; the outputs
-// are meaningful only when it returns true.
+// The one rule that decides validity, so that a valid correction is exactly one whose coefficients
+// were fitted. Expects the points sorted; the outputs are meaningful only when it returns true.
 bool TThermometerCorrection::Fit_Curve(double* a_value, double* b_value, double* c_value) const
 {
     // Written as negations so that a NaN reference temperature also fails.

@@ -29,20 +29,37 @@ public:
     const TVector2& Get_Point1() const { return point1; }
     const TVector2& Get_Point2() const { return point2; }
     const TVector2& Get_Point3() const { return point3; }
-    double Get_A() const { return a; }
-    double Get_B() const { return b; }
-    double Get_C() const { return c; }
+    double Get_A() const
+    {
+        Calculate_Coefficients();
+        return a;
+    }
+    double Get_B() const
+    {
+        Calculate_Coefficients();
+        return b;
+    }
+    double Get_C() const
+    {
+        Calculate_Coefficients();
+        return c;
+    }
 
 private:
-    void Calculate_Coefficients();
+    void Sort_Points();
+    // The curve is fitted when first needed and then kept: loading, saving and checking thousands of
+    // thermometers needs their points only. Not for use from several threads at once.
+    void Calculate_Coefficients() const;
     bool Fit_Curve(double* a_value, double* b_value, double* c_value) const;
 
     TVector2 point1;
     TVector2 point2;
     TVector2 point3;
-    double a;
-    double b;
-    double c;
+    mutable bool fitted;
+    mutable bool valid;
+    mutable double a;
+    mutable double b;
+    mutable double c;
 };
 
 #endif // THERMOMETERCORRECTION_H

@@ -1,51 +1,55 @@
 #include "thermometerdata.h"
 
+#include "datetext.h"
+#include "numbertext.h"
 #include "xmlfile.h"
 
 #include <QByteArray>
 #include <QChar>
 #include <QDomElement>
+#include <QStringView>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
 {
 const QString Identification = QStringLiteral("Thermometer_Calibration_Data");
-const QString Date_Format = QStringLiteral("ddMMyyyy");
 constexpr int Current_File_Version = 1;
 
 QString Point_Text(const TVector2& point)
 {
-    return QStringLiteral("%1,%2").arg(QString::number(point.x, 'f', 5), QString::number(point.y, 'f', 5));
+    char text[2 * Fixed_Text_Capacity + 1];
+    const int x_length = Format_Fixed(point.x, 5, text);
+    const int y_length = x_length < 0 ? -1 : Format_Fixed(point.y, 5, text + x_length + 1);
+    if (y_length < 0)
+    {
+        return Fixed_Text(point.x, 5) + QLatin1Char(',') + Fixed_Text(point.y, 5);
+    }
+    text[x_length] = ',';
+    return QString::fromLatin1(text, x_length + 1 + y_length);
 }
 
 // Text that is not a number reads as 0, and so does an infinity or a NaN: such a value would run
 // into the fit, the display and the reports.
-double Point_Value(const QString& text)
+double Point_Value(QStringView text)
 {
     bool ok = false;
-    const double value = text.toDouble(&ok);
+    const double value = Decimal_Value(text, &ok);
     return ok && std::isfinite(value) ? value : 0.0;
-}
-
-// Only the exact text the program writes is a date: Qt 5 and Qt 6 differ on others (Qt 5 reads "+1122025"
-// as 1 December 2025), and the file must be read the same under both. Any other text reads as no date.
-QDate Parse_Date(const QString& text)
-{
-    const QDate date = QDate::fromString(text, Date_Format);
-    return date.toString(Date_Format) == text ? date : QDate();
 }
 
 // point_number names the point in the message.
 TVector2 Parse_Point(const QString& text, int point_number)
 {
-    const QStringList parts = text.split(QLatin1Char(','), Qt::KeepEmptyParts);
-    if (parts.size() != 2)
+    const int comma = text.indexOf(QLatin1Char(','));
+    if (comma < 0 || text.indexOf(QLatin1Char(','), comma + 1) >= 0)
     {
         throw TXmlFileException(QStringLiteral("Point%1 temperature data invalid").arg(point_number), 1);
     }
-    return TVector2(Point_Value(parts.at(0)), Point_Value(parts.at(1)));
+    const QStringView view(text);
+    return TVector2(Point_Value(view.left(comma)), Point_Value(view.mid(comma + 1)));
 }
 
 bool Is_Same_Entry(const TThermometerData& left, const TThermometerData& right)
@@ -62,6 +66,44 @@ QString Read_Text(const TXmlFile& xml_file, const QDomElement& entry, const QStr
 {
     const QDomElement element = xml_file.Get_Child_Element(&entry, name, false);
     return xml_file.Read_Node_Text(&element, false);
+}
+
+// Each byte counts as a signed 8-bit value, so bytes of 0x80 and above lower the sum.
+quint16 Byte_Sum(const char* bytes, int length)
+{
+    quint16 sum = 0;
+    for (int index = 0; index < length; ++index)
+    {
+        sum = static_cast<quint16>(sum + static_cast<signed char>(bytes[index]));
+    }
+    return sum;
+}
+
+quint16 Utf8_Sum(const QString& text)
+{
+    quint16 sum = 0;
+    for (const QChar character : text)
+    {
+        if (character.unicode() >= 0x80)
+        {
+            const QByteArray bytes = text.toUtf8();
+            return Byte_Sum(bytes.constData(), bytes.size());
+        }
+        sum = static_cast<quint16>(sum + character.unicode());
+    }
+    return sum;
+}
+
+quint16 Fixed_Text_Sum(double value, int precision)
+{
+    char buffer[Fixed_Text_Capacity];
+    const int length = Format_Fixed(value, precision, buffer);
+    if (length < 0)
+    {
+        const QByteArray text = QString::number(value, 'f', precision).toLatin1();
+        return Byte_Sum(text.constData(), text.size());
+    }
+    return Byte_Sum(buffer, length);
 }
 } // namespace
 
@@ -130,11 +172,7 @@ void TThermometerList::Set_Correction_Data(const QString& description, const TCo
         entries[index].correction.Set_Points(p1, p2, p3);
         return;
     }
-
-    TThermometerData entry;
-    entry.description = description;
-    entry.correction.Set_Points(p1, p2, p3);
-    entries.append(entry);
+    Add_Entry({description, TThermometerCorrection(p1, p2, p3), QDate()});
 }
 
 QDate TThermometerList::Get_Calibration_Due_Date(const QString& description) const
@@ -173,7 +211,15 @@ void TThermometerList::Remove_Thermometer_Data(const QString& description)
     if (index >= 0)
     {
         entries.remove(index);
+        Rebuild_Index();
     }
+}
+
+// Case-insensitive comparison folds each character as toCaseFolded does, so two descriptions compare
+// equal exactly when their folded texts are equal.
+QString TThermometerList::Lookup_Key(const QString& description)
+{
+    return description.toCaseFolded();
 }
 
 int TThermometerList::Find_Entry(const QString& description) const
@@ -182,14 +228,34 @@ int TThermometerList::Find_Entry(const QString& description) const
     {
         return -1;
     }
-    for (int index = 0; index < entries.size(); ++index)
+    return first_entry_by_key.value(Lookup_Key(description), -1);
+}
+
+bool TThermometerList::Add_Entry(const TThermometerData& entry)
+{
+    const QString key = Lookup_Key(entry.description);
+    const bool is_new = !first_entry_by_key.contains(key);
+    // No lookup reaches an empty description, so any number of them may be kept.
+    if (!is_new && !entry.description.isEmpty())
     {
-        if (QString::compare(entries.at(index).description, description, Qt::CaseInsensitive) == 0)
-        {
-            return index;
-        }
+        return false;
     }
-    return -1;
+    entries.append(entry);
+    if (is_new)
+    {
+        first_entry_by_key.insert(key, entries.size() - 1);
+    }
+    return true;
+}
+
+void TThermometerList::Rebuild_Index()
+{
+    first_entry_by_key.clear();
+    first_entry_by_key.reserve(entries.size());
+    for (int index = entries.size() - 1; index >= 0; --index)
+    {
+        first_entry_by_key.insert(Lookup_Key(entries.at(index).description), index);
+    }
 }
 
 bool TThermometerList::Load_Calibration_File(const QString& file_name)
@@ -219,6 +285,7 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
     Q_ASSERT_X(xml_file != nullptr, "TThermometerList::Load_Calibration_Entries", "xml_file");
 
     entries.clear();
+    first_entry_by_key.clear();
     checksum_error_count = 0;
     rejected_entries.clear();
 
@@ -233,7 +300,7 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
         {
             record.description = Read_Text(*xml_file, entry, QStringLiteral("Description"));
             record.calibration_due_date =
-                Parse_Date(Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")));
+                Day_Month_Year_Date(Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")));
             const TVector2 p1 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point1")), 1);
             const TVector2 p2 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point2")), 2);
             const TVector2 p3 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point3")), 3);
@@ -255,13 +322,9 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
             ++checksum_error_count;
             rejected_entries.append({entry_number, record.description, TRejectedEntry::Checksum_Mismatch});
         }
-        else if (Find_Entry(record.description) >= 0)
+        else if (!Add_Entry(record))
         {
             rejected_entries.append({entry_number, record.description, TRejectedEntry::Duplicate});
-        }
-        else
-        {
-            entries.append(record);
         }
 
         entry = xml_file->Get_Sibling_Element(&entry, QStringLiteral("Entry"), true);
@@ -282,7 +345,7 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
         for (const TThermometerData& record : qAsConst(entries))
         {
             const TThermometerCorrection& correction = record.correction;
-            const QString date_text = record.calibration_due_date.toString(Date_Format);
+            const QString date_text = Day_Month_Year_Text(record.calibration_due_date);
             const QString point1_text = Point_Text(correction.Get_Point1());
             const QString point2_text = Point_Text(correction.Get_Point2());
             const QString point3_text = Point_Text(correction.Get_Point3());
@@ -292,7 +355,7 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
             // memory it would differ whenever the rounding to 5 decimals moves a 2- or 4-decimal form,
             // and the entry would be dropped as damaged.
             TThermometerData read_back = record;
-            read_back.calibration_due_date = Parse_Date(date_text);
+            read_back.calibration_due_date = Day_Month_Year_Date(date_text);
             read_back.correction.Set_Points(Parse_Point(point1_text, 1), Parse_Point(point2_text, 2),
                                             Parse_Point(point3_text, 3));
 
@@ -366,19 +429,39 @@ void TThermometerList::Check_Read_Back(const QByteArray& data, const QVector<TTh
 
 QString TThermometerList::Calculate_Checksum(const TThermometerData& record) const
 {
-    QString text = record.description + record.calibration_due_date.toString(Date_Format);
-    for (const TVector2* point :
-         {&record.correction.Get_Point1(), &record.correction.Get_Point2(), &record.correction.Get_Point3()})
+    const QString date_text = Day_Month_Year_Text(record.calibration_due_date);
+    const TVector2* const points[] = {&record.correction.Get_Point1(), &record.correction.Get_Point2(),
+                                      &record.correction.Get_Point3()};
+
+    // The sum runs over the UTF-8 bytes of description, date and the points' texts written one after
+    // the other. The date and the numbers are ASCII, so each part may be summed on its own; only a
+    // surrogate in the description could be encoded differently at the seam, so then the whole text is.
+    quint16 sum = 0;
+    const bool has_surrogate = std::any_of(record.description.cbegin(), record.description.cend(),
+                                           [](const QChar character) { return character.isSurrogate(); });
+    if (has_surrogate)
     {
-        text += QString::number(point->x, 'f', 2) + QString::number(point->y, 'f', 4);
+        QString text = record.description + date_text;
+        for (const TVector2* point : points)
+        {
+            text += Fixed_Text(point->x, 2) + Fixed_Text(point->y, 4);
+        }
+        sum = Utf8_Sum(text);
+    }
+    else
+    {
+        sum = static_cast<quint16>(Utf8_Sum(record.description) + Utf8_Sum(date_text));
+        for (const TVector2* point : points)
+        {
+            sum = static_cast<quint16>(sum + Fixed_Text_Sum(point->x, 2) + Fixed_Text_Sum(point->y, 4));
+        }
     }
 
-    // Each byte counts as a signed 8-bit value, so bytes of 0x80 and above lower the sum.
-    quint16 sum = 0;
-    const QByteArray bytes = text.toUtf8();
-    for (const char byte : bytes)
+    static const char Hex_Digits[] = "0123456789abcdef";
+    QString checksum(4, QLatin1Char('0'));
+    for (int digit = 0; digit < 4; ++digit)
     {
-        sum = static_cast<quint16>(sum + static_cast<signed char>(byte));
+        checksum[3 - digit] = QLatin1Char(Hex_Digits[(sum >> (4 * digit)) & 0xF]);
     }
-    return QStringLiteral("%1").arg(sum, 4, 16, QLatin1Char('0'));
+    return checksum;
 }

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -81,11 +82,18 @@ public:
 private:
     // Index of the first matching record, or -1.
     int Find_Entry(const QString& description) const;
+    // Every change of entries goes through these two, so that the index always describes them.
+    // Appends the entry unless a lookup would find an earlier one by its description; false then.
+    bool Add_Entry(const TThermometerData& entry);
+    void Rebuild_Index();
+    static QString Lookup_Key(const QString& description);
     // Throws unless data, about to replace the file, reads back as exactly the records saved (as the
     // next load rebuilds them from their texts), naming the first entry that does not.
     void Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved) const;
 
     QVector<TThermometerData> entries;
+    // Case-folded description to the index of the first entry with it.
+    QHash<QString, int> first_entry_by_key;
     int checksum_error_count = 0;
     QVector<TRejectedEntry> rejected_entries;
     QString last_error;

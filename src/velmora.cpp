@@ -899,7 +899,17 @@ void TVelmora::closeEvent(QCloseEvent* event)
 
 void TVelmora::Log_Message(const QString& message)
 {
-    log_pane->appendPlainText(message);
+    Log_Messages(QStringList(message));
+}
+
+// Many lines go in as one block: the pane then lays itself out once rather than once per line.
+void TVelmora::Log_Messages(const QStringList& messages)
+{
+    if (messages.isEmpty())
+    {
+        return;
+    }
+    log_pane->appendPlainText(messages.join('\n'));
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
     // Lines do not wrap: a cursor left at the end would scroll the start of a long line out of view,
     // also later, when the pane is first laid out. The start of the newest line keeps it in view.
@@ -917,14 +927,6 @@ void TVelmora::Write_Setting(const QString& key, const QVariant& value)
     {
         Log_Message(QString("ERR  Cannot write settings file '%1'; changed settings will not be kept.")
                         .arg(QDir::toNativeSeparators(settings->fileName())));
-    }
-}
-
-void TVelmora::Log_Messages(const QStringList& messages)
-{
-    for (const QString& message : messages)
-    {
-        Log_Message(message);
     }
 }
 

@@ -215,6 +215,40 @@ private slots:
         QCOMPARE(list.Get_Descriptions().join('|'), descriptions);
         QCOMPARE(list.Get_Checksum_Error_Count(), checksum_errors);
     }
+    // The checksums of stored files: the sum over the UTF-8 bytes of the description, the date and the
+    // points' texts (two and four decimals, ties rounded away from zero), each byte counted signed.
+    void Checksum_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QDate>("due_date");
+        QTest::addColumn<QVector<double>>("points"); // sorted x, y pairs
+        QTest::addColumn<QString>("checksum");
+        QTest::newRow("ties") << "Pt100 probe bay 7" << QDate(2026, 3, 31)
+                              << QVector<double>{15, 0.12, 20.125, 0.03125, 25, -0.00005} << "0d40";
+        QTest::newRow("non-ASCII, no date") << QString::fromUtf8("Fühler Nr. 3") << QDate()
+                                            << QVector<double>{-0.125, -0.001, 0.005, 0, 40, 1e-7} << "08f9";
+        QTest::newRow("surrogate pair") << QString::fromUtf8("Прибор 𝔸") << QDate(2031, 12, 31)
+                                        << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4} << "0368";
+        QTest::newRow("lone surrogate") << QString("Probe") + QChar(0xD835) << QDate(2025, 1, 1)
+                                        << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4} << "09fc";
+        QTest::newRow("huge values, year 999")
+            << QString() << QDate(999, 1, 1) << QVector<double>{0, 0, 1e15, 2.5e-5, 1e300, -0.0} << "4764";
+        QTest::newRow("carries") << "A&B <x>" << QDate(2025, 2, 28)
+                                 << QVector<double>{10.995, 9.99995, 20, 0.2, 30, 123456.78905} << "0add";
+    }
+
+    void Checksum()
+    {
+        QFETCH(QString, description);
+        QFETCH(QDate, due_date);
+        QFETCH(QVector<double>, points);
+        QFETCH(QString, checksum);
+        const TThermometerData record{
+            description,
+            TThermometerCorrection({points[0], points[1]}, {points[2], points[3]}, {points[4], points[5]}),
+            due_date};
+        QCOMPARE(TThermometerList().Calculate_Checksum(record), checksum);
+    }
 };
 
 QTEST_GUILESS_MAIN(TTestCalibrationFile)

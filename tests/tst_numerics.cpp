@@ -1,6 +1,12 @@
+#include "datetext.h"
 #include "interpolation.h"
+#include "numbertext.h"
 
 #include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <random>
 
 Q_DECLARE_METATYPE(TVector2)
 
@@ -69,6 +75,119 @@ private slots:
         double z = 0.0, x = 0.0;
         QVERIFY(Interpolate_At_Y(QVector<TVector3>{{0, 100, 1000}, {10, 120, 1100}}, 110.0, &z, &x));
         QVERIFY2(z == 1050.0 && x == 5.0, qPrintable(QString("z %1, x %2").arg(z).arg(x)));
+    }
+    // The fast texts and values must be Qt's own bit for bit: a checksum is summed over these texts.
+    void Number_Text_data()
+    {
+        QTest::addColumn<QVector<double>>("values");
+        QTest::newRow("ties round away from zero")
+            << QVector<double>{0.125, -0.125, 0.625, 2.5, 0.5, 1.00005};
+        QTest::newRow("carries") << QVector<double>{9.995, 9.9999999, -99.9996, 0.99999, 999999.99999};
+        QTest::newRow("zeros") << QVector<double>{0.0, -0.0, -0.001, -0.00004, 1e-21, -1e-300, 4.9e-324};
+        QTest::newRow("magnitudes") << QVector<double>{
+            1e6, 123456.789012, 4194304.0009765625, 1e14 + 0.5, 9.99e14, 1e15, -2e15, 1e300};
+        QTest::newRow("not finite") << QVector<double>{qInf(), -qInf(), qQNaN()};
+
+        std::mt19937_64 generator(19);
+        QVector<double> random;
+        for (int index = 0; index < 20000; ++index)
+        {
+            // Hundredths as typed, their differences, and arbitrary bit patterns of every magnitude.
+            const double typed = double(int(generator() % 8001) - 4000) / 100.0;
+            const double scaled = std::ldexp(double(generator() % (1ULL << 53)), int(generator() % 90) - 80);
+            random << typed << typed - double(int(generator() % 4001)) / 100.0
+                   << (generator() % 2 ? scaled : -scaled);
+        }
+        QTest::newRow("random") << random;
+    }
+
+    void Number_Text()
+    {
+        QFETCH(QVector<double>, values);
+        for (const double value : values)
+        {
+            for (int precision = 0; precision <= 10; ++precision)
+            {
+                const QString expected = QString::number(value, 'f', precision);
+                QCOMPARE(Fixed_Text(value, precision), expected);
+                char buffer[Fixed_Text_Capacity];
+                const int length = Format_Fixed(value, precision, buffer);
+                QVERIFY(length < 0 ? !(std::fabs(value) < 1e15) : QLatin1String(buffer, length) == expected);
+
+                bool ok = false;
+                bool expected_ok = false;
+                const double read = ::Decimal_Value(expected, &ok);
+                const double expected_read = expected.toDouble(&expected_ok);
+                QVERIFY2(ok == expected_ok && std::memcmp(&read, &expected_read, sizeof(double)) == 0,
+                         qPrintable(expected));
+            }
+        }
+    }
+
+    void Date_Text_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char* text :
+             {"01012025", "29022024", "29022025", "31042025", "00012025", "01002025", "01130000", "01010999",
+              "01011000", "31129999", "1012025", "010120250", "0101202a", "01-01-25", "", "٠١٠١٢٠٢٥"})
+        {
+            QTest::newRow(text) << QString::fromUtf8(text);
+        }
+    }
+
+    void Date_Text()
+    {
+        QFETCH(QString, text);
+        const QString format = QStringLiteral("ddMMyyyy");
+        const QDate date = Day_Month_Year_Date(text);
+        const QDate read = QDate::fromString(text, format);
+        QCOMPARE(date, read.toString(format) == text ? read : QDate());
+        for (const QDate& other : {date, date.addDays(1), date.addYears(-1), QDate(), QDate(999, 12, 31)})
+        {
+            QCOMPARE(Day_Month_Year_Text(other), other.toString(format));
+        }
+    }
+
+    void Decimal_Value_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char* text : {"0",
+                                 "-0",
+                                 "-0.000",
+                                 "007.50",
+                                 "15.00000",
+                                 "-273.15",
+                                 "0.1",
+                                 "1.",
+                                 ".5",
+                                 "+1",
+                                 " 1",
+                                 "1 ",
+                                 "1e3",
+                                 "1,5",
+                                 "-",
+                                 "",
+                                 "1..2",
+                                 "inf",
+                                 "nan",
+                                 "0x10",
+                                 "١٢",
+                                 "123456789012345678901234567890",
+                                 "1234567890123456789012345678901.5"})
+        {
+            QTest::newRow(text) << QString::fromUtf8(text);
+        }
+    }
+
+    void Decimal_Value()
+    {
+        QFETCH(QString, text);
+        bool ok = true;
+        bool expected_ok = false;
+        const double value = ::Decimal_Value(text, &ok);
+        const double expected = text.toDouble(&expected_ok);
+        QCOMPARE(ok, expected_ok);
+        QVERIFY(std::memcmp(&value, &expected, sizeof(double)) == 0);
     }
 };
 

@@ -56,6 +56,87 @@ private slots:
         QVERIFY(!list.Get_Correction_Data("Probe", &data) && data.thermometer_reading2 == 20.0);
         QCOMPARE(list.Get_Calibration_Due_Date("Probe"), QDate::currentDate());
     }
+    // Every lookup must find what a search from the front with letter case ignored finds, after every
+    // change of the list: an index that a removal or an addition left stale finds a neighbour or nothing.
+    void Lookup_data()
+    {
+        QTest::addColumn<QStringList>("descriptions");
+        QTest::addColumn<QStringList>("probes"); // besides the descriptions and their case variants
+        QTest::newRow("ASCII") << QStringList{"Probe 1", "probe 2", "PROBE 1", "Bay", "bay "}
+                               << QStringList{"", " ", "Probe", "probe 3"};
+        // Pairs that fold together (final sigma, titlecase digraph, Kelvin sign, micro sign, Cherokee,
+        // Deseret beyond the BMP) and pairs that do not (sharp s, dotted capital I).
+        QTest::newRow("Unicode")
+            << QString::fromUtf8("σίσυφος|ǅ|K-Typ|µ-Sonde|Ꭰ|𐐀 probe|Straße|İzmir|Fühler").split('|')
+            << QString::fromUtf8("ΣΊΣΥΦΟΣ|σίσυφοσ|ǆ|Ǆ|k-typ|Μ-SONDE|ꭰ|𐐨 PROBE|STRASSE|"
+                                 "izmir|i̇zmir|FÜHLER|Fuhler")
+                   .split('|');
+    }
+
+    void Lookup()
+    {
+        QFETCH(QStringList, descriptions);
+        QFETCH(QStringList, probes);
+        for (const QString& description : descriptions)
+        {
+            probes << description << description.toUpper() << description.toLower();
+        }
+
+        TThermometerList list;
+        QHash<QString, double> tags; // the point 2 deviation that tells the thermometers apart
+        double next_tag = 0.01;
+        const auto set = [&](const QString& description) {
+            const double tag = next_tag;
+            next_tag += 0.01;
+            list.Set_Correction_Data(description, {15, 20, 25, 15, 20 + tag, 25, QString(), QDate()});
+            for (const QString& stored : list.Get_Descriptions())
+            {
+                if (stored.compare(description, Qt::CaseInsensitive) == 0)
+                {
+                    tags[stored] = tag;
+                    break;
+                }
+            }
+        };
+        const auto check = [&](const char* step) {
+            for (const QString& probe : qAsConst(probes))
+            {
+                QString expected;
+                for (const QString& stored : list.Get_Descriptions())
+                {
+                    if (!probe.isEmpty() && stored.compare(probe, Qt::CaseInsensitive) == 0)
+                    {
+                        expected = stored;
+                        break;
+                    }
+                }
+                TCorrectionDialogData data;
+                const bool found = list.Get_Correction_Data(probe, &data);
+                const QString context = QString("%1: '%2'").arg(step, probe);
+                QVERIFY2(found == !expected.isNull(), qPrintable(context));
+                QVERIFY2(!found || qAbs(data.thermometer_reading2 - 20 - tags.value(expected)) < 1e-9,
+                         qPrintable(context));
+            }
+        };
+
+        for (const QString& description : qAsConst(descriptions))
+        {
+            set(description);
+        }
+        check("added");
+        list.Remove_Thermometer_Data(descriptions.first().toUpper());
+        list.Remove_Thermometer_Data(descriptions.at(descriptions.size() / 2));
+        check("removed");
+        set(descriptions.first());
+        set(descriptions.last().toLower()); // letter case only: the thermometer keeps its description
+        check("added again");
+        for (const QString& description : list.Get_Descriptions())
+        {
+            list.Remove_Thermometer_Data(description);
+        }
+        QVERIFY(list.Get_Descriptions().isEmpty());
+        check("emptied");
+    }
 };
 
 QTEST_GUILESS_MAIN(TTestThermometer)

@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Builds the benchmark (Release) and runs it.
+#   bash bench/run.sh                  instructions under callgrind at N = 10 ... 10,000, then the wall
+#                                      time at N = 100,000; prints the ratios to the baselines and the
+#                                      growth from N to 10 N
+#   bash bench/run.sh 100 1000         the same for the sizes given (all under callgrind)
+#   bash bench/run.sh --smoke          one run at small N without callgrind, as CI does
+#   --qt6                              (before the sizes) builds against Qt 6 instead of Qt 5.15
+# BENCH_BUILD_DIR overrides the build directory; BENCH_WALL_SIZES the sizes timed without callgrind.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+source_dir=$(pwd)
+
+smoke=no
+velmora_qt_major=5
+while [ $# -gt 0 ]; do
+    case $1 in
+    --smoke) smoke=yes ;;
+    --qt6) velmora_qt_major=6 ;;
+    *) break ;;
+    esac
+    shift
+done
+sizes=${*:-10 100 1000 10000}
+wall_sizes=${BENCH_WALL_SIZES-100000}
+[ $# -eq 0 ] || wall_sizes=${BENCH_WALL_SIZES-}
+
+# valgrind brings callgrind and the header of its client requests.
+velmora_extra_packages="valgrind"
+# shellcheck source=scripts/install-deps.sh
+. scripts/install-deps.sh
+
+tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
+build_dir=${BENCH_BUILD_DIR:-/tmp/velmora-bench-$tag-qt$velmora_qt_major}
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=ON \
+    -DVELMORA_QT_MAJOR="$velmora_qt_major" >/dev/null
+cmake --build "$build_dir" --target velmora_bench -j2 >/dev/null
+bench=$build_dir/bench/velmora_bench
+
+# The same environment every time, so that instruction counts repeat.
+export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
+unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
+
+if [ "$smoke" = yes ]; then
+    "$bench" 10 100
+    exit 0
+fi
+
+out_dir=$(mktemp -d)
+trap 'rm -rf "$out_dir"' EXIT
+# shellcheck disable=SC2086
+valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$out_dir/cg.out" \
+    "$bench" $sizes >"$out_dir/wall.txt" 2>"$out_dir/valgrind.txt" ||
+    {
+        cat "$out_dir/valgrind.txt" >&2
+        exit 1
+    }
+
+# One line "measure N instructions" per profile part the benchmark dumped.
+for part in "$out_dir"/cg.out.*; do
+    awk '/^desc: Trigger: Client Request: / { name = $5; n = $6 }
+         /^summary: / { print name, n, $2 }' "$part"
+done | sort -k2,2n -k1,1 >"$out_dir/counts.txt"
+
+awk '
+    { count[$1 " " $2] = $3; if (!($2 in seen)) { seen[$2] = 1; sizes[++size_count] = $2 } }
+    function ratio(a, b) { return b > 0 ? sprintf("%.2fx", a / b) : "-" }
+    END {
+        split("parse load save_base save startup_base startup edit", measures, " ")
+        printf "Instructions (millions)\n%-13s", "measure"
+        for (s = 1; s <= size_count; ++s) printf " %12s", "N=" sizes[s]
+        printf "\n"
+        for (m = 1; m <= 7; ++m) {
+            printf "%-13s", measures[m]
+            for (s = 1; s <= size_count; ++s) printf " %12.2f", count[measures[m] " " sizes[s]] / 1e6
+            printf "\n"
+        }
+        printf "\nRatios to the baselines\n%-26s", "measure / baseline"
+        for (s = 1; s <= size_count; ++s) printf " %9s", "N=" sizes[s]
+        printf "\n"
+        split("load/parse save/save_base save/save_base+parse edit/save_base startup/startup_base", rows, " ")
+        for (r = 1; r <= 5; ++r) {
+            split(rows[r], sides, "/")
+            split(sides[2], bases, "+")
+            printf "%-26s", rows[r]
+            for (s = 1; s <= size_count; ++s) {
+                base = 0
+                for (b in bases) base += count[bases[b] " " sizes[s]]
+                printf " %9s", ratio(count[sides[1] " " sizes[s]], base)
+            }
+            printf "\n"
+        }
+        printf "\nGrowth from N to the next N\n%-13s", "measure"
+        for (s = 2; s <= size_count; ++s) printf " %14s", sizes[s - 1] "->" sizes[s]
+        printf "\n"
+        for (m = 1; m <= 7; ++m) {
+            printf "%-13s", measures[m]
+            for (s = 2; s <= size_count; ++s)
+                printf " %14s", ratio(count[measures[m] " " sizes[s]], count[measures[m] " " sizes[s - 1]])
+            printf "\n"
+        }
+    }' "$out_dir/counts.txt"
+
+if [ -n "$wall_sizes" ]; then
+    printf '\nWall time without callgrind\n'
+    # shellcheck disable=SC2086
+    "$bench" $wall_sizes 2>/dev/null
+fi

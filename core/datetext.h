@@ -1,0 +1,17 @@
+#ifndef DATETEXT_H
+#define DATETEXT_H
+
+#include <QDate>
+#include <QString>
+
+// The compact date form "ddMMyyyy" of data files. Qt 5 and Qt 6 read other texts differently (Qt 5
+// reads "+1122025" as 1 December 2025), and a file must read the same under both, so only the exact
+// text that is written counts as a date. Both avoid parsing the format for every date; years outside
+// 1000 to 9999 and texts that are not eight digits are left to Qt.
+
+// The same as date.toString("ddMMyyyy").
+QString Day_Month_Year_Text(const QDate& date);
+// The date that Day_Month_Year_Text writes as exactly this text; a null date for any other text.
+QDate Day_Month_Year_Date(const QString& text);
+
+#endif // DATETEXT_H
