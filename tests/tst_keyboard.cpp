@@ -114,26 +114,19 @@ private slots:
         QCOMPARE(opened_with, QString("T1"));
     }
 
-    void Alt_Key_Opens_Menu_data()
+    void Alt_Keys_Open_Their_Menus()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("menu");
-        QTest::newRow("Alt+F") << int(Qt::Key_F) << "&File";
-        QTest::newRow("Alt+E") << int(Qt::Key_E) << "&Edit";
-    }
-
-    void Alt_Key_Opens_Menu()
-    {
-        QFETCH(int, key);
-        QFETCH(QString, menu);
         TVelmora window;
         Activate(&window);
-        Child<QWidget>(&window, "X_Meter_Field")->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::AltModifier);
-        QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        QVERIFY(popup != nullptr);
-        QCOMPARE(popup->title(), menu);
-        popup->close();
+        for (const auto& key_menu : {std::make_pair(Qt::Key_F, "&File"), std::make_pair(Qt::Key_E, "&Edit")})
+        {
+            Child<QWidget>(&window, "X_Meter_Field")->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), key_menu.first, Qt::AltModifier);
+            QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(popup != nullptr);
+            QCOMPARE(popup->title(), QString(key_menu.second));
+            popup->close();
+        }
     }
 
     // Each control Tab reaches, in the order of the form, with a name of its own for screen readers.

@@ -47,7 +47,6 @@ private slots:
         const QString description = "Probe \U0001F321 \u00b0C, left";
         {
             TVelmora window;
-            QVERIFY(QFileInfo(Data_Directory()).isDir());
             QCOMPARE(Inputs(&window), "Position 1|" + QDir::toNativeSeparators(QDir::homePath()) +
                                           "|velmora.csv|+20.00|+20.00|+20.00|+20.00");
             QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
