@@ -73,12 +73,12 @@ void Use_Utf8_Ini_Encoding(QSettings* settings)
 #endif
 }
 
-bool Set_Document_Content(QDomDocument* document, const QByteArray& data, bool namespace_processing,
+bool Set_Document_Content(QDomDocument* document, const QString& text, bool namespace_processing,
                           QString* error, int* line, int* column)
 {
     Q_ASSERT_X(document != nullptr, "Set_Document_Content", "document");
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    QXmlStreamReader reader(data);
+    QXmlStreamReader reader(text);
     reader.setNamespaceProcessing(namespace_processing);
     while (!reader.atEnd())
     {
@@ -105,11 +105,11 @@ bool Set_Document_Content(QDomDocument* document, const QByteArray& data, bool n
     // outside the Basic Multilingual Plane (an emoji); the check above has refused all invalid data.
     const QDomImplementation::InvalidDataPolicy policy = QDomImplementation::invalidDataPolicy();
     QDomImplementation::setInvalidDataPolicy(QDomImplementation::AcceptInvalidChars);
-    const bool parsed = document->setContent(data, namespace_processing, error, line, column);
+    const bool parsed = document->setContent(text, namespace_processing, error, line, column);
     QDomImplementation::setInvalidDataPolicy(policy);
     return parsed;
 #else
-    return document->setContent(data, namespace_processing, error, line, column);
+    return document->setContent(text, namespace_processing, error, line, column);
 #endif
 }
 

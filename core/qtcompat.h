@@ -4,7 +4,6 @@
 // The few places where Qt 5.15 and Qt 6 behave differently and the program needs one behaviour.
 // Everything else is written so that it compiles and behaves the same under both.
 
-class QByteArray;
 class QDomDocument;
 class QSettings;
 class QString;
@@ -18,8 +17,8 @@ void Use_Utf8_Ini_Encoding(QSettings* settings);
 // parser that reads past undeclared entities, control characters, invalid UTF-8 and repeated attributes,
 // and words its errors differently. Under Qt 5 the stream reader checks the data first, so both versions
 // accept the same documents and report the same error, line and column, and Qt 5 reads an emoji
-// without crashing.
-bool Set_Document_Content(QDomDocument* document, const QByteArray& data, bool namespace_processing,
+// without crashing. The text is the whole document, already decoded (see Decode_Xml_Data).
+bool Set_Document_Content(QDomDocument* document, const QString& text, bool namespace_processing,
                           QString* error, int* line, int* column);
 
 // Lets windows scale with the screen's pixel density and draw icons and pictures from their @2x files

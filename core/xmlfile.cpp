@@ -1,16 +1,20 @@
 #include "xmlfile.h"
 
 #include "qtcompat.h"
+#include "xmlscreen.h"
 
+#include <QDomCDATASection>
 #include <QDomImplementation>
 #include <QDomNamedNodeMap>
 #include <QDomProcessingInstruction>
-#include <QDomText>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 #include <QtGlobal>
+
+#include <cerrno>
+#include <cstring>
 
 namespace
 {
@@ -115,6 +119,70 @@ QDomNode First_Child_Node(const QDomNode& parent, const QString& parent_name, bo
     return child;
 }
 
+// The invalid-data policy is process-wide. Qt 5.15's parser crashes on any character it refuses while
+// null nodes are returned, and the same policy refuses characters above U+FFFF when text is built;
+// so each step runs under the policy it needs and restores the one it found.
+class TDom_Policy
+{
+public:
+    explicit TDom_Policy(QDomImplementation::InvalidDataPolicy policy)
+        : previous(QDomImplementation::invalidDataPolicy())
+    {
+        QDomImplementation::setInvalidDataPolicy(policy);
+    }
+    ~TDom_Policy() { QDomImplementation::setInvalidDataPolicy(previous); }
+
+    TDom_Policy(const TDom_Policy&) = delete;
+    TDom_Policy& operator=(const TDom_Policy&) = delete;
+
+private:
+    const QDomImplementation::InvalidDataPolicy previous;
+};
+
+// Decodes and screens the whole document before the parser sees it, then parses it; on failure
+// fills the line, column and reason of the parse message.
+bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_processing, QString* error,
+           int* line, int* column)
+{
+    QString text;
+    TXml_Fault fault;
+    if (!Decode_Xml_Data(data, &text, &fault) || !Screen_Xml_Text(&text, &fault))
+    {
+        document->clear();
+        *error = fault.reason;
+        *line = fault.line;
+        *column = fault.column;
+        return false;
+    }
+    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
+    return Set_Document_Content(document, text, namespace_processing, error, line, column);
+}
+
+// Qt 5.15 reports a short write or a failed flush as "Unknown error"; errno still holds the cause.
+QString Write_Failure_Reason(const QFileDevice& file, int error_number)
+{
+    const QString reason = file.errorString();
+    if (error_number != 0 && (reason.isEmpty() || reason == QLatin1String("Unknown error")))
+    {
+        return QString::fromLocal8Bit(std::strerror(error_number));
+    }
+    return reason;
+}
+
+// Text made only of blanks, QChar::isSpace's blanks included, does not survive the parser as a text
+// node.
+bool Is_Blank(const QString& text)
+{
+    for (const QChar character : text)
+    {
+        if (!character.isSpace())
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 QString Real_Text(double value, int precision)
 {
     return QStringLiteral("%1").arg(value, 0, 'f', precision);
@@ -134,8 +202,8 @@ TXmlFileException::TXmlFileException(const QString& message_text, int error_code
 
 TXmlFile::TXmlFile()
 {
-    // Without this the DOM library silently repairs or accepts invalid names and text; a null node is
-    // what the writers below turn into an exception.
+    // Without this the DOM library silently repairs or accepts invalid names; a null node is what the
+    // writers below turn into an exception. Text and parsing run under policies of their own.
     QDomImplementation::setInvalidDataPolicy(QDomImplementation::ReturnNullNode);
 }
 
@@ -154,23 +222,29 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
         throw Error(QStringLiteral("ERR:  Cannot open file '%1' for reading."), file_name, 0);
     }
 
+    // Read in one piece: the parser's own block-wise decoding drops a U+FEFF on a block boundary.
     QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
                     file.errorString(), 0);
     }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+    {
+        throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
+                    file.errorString(), 0);
+    }
+    file.close();
 
     QString parse_error;
     int line = 0;
     int column = 0;
-    if (!Set_Document_Content(&document, file.readAll(), namespace_processing, &parse_error, &line, &column))
+    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column))
     {
-        file.close();
         throw Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),
                     QString::number(line), QString::number(column), parse_error, 1);
     }
-    file.close();
 
     Check_Root(identification, version);
 }
@@ -181,7 +255,7 @@ void TXmlFile::Open_Data(const QByteArray& data, const QString& identification, 
     QString parse_error;
     int line = 0;
     int column = 0;
-    if (!Set_Document_Content(&document, data, namespace_processing, &parse_error, &line, &column))
+    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column))
     {
         throw Error(QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3"),
                     QString::number(line), QString::number(column), parse_error, 1);
@@ -258,6 +332,11 @@ QByteArray TXmlFile::Serialise(bool compact) const
 
 void TXmlFile::Save_File(bool compact) const
 {
+    Save_File_Data(Serialise(compact));
+}
+
+void TXmlFile::Save_File_Data(const QByteArray& data) const
+{
     const QString write_error = QStringLiteral("ERR:  Cannot write file '%1'.  Reason: %2");
 
     const QFileInfo info(file_name);
@@ -266,11 +345,13 @@ void TXmlFile::Save_File(bool compact) const
         throw Error(QStringLiteral("ERR:  Cannot open file '%1' for writing"), file_name, 0);
     }
 
-    QByteArray bytes = Serialise(compact);
 #ifdef Q_OS_WIN
     // What a text-mode file would have written; done here because the save file is opened in binary
     // mode.
+    QByteArray bytes = data;
     bytes.replace("\n", "\r\n");
+#else
+    const QByteArray& bytes = data;
 #endif
 
     // The old file is replaced only once the new content is completely on disk, so a full disk or an
@@ -281,15 +362,17 @@ void TXmlFile::Save_File(bool compact) const
     {
         throw Error(write_error, file_name, file.errorString(), 1);
     }
+    errno = 0;
     if (file.write(bytes) != bytes.size() || !file.flush())
     {
-        const QString reason = file.errorString();
+        const QString reason = Write_Failure_Reason(file, errno);
         file.cancelWriting();
         throw Error(write_error, file_name, reason, 1);
     }
+    errno = 0;
     if (!file.commit())
     {
-        throw Error(write_error, file_name, file.errorString(), 1);
+        throw Error(write_error, file_name, Write_Failure_Reason(file, errno), 1);
     }
 }
 
@@ -389,6 +472,7 @@ QDomElement TXmlFile::Create_Child_Element(QDomNode* parent, const QString& name
         throw Error(QStringLiteral("ERR:  Cannot create an unnamed node"), 1);
     }
     // An invalid name gives a null element here; the first write into it reports the failure.
+    const TDom_Policy policy(QDomImplementation::ReturnNullNode);
     QDomElement element = document.createElement(name);
     parent->appendChild(element);
     return element;
@@ -401,12 +485,20 @@ void TXmlFile::Write_Node_Data(QDomElement* node, const QString& data)
     {
         throw Error(QStringLiteral("ERR:  Cannot append data to a NULL node"), 1);
     }
-    const QDomText text = document.createTextNode(data);
-    if (text.isNull())
+    // Checked here rather than by the DOM, which also refuses characters above U+FFFF.
+    if (!Is_Xml_Text(data))
     {
         throw Error(QStringLiteral("ERR:  Cannot write node '%1' with data '%2'"), node->tagName(), data, 1);
     }
-    node->appendChild(text);
+    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
+    // Blank text written as a text node would be dropped by the next parse; a CDATA section holds the
+    // same text and reads back as it is. Blank text never holds "]]>".
+    if (Is_Blank(data))
+    {
+        node->appendChild(document.createCDATASection(data));
+        return;
+    }
+    node->appendChild(document.createTextNode(data));
 }
 
 void TXmlFile::Write_Node_Data(QDomElement* node, double value, int precision)

@@ -45,6 +45,8 @@ public:
     void Create_Document(const QString& doc_type_name, const QString& root_name, int version);
 
     void Save_File(bool compact) const;
+    // Writes data, as Save_Data produced it, to file_name exactly as Save_File would.
+    void Save_File_Data(const QByteArray& data) const;
     void Save_Data(QByteArray* data, bool compact) const;
 
     QString Read_Node_Text(const QDomElement* node, bool optional) const;

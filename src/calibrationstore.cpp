@@ -2,9 +2,12 @@
 
 #include "thermometerdata.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QLockFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -141,13 +144,35 @@ QString TCalibrationStore::Get_Calibration_File_Name() const
 QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
 {
     Q_ASSERT_X(list != nullptr, "TCalibrationStore::Load_Thermometers", "list");
+    return Read_Thermometers(list, true);
+}
+
+QByteArray TCalibrationStore::Calibration_File_Digest() const
+{
+    QFile file(Get_Calibration_File_Name());
+    if (!file.open(QIODevice::ReadOnly))
+    {
+        return QByteArray();
+    }
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool start_up)
+{
     QStringList messages;
     const QString file_name = Get_Calibration_File_Name();
     const bool file_existed = QFileInfo::exists(file_name);
+    const QByteArray digest = Calibration_File_Digest();
     const bool loaded = list->Load_Calibration_File(file_name);
+    // Written by another writer while it was read: the next change reloads.
+    known_digest = Calibration_File_Digest() == digest ? digest : QByteArray("changed while read");
     if (loaded)
     {
-        messages << QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name));
+        if (start_up)
+        {
+            messages
+                << QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name));
+        }
     }
     else
     {
@@ -160,13 +185,16 @@ QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
         messages << message;
     }
 
-    for (const QString& description : list->Get_Descriptions())
+    for (const QString& description : start_up ? list->Get_Descriptions() : QStringList())
     {
         messages << QString("INF  Loaded correction data for '%1'.  Calibration Due: %2")
                         .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
     }
-    messages
-        << QString("INF  Calibration data checksum error count: %1").arg(list->Get_Checksum_Error_Count());
+    if (start_up)
+    {
+        messages << QString("INF  Calibration data checksum error count: %1")
+                        .arg(list->Get_Checksum_Error_Count());
+    }
 
     // Left out without a word, a thermometer seems to have vanished.
     const char* const reasons[] = {"checksum mismatch", "broken entry", "duplicate description"};
@@ -180,8 +208,10 @@ QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
             << QString("WAR  Calibration entry %1 was left out: %2.").arg(entry, reasons[rejected.reason]);
     }
 
+    // A directory in the file's place holds no thermometers to keep.
     keep_calibration_file =
-        file_existed && (!loaded || !list->Get_Rejected_Entries().isEmpty() || list->Get_File_Version() != 1);
+        QFileInfo(file_name).isFile() &&
+        (!loaded || !list->Get_Rejected_Entries().isEmpty() || list->Get_File_Version() != 1);
     if (keep_calibration_file)
     {
         messages << QString("WAR  Calibration file '%1' will be kept under a new name at the first save.")
@@ -237,5 +267,36 @@ QStringList TCalibrationStore::Save_Thermometers(TThermometerList* list)
     {
         messages << QString("ERR  %1").arg(list->Get_Last_Error());
     }
+    known_digest = Calibration_File_Digest();
+    return messages;
+}
+
+QStringList TCalibrationStore::Change_Thermometers(TThermometerList* list,
+                                                   const std::function<QString(TThermometerList*)>& change)
+{
+    Q_ASSERT_X(list != nullptr, "TCalibrationStore::Change_Thermometers", "list");
+    const QString file_name = Get_Calibration_File_Name();
+    QLockFile lock(file_name + ".lock");
+    if (!lock.tryLock(lock_timeout))
+    {
+        const QString reason = lock.error() == QLockFile::LockFailedError
+                                   ? QString("another Velmora is saving it")
+                               : lock.error() == QLockFile::PermissionError
+                                   ? QString("the lock file '%1' cannot be created")
+                                         .arg(QDir::toNativeSeparators(file_name + ".lock"))
+                                   : QString("the lock file cannot be used");
+        return {QString("ERR  Cannot lock calibration file '%1': %2; the change was not saved.")
+                    .arg(QDir::toNativeSeparators(file_name), reason)};
+    }
+
+    QStringList messages;
+    if (Calibration_File_Digest() != known_digest)
+    {
+        messages << QString("INF  Calibration file '%1' was changed by another writer; reloaded it first.")
+                        .arg(QDir::toNativeSeparators(file_name));
+        messages << Read_Thermometers(list, false);
+    }
+    messages << change(list);
+    messages << Save_Thermometers(list);
     return messages;
 }

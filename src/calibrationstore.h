@@ -1,9 +1,12 @@
 #ifndef CALIBRATIONSTORE_H
 #define CALIBRATIONSTORE_H
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class TThermometerList;
 
@@ -31,17 +34,34 @@ public:
     QStringList Load_Thermometers(TThermometerList* list);
     // Saves list to the calibration data file and returns the log lines; none when all went well.
     QStringList Save_Thermometers(TThermometerList* list);
+    // Applies one change (add, update or remove a thermometer by description) to the calibration data
+    // as it is on disk, so that two windows or two stations sharing the file never undo each other:
+    // writers take a lock file beside the data file; list is reloaded first when the file changed since
+    // this store last read or wrote it; then change edits list and returns its log line, and list is
+    // saved. Returns the log lines. When the lock cannot be taken within the lock timeout, an ERR line
+    // and neither list nor file changes.
+    QStringList Change_Thermometers(TThermometerList* list,
+                                    const std::function<QString(TThermometerList*)>& change);
+    // A few seconds unless a test needs less.
+    void Set_Lock_Timeout(int milliseconds) { lock_timeout = milliseconds; }
 
 private:
     // Makes path, the user's application data directory, the data directory.
     void Use_User_Directory(const QString& path);
     bool Keep_Damaged_Calibration_File(QStringList* messages) const;
+    // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
+    QStringList Read_Thermometers(TThermometerList* list, bool start_up);
+    // Of the file's content; empty when there is no file.
+    QByteArray Calibration_File_Digest() const;
 
     QString data_directory_path;
     QStringList data_directory_messages;
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.
     bool keep_calibration_file = false;
+    // The digest of the file as this store last read or wrote it.
+    QByteArray known_digest;
+    int lock_timeout = 5000;
 };
 
 #endif // CALIBRATIONSTORE_H

@@ -1,6 +1,7 @@
 #include "correctiondialog.h"
 
 #include "formlayout.h"
+#include "xmlscreen.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -12,22 +13,21 @@
 namespace
 {
 
-// The description is stored as XML text and read back through the DOM; its checksum is then
-// recomputed from what was read. So every character must both be accepted by the DOM and
-// come back unchanged. The DOM refuses C0 controls other than tab, line feed and carriage
-// return, U+FFFE, U+FFFF and every surrogate, paired ones included. Tab and the line ends
-// would be kept, but a one-line description has no use for them, so they are refused too.
+// The description is stored as XML text and its checksum recomputed from what is read back, so
+// every character must be one XML keeps unchanged: characters above U+FFFF (emoji) are, controls,
+// U+FFFE, U+FFFF and lone surrogates are not. Tab and line ends would be kept, but a one-line
+// description has no use for them. U+FEFF, which pasted text can carry, is invisible and is taken
+// for a byte order mark by more than one reader.
 bool Is_Storable_Text(const QString& text)
 {
     for (const QChar character : text)
     {
-        const ushort code = character.unicode();
-        if (code < 0x20 || code == 0xFFFE || code == 0xFFFF || character.isSurrogate())
+        if (character.category() == QChar::Other_Control || character.unicode() == 0xFEFF)
         {
             return false;
         }
     }
-    return true;
+    return Is_Xml_Text(text);
 }
 
 // QString::toDouble also accepts "inf" and "nan"; the range test refuses both.

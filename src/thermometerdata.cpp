@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QChar>
-#include <QDomCDATASection>
 #include <QDomElement>
 #include <QtGlobal>
 
@@ -49,30 +48,14 @@ TVector2 Parse_Point(const QString& text, int point_number)
     return TVector2(Point_Value(parts.at(0)), Point_Value(parts.at(1)));
 }
 
-bool Is_Xml_White_Space(const QString& text)
+bool Is_Same_Entry(const TThermometerData& left, const TThermometerData& right)
 {
-    for (const QChar character : text)
-    {
-        if (character != QLatin1Char(' ') && character != QLatin1Char('\t') &&
-            character != QLatin1Char('\n') && character != QLatin1Char('\r'))
-        {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The parser drops text made of white space only, so such a description or date written as plain
-// text would make the next load fail at that entry and lose it and every entry after it. A CDATA
-// section keeps the same text and is read back as it is.
-void Write_Text(TXmlFile* xml_file, QDomElement* element, const QString& text)
-{
-    if (Is_Xml_White_Space(text))
-    {
-        element->appendChild(xml_file->document.createCDATASection(text));
-        return;
-    }
-    xml_file->Write_Node_Data(element, text);
+    const TThermometerCorrection& a = left.correction;
+    const TThermometerCorrection& b = right.correction;
+    return left.description == right.description && left.calibration_due_date == right.calibration_due_date &&
+           a.Get_Point1().x == b.Get_Point1().x && a.Get_Point1().y == b.Get_Point1().y &&
+           a.Get_Point2().x == b.Get_Point2().x && a.Get_Point2().y == b.Get_Point2().y &&
+           a.Get_Point3().x == b.Get_Point3().x && a.Get_Point3().y == b.Get_Point3().y;
 }
 
 QString Read_Text(const TXmlFile& xml_file, const QDomElement& entry, const QString& name)
@@ -256,6 +239,10 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
             const TVector2 p3 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point3")), 3);
             record.correction.Set_Points(p1, p2, p3);
             stored = Read_Text(*xml_file, entry, QStringLiteral("Checksum"));
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+            // A fuzzer cannot forge checksums, yet every entry it makes must reach the save and reload.
+            stored = Calculate_Checksum(record);
+#endif
         }
         catch (const TXmlFileException&)
         {
@@ -290,6 +277,8 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
         xml_file.Create_Document(Identification, Current_File_Version);
         QDomElement calibration_entries =
             xml_file.Create_Child_Element(&xml_file.root_element, QStringLiteral("Calibration_Entries"));
+        QVector<TThermometerData> saved;
+        saved.reserve(entries.size());
         for (const TThermometerData& record : qAsConst(entries))
         {
             const TThermometerCorrection& correction = record.correction;
@@ -309,10 +298,10 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
 
             QDomElement entry = xml_file.Create_Child_Element(&calibration_entries, QStringLiteral("Entry"));
             QDomElement description = xml_file.Create_Child_Element(&entry, QStringLiteral("Description"));
-            Write_Text(&xml_file, &description, record.description);
+            xml_file.Write_Node_Data(&description, record.description);
             QDomElement due_date =
                 xml_file.Create_Child_Element(&entry, QStringLiteral("Calibration_Due_Date"));
-            Write_Text(&xml_file, &due_date, date_text);
+            xml_file.Write_Node_Data(&due_date, date_text);
             QDomElement point1 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point1"));
             xml_file.Write_Node_Data(&point1, point1_text);
             QDomElement point2 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point2"));
@@ -321,8 +310,15 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
             xml_file.Write_Node_Data(&point3, point3_text);
             QDomElement checksum = xml_file.Create_Child_Element(&entry, QStringLiteral("Checksum"));
             xml_file.Write_Node_Data(&checksum, Calculate_Checksum(read_back));
+            // The file holds points to 5 decimals by design; the description and the date must come
+            // back exactly as they are in memory.
+            saved.append(read_back);
+            saved.last().calibration_due_date = record.calibration_due_date;
         }
-        xml_file.Save_File(false);
+        QByteArray data;
+        xml_file.Save_Data(&data, false);
+        Check_Read_Back(data, saved);
+        xml_file.Save_File_Data(data);
     }
     catch (const TXmlFileException& exception)
     {
@@ -330,6 +326,42 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
         return false;
     }
     return true;
+}
+
+void TThermometerList::Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved) const
+{
+    TThermometerList read_back;
+    QString failure;
+    try
+    {
+        TXmlFile xml_file;
+        int version = 0;
+        xml_file.Open_Data(data, Identification, &version, true);
+        read_back.Load_Calibration_Entries(&xml_file);
+    }
+    catch (const TXmlFileException& exception)
+    {
+        failure = QStringLiteral(" (%1)").arg(exception.message);
+    }
+    for (int index = 0; index < saved.size(); ++index)
+    {
+        if (index >= read_back.entries.size() || !Is_Same_Entry(read_back.entries.at(index), saved.at(index)))
+        {
+            throw TXmlFileException(
+                QStringLiteral(
+                    "ERR:  Entry '%1' would not read back as it was saved%2; the file was left as it "
+                    "was.")
+                    .arg(saved.at(index).description, failure),
+                1);
+        }
+    }
+    if (read_back.entries.size() != saved.size() || !failure.isEmpty())
+    {
+        throw TXmlFileException(
+            QStringLiteral("ERR:  The file would not read back as it was saved%1; it was left as it was.")
+                .arg(failure),
+            1);
+    }
 }
 
 QString TThermometerList::Calculate_Checksum(const TThermometerData& record) const

@@ -4,6 +4,7 @@
 #include "correctiondialogdata.h"
 #include "thermometercorrection.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -69,7 +70,8 @@ public:
     // Replaces the list with the entries of an opened document, leaving out those whose checksum does
     // not match. Throws TXmlFileException.
     void Load_Calibration_Entries(TXmlFile* xml_file);
-    // False, with last_error set, when the file could not be written; it is then left as it was.
+    // False, with last_error set, when the file could not be written or would not read back as
+    // saved; it is then left as it was.
     bool Save_Calibration_File(const QString& file_name);
     // Four lowercase hexadecimal digits.
     QString Calculate_Checksum(const TThermometerData& record) const;
@@ -79,6 +81,9 @@ public:
 private:
     // Index of the first matching record, or -1.
     int Find_Entry(const QString& description) const;
+    // Throws unless data, about to replace the file, reads back as exactly the records saved (as the
+    // next load rebuilds them from their texts), naming the first entry that does not.
+    void Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved) const;
 
     QVector<TThermometerData> entries;
     int checksum_error_count = 0;

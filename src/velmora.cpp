@@ -37,6 +37,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -543,9 +544,38 @@ void TVelmora::Write_Temperature_Entry()
                                               thermometer_selector->currentText(), axis_texts));
 }
 
-void TVelmora::Save_Thermometers()
+void TVelmora::Change_Thermometers(const std::function<QString(TThermometerList*)>& change,
+                                   const QStringList& selection)
 {
-    Log_Messages(calibration_store.Save_Thermometers(&thermometer_list));
+    Log_Messages(calibration_store.Change_Thermometers(&thermometer_list, change));
+
+    // The list may also hold what another window saved meanwhile.
+    thermometer_selector->clear();
+    Fill_Selector();
+    const QStringList descriptions = thermometer_list.Get_Descriptions();
+    int index = descriptions.isEmpty() ? -1 : 0;
+    for (const QString& wanted : selection)
+    {
+        const auto found =
+            std::find_if(descriptions.begin(), descriptions.end(), [&wanted](const QString& stored) {
+                return stored.compare(wanted, Qt::CaseInsensitive) == 0;
+            });
+        if (found != descriptions.end())
+        {
+            index = int(found - descriptions.begin());
+            break;
+        }
+    }
+    thermometer_selector->setCurrentIndex(index);
+    in_calibration = false;
+    if (index >= 0)
+    {
+        Thermometer_Selection_Changed(index);
+    }
+    else
+    {
+        Update_Corrected_Readings();
+    }
 }
 
 void TVelmora::Edit_Thermometer()
@@ -585,30 +615,15 @@ void TVelmora::Edit_Thermometer()
         dialog_data.description = edited_description;
     }
 
-    const QString& description = dialog_data.description;
-    thermometer_list.Set_Correction_Data(description, dialog_data);
-    thermometer_list.Set_Calibration_Due_Date(description, dialog_data.calibration_due_date);
-
-    thermometer_selector->clear();
-    Fill_Selector();
-    // Selected by the list's own lookup, letter case ignored, so that the selector names the
-    // thermometer whose correction is in use even when only the case of its description changed.
-    const QStringList stored_descriptions = thermometer_list.Get_Descriptions();
-    for (int index = 0; index < stored_descriptions.size(); ++index)
-    {
-        if (stored_descriptions[index].compare(description, Qt::CaseInsensitive) == 0)
-        {
-            thermometer_selector->setCurrentIndex(index);
-            break;
-        }
-    }
-
-    in_calibration = thermometer_list.Is_Calibration_Valid(description);
-    current_correction = thermometer_list.Get_Correction(description);
-    Log_Message(QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
-                    .arg(description, Due_Date_Text(thermometer_list.Get_Calibration_Due_Date(description))));
-    Update_Corrected_Readings();
-    Save_Thermometers();
+    Change_Thermometers(
+        [&dialog_data](TThermometerList* list) {
+            const QString& description = dialog_data.description;
+            list->Set_Correction_Data(description, dialog_data);
+            list->Set_Calibration_Due_Date(description, dialog_data.calibration_due_date);
+            return QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
+                .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
+        },
+        {dialog_data.description, thermometer_selector->currentText()});
 }
 
 void TVelmora::Remove_Thermometer()
@@ -624,22 +639,14 @@ void TVelmora::Remove_Thermometer()
         return;
     }
 
+    // Once it is gone, the first remaining thermometer is selected.
     const QString description = thermometer_selector->currentText();
-    thermometer_list.Remove_Thermometer_Data(description);
-    thermometer_selector->clear();
-    Fill_Selector();
-    in_calibration = false;
-    if (thermometer_selector->count() > 0)
-    {
-        thermometer_selector->setCurrentIndex(0);
-        Thermometer_Selection_Changed(0);
-    }
-    else
-    {
-        Update_Corrected_Readings();
-    }
-    Log_Message(QString("INF  Removed correction data for '%1'.").arg(description));
-    Save_Thermometers();
+    Change_Thermometers(
+        [&description](TThermometerList* list) {
+            list->Remove_Thermometer_Data(description);
+            return QString("INF  Removed correction data for '%1'.").arg(description);
+        },
+        {description});
 }
 
 void TVelmora::Write_Report(const QString& default_name, const QString& content,

@@ -60,7 +60,10 @@ private:
     void Fill_Selector();
     void Update_Thermometer_Actions();
     void Write_Setting(const QString& key, const QVariant& value);
-    void Save_Thermometers();
+    // Applies one change through the store and shows the list again, selecting the first of selection
+    // still there (letter case ignored), else the first thermometer.
+    void Change_Thermometers(const std::function<QString(TThermometerList*)>& change,
+                             const QStringList& selection);
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
     TCorrectionViewData Correction_View_Data() const;
     // Hands the open correction view the current state; a hidden view is updated when shown.

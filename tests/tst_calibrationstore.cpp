@@ -1,6 +1,7 @@
 #include "calibrationstore.h"
 #include "velmoratestsupport.h"
 
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -218,6 +219,7 @@ private slots:
         QTest::newRow("intact") << QByteArray() << QByteArray();
         QTest::newRow("checksum mismatch") << QByteArray(">B<") << QByteArray(">B2<");
         QTest::newRow("broken entry") << QByteArray("15.00000,0.12000") << QByteArray("15.00000");
+        QTest::newRow("character XML forbids") << QByteArray(">B<") << QByteArray(">B&#1;<");
         QTest::newRow("other version")
             << QByteArray("File_Version=\"1\"") << QByteArray("File_Version=\"2\"");
     }
@@ -249,6 +251,33 @@ private slots:
                      : QStringList("WAR  Calibration file '" + Native(calibration_file) +
                                    "' did not load completely; kept it as '" + Native(kept(2)) + "'."));
         QVERIFY(Read_File(calibration_file).contains(">X<"));
+    }
+
+    // A writer that holds the lock longer than the timeout: no save, and the list stays as it was.
+    void Change_Waits_For_The_Lock()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        const QByteArray before = Read_File(calibration_file);
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QLockFile other_writer(calibration_file + ".lock");
+        QVERIFY(other_writer.lock());
+        store.Set_Lock_Timeout(10);
+        const auto add = [](TThermometerList* changed) {
+            changed->Set_Correction_Data("X", TCorrectionDialogData());
+            return QString("INF  added");
+        };
+        QCOMPARE(store.Change_Thermometers(&list, add),
+                 QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
+                             "': another Velmora is saving it; the change was not saved."));
+        QCOMPARE(list.Get_Descriptions(), QStringList("A"));
+        QCOMPARE(Read_File(calibration_file), before);
+
+        other_writer.unlock();
+        QCOMPARE(store.Change_Thermometers(&list, add), QStringList("INF  added"));
+        QCOMPARE(Read_File(calibration_file).count("<Entry>"), 2);
+        QVERIFY(!QFile::exists(calibration_file + ".lock"));
     }
 };
 

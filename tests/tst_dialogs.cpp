@@ -35,7 +35,11 @@ private slots:
         QTest::newRow("duplicate within blanks") << QStringList{D, " Probe 2 "} << false;
         QTest::newRow("blanks only") << QStringList{D, "   ", R1, "20"} << false;
         QTest::newRow("control character") << QStringList{D, "Probe\x01"} << false;
-        QTest::newRow("surrogate pair") << QStringList{D, QString::fromUcs4(U"P\U0001F321")} << false;
+        QTest::newRow("emoji") << QStringList{D, QString::fromUcs4(U"P\U0001F321")} << true;
+        QTest::newRow("lone surrogate") << QStringList{D, "P" + QString(QChar(0xD83C))} << false;
+        for (const ushort code : {0xFEFF, 0xFFFE, 0x85})
+            QTest::newRow(qPrintable(QString::number(code, 16)))
+                << QStringList{D, "P" + QString(QChar(code))} << false;
         QTest::newRow("0 and 40") << QStringList{R1, "40", T3, "0"} << true;
         QTest::newRow("40.01") << QStringList{T2, "40.01"} << false;
         QTest::newRow("nan") << QStringList{R1, "nan"} << false;

@@ -167,6 +167,31 @@ private slots:
         QCOMPARE(Edit(&window, QString()).last(), QDate::currentDate().toString(Qt::ISODate));
         QCOMPARE(Saved_List().Get_Calibration_Due_Date("B"), QDate::currentDate());
     }
+
+    // Two windows on one data directory (two stations sharing an install folder alike) edit in turn:
+    // each edit applies to the file as the other left it, so neither undoes the other.
+    void Two_Windows_Keep_Each_Others_Thermometers()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
+        TVelmora first;
+        TVelmora second;
+        Edit(&first, "First 1");
+        Edit(&second, "Second 1");
+        Edit(&first, "First 2");
+        Remove(&second, QMessageBox::Yes); // Second 1, the one it selected
+        Child<QComboBox>(&first, "Thermometer_Selector")->setCurrentIndex(1);
+        Edit(&first, QString(), "20.75"); // B, changed in place
+        Edit(&second, "Second 2");
+
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"A", "B", "First 1", "First 2", "Second 2"}));
+        QCOMPARE(Saved_List().Get_Correction("B").Get_Point2().y, 0.75);
+        QCOMPARE(Selection(&first), QString("A [B] First 1 First 2"));
+        QCOMPARE(Selection(&second), QString("A B First 1 First 2 [Second 2]"));
+        const QString reloaded = "INF  Calibration file '" + QDir::toNativeSeparators(Calibration_File()) +
+                                 "' was changed by another writer; reloaded it first.";
+        QCOMPARE(Log_Lines(&second).count(reloaded), 3);
+        QCOMPARE(Log_Lines(&first).count(reloaded), 2);
+    }
 };
 
 QTEST_MAIN(TManagementTest)

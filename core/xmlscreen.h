@@ -1,0 +1,41 @@
+#ifndef XMLSCREEN_H
+#define XMLSCREEN_H
+
+#include <QByteArray>
+#include <QString>
+
+// The DOM parser is safe only on documents it can neither crash on nor recurse or expand without
+// bound, so a document is decoded and screened here before the parser sees it.
+
+// Why a document was refused and where; line and column count from 1, the column in characters.
+struct TXml_Fault
+{
+    QString reason;
+    int line = 0;
+    int column = 0;
+};
+
+// Deeper than any document of this system; the parser's recursion stays far from the stack's end.
+constexpr int Xml_Max_Depth = 32;
+
+// True for the characters XML 1.0 allows; code is a Unicode code point, not a UTF-16 unit.
+bool Is_Xml_Character(uint code);
+// True when every character of text is one XML allows: characters above U+FFFF must be complete
+// surrogate pairs; controls other than tab, line feed and carriage return, U+FFFE, U+FFFF and lone
+// surrogates are refused.
+bool Is_Xml_Text(const QString& text);
+
+// Decodes a whole document in one piece, as its byte order mark or else its XML declaration says
+// (UTF-8 when neither names an encoding). A parser decoding block by block drops a U+FEFF that
+// falls on a block boundary. False, with fault set, for an encoding that cannot be read.
+bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault);
+
+// False, with fault set, when the document holds a character XML forbids (also as a character
+// reference), a document type declaration with declarations of its own (the way to declare
+// entities), a reference to any entity but the five predefined ones, or elements nested deeper than
+// Xml_Max_Depth. Character references above U+FFFF are replaced by the character itself, which the
+// parser would otherwise cut to 16 bits. Malformed XML that is none of these is left for the parser
+// to report.
+bool Screen_Xml_Text(QString* text, TXml_Fault* fault);
+
+#endif // XMLSCREEN_H

@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the calibration file fuzz target into fuzz/corpus.
+
+Valid files carry correct checksums so that their entries load; each hostile file holds one class
+of input that once crashed, stalled or lost a thermometer.
+"""
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CORPUS = os.path.join(HERE, "corpus")
+
+
+def checksum(description, date, points):
+    text = description + date + "".join("%.2f%.4f" % (x, y) for x, y in points)
+    total = 0
+    for byte in text.encode("utf-8"):
+        total = (total + (byte - 256 if byte >= 0x80 else byte)) & 0xFFFF
+    return "%04x" % total
+
+
+def entry(description, date="31122031", points=((15.0, 0.12), (20.0, 0.12), (25.0, 0.12)), written=None):
+    """written: the description as it stands in the file, when not the plain text."""
+    point_texts = ["%.5f,%.5f" % point for point in points]
+    return ("        <Entry>\n"
+            "            <Description>%s</Description>\n"
+            "            <Calibration_Due_Date>%s</Calibration_Due_Date>\n"
+            "            <Point1>%s</Point1>\n"
+            "            <Point2>%s</Point2>\n"
+            "            <Point3>%s</Point3>\n"
+            "            <Checksum>%s</Checksum>\n"
+            "        </Entry>\n" % ((written if written is not None else description),
+                                    date if date else "<![CDATA[]]>", *point_texts,
+                                    checksum(description, date, points)))
+
+
+def document(entries, prolog="", version="1"):
+    return ('<?xml version="1.0" encoding="utf-8"?>\n%s'
+            '<Thermometer_Calibration_Data File_Version="%s">\n    <Calibration_Entries>\n%s'
+            "    </Calibration_Entries>\n</Thermometer_Calibration_Data>\n" % (prolog, version, "".join(entries)))
+
+
+def write(name, content):
+    data = content if isinstance(content, bytes) else content.encode("utf-8")
+    with open(os.path.join(CORPUS, name), "wb") as file:
+        file.write(data)
+
+
+def main():
+    os.makedirs(CORPUS, exist_ok=True)
+    write("valid_one.xml", document([entry("Probe 7", points=((0, 0.1), (20, 0.05), (40, -0.02)))]))
+    write("valid_empty.xml", document([]))
+    write("valid_awkward.xml", document([
+        entry("Sonde \u00e9t\u00e9 <1> & \"2\" 'x'", written="Sonde \u00e9t\u00e9 &lt;1&gt; &amp; \"2\" 'x'"),
+        entry("Thermo \U0001F321 ]]> end", written="Thermo \U0001F321 ]]&gt; end"),
+        entry("Ref \U0001F321", written="Ref &#x1F321;"),
+        entry("\u00a0\u2028\u3000", written="<![CDATA[\u00a0\u2028\u3000]]>"),
+        entry("  \t ", written="<![CDATA[  \t ]]>"),
+        entry("No date", date=""),
+        entry("Line\rbreak", written="Line&#13;break"),
+        entry("Negative", points=((-5.5, -0.00001), (0, 0), (1e6, 123.45678))),
+    ]))
+    # U+FEFF in a description exactly on the 1,024-byte boundary of the file.
+    head = document([]).split("    <Calibration_Entries>\n")[0] + "    <Calibration_Entries>\n"
+    first = entry("Padding " + "x" * 300)
+    prefix = head + first + "        <Entry>\n            <Description>"
+    pad = 1024 - len(prefix.encode("utf-8")) - 1
+    description = "P" + "y" * (pad) + "\ufeff" + "z"
+    write("valid_feff_boundary.xml", document([first, entry(description)]))
+
+    valid = entry("Probe 7")
+    write("hostile_control_byte.xml", document([entry("Probe\x01 7")]))
+    write("hostile_reference_1.xml", document([valid, entry("Probe", written="Probe&#1;")]))
+    write("hostile_reference_fffe.xml", document([valid, entry("Probe", written="Probe&#xFFFE;")]))
+    write("hostile_reference_d800.xml", document([valid, entry("Probe", written="Probe&#xD800;")]))
+    write("hostile_comment_control.xml", document([valid]).replace("<Calibration_Entries>",
+                                                                   "<Calibration_Entries><!-- \x02 -->"))
+    write("hostile_lone_surrogate_utf16.xml",
+          b"\xff\xfe" + document([entry("Probe")]).encode("utf-16-le").replace(
+              "Probe".encode("utf-16-le"), b"P\x00\x00\xd8", 1))
+    write("hostile_deep_nesting.xml", "<Thermometer_Calibration_Data File_Version=\"1\">" + "<a>" * 400)
+    write("hostile_entity_expansion.xml", document(
+        [entry("x", written="&big;&big;&big;&big;&big;&big;&big;&big;")],
+        prolog='<!DOCTYPE Thermometer_Calibration_Data [<!ENTITY big "%s">]>\n' % ("x" * 1500)))
+    write("hostile_undeclared_entity.xml", document([entry("x", written="&nbsp;x")]))
+    write("hostile_unknown_encoding.xml", document([valid]).replace("utf-8", "x-nothing"))
+    write("hostile_version_2.xml", document([valid], version="2"))
+    write("hostile_bad_point.xml", document([valid, entry("Bad").replace(
+        "<Point2>20.00000,0.12000", "<Point2>20.00000;0.12000")]))
+    write("hostile_checksum.xml", document([valid, entry("Changed").replace("Changed<", "Changes<")]))
+    write("hostile_root.xml", document([valid]).replace("Thermometer_Calibration_Data", "thermometer_calibration_data"))
+
+
+if __name__ == "__main__":
+    main()
