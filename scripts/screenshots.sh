@@ -27,4 +27,8 @@ run_dir=/tmp/velmora-screenshots
 rm -rf "$run_dir"
 mkdir -p "$run_dir"
 cp "$build_dir/tools/velmora_screenshots" "$run_dir/"
-QT_QPA_PLATFORM=offscreen "$run_dir/velmora_screenshots" "$source_dir/docs/screenshots" "$@"
+# Each run renders only the shots of the scale factor it starts with.
+for scale in 1 2; do
+    QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$scale \
+        "$run_dir/velmora_screenshots" "$source_dir/docs/screenshots" "$@"
+done

@@ -73,7 +73,7 @@ private slots:
                 QCOMPARE(doubled.size(), picture.size() * 2);
             }
         }
-        QCOMPARE(pictures, 5);
+        QCOMPARE(pictures, 9); // the window's five pictures and the four calibration state icons
     }
 
     void Tool_Buttons_Show_2x_Icons_data()

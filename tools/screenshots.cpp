@@ -2,15 +2,19 @@
 // is built now. scripts/screenshots.sh builds and runs it headless:
 //   velmora_screenshots <output directory> [name...]
 // writes <name>.png for every shot in Shots, or for the named ones only. A new screenshot is one more
-// entry in Shots.
+// entry in Shots. Qt fixes the scale factor before the first window exists, so one run renders only
+// the shots of the scale it was started with (QT_SCALE_FACTOR); the script runs it once per scale.
 
 #include "thermometerdata.h"
 #include "velmora.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 #include <QSettings>
 #include <QStyleFactory>
@@ -103,13 +107,29 @@ QWidget* Top_Level(const char* class_name)
 struct TShot
 {
     const char* name;
+    int scale;
     std::function<QPixmap(TVelmora*)> take;
 };
 
 const TShot Shots[] = {
-    {"main-window", [](TVelmora* window) { return window->grab(); }},
-    {"correction-editor", [](TVelmora* window) { return Grab_Modal(window, "Edit_Thermometer"); }},
-    {"correction-curve",
+    {"main-window", 1, [](TVelmora* window) { return window->grab(); }},
+    {"main-window-2x", 2, [](TVelmora* window) { return window->grab(); }},
+    // The thermometer list opened over the window, so that every thermometer's state icon shows.
+    {"calibration-states", 1,
+     [](TVelmora* window) {
+         QComboBox* selector = window->findChild<QComboBox*>("Thermometer_Selector");
+         selector->showPopup();
+         QCoreApplication::processEvents();
+         QPixmap pixmap = window->grab();
+         QWidget* popup = selector->view()->window();
+         QPainter painter(&pixmap);
+         painter.drawPixmap(window->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+         painter.end();
+         selector->hidePopup();
+         return pixmap;
+     }},
+    {"correction-editor", 1, [](TVelmora* window) { return Grab_Modal(window, "Edit_Thermometer"); }},
+    {"correction-curve", 1,
      [](TVelmora* window) {
          QMetaObject::invokeMethod(window, "Show_Correction_Curve");
          QWidget* view = Top_Level("TCorrectionView");
@@ -139,6 +159,17 @@ int main(int argc, char* argv[])
     {
         names << QString::fromLocal8Bit(argv[index]);
     }
+    QStringList unknown_names = names;
+    for (const TShot& shot : Shots)
+    {
+        unknown_names.removeAll(shot.name);
+    }
+    if (!unknown_names.isEmpty())
+    {
+        std::fprintf(stderr, "velmora_screenshots: no such shot: %s\n", qPrintable(unknown_names.join(' ')));
+        return 2;
+    }
+    const int scale = qRound(application.devicePixelRatio());
 
     if (!Write_Data_Set(QCoreApplication::applicationDirPath() + "/.velmora") ||
         !QDir().mkpath(output_directory))
@@ -151,7 +182,7 @@ int main(int argc, char* argv[])
     int failures = 0;
     for (const TShot& shot : Shots)
     {
-        if (!names.isEmpty() && !names.contains(shot.name))
+        if (shot.scale != scale || (!names.isEmpty() && !names.contains(shot.name)))
         {
             continue;
         }
