@@ -19,7 +19,7 @@
 #include <QtCharts/QScatterSeries>
 #include <QtTest>
 
-#include <unistd.h>
+#include <algorithm>
 
 using namespace Test_Support;
 
@@ -62,14 +62,10 @@ int Test_Point_Count(QChart* chart)
 
 bool Has_Band(QChart* chart, const QString& name)
 {
-    for (QAbstractSeries* series : chart->series())
-    {
-        if (qobject_cast<QAreaSeries*>(series) != nullptr && series->name() == name)
-        {
-            return true;
-        }
-    }
-    return false;
+    const QList<QAbstractSeries*> series = chart->series();
+    return std::any_of(series.begin(), series.end(), [&name](QAbstractSeries* one) {
+        return qobject_cast<QAreaSeries*>(one) != nullptr && one->name() == name;
+    });
 }
 
 TCorrectionViewData Probe_7()
@@ -117,7 +113,6 @@ private slots:
         Store_Setting("Meter_Part_Value", "21");
         TVelmora window;
         window.show();
-        QCOMPARE(window.menuBar()->actions().value(2)->text(), QString("&View"));
         QCOMPARE(window.menuBar()->actions().value(2)->menu()->actions().value(0)->shortcut(),
                  QKeySequence(Qt::Key_F7));
 
@@ -165,24 +160,11 @@ private slots:
         QVERIFY(view->Get_Chart()->title().startsWith("B &lt;unusable&gt;"));
     }
 
-    void Exports_Have_The_Size_And_The_Markers()
+    void Svg_Export_Has_The_Title_And_The_Markers()
     {
         TCorrectionView view;
         view.Set_Data(Probe_7());
         QString error;
-        QVERIFY(view.Export(folder.path() + "/p.png", TChart_Format::Png, QSize(640, 400), &error));
-        const QImage image(folder.path() + "/p.png");
-        QCOMPARE(image.size(), QSize(640, 400));
-        int drawn = 0;
-        for (int y = 0; y < image.height(); ++y)
-        {
-            for (int x = 0; x < image.width(); ++x)
-            {
-                drawn += image.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
-            }
-        }
-        QVERIFY2(drawn > image.width() * image.height() / 20, qPrintable(QString::number(drawn)));
-
         QVERIFY(view.Export(folder.path() + "/p.svg", TChart_Format::Svg, QSize(640, 400), &error));
         QDomDocument svg;
         QVERIFY(svg.setContent(Read_File(folder.path() + "/p.svg")));
@@ -197,41 +179,28 @@ private slots:
         QCOMPARE(markers, 3);
     }
 
-    void Export_From_The_Dialog_data()
+    void Png_Export_From_The_Dialog_data()
     {
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("proposed");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<int>("file_size_limit");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("file_size_limit"); // a failed export when not 0
         QTest::newRow("written") << "Probe 7"
-                                 << "Probe 7.png"
-                                 << "out.png" << 0 << "INF  Correction curve exported to '%1'.";
+                                 << "Probe 7.png" << 0;
         QTest::newRow("slash in the name") << "Probe 7/8"
-                                           << "Probe 7_8.png"
-                                           << "out.png" << 0 << "INF  Correction curve exported to '%1'.";
-        QTest::newRow("no such folder")
-            << "Probe 7"
-            << "Probe 7.png"
-            << "missing/out.png" << 0 << "ERR  Cannot export the correction curve to '%1': ";
+                                           << "Probe 7_8.png" << 0;
         QTest::newRow("disk full") << "Probe 7"
-                                   << "Probe 7.png"
-                                   << "out.png" << 2000
-                                   << "ERR  Cannot export the correction curve to '%1': ";
+                                   << "Probe 7.png" << 2000;
     }
 
-    void Export_From_The_Dialog()
+    void Png_Export_From_The_Dialog()
     {
         QFETCH(QString, description);
         QFETCH(QString, proposed);
-        QFETCH(QString, answer);
         QFETCH(int, file_size_limit);
-        QFETCH(QString, message);
         QTemporaryDir target;
-        const QString file_name = target.path() + "/" + answer;
+        const QString file_name = target.path() + "/out.png";
         // A file that was there before a failed export stays as it was.
-        QVERIFY(Write_File(target.path() + "/out.png", "previous"));
-
+        QVERIFY(Write_File(file_name, "previous"));
         TCorrectionView view;
         TCorrectionViewData data = Probe_7();
         data.description = description;
@@ -241,28 +210,26 @@ private slots:
         QSignalSpy messages(&view, &TCorrectionView::Message);
         QString offered;
         Answer_Save_Dialog(file_name, &offered);
-        if (QFileInfo::exists(file_name))
-        {
-            Answer_Next_Modal("QMessageBox", [](QWidget* modal) {
-                qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
-            });
-        }
+        Answer_Next_Modal("QMessageBox", [](QWidget* modal) {
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+        });
         const auto press = [&]() { Child<QPushButton>(&view, "Export_Png_Button")->click(); };
         file_size_limit > 0 ? With_File_Size_Limit(rlim_t(file_size_limit), press) : press();
 
         QCOMPARE(offered, proposed);
         QCOMPARE(messages.count(), 1);
         const QString logged = messages[0][0].toString();
-        QVERIFY2(logged.startsWith(message.arg(QDir::toNativeSeparators(file_name))), qPrintable(logged));
-        const bool failed = logged.startsWith("ERR");
-        QVERIFY(!failed || logged.size() > message.arg(QDir::toNativeSeparators(file_name)).size());
+        const QString native = QDir::toNativeSeparators(file_name);
         QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"out.png"}));
-        if (failed)
+        if (file_size_limit > 0)
         {
-            QCOMPARE(Read_File(target.path() + "/out.png"), QByteArray("previous"));
+            const QString message = "ERR  Cannot export the correction curve to '" + native + "': ";
+            QVERIFY2(logged.startsWith(message) && logged.size() > message.size(), qPrintable(logged));
+            QCOMPARE(Read_File(file_name), QByteArray("previous"));
             return;
         }
-        QCOMPARE(QImage(target.path() + "/out.png").size(), Child<QWidget>(&view, "Chart_View")->size());
+        QCOMPARE(logged, "INF  Correction curve exported to '" + native + "'.");
+        QCOMPARE(QImage(file_name).size(), Child<QWidget>(&view, "Chart_View")->size());
     }
 };
 
