@@ -2,10 +2,11 @@
 // hand from the repository root after changing a picture, then commit the files it writes:
 //   g++ -std=c++17 -fPIC resources/draw_images.cpp $(pkg-config --cflags --libs Qt5Gui) -o /tmp/draw_images
 //   QT_QPA_PLATFORM=offscreen /tmp/draw_images resources
-// It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png,
-// images/logo.png, velmora.ico and the installed application icon hicolor/NxN/apps/com.velmora.Velmora.png
-// (N = 16, 32, 48, 64, 128, 256) below the directory given as its only argument, and each of the window's
-// PNGs once more as name@2x.png at twice the size for screens scaled to 200 %.
+// It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png, the four
+// gui/calibration_*_icon16.png, images/logo.png, velmora.ico and the installed application icon
+// hicolor/NxN/apps/com.velmora.Velmora.png (N = 16, 32, 48, 64, 128, 256) below the directory given as its
+// only argument, and each of the window's PNGs once more as name@2x.png at twice the size for screens
+// scaled to 200 %.
 
 #include <QByteArray>
 #include <QColor>
@@ -19,6 +20,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QtEndian>
+
+#include <cmath>
 
 #include <cstdio>
 
@@ -277,6 +280,113 @@ QImage Draw_Remove_Icon(int scale)
     return image;
 }
 
+// The thermometer selector's calibration state icons, drawn in a 16-unit design. Each
+// state has its own shape as well as its own colour, so that the states differ without colour too:
+// a round badge with a tick (in calibration), a round badge with clock hands (due soon), an octagon with
+// a bar (out of calibration) and a triangle with an exclamation mark (correction not usable).
+enum class State_Icon
+{
+    In_Calibration,
+    Due_Soon,
+    Out_Of_Calibration,
+    Not_Usable
+};
+
+QImage Draw_State_Icon(State_Icon icon, int scale)
+{
+    QImage image = New_Canvas(16, 16, scale);
+    QPainter painter(&image);
+    Begin(painter);
+
+    QColor fill;
+    QColor rim;
+    QPainterPath badge;
+    switch (icon)
+    {
+    case State_Icon::In_Calibration:
+        fill = QColor(0x2e, 0x9e, 0x4f);
+        rim = QColor(0x1b, 0x6b, 0x33);
+        badge.addEllipse(QPointF(8.0, 8.0), 6.8, 6.8);
+        break;
+    case State_Icon::Due_Soon:
+        fill = QColor(0xf0, 0xa2, 0x1c);
+        rim = QColor(0xa8, 0x65, 0x05);
+        badge.addEllipse(QPointF(8.0, 8.0), 6.8, 6.8);
+        break;
+    case State_Icon::Out_Of_Calibration:
+    {
+        fill = thermo_red;
+        rim = dark_red;
+        QPolygonF octagon;
+        for (int corner = 0; corner < 8; ++corner)
+        {
+            const double angle = (22.5 + 45.0 * corner) * 3.14159265358979 / 180.0;
+            octagon << QPointF(8.0 + 7.2 * std::cos(angle), 8.0 + 7.2 * std::sin(angle));
+        }
+        badge.addPolygon(octagon);
+        badge.closeSubpath();
+        break;
+    }
+    case State_Icon::Not_Usable:
+        fill = QColor(0x6b, 0x72, 0x80);
+        rim = QColor(0x3a, 0x3f, 0x4a);
+        badge.moveTo(8.0, 1.2);
+        badge.lineTo(15.2, 14.4);
+        badge.lineTo(0.8, 14.4);
+        badge.closeSubpath();
+        break;
+    }
+    QLinearGradient badge_fill(0.0, 1.0, 0.0, 15.0);
+    badge_fill.setColorAt(0.0, fill.lighter(125));
+    badge_fill.setColorAt(1.0, fill);
+    painter.setPen(QPen(rim, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(badge_fill);
+    painter.drawPath(badge);
+
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    switch (icon)
+    {
+    case State_Icon::In_Calibration:
+        painter.drawPolyline(QPolygonF({QPointF(4.8, 8.3), QPointF(7.1, 10.6), QPointF(11.4, 5.6)}));
+        break;
+    case State_Icon::Due_Soon:
+        painter.drawPolyline(QPolygonF({QPointF(8.0, 4.2), QPointF(8.0, 8.0), QPointF(10.8, 9.8)}));
+        break;
+    case State_Icon::Out_Of_Calibration:
+        painter.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(QPointF(4.2, 8.0), QPointF(11.8, 8.0));
+        break;
+    case State_Icon::Not_Usable:
+        painter.setPen(QPen(Qt::white, 1.7, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(8.0, 5.6), QPointF(8.0, 9.6));
+        painter.drawPoint(QPointF(8.0, 12.0));
+        break;
+    }
+    painter.end();
+    return image;
+}
+
+QImage Draw_In_Calibration_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::In_Calibration, scale);
+}
+
+QImage Draw_Due_Soon_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::Due_Soon, scale);
+}
+
+QImage Draw_Out_Of_Calibration_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::Out_Of_Calibration, scale);
+}
+
+QImage Draw_Not_Usable_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::Not_Usable, scale);
+}
+
 QImage Draw_Logo(int scale)
 {
     QImage image = New_Canvas(100, 40, scale);
@@ -437,6 +547,10 @@ int main(int argc, char* argv[])
     ok = Save_Png_Pair(Draw_Edit_Icon, out, "gui/edit_icon16") && ok;
     ok = Save_Png_Pair(Draw_Remove_Icon, out, "gui/remove_icon16") && ok;
     ok = Save_Png_Pair(Draw_Logo, out, "images/logo") && ok;
+    ok = Save_Png_Pair(Draw_In_Calibration_Icon, out, "gui/calibration_ok_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Due_Soon_Icon, out, "gui/calibration_due_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Out_Of_Calibration_Icon, out, "gui/calibration_expired_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Not_Usable_Icon, out, "gui/calibration_unusable_icon16") && ok;
 
     QFile ico(out.filePath("velmora.ico"));
     const QByteArray ico_bytes = Make_Ico(app_icon);

@@ -1,5 +1,7 @@
 #include "correctiondialog.h"
 
+#include "calibrationstatus.h"
+#include "duedateedit.h"
 #include "formlayout.h"
 #include "xmlscreen.h"
 
@@ -7,8 +9,11 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpacerItem>
+
+#include <cmath>
 
 namespace
 {
@@ -30,12 +35,21 @@ bool Is_Storable_Text(const QString& text)
     return Is_Xml_Text(text);
 }
 
-// QString::toDouble also accepts "inf" and "nan"; the range test refuses both.
-bool Is_Temperature_In_Range(const QString& text)
+// Why a temperature text is refused, after the field's name; empty when it is a number from 0 to 40.
+QString Temperature_Problem(const QString& text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    return ok && value >= 0.0 && value <= 40.0;
+    // QString::toDouble also accepts "inf" and "nan".
+    if (!ok || !std::isfinite(value))
+    {
+        return QString(" \"%1\" is not a number.").arg(text);
+    }
+    if (value < 0.0 || value > 40.0)
+    {
+        return QString(" %1 is outside 0 to 40.").arg(text);
+    }
+    return QString();
 }
 
 QString Temperature_Text(const double& value)
@@ -65,7 +79,7 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addWidget(new QLabel("Thermometer Description:", this), 0, 0);
     grid_layout->addWidget(description_edit, 0, 1, 1, 2);
 
-    calibration_due_date_edit = new QDateEdit(this);
+    calibration_due_date_edit = new TDueDateEdit(this);
     calibration_due_date_edit->setObjectName("Calibration_Due_Date_Edit");
     calibration_due_date_edit->setDisplayFormat("MMM dd yyyy");
     grid_layout->addWidget(new QLabel("Calibration Due Date:", this), 1, 0);
@@ -97,8 +111,14 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addWidget(reference_temperature3_edit, 6, 1);
     grid_layout->addWidget(thermometer_reading3_edit, 6, 2);
 
-    grid_layout->addWidget(Create_Horizontal_Line(this), 7, 0, 1, 3);
-    grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 8, 0, 1, 3);
+    // Says why "Accept" is unavailable and what the due date means, under the test points.
+    explanation_label = new QLabel(this);
+    explanation_label->setObjectName("Explanation_Label");
+    explanation_label->setWordWrap(true);
+    grid_layout->addWidget(explanation_label, 7, 0, 1, 3);
+
+    grid_layout->addWidget(Create_Horizontal_Line(this), 8, 0, 1, 3);
+    grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 9, 0, 1, 3);
 
     // Neither button is a default button, so Return in an edit never closes the dialog.
     QPushButton* cancel_button = new QPushButton("Cancel", this);
@@ -108,7 +128,7 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     accept_button->setObjectName("Accept_Button");
     accept_button->setAutoDefault(false);
 
-    grid_layout->addLayout(Create_Button_Row({cancel_button, accept_button}), 9, 0, 1, 3);
+    grid_layout->addLayout(Create_Button_Row({cancel_button, accept_button}), 10, 0, 1, 3);
 
     setTabOrder(description_edit, calibration_due_date_edit);
     setTabOrder(calibration_due_date_edit, reference_temperature1_edit);
@@ -131,6 +151,13 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     {
         connect(edit, &QLineEdit::editingFinished, this, &TCorrectionDialog::Temperature_Changed);
     }
+    // Judged on every keystroke too, so that a click on "Accept" right after a fix counts.
+    for (QLineEdit* edit : {description_edit, reference_temperature1_edit, thermometer_reading1_edit,
+                            reference_temperature2_edit, thermometer_reading2_edit,
+                            reference_temperature3_edit, thermometer_reading3_edit})
+    {
+        connect(edit, &QLineEdit::textEdited, this, &TCorrectionDialog::Update_Accept_Button);
+    }
 }
 
 TCorrectionDialog::~TCorrectionDialog() = default;
@@ -151,6 +178,10 @@ void TCorrectionDialog::Set_Dialog_Data(const TCorrectionDialogData& dialog_data
     // Setting the date may already have run Calibration_Date_Changed; the dialog still opens
     // with "Accept" disabled until the operator finishes an edit.
     accept_button->setEnabled(false);
+    const QString problem = Entry_Problem();
+    explanation_label->setText(
+        (problem.isEmpty() ? QString("Accept becomes available when a field is changed.") : problem) + "\n" +
+        Due_Date_Explanation());
 }
 
 void TCorrectionDialog::Get_Dialog_Data(TCorrectionDialogData* dialog_data)
@@ -189,17 +220,93 @@ void TCorrectionDialog::Temperature_Changed()
 // once another field had been edited.
 void TCorrectionDialog::Update_Accept_Button()
 {
+    const QString problem = Entry_Problem();
+    accept_button->setEnabled(problem.isEmpty());
+    explanation_label->setText((problem.isEmpty() ? QString() : problem + "\n") + Due_Date_Explanation());
+}
+
+QString TCorrectionDialog::Entry_Problem() const
+{
     const QString description = description_edit->text();
-    bool acceptable = !description.trimmed().isEmpty() && Is_Storable_Text(description);
+    if (description.trimmed().isEmpty())
+    {
+        return "Accept is unavailable: the description is blank.";
+    }
+    if (!Is_Storable_Text(description))
+    {
+        return "Accept is unavailable: the description holds a character that the calibration file cannot "
+               "keep.";
+    }
+    // Compared as stored: without leading and trailing blanks.
     for (const QString& other : other_descriptions)
     {
-        acceptable = acceptable && other.trimmed().compare(description.trimmed(), Qt::CaseInsensitive) != 0;
+        if (other.trimmed().compare(description.trimmed(), Qt::CaseInsensitive) == 0)
+        {
+            return QString(
+                       "Accept is unavailable: the description '%1' is already used by another thermometer.")
+                .arg(description.trimmed());
+        }
     }
-    for (const QLineEdit* edit :
-         {reference_temperature1_edit, thermometer_reading1_edit, reference_temperature2_edit,
-          thermometer_reading2_edit, reference_temperature3_edit, thermometer_reading3_edit})
+    const std::pair<const char*, const QLineEdit*> temperatures[] = {
+        {"test point 1 reference temperature", reference_temperature1_edit},
+        {"test point 1 thermometer reading", thermometer_reading1_edit},
+        {"test point 2 reference temperature", reference_temperature2_edit},
+        {"test point 2 thermometer reading", thermometer_reading2_edit},
+        {"test point 3 reference temperature", reference_temperature3_edit},
+        {"test point 3 thermometer reading", thermometer_reading3_edit}};
+    for (const auto& temperature : temperatures)
     {
-        acceptable = acceptable && Is_Temperature_In_Range(edit->text());
+        const QString problem = Temperature_Problem(temperature.second->text());
+        if (!problem.isEmpty())
+        {
+            return QString("Accept is unavailable: the %1").arg(temperature.first) + problem;
+        }
     }
-    accept_button->setEnabled(acceptable);
+    return QString();
+}
+
+QString TCorrectionDialog::Due_Date_Explanation() const
+{
+    const QDate due_date = calibration_due_date_edit->date();
+    const QDate today = QDate::currentDate();
+    QString text =
+        QString("Due %1: %2.")
+            .arg(QLocale::c().toString(due_date, "dddd, MMMM d, yyyy"), Days_Left_Text(due_date, today));
+
+    QStringList warnings;
+    if (today.daysTo(due_date) <= 0)
+    {
+        warnings << "the due date is today or earlier";
+    }
+    // The same points the thermometer list will build from the fields, when all are numbers.
+    const QList<const QLineEdit*> edits = {reference_temperature1_edit, thermometer_reading1_edit,
+                                           reference_temperature2_edit, thermometer_reading2_edit,
+                                           reference_temperature3_edit, thermometer_reading3_edit};
+    QVector<double> values;
+    for (const QLineEdit* edit : edits)
+    {
+        bool ok = false;
+        values << edit->text().toDouble(&ok);
+        if (!ok)
+        {
+            values.clear();
+            break;
+        }
+    }
+    if (!values.isEmpty())
+    {
+        const TThermometerCorrection correction({values[0], values[1] - values[0]},
+                                                {values[2], values[3] - values[2]},
+                                                {values[4], values[5] - values[4]});
+        const QString problem = Correction_Problem(correction);
+        if (!problem.isEmpty())
+        {
+            warnings << problem;
+        }
+    }
+    if (!warnings.isEmpty())
+    {
+        text += QString(" Warning: %1, so every reading will show \"-----\".").arg(warnings.join("; "));
+    }
+    return text;
 }

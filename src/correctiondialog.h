@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -31,8 +32,12 @@ private slots:
     void Temperature_Changed();
 
 private:
-    // The one judgement behind "Accept", made from every field at once.
+    // The one judgement behind "Accept", made from every field at once, and its explanation.
     void Update_Accept_Button();
+    // Why the entry cannot be accepted, naming the field; empty when it can.
+    QString Entry_Problem() const;
+    // The due date in words with the days left, and what will make every reading "-----".
+    QString Due_Date_Explanation() const;
 
     QDateEdit* calibration_due_date_edit;
     QLineEdit* description_edit;
@@ -44,6 +49,7 @@ private:
     QLineEdit* thermometer_reading3_edit;
     QPushButton* accept_button;
     QStringList other_descriptions;
+    QLabel* explanation_label;
 };
 
 #endif // CORRECTIONDIALOG_H

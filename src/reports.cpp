@@ -143,7 +143,8 @@ bool Write_Report_File(const QString& file_name, const QString& content, QString
     QSaveFile file(file_name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
     {
-        *error = "ERR  Cannot open evaluation file for writing.";
+        *error = QString("ERR  Cannot open evaluation file for writing. File: '%1'.  Reason: %2")
+                     .arg(QDir::toNativeSeparators(file_name), file.errorString());
         return false;
     }
     // The save file does not notice a short write or a failed final flush by itself.

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 
 #include <cmath>
 
@@ -45,9 +46,30 @@ QString Csv_Field(const QString& field)
     return '"' + quoted + '"';
 }
 
-QString Temperature_Log_Header()
+QString Temperature_Log_Header(bool with_date_time)
 {
-    return "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
+    return QString(with_date_time ? "Date and Time," : "") +
+           "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
+}
+
+QString Log_Date_Time_Text(const QDateTime& date_time)
+{
+    const int offset_minutes = date_time.offsetFromUtc() / 60;
+    return QLocale::c().toString(date_time, "yyyy-MM-dd'T'HH:mm:ss") +
+           QString("%1%2:%3")
+               .arg(offset_minutes < 0 ? '-' : '+')
+               .arg(qAbs(offset_minutes) / 60, 2, 10, QChar('0'))
+               .arg(qAbs(offset_minutes) % 60, 2, 10, QChar('0'));
+}
+
+bool Has_Date_Time_Column(const QByteArray& first_line)
+{
+    QByteArray line = first_line;
+    while (line.endsWith('\n') || line.endsWith('\r'))
+    {
+        line.chop(1);
+    }
+    return line + "\n" == Temperature_Log_Header(true).toLatin1();
 }
 
 QString Temperature_Log_Line(const QString& description, const QString& thermometer,
@@ -63,18 +85,32 @@ QString Temperature_Log_Line(const QString& description, const QString& thermome
 }
 
 QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString& description,
-                                         const QString& thermometer, const QStringList& axis_texts)
+                                         const QString& thermometer, const QStringList& axis_texts,
+                                         bool date_time_column, const QDateTime& now, bool* entry_written)
 {
+    if (entry_written != nullptr)
+    {
+        *entry_written = false;
+    }
     QStringList messages;
     const bool exists = QFile::exists(file_path);
     messages << QString(exists ? "INF  Appending log file: '%1' for '%2'"
                                : "INF  Creating log file: '%1' for '%2'")
                     .arg(QDir::toNativeSeparators(file_path), description);
 
+    // An existing file's header decides its columns, whatever the option says now.
+    bool with_date_time = date_time_column;
+    if (exists)
+    {
+        QFile existing(file_path);
+        with_date_time = existing.open(QIODevice::ReadOnly) && Has_Date_Time_Column(existing.readLine());
+    }
+
     QFile file(file_path);
     if (!file.open(QIODevice::Append | QIODevice::Text))
     {
-        messages << "WAR  Cannot open temperature log file for writing";
+        messages << QString("WAR  Cannot open temperature log file for writing. File: '%1'.  Reason: %2")
+                        .arg(QDir::toNativeSeparators(file_path), file.errorString());
         return messages;
     }
 
@@ -82,7 +118,11 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString
     QString text;
     if (!exists)
     {
-        text += Temperature_Log_Header();
+        text += Temperature_Log_Header(with_date_time);
+    }
+    if (with_date_time)
+    {
+        text += Log_Date_Time_Text(now) + ",";
     }
     text += Temperature_Log_Line(description, thermometer, axis_texts);
 
@@ -104,6 +144,17 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString
         }
         messages << QString("WAR  Temperature log entry was not written to '%1': %2")
                         .arg(QDir::toNativeSeparators(file_path), file.errorString());
+        return messages;
+    }
+    if (date_time_column && !with_date_time)
+    {
+        messages << QString("WAR  Date and time not logged: '%1' has no \"Date and Time\" column; a new log "
+                            "file gets one.")
+                        .arg(QDir::toNativeSeparators(file_path));
+    }
+    if (entry_written != nullptr)
+    {
+        *entry_written = true;
     }
     return messages;
 }

@@ -3,6 +3,7 @@
 
 #include "thermometercorrection.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -15,14 +16,25 @@ QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
 // A field of the CSV files, quoted only when it would otherwise break the row.
 QString Csv_Field(const QString& field);
 
-QString Temperature_Log_Header();
+// with_date_time: the file's entries begin with a "Date and Time" column.
+QString Temperature_Log_Header(bool with_date_time = false);
+// "2026-12-07T14:03:59+01:00": ISO 8601, the time as given with its offset from UTC.
+QString Log_Date_Time_Text(const QDateTime& date_time);
+// Whether an existing log's first line is the header with the "Date and Time" column.
+bool Has_Date_Time_Column(const QByteArray& first_line);
 // axis_texts: the X, Y, Z and Part texts to log, empty for an axis that is not ticked.
 QString Temperature_Log_Line(const QString& description, const QString& thermometer,
                              const QStringList& axis_texts);
 
 // Appends one entry to the log at file_path, starting a new file with the header, and returns the
-// log lines that say what happened, in order.
+// log lines that say what happened, in order. A new file gets the date and time column when
+// date_time_column is set; an existing file keeps the columns its header names, so that a file never
+// mixes layouts. now is the entry's date and time. entry_written, when given, tells whether the entry is
+// in the file.
 QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString& description,
-                                         const QString& thermometer, const QStringList& axis_texts);
+                                         const QString& thermometer, const QStringList& axis_texts,
+                                         bool date_time_column = false,
+                                         const QDateTime& now = QDateTime::currentDateTime(),
+                                         bool* entry_written = nullptr);
 
 #endif // TEMPERATURELOG_H

@@ -1,5 +1,6 @@
 #include "velmora.h"
 
+#include "calibrationstatus.h"
 #include "correctiondialog.h"
 #include "correctionview.h"
 #include "formlayout.h"
@@ -7,6 +8,7 @@
 #include "logpane.h"
 #include "menushortcutfilter.h"
 #include "messagebox.h"
+#include "optionsdialog.h"
 #include "qtcompat.h"
 #include "reports.h"
 #include "temperaturelog.h"
@@ -28,6 +30,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -63,6 +66,9 @@ QPushButton* Create_Command_Button(QWidget* parent, const QString& object_name)
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     return button;
 }
+
+// What a corrected field shows when no correction may be applied.
+const char* const Not_Corrected = "-----";
 
 } // namespace
 
@@ -105,6 +111,10 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     QLabel* thermometer_label = new QLabel(central_widget);
     thermometer_selector = new QComboBox(central_widget);
     thermometer_selector->setObjectName("Thermometer_Selector");
+    // The closed selector tells the same as the item it shows, also while the window sets it up.
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this]() {
+        thermometer_selector->setToolTip(thermometer_selector->currentData(Qt::ToolTipRole).toString());
+    });
     edit_button = new QToolButton(central_widget);
     edit_button->setObjectName("Edit_Button");
     remove_button = new QToolButton(central_widget);
@@ -206,19 +216,30 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     menuBar()->addMenu("&View")->addAction(correction_curve_action);
     correction_view = nullptr;
     last_uncertainty = 0.04;
+    QMenu* options_menu = menuBar()->addMenu("&Options");
+    QAction* options_action = options_menu->addAction("&Options...");
+    options_action->setObjectName("Options_Action");
 
     confirmation_box = new TMessageBox(this);
     correction_dialog = nullptr;
     input_dialog = nullptr;
     in_calibration = false;
+    options_dialog = nullptr;
 
     Log_Messages(calibration_store.Get_Data_Directory_Messages());
 
     current_path = settings->value("Current_Path", QDir::homePath()).toString();
     record_path_field->setText(QDir::toNativeSeparators(current_path));
     record_file_field->setText(settings->value("Record_File", "velmora.csv").toString());
+    // A hand-edited period that the Options dialog would refuse falls back to the default.
+    warn_days_before_due = Default_Warn_Days_Before_Due;
+    QString refusal;
+    Parse_Warn_Days(settings->value("Warn_Days_Before_Due", Default_Warn_Days_Before_Due).toString(),
+                    &warn_days_before_due, &refusal);
+    log_date_time = settings->value("Log_Date_Time", false).toBool();
 
     Load_Thermometers();
+    Warn_About_Calibrations();
 
     description_field->setText(settings->value("Description", "Position 1").toString());
     x_check_box->setChecked(settings->value("Axis_X_Enabled", true).toBool());
@@ -306,6 +327,10 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     {
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
     }
+    connect(options_action, &QAction::triggered, this, &TVelmora::Edit_Options);
+    // Only the operator's choice: at start the warnings of all thermometers are already logged.
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
+            &TVelmora::Warn_About_Thermometer);
 
     // Written as they change, so that a killed process or a power cut loses none of them.
     connect(record_path_field, &QLineEdit::textChanged, this,
@@ -421,6 +446,47 @@ void TVelmora::Load_Thermometers()
 void TVelmora::Fill_Selector()
 {
     thermometer_selector->insertItems(thermometer_selector->count(), thermometer_list.Get_Descriptions());
+    Mark_Thermometer_States();
+}
+
+void TVelmora::Mark_Thermometer_States()
+{
+    const QDate today = QDate::currentDate();
+    for (int index = 0; index < thermometer_selector->count(); ++index)
+    {
+        const QString description = thermometer_selector->itemText(index);
+        const QDate due_date = thermometer_list.Get_Calibration_Due_Date(description);
+        const TThermometerCorrection correction = thermometer_list.Get_Correction(description);
+        const TCalibrationState state = Calibration_State(due_date, today, warn_days_before_due, correction);
+        thermometer_selector->setItemIcon(index, QIcon(Calibration_State_Icon(state)));
+        thermometer_selector->setItemData(
+            index, Calibration_Tooltip(due_date, today, warn_days_before_due, correction), Qt::ToolTipRole);
+    }
+    thermometer_selector->setToolTip(thermometer_selector->currentData(Qt::ToolTipRole).toString());
+}
+
+void TVelmora::Warn_About_Calibrations()
+{
+    for (int index = 0; index < thermometer_selector->count(); ++index)
+    {
+        Warn_About_Thermometer(index);
+    }
+}
+
+void TVelmora::Warn_About_Thermometer(int index)
+{
+    if (index < 0)
+    {
+        return;
+    }
+    const QString description = thermometer_selector->itemText(index);
+    const QString warning = Calibration_Warning(
+        description, thermometer_list.Get_Calibration_Due_Date(description), QDate::currentDate(),
+        warn_days_before_due, thermometer_list.Get_Correction(description));
+    if (!warning.isEmpty())
+    {
+        Log_Message(warning);
+    }
 }
 
 void TVelmora::Select_Initial_Thermometer()
@@ -473,15 +539,42 @@ void TVelmora::Update_Thermometer_Actions()
 
 void TVelmora::Update_Corrected_Readings()
 {
-    x_corrected_field->setText(
-        Corrected_Reading_Text(x_meter_field->text(), in_calibration, current_correction));
-    y_corrected_field->setText(
-        Corrected_Reading_Text(y_meter_field->text(), in_calibration, current_correction));
-    z_corrected_field->setText(
-        Corrected_Reading_Text(z_meter_field->text(), in_calibration, current_correction));
-    part_corrected_field->setText(
-        Corrected_Reading_Text(part_meter_field->text(), in_calibration, current_correction));
+    Show_Corrected_Reading(x_meter_field, x_corrected_field);
+    Show_Corrected_Reading(y_meter_field, y_corrected_field);
+    Show_Corrected_Reading(z_meter_field, z_corrected_field);
+    Show_Corrected_Reading(part_meter_field, part_corrected_field);
     Update_Correction_View();
+}
+
+QString TVelmora::Not_Corrected_Reason_For(const QLineEdit* meter_field) const
+{
+    const QString description = thermometer_selector->currentText();
+    return Not_Corrected_Reason(meter_field->text(), thermometer_selector->currentIndex() >= 0,
+                                in_calibration, thermometer_list.Get_Calibration_Due_Date(description),
+                                current_correction);
+}
+
+void TVelmora::Show_Corrected_Reading(QLineEdit* meter_field, QLineEdit* corrected_field)
+{
+    const QString text = Corrected_Reading_Text(meter_field->text(), in_calibration, current_correction);
+    corrected_field->setText(text);
+    QString tooltip;
+    if (text == Not_Corrected)
+    {
+        tooltip = Not_Corrected_Reason_For(meter_field);
+    }
+    else if (Is_Outside_Calibrated_Range(meter_field->text().toDouble(), current_correction))
+    {
+        tooltip = "outside the calibrated range " + Calibrated_Range_Text(current_correction);
+    }
+    corrected_field->setToolTip(tooltip);
+    // Colour is only the quick hint; the tooltip says it in words. An empty palette inherits again.
+    QPalette marked;
+    if (!tooltip.isEmpty() && text != Not_Corrected)
+    {
+        marked.setColor(QPalette::Text, palette().color(QPalette::Link));
+    }
+    corrected_field->setPalette(marked);
 }
 
 void TVelmora::Thermometer_Selection_Changed(int index)
@@ -511,8 +604,7 @@ void TVelmora::Temperature_Input_Changed()
     {
         if (axis.first == sender_field)
         {
-            axis.second->setText(
-                Corrected_Reading_Text(axis.first->text(), in_calibration, current_correction));
+            Show_Corrected_Reading(axis.first, axis.second);
             Update_Correction_View();
             return;
         }
@@ -540,8 +632,27 @@ void TVelmora::Write_Temperature_Entry()
                                     y_check_box->isChecked() ? y_corrected_field->text() : QString(),
                                     z_check_box->isChecked() ? z_corrected_field->text() : QString(),
                                     part_check_box->isChecked() ? part_corrected_field->text() : QString()};
+    bool written = false;
     Log_Messages(Append_Temperature_Log_Entry(file_path, description_field->text(),
-                                              thermometer_selector->currentText(), axis_texts));
+                                              thermometer_selector->currentText(), axis_texts, log_date_time,
+                                              QDateTime::currentDateTime(), &written));
+    if (!written)
+    {
+        return;
+    }
+    // "-----" in the log says nothing about why; the pane does.
+    const QLineEdit* const meter_fields[] = {x_meter_field, y_meter_field, z_meter_field, part_meter_field};
+    QStringList reasons;
+    for (int axis = 0; axis < 4; ++axis)
+    {
+        reasons << (axis_texts[axis] == Not_Corrected ? Not_Corrected_Reason_For(meter_fields[axis])
+                                                      : QString());
+    }
+    const QString warning = Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons);
+    if (!warning.isEmpty())
+    {
+        Log_Message(warning);
+    }
 }
 
 void TVelmora::Change_Thermometers(const std::function<QString(TThermometerList*)>& change,
@@ -624,13 +735,20 @@ void TVelmora::Edit_Thermometer()
                 .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
         },
         {dialog_data.description, thermometer_selector->currentText()});
+    Warn_About_Thermometer(thermometer_selector->currentIndex());
 }
 
 void TVelmora::Remove_Thermometer()
 {
     confirmation_box->Set_Text("Remove Thermometer");
     confirmation_box->Set_Informative_Text("Are you sure you want to delete the current thermometer?");
-    confirmation_box->setDetailedText(QString());
+    // Named, so that a wrong selection is caught before its data is gone.
+    const QString selected = thermometer_selector->currentText();
+    confirmation_box->setDetailedText(
+        thermometer_selector->currentIndex() < 0
+            ? QString("No thermometer is selected; nothing will be deleted.")
+            : QString("Thermometer to delete: '%1'\nCalibration due: %2")
+                  .arg(selected, Due_Date_Text(thermometer_list.Get_Calibration_Due_Date(selected))));
     confirmation_box->setIcon(QMessageBox::Warning);
     confirmation_box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     confirmation_box->setDefaultButton(QMessageBox::No);
@@ -647,6 +765,7 @@ void TVelmora::Remove_Thermometer()
             return QString("INF  Removed correction data for '%1'.").arg(description);
         },
         {description});
+    Warn_About_Thermometer(thermometer_selector->currentIndex());
 }
 
 void TVelmora::Write_Report(const QString& default_name, const QString& content,
@@ -664,7 +783,7 @@ void TVelmora::Write_Report(const QString& default_name, const QString& content,
         Log_Message(error);
         return;
     }
-    Log_Message(success_message);
+    Log_Message(success_message + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name)));
 }
 
 void TVelmora::Evaluate_Corrections()
@@ -772,6 +891,8 @@ void TVelmora::closeEvent(QCloseEvent* event)
     settings->setValue("Meter_Y_Value", y_meter_field->text());
     settings->setValue("Meter_Z_Value", z_meter_field->text());
     settings->setValue("Meter_Part_Value", part_meter_field->text());
+    settings->setValue("Warn_Days_Before_Due", warn_days_before_due);
+    settings->setValue("Log_Date_Time", log_date_time);
     settings->setValue("Window_Geometry", saveGeometry());
     event->accept();
 }
@@ -780,7 +901,9 @@ void TVelmora::Log_Message(const QString& message)
 {
     log_pane->appendPlainText(message);
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
-    // Lines do not wrap: moving to the end would scroll the start of every line out of view.
+    // Lines do not wrap: a cursor left at the end would scroll the start of a long line out of view,
+    // also later, when the pane is first laid out. The start of the newest line keeps it in view.
+    log_pane->moveCursor(QTextCursor::StartOfBlock, QTextCursor::MoveAnchor);
     log_pane->horizontalScrollBar()->setValue(0);
 }
 
@@ -803,4 +926,25 @@ void TVelmora::Log_Messages(const QStringList& messages)
     {
         Log_Message(message);
     }
+}
+
+void TVelmora::Edit_Options()
+{
+    if (options_dialog == nullptr)
+    {
+        options_dialog = new TOptionsDialog(this);
+    }
+    options_dialog->Set_Options(warn_days_before_due, log_date_time);
+    if (options_dialog->exec() != QDialog::Accepted)
+    {
+        return;
+    }
+    warn_days_before_due = options_dialog->Get_Warn_Days();
+    log_date_time = options_dialog->Get_Log_Date_Time();
+    Write_Setting("Warn_Days_Before_Due", warn_days_before_due);
+    Write_Setting("Log_Date_Time", log_date_time);
+    Mark_Thermometer_States();
+    Log_Message(QString("INF  Options: warn %1 days before due; date and time in new log files: %2.")
+                    .arg(warn_days_before_due)
+                    .arg(log_date_time ? "on" : "off"));
 }

@@ -23,6 +23,7 @@ class TCorrectionView;
 struct TCorrectionViewData;
 class TInputDialog;
 class TMessageBox;
+class TOptionsDialog;
 
 // The one main window: reading entry, the temperature log, thermometer management and the
 // reports all run from its slots.
@@ -50,6 +51,7 @@ private slots:
     void Evaluate_Corrections();
     void Evaluate_Uncertainty();
     void Show_Correction_Curve();
+    void Edit_Options();
 
 private:
     // Shortcuts, the Return chain through the readings and the accessible names.
@@ -68,6 +70,13 @@ private:
     TCorrectionViewData Correction_View_Data() const;
     // Hands the open correction view the current state; a hidden view is updated when shown.
     void Update_Correction_View();
+    // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector.
+    void Warn_About_Calibrations();
+    void Mark_Thermometer_States();
+    void Warn_About_Thermometer(int index);
+    // Shows one axis corrected, or "-----" with the reason as tooltip; marks extrapolated readings.
+    void Show_Corrected_Reading(QLineEdit* meter_field, QLineEdit* corrected_field);
+    QString Not_Corrected_Reason_For(const QLineEdit* meter_field) const;
 
     QAction* correction_editor_action;
     QAction* remove_thermometer_action;
@@ -108,6 +117,10 @@ private:
     TCorrectionView* correction_view;
     // The uncertainty of the last uncertainty report, drawn as the correction view's band.
     double last_uncertainty;
+    TOptionsDialog* options_dialog;
+    int warn_days_before_due;
+    // New temperature log files get a first column with the date and time of each entry.
+    bool log_date_time;
 };
 
 #endif // VELMORA_H

@@ -1,11 +1,13 @@
 #include "correctiondialog.h"
 #include "inputdialog.h"
 #include "messagebox.h"
+#include "optionsdialog.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 const TCorrectionDialogData Valid_Record{20.004, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
+const TCorrectionDialogData Usable_Record{15, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
 
 // "date" takes an ISO date; any other name is a line edit, finished with Return.
 void Change_Field(QDialog& dialog, const QString& field, const QString& text)
@@ -75,6 +77,127 @@ private slots:
             QCOMPARE(record.thermometer_reading2, 20.75);
             QCOMPARE(record.description, QString("Probe 7")); // stored without the blanks
         }
+    }
+    // The line under the test points: the first problem in field order, then the due date in words.
+    void Correction_Explanation_data()
+    {
+        QTest::addColumn<QStringList>("edits"); // field, text, field, text
+        QTest::addColumn<QString>("explanation");
+        const QString D = "Description_Edit", R1 = "Reference_Temperature1_Edit";
+        const QString R2 = "Reference_Temperature2_Edit", R3 = "Reference_Temperature3_Edit";
+        const QString T1 = "Thermometer_Reading1_Edit", T2 = "Thermometer_Reading2_Edit";
+        const QDate today = QDate::currentDate();
+        const QString due =
+            QString("Due Tuesday, December 31, 2030: in %1 days.").arg(today.daysTo({2030, 12, 31}));
+        const QString dashes = ", so every reading will show \"-----\".";
+        QTest::newRow("as opened") << QStringList()
+                                   << "Accept becomes available when a field is changed.\n" + due;
+        QTest::newRow("blank") << QStringList{D, " "}
+                               << "Accept is unavailable: the description is blank.\n" + due;
+        QTest::newRow("used")
+            << QStringList{D, "probe 1"}
+            << "Accept is unavailable: the description 'probe 1' is already used by another "
+               "thermometer.\n" +
+                   due;
+        QTest::newRow("comma before range")
+            << QStringList{T2, "20,5", R1, "41"}
+            << "Accept is unavailable: the test point 1 reference temperature 41 is outside 0 to 40.\n" + due;
+        QTest::newRow("comma")
+            << QStringList{T2, "20,5"}
+            << "Accept is unavailable: the test point 2 thermometer reading \"20,5\" is not a "
+               "number.\n" +
+                   due;
+        QTest::newRow("acceptable") << QStringList{T1, "15.2"} << due;
+        QTest::newRow("due today") << QStringList{"date", today.toString(Qt::ISODate)}
+                                   << "Due " + QLocale::c().toString(today, "dddd, MMMM d, yyyy") +
+                                          ": due today. Warning: the due date is today or earlier" + dashes;
+        QTest::newRow("span under a degree")
+            << QStringList{R1, "20", R2, "20.4", R3, "20.9"}
+            << due + " Warning: test points span less than one degree" + dashes;
+    }
+    void Correction_Explanation()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(QString, explanation);
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {"Probe 1", "Probe 2"});
+        for (int i = 0; i + 1 < edits.size(); i += 2)
+            Change_Field(dialog, edits[i], edits[i + 1]);
+        QCOMPARE(dialog.findChild<QLabel*>("Explanation_Label")->text(), explanation);
+        QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(),
+                 !explanation.startsWith("Accept is unavailable") && !edits.isEmpty());
+    }
+    // A disabled button takes no focus, so the click alone never finishes the edit: only judging each
+    // keystroke lets it through.
+    void Correction_Accept_Right_After_A_Fix()
+    {
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Valid_Record, {});
+        dialog.show();
+        QLineEdit* edit = dialog.findChild<QLineEdit*>("Thermometer_Reading2_Edit");
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, "41");
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Accept_Button"), Qt::LeftButton);
+        QCOMPARE(dialog.result(), 1);
+    }
+    void Due_Date_Typing_data()
+    {
+        QTest::addColumn<QString>("start"); // how the date is selected before typing
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("month section") << "tab"
+                                       << "Jun 30 2027";
+        QTest::newRow("whole text") << "all"
+                                    << "Jun 30 2027";
+        QTest::newRow("lower case after a slip") << "tab"
+                                                 << "xjun 30 2027";
+    }
+    void Due_Date_Typing()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, typed);
+        TCorrectionDialog dialog;
+        TCorrectionDialogData record = Valid_Record;
+        record.calibration_due_date = QDate::currentDate();
+        dialog.Set_Dialog_Data(record, {});
+        dialog.show();
+        QDateEdit* edit = dialog.findChild<QDateEdit*>();
+        edit->setFocus(Qt::TabFocusReason);
+        if (start == "all")
+            edit->findChild<QLineEdit*>()->selectAll();
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->date(), QDate(2027, 6, 30));
+        QCOMPARE(edit->text(), QString("Jun 30 2027"));
+    }
+    void Options_Entry_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reason"); // the refusals start with the text
+        QTest::newRow("0") << "0"
+                           << "No warnings before the due date.";
+        QTest::newRow("3651") << "3651"
+                              << "3651 days is outside 0 to 3650.";
+        QTest::newRow("fraction") << "7.5"
+                                  << "\"7.5\" is not a whole number of days.";
+    }
+    void Options_Entry()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reason);
+        TOptionsDialog dialog;
+        dialog.Set_Options(30, true);
+        dialog.show();
+        QLineEdit* edit = dialog.findChild<QLineEdit*>("Warn_Days_Edit");
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QCOMPARE(dialog.findChild<QLabel*>("Reason_Label")->text(), reason);
+        QTest::keyClick(edit, Qt::Key_Return); // the default button, only while the period is acceptable
+        const bool accepted = !reason.startsWith(text) && !reason.startsWith('"');
+        QCOMPARE(dialog.result(), int(accepted));
+        if (accepted)
+            QCOMPARE(dialog.Get_Warn_Days(), text.toInt());
+        QVERIFY(dialog.Get_Log_Date_Time());
     }
     void Input_Entry_data()
     {

@@ -89,14 +89,20 @@ private slots:
                  QStringList({"", "15.00", "25.00", QDate::currentDate().toString(Qt::ISODate)}));
         QCOMPARE(Selection(&window), QString("[Probe 1]"));
         QCOMPARE(Enabled(&window), QString("1111"));
-        QCOMPARE(Log_Lines(&window).last(), "INF  Updated correction data for 'Probe 1'.  Calibration Due: " +
-                                                QDate::currentDate().toString("MMM dd yyyy"));
+        // Saved with today's date, which the window warns about at once.
+        const QString today = QLocale::c().toString(QDate::currentDate(), "MMM dd yyyy");
+        QCOMPARE(Log_Lines(&window).mid(Log_Lines(&window).size() - 2),
+                 QStringList({"INF  Updated correction data for 'Probe 1'.  Calibration Due: " + today,
+                              "WAR  Thermometer 'Probe 1' is out of calibration since " + today + "."}));
         QCOMPARE(Saved_List().Get_Correction("Probe 1").Get_Point2().y, 0.12);
 
         QVERIFY(QFile::remove(Calibration_File()) && QDir().mkpath(Calibration_File())); // cannot be replaced
         Edit(&window, "Probe 2");
-        QVERIFY(Log_Lines(&window).last().startsWith("ERR  error writing file '" + Calibration_File() +
-                                                     "': ERR:  "));
+        // The failure, then the warning that the new thermometer is due today.
+        const QStringList lines = Log_Lines(&window);
+        QVERIFY(lines[lines.size() - 2].startsWith("ERR  error writing file '" + Calibration_File() +
+                                                   "': ERR:  "));
+        QVERIFY(lines.last().startsWith("WAR  Thermometer 'Probe 2' is out of calibration"));
     }
 
     void Edits_data()

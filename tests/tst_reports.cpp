@@ -119,7 +119,8 @@ private slots:
         QCOMPARE(proposed, folder.path() + "/evaluation.csv|CSV data (*.csv *.txt)");
         QCOMPARE(Read_File(folder.path() + "/e.csv"),
                  ::Corrections_Report("Probe 7", QDate(2031, 12, 31), correction).toLatin1());
-        QCOMPARE(Log_Lines(&window).last(), QString("INF  Evaluation file written."));
+        QCOMPARE(Log_Lines(&window).last(), "INF  Evaluation file written. File: '" +
+                                                QDir::toNativeSeparators(folder.path() + "/e.csv") + "'");
 
         Answer_Input_Dialog("0.1");
         Answer_Save_Dialog(folder.path() + "/u.csv");
@@ -127,7 +128,8 @@ private slots:
         QCOMPARE(shown, QString("0.04"));
         QCOMPARE(Read_File(folder.path() + "/u.csv"),
                  ::Uncertainty_Report("Probe 7", QDate(2031, 12, 31), correction, 0.1).toLatin1());
-        QCOMPARE(Log_Lines(&window).last(), QString("INF  Uncertainty file written."));
+        QCOMPARE(Log_Lines(&window).last(), "INF  Uncertainty file written. File: '" +
+                                                QDir::toNativeSeparators(folder.path() + "/u.csv") + "'");
 
         // Cancelling writes and logs nothing; the next run offers the value last shown.
         const QStringList log_before = Log_Lines(&window);
@@ -135,6 +137,13 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
         QCOMPARE(shown, QString("0.1"));
         QCOMPARE(Log_Lines(&window), log_before);
+
+        // A file that cannot be opened is named, with the reason.
+        Answer_Save_Dialog(folder.path() + "/missing/e.csv");
+        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
+        QCOMPARE(Log_Lines(&window).last(), "ERR  Cannot open evaluation file for writing. File: '" +
+                                                QDir::toNativeSeparators(folder.path() + "/missing/e.csv") +
+                                                "'.  Reason: No such file or directory");
 
         // A write that fails is not reported as written and leaves the previous report intact.
         QVERIFY(Write_File(folder.path() + "/full.csv", "previous report"));

@@ -3,6 +3,7 @@
 #include "velmoratestsupport.h"
 
 #include <QCheckBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -83,8 +84,9 @@ private slots:
         QTest::addColumn<QByteArray>("content"); // null: no file before
         QTest::addColumn<QString>("expected");
         const QString not_written = "WAR  Temperature log entry was not written to '%1': ";
-        QTest::newRow("missing directory")
-            << QString("/missing") << QByteArray() << "WAR  Cannot open temperature log file for writing";
+        QTest::newRow("missing directory") << QString("/missing") << QByteArray()
+                                           << "WAR  Cannot open temperature log file for writing. File: "
+                                              "'%1'.  Reason: No such file or directory";
         QTest::newRow("full disk, new file") << QString() << QByteArray() << not_written;
         QTest::newRow("full disk, existing file") << QString() << Header + "P0,T1,20.00,,,\n" << not_written;
     }
@@ -109,6 +111,93 @@ private slots:
                  qPrintable(messages[1]));
         QCOMPARE(QFile::exists(file), !content.isNull());
         QCOMPARE(Read_File(file), content);
+    }
+
+    void Date_Time_Text_data()
+    {
+        QTest::addColumn<QString>("iso"); // as Qt reads it, with its offset
+        QTest::addColumn<QString>("text");
+        QTest::newRow("east") << "2026-12-07T14:03:59+01:00"
+                              << "2026-12-07T14:03:59+01:00";
+        QTest::newRow("west, half hour") << "2026-03-01T00:00:05-03:30"
+                                         << "2026-03-01T00:00:05-03:30";
+        QTest::newRow("UTC") << "2026-12-07T14:03:59Z"
+                             << "2026-12-07T14:03:59+00:00";
+    }
+
+    void Date_Time_Text()
+    {
+        QFETCH(QString, iso);
+        QFETCH(QString, text);
+        QCOMPARE(Log_Date_Time_Text(QDateTime::fromString(iso, Qt::ISODate)), text);
+    }
+
+    // The header of an existing file decides the columns; the option only shapes new files.
+    void Date_Time_Column_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // null: no file before
+        QTest::addColumn<bool>("option");
+        QTest::addColumn<QByteArray>("appended");
+        QTest::addColumn<bool>("warned");
+        const QByteArray dated = "Date and Time," + Header;
+        const QByteArray entry = "P1,T1,20.12,,,-----\n";
+        const QByteArray stamp = "2026-12-07T14:03:59+01:00,";
+        QTest::newRow("new file, option on") << QByteArray() << true << dated + stamp + entry << false;
+        QTest::newRow("new file, option off") << QByteArray() << false << Header + entry << false;
+        QTest::newRow("plain file, option on") << Header << true << entry << true;
+        QTest::newRow("dated file, option off") << dated << false << stamp + entry << false;
+        QTest::newRow("dated file from Windows")
+            << QByteArray(dated).replace("\n", "\r\n") << true << stamp + entry << false;
+        QTest::newRow("empty file, option on") << QByteArray("") << true << entry << true;
+    }
+
+    void Date_Time_Column()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, option);
+        QFETCH(QByteArray, appended);
+        QFETCH(bool, warned);
+        QVERIFY(content.isNull() || Write_File(Log_File(), content));
+        bool written = false;
+        const QStringList messages = Append_Temperature_Log_Entry(
+            Log_File(), "P1", "T1", {"20.12", "", "", "-----"}, option,
+            QDateTime::fromString("2026-12-07T14:03:59+01:00", Qt::ISODate), &written);
+        QVERIFY(written);
+        QCOMPARE(Read_File(Log_File()), (content.isNull() ? QByteArray() : content) + appended);
+        QCOMPARE(messages.mid(1),
+                 warned
+                     ? QStringList("WAR  Date and time not logged: '" + QDir::toNativeSeparators(Log_File()) +
+                                   "' has no \"Date and Time\" column; a new log file gets one.")
+                     : QStringList());
+    }
+
+    // The log records "-----" as shown; the pane says why, for the ticked axes only, and only for an
+    // entry that was written.
+    void Window_Explains_Dashes()
+    {
+        QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate()}}));
+        Store_Setting("Log_Date_Time", true);
+        TVelmora window;
+        Child<QLineEdit>(&window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Child<QLineEdit>(&window, "Description_Field")->setText("P1");
+        Child<QCheckBox>(&window, "Y_Check_Box")->setChecked(false);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QCOMPARE(Log_Lines(&window).last(),
+                 "WAR  Entry written with \"-----\" for X, Z, Part: out of calibration since " +
+                     QLocale::c().toString(QDate::currentDate(), "MMM dd yyyy") + ".");
+        const QList<QByteArray> lines = Read_File(Log_File()).split('\n');
+        QCOMPARE(lines[0] + "\n", "Date and Time," + Header);
+        QVERIFY2(QRegularExpression(
+                     "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d,P1,T1,-----,,-----,-----$")
+                     .match(QString::fromLatin1(lines[1]))
+                     .hasMatch(),
+                 lines[1].constData());
+
+        Child<QLineEdit>(&window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path() + "/missing"));
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QVERIFY(Log_Lines(&window).last().startsWith("WAR  Cannot open temperature log file for writing."));
     }
 };
 

@@ -8,10 +8,13 @@
 #include "thermometerdata.h"
 #include "velmora.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 #include <QSettings>
 #include <QStyleFactory>
@@ -111,6 +114,20 @@ struct TShot
 const TShot Shots[] = {
     {"main-window", 1, [](TVelmora* window) { return window->grab(); }},
     {"main-window-2x", 2, [](TVelmora* window) { return window->grab(); }},
+    // The thermometer list opened over the window, so that every thermometer's state icon shows.
+    {"calibration-states", 1,
+     [](TVelmora* window) {
+         QComboBox* selector = window->findChild<QComboBox*>("Thermometer_Selector");
+         selector->showPopup();
+         QCoreApplication::processEvents();
+         QPixmap pixmap = window->grab();
+         QWidget* popup = selector->view()->window();
+         QPainter painter(&pixmap);
+         painter.drawPixmap(window->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+         painter.end();
+         selector->hidePopup();
+         return pixmap;
+     }},
     {"correction-editor", 1, [](TVelmora* window) { return Grab_Modal(window, "Edit_Thermometer"); }},
     {"correction-curve", 1,
      [](TVelmora* window) {

@@ -1,0 +1,257 @@
+#include "calibrationstatus.h"
+
+#include "calibrationstore.h"
+
+#include <cmath>
+
+namespace
+{
+
+// Readings this far beyond the reference temperatures are extrapolated, not interpolated.
+const double Range_Margin = 1.0;
+
+QString Days_Text(qint64 days)
+{
+    return days == 1 ? QStringLiteral("1 day") : QString("%1 days").arg(days);
+}
+
+bool Is_Finite(const TVector2& point)
+{
+    return std::isfinite(point.x) && std::isfinite(point.y);
+}
+
+} // namespace
+
+TCalibrationState Calibration_State(const QDate& due_date, const QDate& today, int warn_days,
+                                    const TThermometerCorrection& correction)
+{
+    // The same comparison as the corrected display: valid only while today lies before the due date.
+    const qint64 days_left = due_date.isValid() ? today.daysTo(due_date) : 0;
+    if (days_left <= 0)
+    {
+        return TCalibrationState::Out_Of_Calibration;
+    }
+    if (!correction.Is_Valid())
+    {
+        return TCalibrationState::Correction_Not_Usable;
+    }
+    if (days_left <= warn_days)
+    {
+        return TCalibrationState::Due_Soon;
+    }
+    return TCalibrationState::In_Calibration;
+}
+
+QString Calibration_State_Text(TCalibrationState state)
+{
+    switch (state)
+    {
+    case TCalibrationState::In_Calibration:
+        return QStringLiteral("In calibration");
+    case TCalibrationState::Due_Soon:
+        return QStringLiteral("Due soon");
+    case TCalibrationState::Out_Of_Calibration:
+        return QStringLiteral("Out of calibration");
+    case TCalibrationState::Correction_Not_Usable:
+        return QStringLiteral("Correction not usable");
+    }
+    return QString();
+}
+
+QString Calibration_State_Icon(TCalibrationState state)
+{
+    switch (state)
+    {
+    case TCalibrationState::In_Calibration:
+        return QStringLiteral(":/gui/calibration_ok_icon16.png");
+    case TCalibrationState::Due_Soon:
+        return QStringLiteral(":/gui/calibration_due_icon16.png");
+    case TCalibrationState::Out_Of_Calibration:
+        return QStringLiteral(":/gui/calibration_expired_icon16.png");
+    case TCalibrationState::Correction_Not_Usable:
+        return QStringLiteral(":/gui/calibration_unusable_icon16.png");
+    }
+    return QString();
+}
+
+QString Days_Left_Text(const QDate& due_date, const QDate& today)
+{
+    if (!due_date.isValid())
+    {
+        return QStringLiteral("no due date");
+    }
+    const qint64 days_left = today.daysTo(due_date);
+    if (days_left == 0)
+    {
+        return QStringLiteral("due today");
+    }
+    return days_left > 0 ? "in " + Days_Text(days_left) : Days_Text(-days_left) + " overdue";
+}
+
+QString Calibrated_Range_Text(const TThermometerCorrection& correction)
+{
+    return QString::fromUtf8("%1 to %2 \u00b0C")
+        .arg(correction.Get_Point1().x, 0, 'f', 2)
+        .arg(correction.Get_Point3().x, 0, 'f', 2);
+}
+
+QString Correction_Problem(const TThermometerCorrection& correction)
+{
+    if (correction.Is_Valid())
+    {
+        return QString();
+    }
+    if (!Is_Finite(correction.Get_Point1()) || !Is_Finite(correction.Get_Point2()) ||
+        !Is_Finite(correction.Get_Point3()))
+    {
+        return QStringLiteral("a test point is not a number");
+    }
+    if (correction.Get_Point3().x - correction.Get_Point1().x < 1.0)
+    {
+        return QStringLiteral("test points span less than one degree");
+    }
+    return QStringLiteral("two test points share a reference temperature");
+}
+
+QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_days,
+                            const TThermometerCorrection& correction)
+{
+    const TCalibrationState state = Calibration_State(due_date, today, warn_days, correction);
+    QString tooltip = Calibration_State_Text(state);
+    if (state == TCalibrationState::Correction_Not_Usable)
+    {
+        tooltip += ": " + Correction_Problem(correction);
+    }
+    tooltip += due_date.isValid()
+                   ? QString("\nDue %1: %2").arg(Due_Date_Text(due_date), Days_Left_Text(due_date, today))
+                   : QStringLiteral("\nNo due date");
+    return tooltip + "\nCalibrated range " + Calibrated_Range_Text(correction);
+}
+
+QString Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
+                            int warn_days, const TThermometerCorrection& correction)
+{
+    switch (Calibration_State(due_date, today, warn_days, correction))
+    {
+    case TCalibrationState::In_Calibration:
+        return QString();
+    case TCalibrationState::Due_Soon:
+        return QString("WAR  Thermometer '%1' is due for calibration %2 (%3).")
+            .arg(description, Days_Left_Text(due_date, today), Due_Date_Text(due_date));
+    case TCalibrationState::Out_Of_Calibration:
+        return due_date.isValid()
+                   ? QString("WAR  Thermometer '%1' is out of calibration since %2.")
+                         .arg(description, Due_Date_Text(due_date))
+                   : QString("WAR  Thermometer '%1' is out of calibration: no due date.").arg(description);
+    case TCalibrationState::Correction_Not_Usable:
+        return QString("WAR  Thermometer '%1' cannot correct readings: %2.")
+            .arg(description, Correction_Problem(correction));
+    }
+    return QString();
+}
+
+QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selected, bool in_calibration,
+                             const QDate& due_date, const TThermometerCorrection& correction)
+{
+    if (!thermometer_selected)
+    {
+        return QStringLiteral("no thermometer selected");
+    }
+    if (!in_calibration)
+    {
+        return due_date.isValid() ? "out of calibration since " + Due_Date_Text(due_date)
+                                  : QStringLiteral("out of calibration: no due date");
+    }
+    if (!correction.Is_Valid())
+    {
+        return "test points unusable: " + Correction_Problem(correction);
+    }
+    // The same conversion as the display, which also refuses "inf" and "nan".
+    bool is_number = false;
+    const double reading = meter_text.toDouble(&is_number);
+    if (is_number && std::isfinite(reading))
+    {
+        // So far beyond the calibrated range that the curve overflows.
+        const TVector2 deviation = correction.Evaluate_Point(reading);
+        return std::isfinite(deviation.x - deviation.y)
+                   ? QString()
+                   : QString("%1 is too far outside the calibrated range to be corrected")
+                         .arg(meter_text.trimmed());
+    }
+    if (meter_text.trimmed().isEmpty())
+    {
+        return QStringLiteral("no reading typed");
+    }
+    if (meter_text.contains(','))
+    {
+        return QString("\"%1\" is not a number (use a full stop)").arg(meter_text);
+    }
+    return QString("\"%1\" is not a number").arg(meter_text);
+}
+
+QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons)
+{
+    Q_ASSERT_X(axes.size() == reasons.size(), "Not_Corrected_Entry_Warning", "reasons");
+    // Reasons in the order of their first axis, each with all its axes.
+    QStringList distinct_reasons;
+    QList<QStringList> axes_by_reason;
+    for (int index = 0; index < axes.size(); ++index)
+    {
+        if (reasons[index].isEmpty())
+        {
+            continue;
+        }
+        const int known = distinct_reasons.indexOf(reasons[index]);
+        if (known < 0)
+        {
+            distinct_reasons << reasons[index];
+            axes_by_reason << QStringList(axes[index]);
+        }
+        else
+        {
+            axes_by_reason[known] << axes[index];
+        }
+    }
+    if (distinct_reasons.isEmpty())
+    {
+        return QString();
+    }
+    QStringList parts;
+    for (int index = 0; index < distinct_reasons.size(); ++index)
+    {
+        parts << QString("%1: %2").arg(axes_by_reason[index].join(", "), distinct_reasons[index]);
+    }
+    return QString("WAR  Entry written with \"-----\" for %1.").arg(parts.join("; "));
+}
+
+bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction)
+{
+    return reading < correction.Get_Point1().x - Range_Margin ||
+           reading > correction.Get_Point3().x + Range_Margin;
+}
+
+bool Parse_Warn_Days(const QString& text, int* days, QString* reason)
+{
+    Q_ASSERT_X(days != nullptr, "Parse_Warn_Days", "days");
+    Q_ASSERT_X(reason != nullptr, "Parse_Warn_Days", "reason");
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+    {
+        *reason = QString("Type the number of days, 0 to %1.").arg(Maximum_Warn_Days_Before_Due);
+        return false;
+    }
+    bool is_number = false;
+    const qlonglong value = trimmed.toLongLong(&is_number);
+    if (!is_number)
+    {
+        *reason = QString("\"%1\" is not a whole number of days.").arg(trimmed);
+        return false;
+    }
+    if (value < 0 || value > Maximum_Warn_Days_Before_Due)
+    {
+        *reason = QString("%1 days is outside 0 to %2.").arg(trimmed).arg(Maximum_Warn_Days_Before_Due);
+        return false;
+    }
+    *days = int(value);
+    return true;
+}

@@ -1,0 +1,69 @@
+#ifndef CALIBRATIONSTATUS_H
+#define CALIBRATIONSTATUS_H
+
+#include "thermometercorrection.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+// The calibration state of a thermometer as the operator sees it, and the words that explain a
+// corrected field showing "-----". Dates are passed in, never taken from the clock here, so that
+// every rule can be checked at its boundaries.
+
+enum class TCalibrationState
+{
+    In_Calibration,
+    // Due within the warning period, but its readings are still corrected.
+    Due_Soon,
+    // Due date today or earlier, or no readable due date: readings are not corrected.
+    Out_Of_Calibration,
+    // The test points give no usable curve: readings are not corrected whatever the date.
+    Correction_Not_Usable
+};
+
+const int Default_Warn_Days_Before_Due = 30;
+const int Maximum_Warn_Days_Before_Due = 3650;
+
+// warn_days 0 turns the Due_Soon state off. Out of calibration outranks an unusable correction:
+// a recalibration brings new test points anyway.
+TCalibrationState Calibration_State(const QDate& due_date, const QDate& today, int warn_days,
+                                    const TThermometerCorrection& correction);
+// "In calibration", "Due soon", "Out of calibration", "Correction not usable".
+QString Calibration_State_Text(TCalibrationState state);
+// The compiled-in 16 x 16 icon of the state.
+QString Calibration_State_Icon(TCalibrationState state);
+
+// "in 12 days", "due today", "3 days overdue"; "no due date" for a null date.
+QString Days_Left_Text(const QDate& due_date, const QDate& today);
+// "15.00 to 25.00 °C": the lowest to the highest reference temperature.
+QString Calibrated_Range_Text(const TThermometerCorrection& correction);
+// Why the test points give no curve; empty when they do.
+QString Correction_Problem(const TThermometerCorrection& correction);
+
+// The selector's tooltip for a thermometer: state, due date with the days left, calibrated range.
+QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_days,
+                            const TThermometerCorrection& correction);
+// The WAR line for a thermometer that is due soon, out of calibration or unusable; empty otherwise.
+QString Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
+                            int warn_days, const TThermometerCorrection& correction);
+
+// Why a corrected field shows "-----", in the order the display decides it; empty when the reading
+// is corrected. in_calibration is the flag the display used, due_date the selected thermometer's.
+QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selected, bool in_calibration,
+                             const QDate& due_date, const TThermometerCorrection& correction);
+
+// The WAR line for a temperature log entry that holds "-----": the axes grouped by their reason, in
+// the order given. axes and reasons pair up; an axis with an empty reason is left out. Empty when no
+// axis is left.
+QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons);
+
+// A reading more than one degree beyond the lowest or highest reference temperature is corrected
+// by extrapolating the curve.
+bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction);
+
+// A warning period typed by the operator: a whole number of days from 0 to 3650. On refusal reason
+// says why and days is untouched.
+bool Parse_Warn_Days(const QString& text, int* days, QString* reason);
+
+#endif // CALIBRATIONSTATUS_H

@@ -1,0 +1,80 @@
+#include "duedateedit.h"
+
+#include <QKeyEvent>
+#include <QLocale>
+#include <QRegularExpression>
+
+QDate Parse_Due_Date_Text(const QString& text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\s*([A-Za-z]{3})\\s+(\\d{1,2})\\s+(\\d{4})\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+    {
+        return QDate();
+    }
+    for (int month = 1; month <= 12; ++month)
+    {
+        if (QLocale::c()
+                .monthName(month, QLocale::ShortFormat)
+                .compare(match.captured(1), Qt::CaseInsensitive) == 0)
+        {
+            return QDate(match.captured(3).toInt(), month, match.captured(2).toInt());
+        }
+    }
+    return QDate();
+}
+
+TDueDateEdit::TDueDateEdit(QWidget* parent) : QDateEdit(parent)
+{
+    // Month names as displayed and logged everywhere else, whatever the system's language.
+    setLocale(QLocale::c());
+    setDisplayFormat("MMM dd yyyy");
+}
+
+void TDueDateEdit::keyPressEvent(QKeyEvent* event)
+{
+    const QString text = event->text();
+    const bool is_text = text.size() == 1 && text.at(0).isPrint() &&
+                         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (!is_text)
+    {
+        if (event->key() == Qt::Key_Backspace)
+        {
+            typed.chop(1);
+        }
+        else
+        {
+            typed.clear();
+        }
+        QDateEdit::keyPressEvent(event);
+        return;
+    }
+
+    typed += text;
+    QDateEdit::keyPressEvent(event);
+    // The section editing has done what it could with the key; a full date typed last wins over it,
+    // also after a slip typed before it.
+    for (int start = 0; start < typed.size(); ++start)
+    {
+        const QDate date = Parse_Due_Date_Text(typed.mid(start));
+        if (date.isValid())
+        {
+            typed.clear();
+            setDate(date);
+            return;
+        }
+    }
+}
+
+void TDueDateEdit::focusInEvent(QFocusEvent* event)
+{
+    typed.clear();
+    QDateEdit::focusInEvent(event);
+}
+
+void TDueDateEdit::mousePressEvent(QMouseEvent* event)
+{
+    typed.clear();
+    QDateEdit::mousePressEvent(event);
+}

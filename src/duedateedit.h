@@ -1,0 +1,31 @@
+#ifndef DUEDATEEDIT_H
+#define DUEDATEEDIT_H
+
+#include <QDate>
+#include <QDateEdit>
+#include <QString>
+
+// "Jun 30 2027" as the editor displays dates: month abbreviation in English, day, four-digit year,
+// separated by blanks; letter case is ignored. A null date for anything else.
+QDate Parse_Due_Date_Text(const QString& text);
+
+// A date edit in which a date typed out in full, as it is displayed, gives that date. The plain
+// QDateEdit edits section by section: a finished month jumps on to the day, the blank typed next
+// jumps on again to the year, and text typed over a whole selection is refused, so that typing
+// "Jun 30 2027" ended on another date without a word.
+class TDueDateEdit : public QDateEdit
+{
+public:
+    explicit TDueDateEdit(QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    // What the operator typed since the edit last got the focus or a key other than text.
+    QString typed;
+};
+
+#endif // DUEDATEEDIT_H

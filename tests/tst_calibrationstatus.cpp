@@ -1,0 +1,422 @@
+#include "calibrationstatus.h"
+#include "calibrationstore.h"
+#include "velmora.h"
+#include "velmoratestsupport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace Test_Support;
+
+Q_DECLARE_METATYPE(TCalibrationState)
+Q_DECLARE_METATYPE(TThermometerCorrection)
+
+namespace
+{
+const QDate Today(2026, 12, 7);
+const TThermometerCorrection Usable; // 15, 20, 25
+const TThermometerCorrection Narrow({20, 0.1}, {20.4, 0.1}, {20.9, 0.1});
+const TThermometerCorrection Shared({15, 0.1}, {20, 0.1}, {20, 0.2});
+} // namespace
+
+// The selector's icon of each item, as the name of the state whose icon it is.
+QStringList Item_States(QComboBox* selector)
+{
+    QStringList states;
+    for (int index = 0; index < selector->count(); ++index)
+    {
+        const QImage shown =
+            qvariant_cast<QIcon>(selector->itemData(index, Qt::DecorationRole)).pixmap(16).toImage();
+        QString state = "no icon";
+        for (TCalibrationState candidate :
+             {TCalibrationState::In_Calibration, TCalibrationState::Due_Soon,
+              TCalibrationState::Out_Of_Calibration, TCalibrationState::Correction_Not_Usable})
+        {
+            if (!shown.isNull() && shown == QIcon(Calibration_State_Icon(candidate)).pixmap(16).toImage())
+            {
+                state = Calibration_State_Text(candidate);
+            }
+        }
+        states << state;
+    }
+    return states;
+}
+
+// Good, Soon (due in 10 days), Expired (due today) and Narrow (test points within a degree).
+bool Write_Four_Thermometers()
+{
+    const QDate today = QDate::currentDate();
+    return Write_Calibration_File({{"Good", 0.12, today.addDays(400)},
+                                   {"Soon", 0.12, today.addDays(10)},
+                                   {"Expired", 0.12, today},
+                                   {"Narrow", 0.12, today.addDays(400), {20, 20.4, 20.9}}});
+}
+
+class TCalibrationStatusTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Month names must not follow the default locale.
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale("de_DE"));
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    void init() { Remove_Data_Directories(); }
+
+    void State_data()
+    {
+        QTest::addColumn<QDate>("due_date");
+        QTest::addColumn<int>("warn_days");
+        QTest::addColumn<TThermometerCorrection>("correction");
+        QTest::addColumn<TCalibrationState>("state");
+        QTest::addColumn<QString>("warning");
+        using S = TCalibrationState;
+        QTest::newRow("due in N+1 days") << Today.addDays(31) << 30 << Usable << S::In_Calibration << "";
+        QTest::newRow("due in exactly N days")
+            << Today.addDays(30) << 30 << Usable << S::Due_Soon
+            << "WAR  Thermometer 'Probe 7' is due for calibration in 30 days (Jan 06 2027).";
+        QTest::newRow("due tomorrow") << Today.addDays(1) << 30 << Usable << S::Due_Soon
+                                      << "WAR  Thermometer 'Probe 7' is due for calibration in 1 day "
+                                         "(Dec 08 2026).";
+        QTest::newRow("N = 0, due tomorrow") << Today.addDays(1) << 0 << Usable << S::In_Calibration << "";
+        QTest::newRow("due today") << Today << 30 << Usable << S::Out_Of_Calibration
+                                   << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 07 2026.";
+        QTest::newRow("N = 0, due yesterday")
+            << Today.addDays(-1) << 0 << Usable << S::Out_Of_Calibration
+            << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 06 2026.";
+        QTest::newRow("no due date") << QDate() << 30 << Usable << S::Out_Of_Calibration
+                                     << "WAR  Thermometer 'Probe 7' is out of calibration: no due date.";
+        QTest::newRow("span under a degree")
+            << Today.addDays(5) << 30 << Narrow << S::Correction_Not_Usable
+            << "WAR  Thermometer 'Probe 7' cannot correct readings: test points span less than one degree.";
+        QTest::newRow("shared reference")
+            << Today.addDays(400) << 30 << Shared << S::Correction_Not_Usable
+            << "WAR  Thermometer 'Probe 7' cannot correct readings: two test points share a reference "
+               "temperature.";
+        QTest::newRow("unusable and expired")
+            << Today << 30 << Narrow << S::Out_Of_Calibration
+            << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 07 2026.";
+    }
+
+    void State()
+    {
+        QFETCH(QDate, due_date);
+        QFETCH(int, warn_days);
+        QFETCH(TThermometerCorrection, correction);
+        QFETCH(TCalibrationState, state);
+        QFETCH(QString, warning);
+        QCOMPARE(Calibration_State(due_date, Today, warn_days, correction), state);
+        QCOMPARE(Calibration_Warning("Probe 7", due_date, Today, warn_days, correction), warning);
+    }
+
+    void Tooltip_data()
+    {
+        QTest::addColumn<QDate>("due_date");
+        QTest::addColumn<TThermometerCorrection>("correction");
+        QTest::addColumn<QString>("tooltip");
+        QTest::newRow("due soon") << Today.addDays(12) << Usable
+                                  << "Due soon\nDue Dec 19 2026: in 12 days\nCalibrated range 15.00 to 25.00 "
+                                     "\u00b0C";
+        QTest::newRow("overdue") << Today.addDays(-3) << Usable
+                                 << "Out of calibration\nDue Dec 04 2026: 3 days overdue\nCalibrated range "
+                                    "15.00 to 25.00 \u00b0C";
+        QTest::newRow("no due date")
+            << QDate() << Usable
+            << "Out of calibration\nNo due date\nCalibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("unusable")
+            << Today.addDays(100) << Narrow
+            << "Correction not usable: test points span less than one degree\nDue Mar 17 "
+               "2027: in 100 days\nCalibrated range 20.00 to 20.90 \u00b0C";
+    }
+
+    void Tooltip()
+    {
+        QFETCH(QDate, due_date);
+        QFETCH(TThermometerCorrection, correction);
+        QFETCH(QString, tooltip);
+        QCOMPARE(Calibration_Tooltip(due_date, Today, 30, correction), tooltip);
+    }
+
+    // The order follows the display: a reason that makes every field "-----" wins over the reading.
+    void Reason_data()
+    {
+        QTest::addColumn<QString>("meter_text");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<bool>("in_calibration");
+        QTest::addColumn<QDate>("due_date");
+        QTest::addColumn<TThermometerCorrection>("correction");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("corrected") << " 20.5 " << true << true << Today << Usable << "";
+        QTest::newRow("no thermometer")
+            << "abc" << false << false << Today << Usable << "no thermometer selected";
+        QTest::newRow("expired") << "abc" << true << false << Today << Narrow
+                                 << "out of calibration since Dec 07 2026";
+        QTest::newRow("no due date") << "20" << true << false << QDate() << Usable
+                                     << "out of calibration: no due date";
+        QTest::newRow("unusable") << "abc" << true << true << Today << Shared
+                                  << "test points unusable: two test points share a reference temperature";
+        QTest::newRow("comma") << "20,5" << true << true << Today << Usable
+                               << "\"20,5\" is not a number (use a full stop)";
+        QTest::newRow("inf") << "inf" << true << true << Today << Usable << "\"inf\" is not a number";
+        QTest::newRow("blank") << "  " << true << true << Today << Usable << "no reading typed";
+        const TThermometerCorrection steep({15, 0.1}, {20, 0.3}, {25, 0.2});
+        QTest::newRow("overflowing") << "1e200" << true << true << Today << steep
+                                     << "1e200 is too far outside the calibrated range to be corrected";
+    }
+
+    void Reason()
+    {
+        QFETCH(QString, meter_text);
+        QFETCH(bool, selected);
+        QFETCH(bool, in_calibration);
+        QFETCH(QDate, due_date);
+        QFETCH(TThermometerCorrection, correction);
+        QFETCH(QString, reason);
+        QCOMPARE(Not_Corrected_Reason(meter_text, selected, in_calibration, due_date, correction), reason);
+    }
+
+    void Entry_Warning_data()
+    {
+        QTest::addColumn<QStringList>("reasons"); // X, Y, Z, Part
+        QTest::addColumn<QString>("warning");
+        const QString expired = "out of calibration since Dec 07 2026";
+        QTest::newRow("all corrected") << QStringList{"", "", "", ""} << "";
+        QTest::newRow("one reason") << QStringList{expired, expired, "", expired}
+                                    << "WAR  Entry written with \"-----\" for X, Y, Part: " + expired + ".";
+        QTest::newRow("two reasons")
+            << QStringList{"", "\"abc\" is not a number", "no reading typed", "\"x\" is not a number"}
+            << "WAR  Entry written with \"-----\" for Y: \"abc\" is not a number; Z: no reading typed; Part: "
+               "\"x\" is not a number.";
+    }
+
+    void Entry_Warning()
+    {
+        QFETCH(QStringList, reasons);
+        QFETCH(QString, warning);
+        QCOMPARE(Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons), warning);
+    }
+
+    void Range_data()
+    {
+        QTest::addColumn<double>("reading");
+        QTest::addColumn<bool>("outside");
+        QTest::newRow("1 below the lowest") << 14.0 << false;
+        QTest::newRow("more than 1 below") << 13.99 << true;
+        QTest::newRow("1 above the highest") << 26.0 << false;
+        QTest::newRow("more than 1 above") << 26.01 << true;
+    }
+
+    void Range()
+    {
+        QFETCH(double, reading);
+        QFETCH(bool, outside);
+        QCOMPARE(Is_Outside_Calibrated_Range(reading, Usable), outside);
+    }
+
+    void Warn_Days_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("days"); // -1: refused
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("0") << "0" << 0 << "";
+        QTest::newRow("3650 with blanks") << " 3650 " << 3650 << "";
+        QTest::newRow("3651") << "3651" << -1 << "3651 days is outside 0 to 3650.";
+        QTest::newRow("beyond int") << "99999999999" << -1 << "99999999999 days is outside 0 to 3650.";
+        QTest::newRow("fraction") << "12.5" << -1 << "\"12.5\" is not a whole number of days.";
+        QTest::newRow("empty") << "" << -1 << "Type the number of days, 0 to 3650.";
+    }
+
+    void Warn_Days()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, days);
+        QFETCH(QString, reason);
+        int parsed = -1;
+        QString refusal;
+        QCOMPARE(Parse_Warn_Days(text, &parsed, &refusal), days >= 0);
+        QCOMPARE(parsed, days);
+        QCOMPARE(refusal, reason);
+    }
+
+    void Selector_Shows_States_data()
+    {
+        QTest::addColumn<QVariant>("stored_warn_days"); // invalid: none stored
+        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<QStringList>("warnings");
+        const QString today = Due_Date_Text(QDate::currentDate());
+        const QString soon = "WAR  Thermometer 'Soon' is due for calibration in 10 days (" +
+                             Due_Date_Text(QDate::currentDate().addDays(10)) + ").";
+        const QString expired = "WAR  Thermometer 'Expired' is out of calibration since " + today + ".";
+        const QString narrow =
+            "WAR  Thermometer 'Narrow' cannot correct readings: test points span less than one "
+            "degree.";
+        const QStringList all = {"In calibration", "Due soon", "Out of calibration", "Correction not usable"};
+        QTest::newRow("default period") << QVariant() << all << QStringList{soon, expired, narrow};
+        QTest::newRow("refused period: default")
+            << QVariant("-3") << all << QStringList{soon, expired, narrow};
+        QTest::newRow("10 days") << QVariant(10) << all << QStringList{soon, expired, narrow};
+        QTest::newRow("9 days") << QVariant(9)
+                                << QStringList{"In calibration", "In calibration", "Out of calibration",
+                                               "Correction not usable"}
+                                << QStringList{expired, narrow};
+    }
+
+    void Selector_Shows_States()
+    {
+        QFETCH(QVariant, stored_warn_days);
+        QFETCH(QStringList, states);
+        QFETCH(QStringList, warnings);
+        QVERIFY(Write_Four_Thermometers());
+        if (stored_warn_days.isValid())
+        {
+            Store_Setting("Warn_Days_Before_Due", stored_warn_days);
+        }
+        TVelmora window;
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        QCOMPARE(Item_States(selector), states);
+        QStringList first_tooltip_lines;
+        for (int index = 0; index < selector->count(); ++index)
+        {
+            QCOMPARE(selector->itemText(index),
+                     QString(QStringList({"Good", "Soon", "Expired", "Narrow"})[index]));
+            first_tooltip_lines << selector->itemData(index, Qt::ToolTipRole).toString().section('\n', 0, 0);
+        }
+        QCOMPARE(first_tooltip_lines.mid(0, 3), states.mid(0, 3));
+        QCOMPARE(selector->toolTip(), selector->itemData(0, Qt::ToolTipRole).toString());
+        selector->setCurrentIndex(1); // the closed selector follows its current item
+        QCOMPARE(selector->toolTip(), selector->itemData(1, Qt::ToolTipRole).toString());
+        QCOMPARE(selector->itemData(1, Qt::ToolTipRole).toString().section('\n', 1),
+                 "Due " + Due_Date_Text(QDate::currentDate().addDays(10)) +
+                     ": in 10 days\nCalibrated range 15.00 to 25.00 \u00b0C");
+        // After the loading lines, which stay as they were.
+        QCOMPARE(Log_Lines(&window).mid(6), warnings);
+    }
+
+    // The long warning lines come last: once the window is laid out, the pane must not have scrolled
+    // their start out of view to show the cursor at the end.
+    void Warnings_Are_Read_From_Their_Start()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        TVelmora window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(Child<QPlainTextEdit>(&window, "Log_Pane")->horizontalScrollBar()->value(), 0);
+    }
+
+    // The operator's choice warns; a thermometer in calibration adds no line.
+    void Selecting_Warns()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        TVelmora window;
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        const int lines = Log_Lines(&window).size();
+        for (int index : {1, 0, 3})
+        {
+            QVERIFY(QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index)));
+        }
+        QCOMPARE(
+            Log_Lines(&window).mid(lines),
+            QStringList({"WAR  Thermometer 'Soon' is due for calibration in 10 days (" +
+                             Due_Date_Text(QDate::currentDate().addDays(10)) + ").",
+                         "WAR  Thermometer 'Narrow' cannot correct readings: test points span less than one "
+                         "degree."}));
+    }
+
+    void Field_Tooltips_data()
+    {
+        QTest::addColumn<int>("thermometer");   // index into the four; -1: no calibration file
+        QTest::addColumn<QStringList>("typed"); // into the X meter field, in turn
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("tooltip");
+        const QString today = Due_Date_Text(QDate::currentDate());
+        QTest::newRow("no thermometer") << -1 << QStringList() << "-----"
+                                        << "no thermometer selected";
+        QTest::newRow("expired") << 2 << QStringList() << "-----"
+                                 << "out of calibration since " + today;
+        QTest::newRow("narrow") << 3 << QStringList() << "-----"
+                                << "test points unusable: test points span less than one degree";
+        QTest::newRow("comma") << 0 << QStringList{"20,5"} << "-----"
+                               << "\"20,5\" is not a number (use a full stop)";
+        QTest::newRow("1 below the lowest") << 0 << QStringList{"14"} << "13.88"
+                                            << "";
+        QTest::newRow("further below") << 0 << QStringList{"13.99"} << "13.87"
+                                       << "outside the calibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("marking cleared") << 0 << QStringList{"30", "abc", "26"} << "25.88"
+                                         << "";
+    }
+
+    void Field_Tooltips()
+    {
+        QFETCH(int, thermometer);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, tooltip);
+        if (thermometer >= 0)
+        {
+            QVERIFY(Write_Four_Thermometers());
+            Store_Setting("Active_Thermometer", thermometer);
+        }
+        TVelmora window;
+        for (const QString& text : typed)
+        {
+            Type(&window, "X_Meter_Field", text);
+        }
+        QLineEdit* field = Child<QLineEdit>(&window, "X_Corrected_Field");
+        QCOMPARE(field->text(), shown);
+        QCOMPARE(field->toolTip(), tooltip);
+        // Marked in colour only where the tooltip names the range; the other fields keep theirs.
+        const bool marked = tooltip.startsWith("outside");
+        QCOMPARE(field->palette().color(QPalette::Text) == window.palette().color(QPalette::Link), marked);
+        QCOMPARE(field->palette().color(QPalette::Text) == window.palette().color(QPalette::Text), !marked);
+        QCOMPARE(Child<QLineEdit>(&window, "Y_Corrected_Field")->toolTip(),
+                 shown == "-----" && typed.isEmpty() ? tooltip : QString());
+    }
+
+    // A shorter period turns Soon back to in calibration at once, and both options outlive the window.
+    void Options_Change_And_Are_Kept()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        TVelmora window;
+        Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
+            Type(dialog, "Warn_Days_Edit", "9");
+            Child<QCheckBox>(dialog, "Log_Date_Time_Check_Box")->setChecked(true);
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        Child<QAction>(&window, "Options_Action")->trigger();
+        QCOMPARE(Item_States(Child<QComboBox>(&window, "Thermometer_Selector"))[1],
+                 QString("In calibration"));
+        QCOMPARE(Log_Lines(&window).last(),
+                 QString("INF  Options: warn 9 days before due; date and time in new log files: on."));
+        // Stored at once, as every other setting, not only when the window closes.
+        QSettings stored(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
+        QCOMPARE(stored.value("Warn_Days_Before_Due").toString() + "|" +
+                     stored.value("Log_Date_Time").toString(),
+                 QString("9|true"));
+    }
+
+    void Removal_Names_The_Thermometer()
+    {
+        QVERIFY(Write_Four_Thermometers());
+        Store_Setting("Active_Thermometer", 1);
+        TVelmora window;
+        QString details;
+        Answer_Next_Modal("QMessageBox", [&details](QWidget* modal) {
+            QMessageBox* box = qobject_cast<QMessageBox*>(modal);
+            details = box->detailedText();
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(QMetaObject::invokeMethod(&window, "Remove_Thermometer"));
+        QCOMPARE(details, "Thermometer to delete: 'Soon'\nCalibration due: " +
+                              Due_Date_Text(QDate::currentDate().addDays(10)));
+    }
+};
+
+QTEST_MAIN(TCalibrationStatusTest)
+#include "tst_calibrationstatus.moc"
