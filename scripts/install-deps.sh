@@ -1,6 +1,17 @@
 # Sourced by the other scripts: installs the Debian 12 packages Velmora needs when any is missing, and
 # those a script names in velmora_extra_packages for its own work.
 # A script that builds against Qt 6 sets velmora_qt_major=6 before sourcing this file.
+
+# The build directory of one variant: outside the sources when run as root, whose tests then run as
+# another user that must own the tree; beside the sources otherwise. Scripts call it from the root.
+velmora_build_dir() {
+    if [ "$(id -u)" -eq 0 ]; then
+        printf '/tmp/velmora-build-%s-%s' "$(printf '%s' "$(pwd)" | md5sum | cut -c1-8)" "$1"
+    else
+        printf '%s/build-%s' "$(pwd)" "$1"
+    fi
+}
+
 velmora_qt5_packages="qtbase5-dev libqt5charts5-dev libqt5svg5-dev"
 velmora_qt6_packages="qt6-base-dev qt6-charts-dev qt6-svg-dev" # qt6-base-dev brings libgl-dev, which find_package(Qt6) needs
 if [ "${velmora_qt_major:-5}" = 6 ]; then

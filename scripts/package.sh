@@ -28,12 +28,7 @@ velmora_extra_packages="dpkg-dev file lintian"
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
-if [ "$(id -u)" -eq 0 ]; then
-    tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
-    build_dir=/tmp/velmora-build-$tag-$variant
-else
-    build_dir=$source_dir/build-$variant
-fi
+build_dir=$(velmora_build_dir $variant)
 
 # Debian's own compiler and linker flags, hardening included, as a package built by Debian gets them.
 DEB_BUILD_MAINT_OPTIONS=hardening=+all

@@ -12,12 +12,7 @@ source_dir=$(pwd)
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
-if [ "$(id -u)" -eq 0 ]; then
-    tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
-    build_dir=/tmp/velmora-build-$tag-screenshots
-else
-    build_dir=$source_dir/build-screenshots
-fi
+build_dir=$(velmora_build_dir screenshots)
 
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build_dir" --target velmora_screenshots -j2

@@ -35,12 +35,7 @@ velmora_extra_packages="desktop-file-utils appstream"
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
-if [ "$(id -u)" -eq 0 ]; then
-    tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
-    build_dir=/tmp/velmora-build-$tag-$variant
-else
-    build_dir=$source_dir/build-$variant
-fi
+build_dir=$(velmora_build_dir $variant)
 
 cmake -S "$source_dir" -B "$build_dir" -DVELMORA_SANITIZE=$sanitize -DVELMORA_QT_MAJOR=$velmora_qt_major
 cmake --build "$build_dir" -j"$(nproc)"

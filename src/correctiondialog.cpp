@@ -121,14 +121,9 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 9, 0, 1, 3);
 
     // Neither button is a default button, so Return in an edit never closes the dialog.
-    QPushButton* cancel_button = new QPushButton("Cancel", this);
-    cancel_button->setObjectName("Cancel_Button");
-    cancel_button->setAutoDefault(false);
-    accept_button = new QPushButton("Accept", this);
-    accept_button->setObjectName("Accept_Button");
-    accept_button->setAutoDefault(false);
-
-    grid_layout->addLayout(Create_Button_Row({cancel_button, accept_button}), 10, 0, 1, 3);
+    QPushButton* cancel_button = nullptr;
+    grid_layout->addLayout(Create_Cancel_Accept_Row(this, false, &cancel_button, &accept_button), 10, 0, 1,
+                           3);
 
     setTabOrder(description_edit, calibration_due_date_edit);
     setTabOrder(calibration_due_date_edit, reference_temperature1_edit);

@@ -27,16 +27,9 @@ TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addWidget(Create_Horizontal_Line(this), 1, 0, 1, 3);
     grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 2, 0, 1, 3);
 
-    QPushButton* cancel_button = new QPushButton("Cancel", this);
-    cancel_button->setObjectName("Cancel_Button");
-    cancel_button->setAutoDefault(false);
-    // The default button: Return in the value edit accepts while the value is acceptable.
-    accept_button = new QPushButton("Accept", this);
-    accept_button->setObjectName("Accept_Button");
-    accept_button->setAutoDefault(true);
-    accept_button->setDefault(true);
-
-    grid_layout->addLayout(Create_Button_Row({cancel_button, accept_button}), 4, 0, 1, 3);
+    // Accept is the default button: Return in the value edit accepts while the value is acceptable.
+    QPushButton* cancel_button = nullptr;
+    grid_layout->addLayout(Create_Cancel_Accept_Row(this, true, &cancel_button, &accept_button), 4, 0, 1, 3);
 
     connect(cancel_button, &QPushButton::clicked, this, &TInputDialog::reject);
     connect(accept_button, &QPushButton::clicked, this, &TInputDialog::accept);

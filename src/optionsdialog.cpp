@@ -36,14 +36,8 @@ TOptionsDialog::TOptionsDialog(QWidget* parent) : QDialog(parent)
     grid_layout->addWidget(Create_Horizontal_Line(this), 3, 0, 1, 2);
     grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 4, 0, 1, 2);
 
-    QPushButton* cancel_button = new QPushButton("Cancel", this);
-    cancel_button->setObjectName("Cancel_Button");
-    cancel_button->setAutoDefault(false);
-    accept_button = new QPushButton("Accept", this);
-    accept_button->setObjectName("Accept_Button");
-    accept_button->setAutoDefault(true);
-    accept_button->setDefault(true);
-    grid_layout->addLayout(Create_Button_Row({cancel_button, accept_button}), 5, 0, 1, 2);
+    QPushButton* cancel_button = nullptr;
+    grid_layout->addLayout(Create_Cancel_Accept_Row(this, true, &cancel_button, &accept_button), 5, 0, 1, 2);
 
     connect(cancel_button, &QPushButton::clicked, this, &TOptionsDialog::reject);
     connect(accept_button, &QPushButton::clicked, this, &TOptionsDialog::accept);
