@@ -2,15 +2,12 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDomDocument>
-#include <QDomImplementation>
 #include <QSettings>
 #include <QString>
 #include <QtGlobal>
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QTextCodec>
-#include <QXmlStreamReader>
 
 namespace
 {
@@ -70,46 +67,6 @@ void Use_Utf8_Ini_Encoding(QSettings* settings)
     settings->setIniCodec(Ini_Utf8_Codec());
 #else
     Q_UNUSED(settings)
-#endif
-}
-
-bool Set_Document_Content(QDomDocument* document, const QString& text, bool namespace_processing,
-                          QString* error, int* line, int* column)
-{
-    Q_ASSERT_X(document != nullptr, "Set_Document_Content", "document");
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    QXmlStreamReader reader(text);
-    reader.setNamespaceProcessing(namespace_processing);
-    while (!reader.atEnd())
-    {
-        reader.readNext();
-    }
-    if (reader.hasError())
-    {
-        document->clear();
-        if (error != nullptr)
-        {
-            *error = reader.errorString();
-        }
-        if (line != nullptr)
-        {
-            *line = static_cast<int>(reader.lineNumber());
-        }
-        if (column != nullptr)
-        {
-            *column = static_cast<int>(reader.columnNumber());
-        }
-        return false;
-    }
-    // With the ReturnNullNode policy that the writers rely on, Qt 5's parser crashes on a character
-    // outside the Basic Multilingual Plane (an emoji); the check above has refused all invalid data.
-    const QDomImplementation::InvalidDataPolicy policy = QDomImplementation::invalidDataPolicy();
-    QDomImplementation::setInvalidDataPolicy(QDomImplementation::AcceptInvalidChars);
-    const bool parsed = document->setContent(text, namespace_processing, error, line, column);
-    QDomImplementation::setInvalidDataPolicy(policy);
-    return parsed;
-#else
-    return document->setContent(text, namespace_processing, error, line, column);
 #endif
 }
 

@@ -1,9 +1,10 @@
 #include "xmlfile.h"
 
-#include "qtcompat.h"
+#include "dombuilder.h"
 #include "xmlscreen.h"
 
 #include <QDomCDATASection>
+#include <QDomDocumentType>
 #include <QDomImplementation>
 #include <QDomNamedNodeMap>
 #include <QDomProcessingInstruction>
@@ -139,8 +140,8 @@ private:
     const QDomImplementation::InvalidDataPolicy previous;
 };
 
-// Decodes and screens the whole document before the parser sees it, then parses it; on failure
-// fills the line, column and reason of the parse message.
+// Decodes and screens the whole document before the parser sees it, then builds the DOM in one pass;
+// on failure fills the line, column and reason of the parse message.
 bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_processing, QString* error,
            int* line, int* column)
 {
@@ -155,7 +156,7 @@ bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_proces
         return false;
     }
     const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
-    return Set_Document_Content(document, text, namespace_processing, error, line, column);
+    return Build_Dom_Document(document, text, namespace_processing, error, line, column);
 }
 
 // Qt 5.15 reports a short write or a failed flush as "Unknown error"; errno still holds the cause.
@@ -191,6 +192,213 @@ QString Real_Text(double value, int precision)
 QString Integer_Text(int value)
 {
     return QStringLiteral("%1").arg(value);
+}
+
+QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
+{
+    QByteArray bytes;
+    {
+        // The stream must be flushed (here: destroyed) before the buffer is read.
+        QTextStream stream(&bytes, QIODevice::WriteOnly);
+        document.save(stream, indent, QDomNode::EncodingFromDocument);
+    }
+    return bytes;
+}
+
+// QDomDocument::save asks its codec, character by character, whether it can encode the character,
+// which costs several times the building of the document. Documents as the writers here build them
+// (an XML declaration naming UTF-8 or none, a document type without identifiers or none, elements and
+// at most one attribute each without namespace, valid text and CDATA) are written here to the very
+// bytes save writes; for anything else Write_Document returns false and save does the work.
+class TDocument_Writer
+{
+public:
+    explicit TDocument_Writer(int indent) : indent_size(indent) {}
+
+    bool Write_Document(const QDomDocument& document);
+    QString text;
+
+private:
+    bool Write_Children(const QDomNode& parent, int depth);
+    bool Write_Element(const QDomElement& element, int depth);
+    void Write_Indent(int depth) { text.append(QString(depth * indent_size, QLatin1Char(' '))); }
+    // Escapes as save does: in an attribute also quotes, tabs and line ends; in text a carriage
+    // return, which a parser would turn into a line feed.
+    bool Write_Escaped(const QString& value, bool attribute);
+
+    const int indent_size;
+};
+
+bool TDocument_Writer::Write_Document(const QDomDocument& document)
+{
+    const QDomDocumentType type = document.doctype();
+    if (!type.publicId().isNull() || !type.systemId().isNull() || type.entities().count() > 0 ||
+        type.notations().count() > 0)
+    {
+        return false;
+    }
+    bool type_written = false;
+    for (QDomNode node = document.firstChild(); !node.isNull(); node = node.nextSibling())
+    {
+        const bool declaration = node.isProcessingInstruction() && node.nodeName() == QLatin1String("xml");
+        if (declaration)
+        {
+            // Any other declaration may name another encoding.
+            if (node.nodeValue() != QLatin1String("version=\"1.0\" encoding=\"utf-8\"") ||
+                node != document.firstChild())
+            {
+                return false;
+            }
+            text.append(QLatin1String("<?xml ") + node.nodeValue() + QLatin1String("?>\n"));
+            continue;
+        }
+        if (!type_written && !type.name().isEmpty())
+        {
+            text.append(QLatin1String("<!DOCTYPE ") + type.name() + QLatin1String(">\n"));
+        }
+        type_written = true;
+        if (!node.isElement() || !Write_Element(node.toElement(), 0))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
+{
+    for (QDomNode node = parent.firstChild(); !node.isNull(); node = node.nextSibling())
+    {
+        if (node.isElement())
+        {
+            if (!Write_Element(node.toElement(), depth))
+            {
+                return false;
+            }
+        }
+        else if (node.isCDATASection())
+        {
+            const QString value = node.nodeValue();
+            if (!Is_Xml_Text(value) || value.contains(QLatin1String("]]>")))
+            {
+                return false;
+            }
+            text.append(QLatin1String("<![CDATA[") + value + QLatin1String("]]>"));
+        }
+        else if (!node.isText() || !Write_Escaped(node.nodeValue(), false))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TDocument_Writer::Write_Element(const QDomElement& element, int depth)
+{
+    const QDomNode previous = element.previousSibling();
+    if (!(previous.isText() || previous.isCDATASection()))
+    {
+        Write_Indent(depth);
+    }
+    if (!element.namespaceURI().isNull())
+    {
+        return false;
+    }
+    text.append(QLatin1Char('<') + element.tagName());
+    const QDomNamedNodeMap attributes = element.attributes();
+    if (attributes.count() > 1) // saved in the order of a hash
+    {
+        return false;
+    }
+    if (attributes.count() == 1)
+    {
+        const QDomNode attribute = attributes.item(0);
+        if (!attribute.namespaceURI().isNull())
+        {
+            return false;
+        }
+        text.append(QLatin1Char(' ') + attribute.nodeName() + QLatin1String("=\""));
+        if (!Write_Escaped(attribute.nodeValue(), true))
+        {
+            return false;
+        }
+        text.append(QLatin1Char('"'));
+    }
+    const QDomNode first = element.firstChild();
+    if (first.isNull())
+    {
+        text.append(QLatin1String("/>"));
+    }
+    else
+    {
+        text.append(QLatin1Char('>'));
+        if (!(first.isText() || first.isCDATASection()))
+        {
+            text.append(QLatin1Char('\n'));
+        }
+        if (!Write_Children(element, depth + 1))
+        {
+            return false;
+        }
+        const QDomNode last = element.lastChild();
+        if (!(last.isText() || last.isCDATASection()))
+        {
+            Write_Indent(depth);
+        }
+        text.append(QLatin1String("</") + element.tagName() + QLatin1Char('>'));
+    }
+    const QDomNode next = element.nextSibling();
+    if (!(next.isText() || next.isCDATASection()))
+    {
+        text.append(QLatin1Char('\n'));
+    }
+    return true;
+}
+
+bool TDocument_Writer::Write_Escaped(const QString& value, bool attribute)
+{
+    if (!Is_Xml_Text(value))
+    {
+        return false; // save writes such characters as references
+    }
+    const QChar* const characters = value.constData();
+    const int size = value.size();
+    for (int index = 0; index < size; ++index)
+    {
+        const QChar character = characters[index];
+        switch (character.unicode())
+        {
+        case '<':
+            text.append(QLatin1String("&lt;"));
+            break;
+        case '&':
+            text.append(QLatin1String("&amp;"));
+            break;
+        case '"':
+            text.append(attribute ? QLatin1String("&quot;") : QLatin1String("\""));
+            break;
+        case '>':
+            // Only where it would end "]]>"; a ']' is never escaped, so the text shows it.
+            text.append(index >= 2 && characters[index - 1] == QLatin1Char(']') &&
+                                characters[index - 2] == QLatin1Char(']')
+                            ? QLatin1String("&gt;")
+                            : QLatin1String(">"));
+            break;
+        case '\n':
+            text.append(attribute ? QLatin1String("&#xa;") : QLatin1String("\n"));
+            break;
+        case '\t':
+            text.append(attribute ? QLatin1String("&#x9;") : QLatin1String("\t"));
+            break;
+        case '\r':
+            text.append(QLatin1String("&#xd;"));
+            break;
+        default:
+            text.append(character);
+            break;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -308,12 +516,24 @@ void TXmlFile::Create_Document(const QString& doc_type_name, const QString& root
 
 QByteArray TXmlFile::Serialise(bool compact) const
 {
+    const int indent = compact ? 0 : 4;
     QByteArray bytes;
+    TDocument_Writer writer(indent);
+    if (writer.Write_Document(document))
     {
-        // The stream must be flushed (here: destroyed) before the buffer is read.
-        QTextStream stream(&bytes, QIODevice::WriteOnly);
-        document.save(stream, compact ? 0 : 4, QDomNode::EncodingFromDocument);
+        bytes = writer.text.toUtf8();
     }
+    else
+    {
+        bytes = Saved_By_Qt(document, indent);
+    }
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    // The fuzzer holds every document written here to the bytes save writes.
+    if (bytes != Saved_By_Qt(document, indent))
+    {
+        qFatal("Serialise: the document was not written as QDomDocument::save writes it");
+    }
+#endif
     if (compact)
     {
         QByteArray single_line;

@@ -343,6 +343,12 @@ bool TScreen::Document_Type()
 // At '<'; moves past the markup it starts.
 bool TScreen::Markup()
 {
+    // Start tags are most of the markup; only '!', '?' and '/' start anything else.
+    const ushort next = position + 1 < size ? data[position + 1].unicode() : 0;
+    if (next != '!' && next != '?' && next != '/')
+    {
+        return Start_Tag();
+    }
     if (At(position, QLatin1String("<!--")))
     {
         position = Find(QLatin1String("-->"), position + 4) + 3;

@@ -1,0 +1,174 @@
+#include "dombuilder.h"
+
+#include <QDomDocument>
+#include <QDomImplementation>
+#include <QString>
+#include <QVector>
+#include <QXmlStreamReader>
+#include <QtGlobal>
+
+namespace
+{
+bool Is_Blank(const QStringView text)
+{
+    for (const QChar character : text)
+    {
+        if (!character.isSpace())
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Element and attribute names repeat through a document: one shared copy of each spares an
+// allocation per node. A document with many names just stops being helped.
+class TName_Cache
+{
+public:
+    QString Get(const QStringView name)
+    {
+        for (const QString& known : qAsConst(names))
+        {
+            if (QStringView(known) == name)
+            {
+                return known;
+            }
+        }
+        const QString added = name.toString();
+        if (names.size() < Max_Names)
+        {
+            names.append(added);
+        }
+        return added;
+    }
+
+private:
+    static constexpr int Max_Names = 32;
+    QVector<QString> names;
+};
+
+// The XML declaration is kept as a processing instruction, worded as setContent words it.
+QString Declaration_Data(const QXmlStreamReader& reader)
+{
+    QString data = QStringLiteral("version='%1'").arg(reader.documentVersion().toString());
+    if (!reader.documentEncoding().isEmpty())
+    {
+        data += QStringLiteral(" encoding='%1'").arg(reader.documentEncoding().toString());
+    }
+    if (reader.isStandaloneDocument())
+    {
+        data += QStringLiteral(" standalone='yes'");
+    }
+    return data;
+}
+} // namespace
+
+bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
+                        QString* error, int* line, int* column)
+{
+    Q_ASSERT_X(document != nullptr, "Build_Dom_Document", "document");
+    QXmlStreamReader reader(text);
+    reader.setNamespaceProcessing(namespace_processing);
+
+    // A document made with a name has the document type node setContent gives one without a DOCTYPE.
+    *document = QDomDocument(QString());
+    QDomNode parent = *document;
+    TName_Cache names;
+    while (!reader.atEnd())
+    {
+        switch (reader.readNext())
+        {
+        case QXmlStreamReader::StartDocument:
+            if (!reader.documentVersion().isEmpty())
+            {
+                document->appendChild(
+                    document->createProcessingInstruction(QStringLiteral("xml"), Declaration_Data(reader)));
+            }
+            break;
+        case QXmlStreamReader::DTD:
+        {
+            // The declaration comes before any node but the XML declaration, which moves over.
+            const QDomNode declaration = document->firstChild();
+            *document = QDomDocument(QDomImplementation().createDocumentType(
+                reader.dtdName().toString(), reader.dtdPublicId().toString(),
+                reader.dtdSystemId().toString()));
+            if (!declaration.isNull())
+            {
+                document->appendChild(document->importNode(declaration, false));
+            }
+            parent = *document;
+            break;
+        }
+        case QXmlStreamReader::StartElement:
+        {
+            QDomElement element = namespace_processing
+                                      ? document->createElementNS(reader.namespaceUri().toString(),
+                                                                  names.Get(reader.qualifiedName()))
+                                      : document->createElement(names.Get(reader.qualifiedName()));
+            // Held const: iterating the reader's copy as it is returned would copy every attribute.
+            const QXmlStreamAttributes attributes = reader.attributes();
+            for (const QXmlStreamAttribute& attribute : attributes)
+            {
+                if (namespace_processing)
+                {
+                    element.setAttributeNS(attribute.namespaceUri().toString(),
+                                           names.Get(attribute.qualifiedName()),
+                                           attribute.value().toString());
+                }
+                else
+                {
+                    element.setAttribute(names.Get(attribute.qualifiedName()), attribute.value().toString());
+                }
+            }
+            parent.appendChild(element);
+            parent = element;
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            parent = parent.parentNode();
+            break;
+        case QXmlStreamReader::Characters:
+            if (reader.isCDATA())
+            {
+                parent.appendChild(document->createCDATASection(reader.text().toString()));
+            }
+            else if (!Is_Blank(reader.text()))
+            {
+                parent.appendChild(document->createTextNode(reader.text().toString()));
+            }
+            break;
+        case QXmlStreamReader::Comment:
+            parent.appendChild(document->createComment(reader.text().toString()));
+            break;
+        case QXmlStreamReader::ProcessingInstruction:
+            parent.appendChild(
+                document->createProcessingInstruction(reader.processingInstructionTarget().toString(),
+                                                      reader.processingInstructionData().toString()));
+            break;
+        case QXmlStreamReader::EntityReference:
+            parent.appendChild(document->createEntityReference(reader.name().toString()));
+            break;
+        default:
+            break;
+        }
+    }
+    if (reader.hasError())
+    {
+        document->clear();
+        if (error != nullptr)
+        {
+            *error = reader.errorString();
+        }
+        if (line != nullptr)
+        {
+            *line = static_cast<int>(reader.lineNumber());
+        }
+        if (column != nullptr)
+        {
+            *column = static_cast<int>(reader.columnNumber());
+        }
+        return false;
+    }
+    return true;
+}

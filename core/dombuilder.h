@@ -1,0 +1,19 @@
+#ifndef DOMBUILDER_H
+#define DOMBUILDER_H
+
+class QDomDocument;
+class QString;
+
+// Builds a DOM from a whole, already decoded document in one pass of QXmlStreamReader: the nodes
+// QDomDocument::setContent would build, without the second pass Qt 5.15 would need to refuse what
+// Qt 6 refuses (its own parser reads past undeclared entities, control characters and repeated
+// attributes, and words its errors differently). So both versions accept the same documents, build
+// the same nodes and report the stream reader's error, line and column.
+//
+// Text made only of blanks (by QChar::isSpace) is dropped unless it is a CDATA section, as
+// setContent drops it. The caller screens the text first and sets the invalid-data policy that
+// accepts what the reader accepted. On failure the document is cleared.
+bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
+                        QString* error, int* line, int* column);
+
+#endif // DOMBUILDER_H
