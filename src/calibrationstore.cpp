@@ -2,7 +2,6 @@
 
 #include "thermometerdata.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -147,14 +146,24 @@ QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
     return Read_Thermometers(list, true);
 }
 
-QByteArray TCalibrationStore::Calibration_File_Digest() const
+QByteArray TCalibrationStore::Calibration_File_Content() const
 {
     QFile file(Get_Calibration_File_Name());
     if (!file.open(QIODevice::ReadOnly))
     {
         return QByteArray();
     }
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    QByteArray content = file.readAll();
+    if (content.isNull())
+    {
+        content = QByteArray("", 0); // an empty file is not a missing one
+    }
+    return content;
+}
+
+bool TCalibrationStore::Is_Known_Content(const QByteArray& content) const
+{
+    return content_known && content.isNull() == known_content.isNull() && content == known_content;
 }
 
 QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool start_up)
@@ -162,10 +171,11 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     QStringList messages;
     const QString file_name = Get_Calibration_File_Name();
     const bool file_existed = QFileInfo::exists(file_name);
-    const QByteArray digest = Calibration_File_Digest();
+    known_content = Calibration_File_Content();
+    content_known = true;
     const bool loaded = list->Load_Calibration_File(file_name);
     // Written by another writer while it was read: the next change reloads.
-    known_digest = Calibration_File_Digest() == digest ? digest : QByteArray("changed while read");
+    content_known = Is_Known_Content(Calibration_File_Content());
     if (loaded)
     {
         if (start_up)
@@ -267,7 +277,8 @@ QStringList TCalibrationStore::Save_Thermometers(TThermometerList* list)
     {
         messages << QString("ERR  %1").arg(list->Get_Last_Error());
     }
-    known_digest = Calibration_File_Digest();
+    known_content = Calibration_File_Content();
+    content_known = true;
     return messages;
 }
 
@@ -290,7 +301,7 @@ QStringList TCalibrationStore::Change_Thermometers(TThermometerList* list,
     }
 
     QStringList messages;
-    if (Calibration_File_Digest() != known_digest)
+    if (!Is_Known_Content(Calibration_File_Content()))
     {
         messages << QString("INF  Calibration file '%1' was changed by another writer; reloaded it first.")
                         .arg(QDir::toNativeSeparators(file_name));

@@ -51,16 +51,21 @@ private:
     bool Keep_Damaged_Calibration_File(QStringList* messages) const;
     // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
-    // Of the file's content; empty when there is no file.
-    QByteArray Calibration_File_Digest() const;
+    // The file's bytes; a null array when there is no file.
+    QByteArray Calibration_File_Content() const;
+    // Whether content is the file as this store last read or wrote it. The bytes themselves are kept:
+    // comparing them costs far less than hashing them, and no two files compare equal.
+    bool Is_Known_Content(const QByteArray& content) const;
 
     QString data_directory_path;
     QStringList data_directory_messages;
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.
     bool keep_calibration_file = false;
-    // The digest of the file as this store last read or wrote it.
-    QByteArray known_digest;
+    // The file as this store last read or wrote it (at first: no file); not known when it changed
+    // while it was read.
+    QByteArray known_content;
+    bool content_known = true;
     int lock_timeout = 5000;
 };
 
