@@ -24,6 +24,7 @@
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
@@ -452,13 +453,21 @@ void TVelmora::Fill_Selector()
 void TVelmora::Mark_Thermometer_States()
 {
     const QDate today = QDate::currentDate();
+    // One icon per state, shared by the items: reading the image for each of thousands of items was
+    // most of the start-up.
+    QHash<int, QIcon> state_icons;
     for (int index = 0; index < thermometer_selector->count(); ++index)
     {
         const QString description = thermometer_selector->itemText(index);
         const QDate due_date = thermometer_list.Get_Calibration_Due_Date(description);
         const TThermometerCorrection correction = thermometer_list.Get_Correction(description);
         const TCalibrationState state = Calibration_State(due_date, today, warn_days_before_due, correction);
-        thermometer_selector->setItemIcon(index, QIcon(Calibration_State_Icon(state)));
+        QIcon& icon = state_icons[static_cast<int>(state)];
+        if (icon.isNull())
+        {
+            icon = QIcon(Calibration_State_Icon(state));
+        }
+        thermometer_selector->setItemIcon(index, icon);
         thermometer_selector->setItemData(
             index, Calibration_Tooltip(due_date, today, warn_days_before_due, correction), Qt::ToolTipRole);
     }
@@ -467,26 +476,37 @@ void TVelmora::Mark_Thermometer_States()
 
 void TVelmora::Warn_About_Calibrations()
 {
+    QStringList warnings;
     for (int index = 0; index < thermometer_selector->count(); ++index)
     {
-        Warn_About_Thermometer(index);
+        const QString warning = Calibration_Warning_For(index);
+        if (!warning.isEmpty())
+        {
+            warnings.append(warning);
+        }
     }
+    Log_Messages(warnings);
 }
 
 void TVelmora::Warn_About_Thermometer(int index)
 {
-    if (index < 0)
-    {
-        return;
-    }
-    const QString description = thermometer_selector->itemText(index);
-    const QString warning = Calibration_Warning(
-        description, thermometer_list.Get_Calibration_Due_Date(description), QDate::currentDate(),
-        warn_days_before_due, thermometer_list.Get_Correction(description));
+    const QString warning = Calibration_Warning_For(index);
     if (!warning.isEmpty())
     {
         Log_Message(warning);
     }
+}
+
+QString TVelmora::Calibration_Warning_For(int index) const
+{
+    if (index < 0)
+    {
+        return QString();
+    }
+    const QString description = thermometer_selector->itemText(index);
+    return Calibration_Warning(description, thermometer_list.Get_Calibration_Due_Date(description),
+                               QDate::currentDate(), warn_days_before_due,
+                               thermometer_list.Get_Correction(description));
 }
 
 void TVelmora::Select_Initial_Thermometer()
