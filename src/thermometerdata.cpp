@@ -62,11 +62,64 @@ bool Is_Same_Entry(const TThermometerData& left, const TThermometerData& right)
            a.Get_Point3().x == b.Get_Point3().x && a.Get_Point3().y == b.Get_Point3().y;
 }
 
-QString Read_Text(const TXmlFile& xml_file, const QDomElement& entry, const QString& name)
+// The fields of an entry in the order the file has them.
+enum TEntry_Field
 {
-    const QDomElement element = xml_file.Get_Child_Element(&entry, name, false);
-    return xml_file.Read_Node_Text(&element, false);
+    Description_Field,
+    Due_Date_Field,
+    Point1_Field,
+    Point2_Field,
+    Point3_Field,
+    Checksum_Field,
+    Field_Count
+};
+
+const QString& Field_Name(TEntry_Field field)
+{
+    static const QString names[Field_Count] = {
+        QStringLiteral("Description"), QStringLiteral("Calibration_Due_Date"),
+        QStringLiteral("Point1"),      QStringLiteral("Point2"),
+        QStringLiteral("Point3"),      QStringLiteral("Checksum")};
+    return names[field];
 }
+
+// The first child element of each field's name, found in one walk over the entry's children: a
+// search per field began again at the first child each time.
+class TEntry_Fields
+{
+public:
+    explicit TEntry_Fields(const QDomElement& entry_element) : entry(entry_element)
+    {
+        int found = 0;
+        for (QDomElement child = entry.firstChildElement(); !child.isNull() && found < Field_Count;
+             child = child.nextSiblingElement())
+        {
+            const QString name = child.tagName();
+            for (int field = 0; field < Field_Count; ++field)
+            {
+                if (elements[field].isNull() && name == Field_Name(TEntry_Field(field)))
+                {
+                    elements[field] = child;
+                    ++found;
+                    break;
+                }
+            }
+        }
+    }
+
+    // The field's text; a missing field or text fails as the file layer words it.
+    QString Text(const TXmlFile& xml_file, TEntry_Field field) const
+    {
+        const QDomElement element = elements[field].isNull()
+                                        ? xml_file.Get_Child_Element(&entry, Field_Name(field), false)
+                                        : elements[field];
+        return xml_file.Read_Node_Text(&element, false);
+    }
+
+private:
+    const QDomElement entry;
+    QDomElement elements[Field_Count];
+};
 
 // Each byte counts as a signed 8-bit value, so bytes of 0x80 and above lower the sum.
 quint16 Byte_Sum(const char* bytes, int length)
@@ -298,14 +351,14 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
         QString stored;
         try
         {
-            record.description = Read_Text(*xml_file, entry, QStringLiteral("Description"));
-            record.calibration_due_date =
-                Day_Month_Year_Date(Read_Text(*xml_file, entry, QStringLiteral("Calibration_Due_Date")));
-            const TVector2 p1 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point1")), 1);
-            const TVector2 p2 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point2")), 2);
-            const TVector2 p3 = Parse_Point(Read_Text(*xml_file, entry, QStringLiteral("Point3")), 3);
+            const TEntry_Fields fields(entry);
+            record.description = fields.Text(*xml_file, Description_Field);
+            record.calibration_due_date = Day_Month_Year_Date(fields.Text(*xml_file, Due_Date_Field));
+            const TVector2 p1 = Parse_Point(fields.Text(*xml_file, Point1_Field), 1);
+            const TVector2 p2 = Parse_Point(fields.Text(*xml_file, Point2_Field), 2);
+            const TVector2 p3 = Parse_Point(fields.Text(*xml_file, Point3_Field), 3);
             record.correction.Set_Points(p1, p2, p3);
-            stored = Read_Text(*xml_file, entry, QStringLiteral("Checksum"));
+            stored = fields.Text(*xml_file, Checksum_Field);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
             // A fuzzer cannot forge checksums, yet every entry it makes must reach the save and reload.
             stored = Calculate_Checksum(record);
@@ -360,18 +413,17 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
                                             Parse_Point(point3_text, 3));
 
             QDomElement entry = xml_file.Create_Child_Element(&calibration_entries, QStringLiteral("Entry"));
-            QDomElement description = xml_file.Create_Child_Element(&entry, QStringLiteral("Description"));
+            QDomElement description = xml_file.Create_Child_Element(&entry, Field_Name(Description_Field));
             xml_file.Write_Node_Data(&description, record.description);
-            QDomElement due_date =
-                xml_file.Create_Child_Element(&entry, QStringLiteral("Calibration_Due_Date"));
+            QDomElement due_date = xml_file.Create_Child_Element(&entry, Field_Name(Due_Date_Field));
             xml_file.Write_Node_Data(&due_date, date_text);
-            QDomElement point1 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point1"));
+            QDomElement point1 = xml_file.Create_Child_Element(&entry, Field_Name(Point1_Field));
             xml_file.Write_Node_Data(&point1, point1_text);
-            QDomElement point2 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point2"));
+            QDomElement point2 = xml_file.Create_Child_Element(&entry, Field_Name(Point2_Field));
             xml_file.Write_Node_Data(&point2, point2_text);
-            QDomElement point3 = xml_file.Create_Child_Element(&entry, QStringLiteral("Point3"));
+            QDomElement point3 = xml_file.Create_Child_Element(&entry, Field_Name(Point3_Field));
             xml_file.Write_Node_Data(&point3, point3_text);
-            QDomElement checksum = xml_file.Create_Child_Element(&entry, QStringLiteral("Checksum"));
+            QDomElement checksum = xml_file.Create_Child_Element(&entry, Field_Name(Checksum_Field));
             xml_file.Write_Node_Data(&checksum, Calculate_Checksum(read_back));
             // The file holds points to 5 decimals by design; the description and the date must come
             // back exactly as they are in memory.
