@@ -98,7 +98,9 @@ QVector<TEntryTexts> Generate_Entries(int count)
         const int deviation = index % 41 - 20;
         TEntryTexts texts;
         texts.description = Description(index);
-        const QDate due_date = QDate(2025, 1, 1).addDays((index * 37) % 1500);
+        // Counted from today, so that the share of thermometers out of calibration or due soon (about
+        // one in ten, and 2 %), whose start-up warnings cost too, is the same on any day.
+        const QDate due_date = QDate::currentDate().addDays((index * 37) % 1500 - 150);
         texts.due_date = due_date.toString(QStringLiteral("ddMMyyyy"));
         texts.point1 = Point_Text(reference[0], deviation / 100.0);
         texts.point2 = Point_Text(reference[1], (deviation + 5) / 100.0);
