@@ -112,60 +112,107 @@ private slots:
                  "1 ERR:  Reference data XML parse error at line " + error);
     }
 
-    // Legal documents the parser would have cut short or read wrongly.
+    // Legal documents the parser would have cut short or read wrongly, or read otherwise under the
+    // other Qt version: all text under the root, and the root's first child as text.
     void Open_Keeps_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("first_text");
 
-        QTest::newRow("emoji as a reference")
-            << QByteArray("P&#x1F321;") << QString::fromUcs4(U"P\U0001F321");
+        QTest::newRow("emoji as a reference") << QByteArray("P&#x1F321;") << QString::fromUcs4(U"P\U0001F321")
+                                              << QString::fromUcs4(U"P\U0001F321");
         // The parser read files in blocks of 1,024 bytes and dropped U+FEFF at the start of a block; the
         // text starts at byte 21.
         QTest::newRow("U+FEFF on 1,024 bytes")
-            << QByteArray(1003, 'x') + "\xEF\xBB\xBFy" << QString(1003, 'x') + QChar(0xFEFF) + "y";
+            << QByteArray(1003, 'x') + "\xEF\xBB\xBFy" << QString(1003, 'x') + QChar(0xFEFF) + "y"
+            << QString(1003, 'x') + QChar(0xFEFF) + "y";
+        QTest::newRow("line ends") << QByteArray("a\r\nb\rc") << "a\nb\nc"
+                                   << "a\nb\nc";
+        QTest::newRow("blank text and CDATA") << QByteArray("<b>x</b> \xC2\xA0 <c><![CDATA[ ]]></c>") << "x "
+                                              << "";
+        QTest::newRow("comment first") << QByteArray("<!-- c -->a<?p d?>b") << "ab"
+                                       << "";
     }
 
     void Open_Keeps()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, text);
+        QFETCH(QString, first_text);
         TXmlFile xml;
         xml.file_name = dir.filePath("keeps.xml");
         QVERIFY(Write_File(xml.file_name, "<Id File_Version='7'>" + content + "</Id>"));
         int version = 0;
         QCOMPARE(Failure_Of([&] { xml.Open_File("Id", &version, true); }), "(no exception)");
         QCOMPARE(xml.root_element.text(), text);
+        QCOMPARE(xml.Read_Node_Text(&xml.root_element, true), first_text);
         QCOMPARE(version, 7);
     }
 
-    // Text the writer is given must come back from the next parse unchanged; blank text is dropped by
-    // the parser unless it is written as CDATA.
+    // Text the writer is given is saved byte for byte as QDomDocument::save saves it, in text, in an
+    // attribute and beside an element, and comes back from the next parse unchanged; blank text is
+    // dropped by the parser unless it is written as CDATA.
     void Written_Text_Reads_Back_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("emoji and markup") << QString::fromUcs4(U"\U0001F321 <&>]]>\"'");
-        QTest::newRow("blanks") << QString::fromUcs4(U" \t\n\u00A0\u2028\u3000\u0085");
-        QTest::newRow("empty") << "";
-        QTest::newRow("carriage return") << "a\rb\r\n";
+        QTest::addColumn<QString>("doc_type");
+        QTest::addColumn<int>("attributes"); // more than one are saved in the order of a hash
+        QTest::newRow("emoji and markup") << QString::fromUcs4(U"\U0001F321 <&>]]>\"'") << "" << 1;
+        QTest::newRow("blanks") << QString::fromUcs4(U" \t\n\u00A0\u2028\u3000\u0085") << "" << 1;
+        QTest::newRow("empty") << ""
+                               << "" << 1;
+        QTest::newRow("line ends and tab") << "a\rb\r\n\tc\n"
+                                           << "" << 1;
+        QTest::newRow("document type") << "a]>]]]>>"
+                                       << "Type" << 1;
+        QTest::newRow("two attributes") << "a\r\"b"
+                                        << "" << 2;
     }
 
     void Written_Text_Reads_Back()
     {
         QFETCH(QString, text);
+        QFETCH(QString, doc_type);
+        QFETCH(int, attributes);
         QString read_text;
+        QString read_attribute;
         QCOMPARE(Failure_Of([&] {
                      TXmlFile xml;
-                     xml.Create_Document("Id", 1);
-                     xml.Write_Node_Data(&xml.root_element, text);
+                     doc_type.isEmpty() ? xml.Create_Document("Id", 1)
+                                        : xml.Create_Document(doc_type, "Id", 1);
+                     QDomElement element = xml.Create_Child_Element(&xml.root_element, "A");
+                     xml.Write_Node_Data(&element, text);
+                     element = xml.Create_Child_Element(&xml.root_element, "B");
+                     xml.Write_Node_Attribute(&element, "v", text);
+                     if (attributes > 1)
+                     {
+                         xml.Write_Node_Attribute(&element, "w", 2);
+                     }
+                     xml.Write_Node_Data(&element, text);
+                     xml.Create_Child_Element(&element, "C");
                      QByteArray data;
-                     xml.Save_Data(&data, false);
+                     for (const bool compact : {true, false})
+                     {
+                         xml.Save_Data(&data, compact);
+                         QByteArray saved;
+                         {
+                             QTextStream stream(&saved, QIODevice::WriteOnly);
+                             xml.document.save(stream, compact ? 0 : 4, QDomNode::EncodingFromDocument);
+                         }
+                         QCOMPARE(data, compact ? saved.replace("\n", "") : saved);
+                     }
                      TXmlFile read;
                      read.Open_Data(data, "Id", nullptr, true);
-                     read_text = read.Read_Node_Text(&read.root_element, false);
+                     QCOMPARE(read.doc_type_name, doc_type);
+                     const QDomElement read_element = read.Get_Child_Element(&read.root_element, "A", false);
+                     read_text = read.Read_Node_Text(&read_element, true);
+                     const QDomNode next = read_element.nextSibling();
+                     read_attribute = read.Read_Node_Attribute(&next, "v", false);
                  }),
                  "(no exception)");
         QCOMPARE(read_text, text);
+        QCOMPARE(read_attribute, text);
     }
 
     void Failed_Save_Keeps_Old_File_data()
