@@ -14,7 +14,6 @@
 using namespace Test_Support;
 
 Q_DECLARE_METATYPE(TCalibrationState)
-Q_DECLARE_METATYPE(TThermometerCorrection)
 
 namespace
 {

@@ -118,6 +118,11 @@ struct TThermometer
     QList<double> references = {15, 20, 25};
 };
 
+inline TThermometerCorrection Correction(double x1, double y1, double x2, double y2, double x3, double y3)
+{
+    return TThermometerCorrection(TVector2(x1, y1), TVector2(x2, y2), TVector2(x3, y3));
+}
+
 // Writes the calibration data file the way the program itself saves it.
 inline bool Write_Calibration_File(const QList<TThermometer>& thermometers,
                                    const QString& file_name = Calibration_File())
@@ -184,5 +189,6 @@ inline void Answer_Input_Dialog(const QString& value, QString* shown = nullptr)
 } // namespace Test_Support
 
 Q_DECLARE_METATYPE(Test_Support::TThermometer)
+Q_DECLARE_METATYPE(TThermometerCorrection)
 
 #endif // VELMORATESTSUPPORT_H
