@@ -14,7 +14,6 @@
 using namespace Test_Support;
 
 Q_DECLARE_METATYPE(TCalibrationState)
-Q_DECLARE_METATYPE(TThermometerCorrection)
 
 namespace
 {
@@ -118,9 +117,6 @@ private slots:
         QTest::addColumn<QDate>("due_date");
         QTest::addColumn<TThermometerCorrection>("correction");
         QTest::addColumn<QString>("tooltip");
-        QTest::newRow("due soon") << Today.addDays(12) << Usable
-                                  << "Due soon\nDue Dec 19 2026: in 12 days\nCalibrated range 15.00 to 25.00 "
-                                     "\u00b0C";
         QTest::newRow("overdue") << Today.addDays(-3) << Usable
                                  << "Out of calibration\nDue Dec 04 2026: 3 days overdue\nCalibrated range "
                                     "15.00 to 25.00 \u00b0C";
@@ -151,16 +147,12 @@ private slots:
         QTest::addColumn<TThermometerCorrection>("correction");
         QTest::addColumn<QString>("reason");
         QTest::newRow("corrected") << " 20.5 " << true << true << Today << Usable << "";
-        QTest::newRow("no thermometer")
-            << "abc" << false << false << Today << Usable << "no thermometer selected";
         QTest::newRow("expired") << "abc" << true << false << Today << Narrow
                                  << "out of calibration since Dec 07 2026";
         QTest::newRow("no due date") << "20" << true << false << QDate() << Usable
                                      << "out of calibration: no due date";
         QTest::newRow("unusable") << "abc" << true << true << Today << Shared
                                   << "test points unusable: two test points share a reference temperature";
-        QTest::newRow("comma") << "20,5" << true << true << Today << Usable
-                               << "\"20,5\" is not a number (use a full stop)";
         QTest::newRow("inf") << "inf" << true << true << Today << Usable << "\"inf\" is not a number";
         QTest::newRow("blank") << "  " << true << true << Today << Usable << "no reading typed";
         const TThermometerCorrection steep({15, 0.1}, {20, 0.3}, {25, 0.2});
@@ -198,48 +190,6 @@ private slots:
         QFETCH(QStringList, reasons);
         QFETCH(QString, warning);
         QCOMPARE(Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons), warning);
-    }
-
-    void Range_data()
-    {
-        QTest::addColumn<double>("reading");
-        QTest::addColumn<bool>("outside");
-        QTest::newRow("1 below the lowest") << 14.0 << false;
-        QTest::newRow("more than 1 below") << 13.99 << true;
-        QTest::newRow("1 above the highest") << 26.0 << false;
-        QTest::newRow("more than 1 above") << 26.01 << true;
-    }
-
-    void Range()
-    {
-        QFETCH(double, reading);
-        QFETCH(bool, outside);
-        QCOMPARE(Is_Outside_Calibrated_Range(reading, Usable), outside);
-    }
-
-    void Warn_Days_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("days"); // -1: refused
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("0") << "0" << 0 << "";
-        QTest::newRow("3650 with blanks") << " 3650 " << 3650 << "";
-        QTest::newRow("3651") << "3651" << -1 << "3651 days is outside 0 to 3650.";
-        QTest::newRow("beyond int") << "99999999999" << -1 << "99999999999 days is outside 0 to 3650.";
-        QTest::newRow("fraction") << "12.5" << -1 << "\"12.5\" is not a whole number of days.";
-        QTest::newRow("empty") << "" << -1 << "Type the number of days, 0 to 3650.";
-    }
-
-    void Warn_Days()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, days);
-        QFETCH(QString, reason);
-        int parsed = -1;
-        QString refusal;
-        QCOMPARE(Parse_Warn_Days(text, &parsed, &refusal), days >= 0);
-        QCOMPARE(parsed, days);
-        QCOMPARE(refusal, reason);
     }
 
     void Selector_Shows_States_data()
@@ -282,8 +232,12 @@ private slots:
         QCOMPARE(selector->itemData(1, Qt::ToolTipRole).toString().section('\n', 1),
                  "Due " + Due_Date_Text(QDate::currentDate().addDays(10)) +
                      ": in 10 days\nCalibrated range 15.00 to 25.00 \u00b0C");
-        // After the loading lines, which stay as they were.
+        // After the loading lines, which stay as they were. The long warning lines come last: once the
+        // window is laid out, the pane must not have scrolled their start out of view.
         QCOMPARE(Log_Lines(&window).mid(6), warnings);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(Child<QPlainTextEdit>(&window, "Log_Pane")->horizontalScrollBar()->value(), 0);
         // The operator's choice warns again; a thermometer in calibration adds no line.
         const int lines = Log_Lines(&window).size();
         for (int index : {1, 0, 3})
@@ -291,17 +245,6 @@ private slots:
             QVERIFY(QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index)));
         }
         QCOMPARE(Log_Lines(&window).mid(lines), warnings.filter(QRegularExpression("'(Soon|Narrow)'")));
-    }
-
-    // The long warning lines come last: once the window is laid out, the pane must not have scrolled
-    // their start out of view to show the cursor at the end.
-    void Warnings_Are_Read_From_Their_Start()
-    {
-        QVERIFY(Write_Four_Thermometers());
-        TVelmora window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(Child<QPlainTextEdit>(&window, "Log_Pane")->horizontalScrollBar()->value(), 0);
     }
 
     void Field_Tooltips_data()
@@ -314,8 +257,13 @@ private slots:
                                         << "no thermometer selected";
         QTest::newRow("comma") << 0 << QStringList{"20,5"} << "-----"
                                << "\"20,5\" is not a number (use a full stop)";
-        QTest::newRow("further below") << 0 << QStringList{"13.99"} << "13.87"
-                                       << "outside the calibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("unusable") << 3 << QStringList() << "-----"
+                                  << "test points unusable: test points span less than one degree";
+        const QString outside = "outside the calibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("1 below the lowest") << 0 << QStringList{"14"} << "13.88"
+                                            << "";
+        QTest::newRow("further below") << 0 << QStringList{"13.99"} << "13.87" << outside;
+        QTest::newRow("further above") << 0 << QStringList{"26.01"} << "25.89" << outside;
         QTest::newRow("marking cleared") << 0 << QStringList{"30", "abc", "26"} << "25.88"
                                          << "";
     }

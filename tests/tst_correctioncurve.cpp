@@ -1,19 +1,15 @@
 #include "correctioncurve.h"
 #include "reports.h"
+#include "velmoratestsupport.h"
 
 #include <QtTest>
 
 #include <cmath>
 
-Q_DECLARE_METATYPE(TThermometerCorrection)
+using Test_Support::Correction;
 
 namespace
 {
-TThermometerCorrection Correction(double x1, double y1, double x2, double y2, double x3, double y3)
-{
-    return TThermometerCorrection(TVector2(x1, y1), TVector2(x2, y2), TVector2(x3, y3));
-}
-
 // The index of the sample at t, or -1.
 int Sample_At(const QVector<QPointF>& samples, double t)
 {

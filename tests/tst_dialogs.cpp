@@ -26,35 +26,6 @@ class TTest_Dialogs : public QObject
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale("de_DE")); } // numbers stay locale-independent
-    void Correction_Rules_data()
-    {
-        QTest::addColumn<QStringList>("edits"); // field, text, field, text
-        QTest::addColumn<bool>("enabled");
-        const QString D = "Description_Edit", R1 = "Reference_Temperature1_Edit";
-        const QString T2 = "Thermometer_Reading2_Edit", T3 = "Thermometer_Reading3_Edit";
-        QTest::newRow("duplicate, then date") << QStringList{D, "probe 1", "date", "2031-01-01"} << false;
-        QTest::newRow("41, then description") << QStringList{T2, "41", D, "Probe 9"} << false;
-        QTest::newRow("duplicate within blanks") << QStringList{D, " Probe 2 "} << false;
-        QTest::newRow("control character") << QStringList{D, "Probe\x01"} << false;
-        QTest::newRow("emoji") << QStringList{D, QString::fromUcs4(U"P\U0001F321")} << true;
-        QTest::newRow("lone surrogate") << QStringList{D, "P" + QString(QChar(0xD83C))} << false;
-        for (const ushort code : {0xFEFF, 0xFFFE, 0x85})
-            QTest::newRow(qPrintable(QString::number(code, 16)))
-                << QStringList{D, "P" + QString(QChar(code))} << false;
-        QTest::newRow("0 and 40") << QStringList{R1, "40", T3, "0"} << true;
-        QTest::newRow("40.01") << QStringList{T2, "40.01"} << false;
-        QTest::newRow("nan") << QStringList{R1, "nan"} << false;
-    }
-    void Correction_Rules()
-    {
-        QFETCH(QStringList, edits);
-        QFETCH(bool, enabled);
-        TCorrectionDialog dialog;
-        dialog.Set_Dialog_Data(Valid_Record, {"Probe 1", "Probe 2"});
-        for (int i = 0; i + 1 < edits.size(); i += 2)
-            Change_Field(dialog, edits[i], edits[i + 1]);
-        QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(), enabled);
-    }
     // The second opening follows a use that ended with "Accept" enabled; Return must not close it.
     void Correction_Use()
     {
@@ -76,36 +47,53 @@ private slots:
             QCOMPARE(record.description, QString("Probe 7")); // stored without the blanks
         }
     }
-    // The line under the test points: the first problem in field order, then the due date in words.
+    // The line under the test points: the first problem in field order, then the due date in words. Accept
+    // follows it, judged over all fields whichever changed last.
     void Correction_Explanation_data()
     {
         QTest::addColumn<QStringList>("edits"); // field, text, field, text
         QTest::addColumn<QString>("explanation");
         const QString D = "Description_Edit", R1 = "Reference_Temperature1_Edit";
         const QString R2 = "Reference_Temperature2_Edit", R3 = "Reference_Temperature3_Edit";
-        const QString T1 = "Thermometer_Reading1_Edit", T2 = "Thermometer_Reading2_Edit";
+        const QString T2 = "Thermometer_Reading2_Edit", T3 = "Thermometer_Reading3_Edit";
         const QDate today = QDate::currentDate();
         const QString due =
             QString("Due Tuesday, December 31, 2030: in %1 days.").arg(today.daysTo({2030, 12, 31}));
         const QString dashes = ", so every reading will show \"-----\".";
+        const QString refused = "Accept is unavailable: the ";
+        const QString used = refused + "description '%1' is already used by another thermometer.\n";
+        const QString unkept =
+            refused + "description holds a character that the calibration file cannot keep.\n" + due;
         QTest::newRow("as opened") << QStringList()
                                    << "Accept becomes available when a field is changed.\n" + due;
-        QTest::newRow("blank") << QStringList{D, " "}
-                               << "Accept is unavailable: the description is blank.\n" + due;
-        QTest::newRow("used")
-            << QStringList{D, "probe 1"}
-            << "Accept is unavailable: the description 'probe 1' is already used by another "
-               "thermometer.\n" +
-                   due;
+        QTest::newRow("blank") << QStringList{D, " "} << refused + "description is blank.\n" + due;
+        QTest::newRow("used, then date")
+            << QStringList{D, "probe 1", "date", "2031-01-01"}
+            << used.arg("probe 1") +
+                   QString("Due Wednesday, January 1, 2031: in %1 days.").arg(today.daysTo({2031, 1, 1}));
+        QTest::newRow("used within blanks") << QStringList{D, " Probe 2 "} << used.arg("Probe 2") + due;
+        QTest::newRow("control character") << QStringList{D, "Probe\x01"} << unkept;
+        QTest::newRow("emoji") << QStringList{D, QString::fromUcs4(U"P\U0001F321")} << due;
+        QTest::newRow("lone surrogate") << QStringList{D, "P" + QString(QChar(0xD83C))} << unkept;
+        for (const ushort code : {0xFEFF, 0xFFFE, 0x85})
+            QTest::newRow(qPrintable(QString::number(code, 16)))
+                << QStringList{D, "P" + QString(QChar(code))} << unkept;
+        QTest::newRow("41, then description")
+            << QStringList{T2, "41", D, "Probe 9"}
+            << refused + "test point 2 thermometer reading 41 is outside 0 to 40.\n" + due;
         QTest::newRow("comma before range")
             << QStringList{T2, "20,5", R1, "41"}
-            << "Accept is unavailable: the test point 1 reference temperature 41 is outside 0 to 40.\n" + due;
-        QTest::newRow("comma")
-            << QStringList{T2, "20,5"}
-            << "Accept is unavailable: the test point 2 thermometer reading \"20,5\" is not a "
-               "number.\n" +
-                   due;
-        QTest::newRow("acceptable") << QStringList{T1, "15.2"} << due;
+            << refused + "test point 1 reference temperature 41 is outside 0 to 40.\n" + due;
+        QTest::newRow("comma") << QStringList{T2, "20,5"}
+                               << refused + "test point 2 thermometer reading \"20,5\" is not a number.\n" +
+                                      due;
+        QTest::newRow("nan") << QStringList{R1, "nan"}
+                             << refused + "test point 1 reference temperature \"nan\" is not a number.\n" +
+                                    due + " Warning: a test point is not a number" + dashes;
+        QTest::newRow("0 and 40") << QStringList{R1, "40", T3, "0"} << due;
+        QTest::newRow("40.01") << QStringList{T2, "40.01"}
+                               << refused + "test point 2 thermometer reading 40.01 is outside 0 to 40.\n" +
+                                      due;
         QTest::newRow("due today") << QStringList{"date", today.toString(Qt::ISODate)}
                                    << "Due " + QLocale::c().toString(today, "dddd, MMMM d, yyyy") +
                                           ": due today. Warning: the due date is today or earlier" + dashes;
@@ -163,28 +151,31 @@ private slots:
     void Options_Entry_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("reason"); // the refusals start with the text
-        QTest::newRow("0") << "0"
-                           << "No warnings before the due date.";
-        QTest::newRow("3651") << "3651"
-                              << "3651 days is outside 0 to 3650.";
+        QTest::addColumn<int>("days"); // -1: refused
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("0") << "0" << 0 << "No warnings before the due date.";
+        QTest::newRow("3650 with blanks")
+            << " 3650 " << 3650 << "Warn when a thermometer is due within 3650 days.";
+        QTest::newRow("3651") << "3651" << -1 << "3651 days is outside 0 to 3650.";
+        QTest::newRow("beyond int") << "99999999999" << -1 << "99999999999 days is outside 0 to 3650.";
+        QTest::newRow("fraction") << "12.5" << -1 << "\"12.5\" is not a whole number of days.";
+        QTest::newRow("empty") << "" << -1 << "Type the number of days, 0 to 3650.";
     }
     void Options_Entry()
     {
         QFETCH(QString, text);
+        QFETCH(int, days);
         QFETCH(QString, reason);
         TOptionsDialog dialog;
         dialog.Set_Options(30, true);
         dialog.show();
         QLineEdit* edit = dialog.findChild<QLineEdit*>("Warn_Days_Edit");
-        edit->selectAll();
+        edit->clear();
         QTest::keyClicks(edit, text);
         QCOMPARE(dialog.findChild<QLabel*>("Reason_Label")->text(), reason);
         QTest::keyClick(edit, Qt::Key_Return); // the default button, only while the period is acceptable
-        const bool accepted = !reason.startsWith(text);
-        QCOMPARE(dialog.result(), int(accepted));
-        if (accepted)
-            QCOMPARE(dialog.Get_Warn_Days(), text.toInt());
+        QCOMPARE(dialog.result(), int(days >= 0));
+        QCOMPARE(dialog.Get_Warn_Days(), days >= 0 ? days : 30);
         QVERIFY(dialog.Get_Log_Date_Time());
     }
     void Input_Entry_data()

@@ -1,12 +1,9 @@
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenuBar>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -115,21 +112,6 @@ private slots:
         QCOMPARE(lines.last(), "ERR  Cannot write settings file '" +
                                    QDir::toNativeSeparators(user_directory + "/velmora_settings.ini") +
                                    "'; changed settings will not be kept.");
-    }
-
-    void Uncorrectable_Readings_Show_Dashes_data()
-    {
-        QTest::addColumn<TThermometer>("thermometer");
-        QTest::newRow("due today") << TThermometer{"T1", 0.1, QDate::currentDate()};
-        QTest::newRow("two points at 20") << TThermometer{"T1", 0.1, QDate(2099, 1, 1), {15, 20, 20}};
-    }
-
-    void Uncorrectable_Readings_Show_Dashes()
-    {
-        QFETCH(TThermometer, thermometer);
-        QVERIFY(Write_Calibration_File({thermometer}));
-        TVelmora window;
-        QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
     }
 
     void Only_The_Finished_Field_Changes()
@@ -260,7 +242,6 @@ private slots:
                                 .arg(last_line.top())
                                 .arg(last_line.bottom())
                                 .arg(log->viewport()->height())));
-        QCOMPARE(log->horizontalScrollBar()->value(), 0);
     }
 };
 

@@ -37,8 +37,6 @@ private slots:
     {
         double a = 7, b = 7, c = 7, d = 7;
         QVERIFY(!Calculate_Quadratic_Fit({{15, 0.1}, {20, 0.2}}, &a, &b, &c) && a == 7 && b == 7 && c == 7);
-        QVERIFY(Calculate_Quadratic_Fit({{15, 0.1}, {20, 0.2}, {25, 0.4}}, &a, &b, &c));
-        QVERIFY(qAbs(a - 0.002) + qAbs(b + 0.05) + qAbs(c - 0.4) < 1e-12);
         QVERIFY(Calculate_Cubic_Fit({{0, -1}, {1, 1}, {2, 5}, {3, 17}}, &a, &b, &c, &d));
         QVERIFY(qAbs(a - 1) + qAbs(b + 2) + qAbs(c - 3) + qAbs(d + 1) < 1e-9);
     }

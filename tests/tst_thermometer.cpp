@@ -14,8 +14,6 @@ private slots:
         QTest::newRow("unsorted example")
             << QVector<double>{25, 0.4, 20, 0.2, 15, 0.1} << QVector<double>{0.002, -0.05, 0.4};
         QTest::newRow("span 1") << QVector<double>{0, 0, 0.5, 0.3, 1, 0.2} << QVector<double>{-0.8, 1, 0};
-        QTest::newRow("span 0.9") << QVector<double>{0, 0, 0.4, 0.3, 0.9, 0.2} << QVector<double>(3);
-        QTest::newRow("equal x") << QVector<double>{20, 0.1, 20, 0.2, 19, 0.3} << QVector<double>(3);
         QTest::newRow("nearly equal x") << QVector<double>{20, 0, 20 + 1e-13, 1, 25, 0} << QVector<double>(3);
         QTest::newRow("not a number") << QVector<double>{15, 0.1, 20, qQNaN(), 25, 0.2} << QVector<double>(3);
     }

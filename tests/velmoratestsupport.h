@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -116,6 +118,11 @@ struct TThermometer
     QList<double> references = {15, 20, 25};
 };
 
+inline TThermometerCorrection Correction(double x1, double y1, double x2, double y2, double x3, double y3)
+{
+    return TThermometerCorrection(TVector2(x1, y1), TVector2(x2, y2), TVector2(x3, y3));
+}
+
 // Writes the calibration data file the way the program itself saves it.
 inline bool Write_Calibration_File(const QList<TThermometer>& thermometers,
                                    const QString& file_name = Calibration_File())
@@ -151,8 +158,37 @@ inline void Answer_Next_Modal(const char* class_name, const std::function<void(Q
     timer->start(0);
 }
 
+// Answers the next save dialog with file_name and notes the file it proposed, with its filters after "|".
+inline void Answer_Save_Dialog(const QString& file_name, QString* proposed)
+{
+    Answer_Next_Modal("QFileDialog", [=](QWidget* modal) {
+        QFileDialog* dialog = qobject_cast<QFileDialog*>(modal);
+        *proposed = dialog->selectedFiles().value(0) + "|" + dialog->nameFilters().join(";");
+        dialog->selectFile(file_name);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+// Types value into the next input dialog and presses Return, or cancels when value is empty; notes the
+// value the dialog offered.
+inline void Answer_Input_Dialog(const QString& value, QString* shown = nullptr)
+{
+    Answer_Next_Modal("TInputDialog", [=](QWidget* modal) {
+        QLineEdit* edit = Child<QLineEdit>(modal, "Value_Edit");
+        if (shown != nullptr)
+        {
+            *shown = edit->text();
+        }
+        edit->selectAll();
+        QTest::keyClicks(edit, value);
+        value.isEmpty() ? Child<QPushButton>(modal, "Cancel_Button")->click()
+                        : QTest::keyClick(edit, Qt::Key_Return);
+    });
+}
+
 } // namespace Test_Support
 
 Q_DECLARE_METATYPE(Test_Support::TThermometer)
+Q_DECLARE_METATYPE(TThermometerCorrection)
 
 #endif // VELMORATESTSUPPORT_H
