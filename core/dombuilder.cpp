@@ -133,7 +133,7 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
             {
                 parent.appendChild(document->createCDATASection(reader.text().toString()));
             }
-            else if (!Is_Blank(reader.text()))
+            else if (!reader.isWhitespace() && !Is_Blank(reader.text()))
             {
                 parent.appendChild(document->createTextNode(reader.text().toString()));
             }

@@ -94,6 +94,23 @@ int First_Invalid_Utf8(const QByteArray& data)
     return -1;
 }
 
+// Decodes UTF-8 without a byte order mark; false when a byte is not well-formed UTF-8 (as
+// First_Invalid_Utf8 judges it, the decoders' own rule) or a sequence is cut short at the end. A zero
+// byte is decoded (and then refused), not taken as the end of the text.
+bool Decode_Utf8(const char* bytes, int size, QString* text)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    *text = decoder.decode(QByteArrayView(bytes, size));
+    return !decoder.hasError();
+#else
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    *text = QTextCodec::codecForMib(106)->toUnicode(bytes, size, &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
+#endif
+}
+
 // Refuses bytes the encoding cannot have, as the stream reader does, at the character they stand at.
 bool Encoding_Fault(const QString& decoded_before, TXml_Fault* fault)
 {
@@ -445,14 +462,20 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
 #endif
         if (!other_mark)
         {
-            const int invalid = First_Invalid_Utf8(data);
-            if (invalid >= 0)
+            // The decoder checks as it goes; only a file it refuses is walked again, for the place.
+            const bool well_formed = Decode_Utf8(data.constData() + bom, data.size() - bom, text);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+            if (well_formed != (First_Invalid_Utf8(data) < 0))
             {
-                return Encoding_Fault(QString::fromUtf8(data.constData() + bom, invalid - bom), fault);
+                qFatal("Decode_Xml_Data: the decoder and First_Invalid_Utf8 disagree");
             }
-            // With the size given, a zero byte is decoded (and then refused) instead of ending the text.
-            *text = QString::fromUtf8(data.constData() + bom, data.size() - bom);
-            return true;
+#endif
+            if (well_formed)
+            {
+                return true;
+            }
+            const int invalid = First_Invalid_Utf8(data);
+            return Encoding_Fault(QString::fromUtf8(data.constData() + bom, qMax(invalid, bom) - bom), fault);
         }
     }
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
