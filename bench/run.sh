@@ -79,8 +79,8 @@ awk '
         printf "\nRatios to the baselines\n%-26s", "measure / baseline"
         for (s = 1; s <= size_count; ++s) printf " %9s", "N=" sizes[s]
         printf "\n"
-        split("load/parse save/save_base save/save_base+parse edit/save_base startup/startup_base", rows, " ")
-        for (r = 1; r <= 5; ++r) {
+        split("load/parse save/save_base save/save_base+parse edit/save_base edit/save_base+parse startup/startup_base", rows, " ")
+        for (r = 1; r <= 6; ++r) {
             split(rows[r], sides, "/")
             split(sides[2], bases, "+")
             printf "%-26s", rows[r]
