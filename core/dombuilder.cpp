@@ -88,14 +88,15 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
             break;
         case QXmlStreamReader::DTD:
         {
-            // The declaration comes before any node but the XML declaration, which moves over.
-            const QDomNode declaration = document->firstChild();
+            // A document gets its type when it is made: what came before the declaration (the XML
+            // declaration, comments, processing instructions) moves over to the new document.
+            const QDomDocument before = *document;
             *document = QDomDocument(QDomImplementation().createDocumentType(
                 reader.dtdName().toString(), reader.dtdPublicId().toString(),
                 reader.dtdSystemId().toString()));
-            if (!declaration.isNull())
+            for (QDomNode node = before.firstChild(); !node.isNull(); node = node.nextSibling())
             {
-                document->appendChild(document->importNode(declaration, false));
+                document->appendChild(document->importNode(node, true));
             }
             parent = *document;
             break;

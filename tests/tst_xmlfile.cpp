@@ -113,40 +113,53 @@ private slots:
     }
 
     // Legal documents the parser would have cut short or read wrongly, or read otherwise under the
-    // other Qt version: all text under the root, and the root's first child as text.
+    // other Qt version: all text under the root, the root's first child as text, the document's first
+    // node and its type.
     void Open_Keeps_data()
     {
+        QTest::addColumn<QByteArray>("prolog");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("first_text");
+        QTest::addColumn<QString>("first_node");
 
-        QTest::newRow("emoji as a reference") << QByteArray("P&#x1F321;") << QString::fromUcs4(U"P\U0001F321")
-                                              << QString::fromUcs4(U"P\U0001F321");
+        const QString emoji = QString::fromUcs4(U"P\U0001F321");
+        QTest::newRow("emoji as a reference")
+            << QByteArray() << QByteArray("P&#x1F321;") << emoji << emoji << "Id";
         // The parser read files in blocks of 1,024 bytes and dropped U+FEFF at the start of a block; the
         // text starts at byte 21.
+        const QString feff = QString(1003, 'x') + QChar(0xFEFF) + "y";
         QTest::newRow("U+FEFF on 1,024 bytes")
-            << QByteArray(1003, 'x') + "\xEF\xBB\xBFy" << QString(1003, 'x') + QChar(0xFEFF) + "y"
-            << QString(1003, 'x') + QChar(0xFEFF) + "y";
-        QTest::newRow("line ends") << QByteArray("a\r\nb\rc") << "a\nb\nc"
-                                   << "a\nb\nc";
-        QTest::newRow("blank text and CDATA") << QByteArray("<b>x</b> \xC2\xA0 <c><![CDATA[ ]]></c>") << "x "
-                                              << "";
-        QTest::newRow("comment first") << QByteArray("<!-- c -->a<?p d?>b") << "ab"
-                                       << "";
+            << QByteArray() << QByteArray(1003, 'x') + "\xEF\xBB\xBFy" << feff << feff << "Id";
+        QTest::newRow("line ends") << QByteArray() << QByteArray("a\r\nb\rc") << "a\nb\nc"
+                                   << "a\nb\nc"
+                                   << "Id";
+        QTest::newRow("blank text and CDATA")
+            << QByteArray() << QByteArray("<b>x</b> \xC2\xA0 <c><![CDATA[ ]]></c>") << "x "
+            << ""
+            << "Id";
+        QTest::newRow("comments first") << QByteArray("<!-- p -->\n<!DOCTYPE Id SYSTEM 'id.dtd'>")
+                                        << QByteArray("<!-- c -->a<?p d?>b") << "ab"
+                                        << ""
+                                        << "#comment";
     }
 
     void Open_Keeps()
     {
+        QFETCH(QByteArray, prolog);
         QFETCH(QByteArray, content);
         QFETCH(QString, text);
         QFETCH(QString, first_text);
+        QFETCH(QString, first_node);
         TXmlFile xml;
         xml.file_name = dir.filePath("keeps.xml");
-        QVERIFY(Write_File(xml.file_name, "<Id File_Version='7'>" + content + "</Id>"));
+        QVERIFY(Write_File(xml.file_name, prolog + "<Id File_Version='7'>" + content + "</Id>"));
         int version = 0;
         QCOMPARE(Failure_Of([&] { xml.Open_File("Id", &version, true); }), "(no exception)");
         QCOMPARE(xml.root_element.text(), text);
         QCOMPARE(xml.Read_Node_Text(&xml.root_element, true), first_text);
+        QCOMPARE(xml.document.firstChild().nodeName(), first_node);
+        QCOMPARE(xml.doc_type_name, QString(prolog.contains("DOCTYPE") ? "Id" : ""));
         QCOMPARE(version, 7);
     }
 
