@@ -155,7 +155,7 @@ private slots:
                         std::round((random.generateDouble() - 0.3) * std::pow(10.0, random.bounded(1, 8))) /
                         std::pow(10.0, random.bounded(0, 8));
                 }
-                // Blank text is kept in CDATA, where Qt 6's parser turns a carriage return into a line
+                // Blank text is kept in CDATA, where the parser turns a carriage return into a line
                 // feed; the read-back guard refuses such a save.
                 const bool unkeepable = description.trimmed().isEmpty() && description.contains('\r');
                 if (unkeepable || list.Get_Correction_Data(description, &data))
