@@ -1,5 +1,6 @@
 #include "velmora.h"
 
+#include "calibrationstatemodel.h"
 #include "calibrationstatus.h"
 #include "correctiondialog.h"
 #include "correctionview.h"
@@ -24,7 +25,6 @@
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
@@ -112,6 +112,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     QLabel* thermometer_label = new QLabel(central_widget);
     thermometer_selector = new QComboBox(central_widget);
     thermometer_selector->setObjectName("Thermometer_Selector");
+    selector_model = new TCalibrationStateModel(&thermometer_list, thermometer_selector);
+    thermometer_selector->setModel(selector_model);
     // The closed selector tells the same as the item it shows, also while the window sets it up.
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this]() {
         thermometer_selector->setToolTip(thermometer_selector->currentData(Qt::ToolTipRole).toString());
@@ -452,25 +454,7 @@ void TVelmora::Fill_Selector()
 
 void TVelmora::Mark_Thermometer_States()
 {
-    const QDate today = QDate::currentDate();
-    // One icon per state, shared by the items: reading the image for each of thousands of items was
-    // most of the start-up.
-    QHash<int, QIcon> state_icons;
-    for (int index = 0; index < thermometer_selector->count(); ++index)
-    {
-        const QString description = thermometer_selector->itemText(index);
-        const QDate due_date = thermometer_list.Get_Calibration_Due_Date(description);
-        const TThermometerCorrection correction = thermometer_list.Get_Correction(description);
-        const TCalibrationState state = Calibration_State(due_date, today, warn_days_before_due, correction);
-        QIcon& icon = state_icons[static_cast<int>(state)];
-        if (icon.isNull())
-        {
-            icon = QIcon(Calibration_State_Icon(state));
-        }
-        thermometer_selector->setItemIcon(index, icon);
-        thermometer_selector->setItemData(
-            index, Calibration_Tooltip(due_date, today, warn_days_before_due, correction), Qt::ToolTipRole);
-    }
+    selector_model->Refresh(warn_days_before_due);
     thermometer_selector->setToolTip(thermometer_selector->currentData(Qt::ToolTipRole).toString());
 }
 

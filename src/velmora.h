@@ -18,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSettings;
 class QToolButton;
+class TCalibrationStateModel;
 class TCorrectionDialog;
 class TCorrectionView;
 struct TCorrectionViewData;
@@ -70,7 +71,8 @@ private:
     TCorrectionViewData Correction_View_Data() const;
     // Hands the open correction view the current state; a hidden view is updated when shown.
     void Update_Correction_View();
-    // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector.
+    // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector
+    // (worked out by its model when shown).
     void Warn_About_Calibrations();
     void Mark_Thermometer_States();
     void Warn_About_Thermometer(int index);
@@ -88,6 +90,7 @@ private:
     QCheckBox* y_check_box;
     QCheckBox* z_check_box;
     QComboBox* thermometer_selector;
+    TCalibrationStateModel* selector_model;
     QLineEdit* part_corrected_field;
     QLineEdit* description_field;
     QLineEdit* x_corrected_field;

@@ -1,0 +1,49 @@
+#include "calibrationstatemodel.h"
+
+#include "calibrationstatus.h"
+#include "thermometerdata.h"
+
+#include <QDate>
+
+TCalibrationStateModel::TCalibrationStateModel(const TThermometerList* list, QObject* parent)
+    : QStandardItemModel(parent), thermometer_list(list), warn_days_before_due(Default_Warn_Days_Before_Due)
+{
+    Q_ASSERT_X(list != nullptr, "TCalibrationStateModel", "list");
+}
+
+QVariant TCalibrationStateModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DecorationRole && role != Qt::ToolTipRole)
+    {
+        return QStandardItemModel::data(index, role);
+    }
+    if (!index.isValid())
+    {
+        return QVariant();
+    }
+    const QString description = QStandardItemModel::data(index, Qt::DisplayRole).toString();
+    const QDate due_date = thermometer_list->Get_Calibration_Due_Date(description);
+    const TThermometerCorrection correction = thermometer_list->Get_Correction(description);
+    const QDate today = QDate::currentDate();
+    if (role == Qt::ToolTipRole)
+    {
+        return Calibration_Tooltip(due_date, today, warn_days_before_due, correction);
+    }
+    const TCalibrationState state = Calibration_State(due_date, today, warn_days_before_due, correction);
+    QIcon& icon = state_icons[static_cast<int>(state)];
+    if (icon.isNull())
+    {
+        icon = QIcon(Calibration_State_Icon(state));
+    }
+    return icon;
+}
+
+void TCalibrationStateModel::Refresh(int warn_days)
+{
+    warn_days_before_due = warn_days;
+    if (rowCount() > 0)
+    {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::DecorationRole, Qt::ToolTipRole});
+    }
+}
