@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -220,7 +221,7 @@ private slots:
         QCOMPARE(window.isMaximized(), maximized);
     }
 
-    void Log_Shows_Its_Last_Line_When_Made_Lower()
+    void Log_Shows_Its_Last_Line_And_Line_Starts_When_Resized()
     {
         // Each thermometer loaded adds a log line wider than the pane.
         QList<TThermometer> thermometers;
@@ -242,6 +243,14 @@ private slots:
                                 .arg(last_line.top())
                                 .arg(last_line.bottom())
                                 .arg(log->viewport()->height())));
+
+        // Lines do not wrap: a pane left scrolled to the side after a resize hides where lines start.
+        QScrollBar* sideways = log->horizontalScrollBar();
+        sideways->setValue(sideways->maximum());
+        QVERIFY(sideways->value() > 0);
+        window.resize(754, 600);
+        QCoreApplication::processEvents();
+        QCOMPARE(sideways->value(), 0);
     }
 };
 
