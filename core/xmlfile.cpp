@@ -194,6 +194,21 @@ QString Integer_Text(int value)
     return QStringLiteral("%1").arg(value);
 }
 
+// A compact document is written on one line: the line ends of text go too.
+QByteArray Without_Line_Ends(const QByteArray& bytes)
+{
+    QByteArray single_line;
+    single_line.reserve(bytes.size());
+    for (const char byte : bytes)
+    {
+        if (byte != '\r' && byte != '\n')
+        {
+            single_line.append(byte);
+        }
+    }
+    return single_line;
+}
+
 QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 {
     QByteArray bytes;
@@ -213,10 +228,15 @@ QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 class TDocument_Writer
 {
 public:
-    explicit TDocument_Writer(int indent) : indent_size(indent) {}
+    explicit TDocument_Writer(int indent, const QDomNode& parent = QDomNode())
+        : indent_size(indent), split_parent(parent)
+    {
+    }
 
     bool Write_Document(const QDomDocument& document);
     QString text;
+    // Where each child element of the split parent begins in text, then where the last one ends.
+    QVector<int> split_offsets;
 
 private:
     bool Write_Children(const QDomNode& parent, int depth);
@@ -227,6 +247,7 @@ private:
     bool Write_Escaped(const QString& value, bool attribute);
 
     const int indent_size;
+    const QDomNode split_parent;
 };
 
 bool TDocument_Writer::Write_Document(const QDomDocument& document)
@@ -267,14 +288,21 @@ bool TDocument_Writer::Write_Document(const QDomDocument& document)
 
 bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
 {
+    const bool split = parent == split_parent;
+    int last_element_end = -1;
     for (QDomNode node = parent.firstChild(); !node.isNull(); node = node.nextSibling())
     {
         if (node.isElement())
         {
+            if (split)
+            {
+                split_offsets.append(text.size());
+            }
             if (!Write_Element(node.toElement(), depth))
             {
                 return false;
             }
+            last_element_end = text.size();
         }
         else if (node.isCDATASection())
         {
@@ -289,6 +317,10 @@ bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
         {
             return false;
         }
+    }
+    if (split && last_element_end >= 0)
+    {
+        split_offsets.append(last_element_end);
     }
     return true;
 }
@@ -534,20 +566,40 @@ QByteArray TXmlFile::Serialise(bool compact) const
         qFatal("Serialise: the document was not written as QDomDocument::save writes it");
     }
 #endif
-    if (compact)
+    return compact ? Without_Line_Ends(bytes) : bytes;
+}
+
+QVector<QByteArray> TXmlFile::Save_Data_Parts(const QDomElement& parent, bool compact) const
+{
+    TDocument_Writer writer(compact ? 0 : 4, parent);
+    if (parent.isNull() || !writer.Write_Document(document) || writer.split_offsets.isEmpty())
     {
-        QByteArray single_line;
-        single_line.reserve(bytes.size());
-        for (const char byte : qAsConst(bytes))
-        {
-            if (byte != '\r' && byte != '\n')
-            {
-                single_line.append(byte);
-            }
-        }
-        return single_line;
+        return {};
     }
-    return bytes;
+    writer.split_offsets.append(writer.text.size());
+    QVector<QByteArray> parts;
+    parts.reserve(writer.split_offsets.size());
+    int begin = 0;
+    // Each part begins at an indentation or a '<', never inside a surrogate pair, so the parts
+    // encode to the bytes of the whole.
+    for (const int end : qAsConst(writer.split_offsets))
+    {
+        const QByteArray part = writer.text.mid(begin, end - begin).toUtf8();
+        parts.append(compact ? Without_Line_Ends(part) : part);
+        begin = end;
+    }
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    QByteArray whole;
+    for (const QByteArray& part : qAsConst(parts))
+    {
+        whole += part;
+    }
+    if (whole != Serialise(compact))
+    {
+        qFatal("Save_Data_Parts: the parts do not make up the document as Save_Data writes it");
+    }
+#endif
+    return parts;
 }
 
 void TXmlFile::Save_File(bool compact) const
