@@ -1,6 +1,7 @@
 #include "thermometerdata.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -46,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A file that does not load completely still yields the entries before the fault.
     TThermometerList first;
     first.Load_Calibration_File(input_name);
+    TThermometerList unsaved = first;
     if (!first.Save_Calibration_File(first_name))
     {
         Fail("save refused", first.Get_Last_Error());
@@ -82,6 +84,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             {
                 Fail("point differs", description);
             }
+        }
+    }
+
+    // A later save writes unchanged entries from the bytes of the first; the file must be the one that
+    // the first save of the same list writes.
+    if (!first.Get_Descriptions().isEmpty())
+    {
+        const QString changed = first.Get_Descriptions().constLast();
+        for (TThermometerList* list : {&first, &unsaved})
+        {
+            list->Set_Calibration_Due_Date(changed, QDate(2031, 7, 15));
+        }
+        static const QString later_name = directory.filePath("later.xml");
+        static const QString once_name = directory.filePath("once.xml");
+        if (!first.Save_Calibration_File(later_name) || !unsaved.Save_Calibration_File(once_name))
+        {
+            Fail("later save refused", first.Get_Last_Error() + unsaved.Get_Last_Error());
+        }
+        QFile later(later_name);
+        QFile once(once_name);
+        if (!later.open(QIODevice::ReadOnly) || !once.open(QIODevice::ReadOnly) ||
+            later.readAll() != once.readAll())
+        {
+            Fail("a later save differs from a first one", changed);
         }
     }
     return 0;

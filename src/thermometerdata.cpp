@@ -386,6 +386,42 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
 
 bool TThermometerList::Save_Calibration_File(const QString& file_name)
 {
+    // The texts of each entry as the file holds them; its bytes in the file follow from these alone.
+    struct TEntry_Texts
+    {
+        QString due_date;
+        QString points[3];
+        QString key;
+    };
+    QVector<TEntry_Texts> texts(entries.size());
+    // Entries written and read back by an earlier save are written again from their bytes; the others
+    // are built, written and read back in a document of their own. It holds one entry at least, so
+    // that it gives the head and the tail of the file.
+    QVector<bool> fresh(entries.size());
+    int fresh_count = 0;
+    for (int index = 0; index < entries.size(); ++index)
+    {
+        const TThermometerData& record = entries.at(index);
+        TEntry_Texts& entry_texts = texts[index];
+        entry_texts.due_date = Day_Month_Year_Text(record.calibration_due_date);
+        entry_texts.points[0] = Point_Text(record.correction.Get_Point1());
+        entry_texts.points[1] = Point_Text(record.correction.Get_Point2());
+        entry_texts.points[2] = Point_Text(record.correction.Get_Point3());
+        // The read-back compares the due date in memory, which the text may not hold whole. Only the
+        // description may contain the separator, and it comes last.
+        entry_texts.key = entry_texts.points[0] + QLatin1Char(';') + entry_texts.points[1] +
+                          QLatin1Char(';') + entry_texts.points[2] + QLatin1Char(';') +
+                          QString::number(record.calibration_due_date.toJulianDay()) + QLatin1Char(';') +
+                          record.description;
+        fresh[index] = !verified_entry_bytes.contains(entry_texts.key);
+        fresh_count += fresh[index] ? 1 : 0;
+    }
+    if (fresh_count == 0 && !entries.isEmpty())
+    {
+        fresh[0] = true;
+        fresh_count = 1;
+    }
+
     TXmlFile xml_file;
     xml_file.file_name = file_name;
     try
@@ -394,35 +430,37 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
         QDomElement calibration_entries =
             xml_file.Create_Child_Element(&xml_file.root_element, QStringLiteral("Calibration_Entries"));
         QVector<TThermometerData> saved;
-        saved.reserve(entries.size());
-        for (const TThermometerData& record : qAsConst(entries))
+        saved.reserve(fresh_count);
+        for (int index = 0; index < entries.size(); ++index)
         {
-            const TThermometerCorrection& correction = record.correction;
-            const QString date_text = Day_Month_Year_Text(record.calibration_due_date);
-            const QString point1_text = Point_Text(correction.Get_Point1());
-            const QString point2_text = Point_Text(correction.Get_Point2());
-            const QString point3_text = Point_Text(correction.Get_Point3());
+            if (!fresh.at(index))
+            {
+                continue;
+            }
+            const TThermometerData& record = entries.at(index);
+            const TEntry_Texts& entry_texts = texts.at(index);
 
             // The checksum covers fewer decimals than the file holds, so it is taken from the record
             // exactly as the next load will rebuild it from these texts; taken from the values in
             // memory it would differ whenever the rounding to 5 decimals moves a 2- or 4-decimal form,
             // and the entry would be dropped as damaged.
             TThermometerData read_back = record;
-            read_back.calibration_due_date = Day_Month_Year_Date(date_text);
-            read_back.correction.Set_Points(Parse_Point(point1_text, 1), Parse_Point(point2_text, 2),
-                                            Parse_Point(point3_text, 3));
+            read_back.calibration_due_date = Day_Month_Year_Date(entry_texts.due_date);
+            read_back.correction.Set_Points(Parse_Point(entry_texts.points[0], 1),
+                                            Parse_Point(entry_texts.points[1], 2),
+                                            Parse_Point(entry_texts.points[2], 3));
 
             QDomElement entry = xml_file.Create_Child_Element(&calibration_entries, QStringLiteral("Entry"));
             QDomElement description = xml_file.Create_Child_Element(&entry, Field_Name(Description_Field));
             xml_file.Write_Node_Data(&description, record.description);
             QDomElement due_date = xml_file.Create_Child_Element(&entry, Field_Name(Due_Date_Field));
-            xml_file.Write_Node_Data(&due_date, date_text);
-            QDomElement point1 = xml_file.Create_Child_Element(&entry, Field_Name(Point1_Field));
-            xml_file.Write_Node_Data(&point1, point1_text);
-            QDomElement point2 = xml_file.Create_Child_Element(&entry, Field_Name(Point2_Field));
-            xml_file.Write_Node_Data(&point2, point2_text);
-            QDomElement point3 = xml_file.Create_Child_Element(&entry, Field_Name(Point3_Field));
-            xml_file.Write_Node_Data(&point3, point3_text);
+            xml_file.Write_Node_Data(&due_date, entry_texts.due_date);
+            const TEntry_Field point_fields[3] = {Point1_Field, Point2_Field, Point3_Field};
+            for (int point = 0; point < 3; ++point)
+            {
+                QDomElement element = xml_file.Create_Child_Element(&entry, Field_Name(point_fields[point]));
+                xml_file.Write_Node_Data(&element, entry_texts.points[point]);
+            }
             QDomElement checksum = xml_file.Create_Child_Element(&entry, Field_Name(Checksum_Field));
             xml_file.Write_Node_Data(&checksum, Calculate_Checksum(read_back));
             // The file holds points to 5 decimals by design; the description and the date must come
@@ -430,9 +468,46 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
             saved.append(read_back);
             saved.last().calibration_due_date = record.calibration_due_date;
         }
+
+        const QVector<QByteArray> parts = xml_file.Save_Data_Parts(calibration_entries, false);
+        const bool in_parts = parts.size() == fresh_count + 2; // head, fresh entries, tail
         QByteArray data;
-        xml_file.Save_Data(&data, false);
+        if (!in_parts)
+        {
+            if (fresh_count < entries.size())
+            {
+                // Without the parts the known bytes cannot be put in place: build every entry.
+                verified_entry_bytes.clear();
+                return Save_Calibration_File(file_name);
+            }
+            xml_file.Save_Data(&data, false);
+        }
+        else
+        {
+            for (const QByteArray& part : parts)
+            {
+                data += part;
+            }
+        }
         Check_Read_Back(data, saved);
+
+        if (in_parts)
+        {
+            // An unchanged entry reads back as it did when its bytes were read back before: the head and
+            // the tail around it are the same.
+            QHash<QString, QByteArray> entry_bytes;
+            entry_bytes.reserve(entries.size());
+            data = parts.first();
+            for (int index = 0, part = 1; index < entries.size(); ++index)
+            {
+                const QString& key = texts.at(index).key;
+                const QByteArray bytes = fresh.at(index) ? parts.at(part++) : verified_entry_bytes.value(key);
+                entry_bytes.insert(key, bytes);
+                data += bytes;
+            }
+            data += parts.last();
+            verified_entry_bytes = entry_bytes;
+        }
         xml_file.Save_File_Data(data);
     }
     catch (const TXmlFileException& exception)

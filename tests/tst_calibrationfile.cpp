@@ -105,24 +105,34 @@ private slots:
     }
 
     // The guard against causes not found yet: a save whose bytes would not read back is refused and
-    // the old file stays. A date beyond year 9999 is written with five digits, which no load reads.
+    // the old file stays, also when the other entries are written from the bytes of an earlier save.
+    // A date beyond year 9999 is written with five digits, which no load reads.
     void Save_Refused_Unless_It_Reads_Back()
     {
         QVERIFY(Write_File(path, "old"));
         TThermometerList list;
         list.Set_Correction_Data("Near", {1, 2, 3, 1, 2, 3, {}, {}});
-        list.Set_Correction_Data("Far %1", {1, 2, 3, 1, 2, 3, {}, {}});
-        list.Set_Calibration_Due_Date("Far %1", QDate(12000, 1, 1));
-        QVERIFY(!list.Save_Calibration_File(path));
-        QCOMPARE(list.Get_Last_Error(),
-                 "error writing file '" + path +
-                     "': ERR:  Entry 'Far %1' would not read back as it was saved; the "
-                     "file was left as it was.");
-        QCOMPARE(Read_File(path), "old");
+        const auto Refused = [&](const QByteArray& content) {
+            list.Set_Correction_Data("Far %1", {1, 2, 3, 1, 2, 3, {}, {}});
+            list.Set_Calibration_Due_Date("Far %1", QDate(12000, 1, 1));
+            QVERIFY(!list.Save_Calibration_File(path));
+            QCOMPARE(list.Get_Last_Error(),
+                     "error writing file '" + path +
+                         "': ERR:  Entry 'Far %1' would not read back as it was saved; the "
+                         "file was left as it was.");
+            QCOMPARE(Read_File(path), content);
+        };
+        Refused("old");
+        list.Remove_Thermometer_Data("Far %1");
+        QVERIFY(list.Save_Calibration_File(path));
+        const QByteArray saved = Read_File(path);
+        Refused(saved);
     }
 
     // Random awkward descriptions, dates and points, saved and loaded back: nothing may be lost or
-    // changed beyond the 5 decimals the file holds.
+    // changed beyond the 5 decimals the file holds. Each round removes, changes and adds a few
+    // thermometers of the list the rounds before saved, so most entries are written from the bytes of
+    // an earlier save; the file must be the one that the first save of a list writes.
     void Round_Trip_Property()
     {
         const QList<char32_t> awkward = {'<',    '&',    '>',    '"',    '\'', ']',     '\t',
@@ -135,9 +145,53 @@ private slots:
                                                              : QDir::tempPath() + "/velmora-test-XXXXXX");
         const QString path = memory.filePath("calibration_data.xml");
         QRandomGenerator random(14);
+        TThermometerList list;
+        TThermometerList unsaved; // the same changes, but only copies of it are saved
+        const auto Random_Data = [&random]() {
+            TCorrectionDialogData data;
+            for (double* value :
+                 {&data.reference_temperature1, &data.reference_temperature2, &data.reference_temperature3,
+                  &data.thermometer_reading1, &data.thermometer_reading2, &data.thermometer_reading3})
+            {
+                *value = std::round((random.generateDouble() - 0.3) * std::pow(10.0, random.bounded(1, 8))) /
+                         std::pow(10.0, random.bounded(0, 8));
+            }
+            return data;
+        };
+        // A value just below zero is written "-0.00000" and reads back as zero.
+        const auto Five_Decimals = [](double value) {
+            const QString text = QString::number(value, 'f', 5);
+            return text == "-0.00000" ? QString("0.00000") : text;
+        };
+        const auto Random_Date = [&random]() {
+            return random.bounded(4) == 0 ? QDate() : QDate(1, 1, 1).addDays(random.bounded(3652000));
+        };
         for (int round = 0; round < 1000; ++round)
         {
-            TThermometerList list;
+            const QStringList kept = list.Get_Descriptions();
+            if (!kept.isEmpty())
+            {
+                const QString any = kept.at(random.bounded(kept.size()));
+                const TCorrectionDialogData data = Random_Data();
+                const QDate date = Random_Date();
+                for (TThermometerList* changed : {&list, &unsaved})
+                {
+                    switch (round % 4)
+                    {
+                    case 0:
+                        changed->Remove_Thermometer_Data(any);
+                        break;
+                    case 1:
+                        changed->Set_Correction_Data(any, data);
+                        break;
+                    case 2:
+                        changed->Set_Calibration_Due_Date(any, date);
+                        break;
+                    default: // unchanged
+                        break;
+                    }
+                }
+            }
             const int count = random.bounded(1, 6);
             while (list.Get_Descriptions().size() < count)
             {
@@ -146,15 +200,7 @@ private slots:
                 {
                     description += QString::fromUcs4(&awkward.at(random.bounded(awkward.size())), 1);
                 }
-                TCorrectionDialogData data;
-                for (double* value : {&data.reference_temperature1, &data.reference_temperature2,
-                                      &data.reference_temperature3, &data.thermometer_reading1,
-                                      &data.thermometer_reading2, &data.thermometer_reading3})
-                {
-                    *value =
-                        std::round((random.generateDouble() - 0.3) * std::pow(10.0, random.bounded(1, 8))) /
-                        std::pow(10.0, random.bounded(0, 8));
-                }
+                TCorrectionDialogData data = Random_Data();
                 // Blank text is kept in CDATA, where the parser turns a carriage return into a line
                 // feed; the read-back guard refuses such a save.
                 const bool unkeepable = description.trimmed().isEmpty() && description.contains('\r');
@@ -162,12 +208,17 @@ private slots:
                 {
                     continue; // or already there, letter case ignored
                 }
-                list.Set_Correction_Data(description, data);
-                list.Set_Calibration_Due_Date(
-                    description,
-                    random.bounded(4) == 0 ? QDate() : QDate(1, 1, 1).addDays(random.bounded(3652000)));
+                const QDate date = Random_Date();
+                for (TThermometerList* changed : {&list, &unsaved})
+                {
+                    changed->Set_Correction_Data(description, data);
+                    changed->Set_Calibration_Due_Date(description, date);
+                }
             }
             QVERIFY2(list.Save_Calibration_File(path), qPrintable(list.Get_Last_Error()));
+            TThermometerList first_save = unsaved;
+            QVERIFY(first_save.Save_Calibration_File(path + ".first"));
+            QCOMPARE(Read_File(path), Read_File(path + ".first"));
             TThermometerList read;
             QVERIFY2(read.Load_Calibration_File(path), qPrintable(read.Get_Last_Error()));
             QCOMPARE(read.Get_Checksum_Error_Count(), 0);
@@ -182,10 +233,8 @@ private slots:
                      {&TThermometerCorrection::Get_Point1, &TThermometerCorrection::Get_Point2,
                       &TThermometerCorrection::Get_Point3})
                 {
-                    QCOMPARE(QString::number((loaded.*point)().x, 'f', 5),
-                             QString::number((saved.*point)().x, 'f', 5));
-                    QCOMPARE(QString::number((loaded.*point)().y, 'f', 5),
-                             QString::number((saved.*point)().y, 'f', 5));
+                    QCOMPARE(Five_Decimals((loaded.*point)().x), Five_Decimals((saved.*point)().x));
+                    QCOMPARE(Five_Decimals((loaded.*point)().y), Five_Decimals((saved.*point)().y));
                 }
             }
         }
