@@ -1,6 +1,7 @@
 #include "calibrationstatemodel.h"
 
 #include "calibrationstatus.h"
+#include "clock.h"
 #include "thermometerdata.h"
 
 #include <QDate>
@@ -24,7 +25,7 @@ QVariant TCalibrationStateModel::data(const QModelIndex& index, int role) const
     const QString description = QStandardItemModel::data(index, Qt::DisplayRole).toString();
     const QDate due_date = thermometer_list->Get_Calibration_Due_Date(description);
     const TThermometerCorrection correction = thermometer_list->Get_Correction(description);
-    const QDate today = QDate::currentDate();
+    const QDate today = TClock::Today();
     if (role == Qt::ToolTipRole)
     {
         return Calibration_Tooltip(due_date, today, warn_days_before_due, correction);

@@ -1,6 +1,7 @@
 #include "correctiondialog.h"
 
 #include "calibrationstatus.h"
+#include "clock.h"
 #include "duedateedit.h"
 #include "formlayout.h"
 #include "xmlscreen.h"
@@ -263,7 +264,7 @@ QString TCorrectionDialog::Entry_Problem() const
 QString TCorrectionDialog::Due_Date_Explanation() const
 {
     const QDate due_date = calibration_due_date_edit->date();
-    const QDate today = QDate::currentDate();
+    const QDate today = TClock::Today();
     QString text =
         QString("Due %1: %2.")
             .arg(QLocale::c().toString(due_date, "dddd, MMMM d, yyyy"), Days_Left_Text(due_date, today));

@@ -1,6 +1,7 @@
 #ifndef TEMPERATURELOG_H
 #define TEMPERATURELOG_H
 
+#include "clock.h"
 #include "thermometercorrection.h"
 
 #include <QDateTime>
@@ -34,7 +35,7 @@ QString Temperature_Log_Line(const QString& description, const QString& thermome
 QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString& description,
                                          const QString& thermometer, const QStringList& axis_texts,
                                          bool date_time_column = false,
-                                         const QDateTime& now = QDateTime::currentDateTime(),
+                                         const QDateTime& now = TClock::Now(),
                                          bool* entry_written = nullptr);
 
 #endif // TEMPERATURELOG_H

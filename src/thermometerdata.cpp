@@ -1,5 +1,6 @@
 #include "thermometerdata.h"
 
+#include "clock.h"
 #include "datetext.h"
 #include "numbertext.h"
 #include "xmlfile.h"
@@ -233,7 +234,7 @@ QDate TThermometerList::Get_Calibration_Due_Date(const QString& description) con
     const int index = Find_Entry(description);
     if (index < 0)
     {
-        return QDate::currentDate();
+        return TClock::Today();
     }
     return entries.at(index).calibration_due_date;
 }
@@ -255,7 +256,7 @@ bool TThermometerList::Is_Calibration_Valid(const QString& description) const
         return false;
     }
     const QDate& due_date = entries.at(index).calibration_due_date;
-    return due_date.isValid() && QDate::currentDate().toJulianDay() < due_date.toJulianDay();
+    return due_date.isValid() && TClock::Today().toJulianDay() < due_date.toJulianDay();
 }
 
 void TThermometerList::Remove_Thermometer_Data(const QString& description)

@@ -2,6 +2,7 @@
 
 #include "calibrationstatemodel.h"
 #include "calibrationstatus.h"
+#include "clock.h"
 #include "correctiondialog.h"
 #include "correctionview.h"
 #include "formlayout.h"
@@ -489,7 +490,7 @@ QString TVelmora::Calibration_Warning_For(int index) const
     }
     const QString description = thermometer_selector->itemText(index);
     return Calibration_Warning(description, thermometer_list.Get_Calibration_Due_Date(description),
-                               QDate::currentDate(), warn_days_before_due,
+                               TClock::Today(), warn_days_before_due,
                                thermometer_list.Get_Correction(description));
 }
 
@@ -639,7 +640,7 @@ void TVelmora::Write_Temperature_Entry()
     bool written = false;
     Log_Messages(Append_Temperature_Log_Entry(file_path, description_field->text(),
                                               thermometer_selector->currentText(), axis_texts, log_date_time,
-                                              QDateTime::currentDateTime(), &written));
+                                              TClock::Now(), &written));
     if (!written)
     {
         return;
@@ -712,7 +713,7 @@ void TVelmora::Edit_Thermometer()
     // A damaged entry has no due date; the editor would go on showing the previous thermometer's.
     if (!dialog_data.calibration_due_date.isValid())
     {
-        dialog_data.calibration_due_date = QDate::currentDate();
+        dialog_data.calibration_due_date = TClock::Today();
     }
 
     correction_dialog->Set_Dialog_Data(dialog_data, descriptions);
