@@ -469,6 +469,15 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
                     file.errorString(), 0);
     }
+    // A file too large to be one of ours is refused before it is read into memory.
+    const QString parse_error_text =
+        QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3");
+    TXml_Fault fault;
+    if (!Screen_Xml_Size(file.size(), &fault))
+    {
+        throw Error(parse_error_text, QString::number(fault.line), QString::number(fault.column),
+                    fault.reason, 1);
+    }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
     {
@@ -482,8 +491,7 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     int column = 0;
     if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column))
     {
-        throw Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),
-                    QString::number(line), QString::number(column), parse_error, 1);
+        throw Error(parse_error_text, QString::number(line), QString::number(column), parse_error, 1);
     }
 
     Check_Root(identification, version);

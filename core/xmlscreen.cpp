@@ -294,6 +294,7 @@ bool TScreen::Start_Tag()
 {
     const int start = position;
     ++position;
+    int attributes = 0;
     while (position < size && data[position] != QLatin1Char('>'))
     {
         const QChar quote = data[position];
@@ -301,6 +302,12 @@ bool TScreen::Start_Tag()
         if (quote != QLatin1Char('"') && quote != QLatin1Char('\''))
         {
             continue;
+        }
+        // Each attribute has one quoted value.
+        if (++attributes > Xml_Max_Attributes)
+        {
+            return Fail(start, QStringLiteral("an element with more than %1 attributes is not accepted")
+                                   .arg(Xml_Max_Attributes));
         }
         while (position < size && data[position] != quote)
         {
@@ -444,10 +451,28 @@ bool Is_Xml_Text(const QString& text)
     return First_Non_Xml_Character(text) < 0;
 }
 
+bool Screen_Xml_Size(qint64 size, TXml_Fault* fault)
+{
+    Q_ASSERT_X(fault != nullptr, "Screen_Xml_Size", "fault");
+    if (size <= Xml_Max_Document_Size)
+    {
+        return true;
+    }
+    fault->reason =
+        QStringLiteral("the document is larger than %1 MB").arg(Xml_Max_Document_Size / (1024 * 1024));
+    fault->line = 1;
+    fault->column = 1;
+    return false;
+}
+
 bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
 {
     Q_ASSERT_X(text != nullptr, "Decode_Xml_Data", "text");
     Q_ASSERT_X(fault != nullptr, "Decode_Xml_Data", "fault");
+    if (!Screen_Xml_Size(data.size(), fault))
+    {
+        return false;
+    }
 
     // A UTF-8 byte order mark is not part of the text.
     const int bom = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;

@@ -18,6 +18,17 @@ struct TXml_Fault
 // Deeper than any document of this system; the parser's recursion stays far from the stack's end.
 constexpr int Xml_Max_Depth = 32;
 
+// The format gives an element at most one attribute; the parser's cost grows with the square of an
+// element's attributes, so a few thousand of them would stall it for minutes.
+constexpr int Xml_Max_Attributes = 8;
+
+// Far beyond any calibration file, yet a bound on what is read into memory and parsed at all.
+constexpr qint64 Xml_Max_Document_Size = qint64(256) * 1024 * 1024;
+
+// False, with fault set (at line 1, column 1), when a document of size bytes is larger than
+// Xml_Max_Document_Size.
+bool Screen_Xml_Size(qint64 size, TXml_Fault* fault);
+
 // True for the characters XML 1.0 allows; code is a Unicode code point, not a UTF-16 unit.
 bool Is_Xml_Character(uint code);
 // True when every character of text is one XML allows: characters above U+FFFF must be complete
@@ -27,15 +38,16 @@ bool Is_Xml_Text(const QString& text);
 
 // Decodes a whole document in one piece, as its byte order mark or else its XML declaration says
 // (UTF-8 when neither names an encoding). A parser decoding block by block drops a U+FEFF that
-// falls on a block boundary. False, with fault set, for an encoding that cannot be read.
+// falls on a block boundary. False, with fault set, for an encoding that cannot be read or a
+// document that Screen_Xml_Size refuses.
 bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault);
 
 // False, with fault set, when the document holds a character XML forbids (also as a character
 // reference), a document type declaration with declarations of its own (the way to declare
-// entities), a reference to any entity but the five predefined ones, or elements nested deeper than
-// Xml_Max_Depth. Character references above U+FFFF are replaced by the character itself, which the
-// parser would otherwise cut to 16 bits. Malformed XML that is none of these is left for the parser
-// to report.
+// entities), a reference to any entity but the five predefined ones, elements nested deeper than
+// Xml_Max_Depth or an element with more than Xml_Max_Attributes attributes. Character references above U+FFFF
+// are replaced by the character itself, which the parser would otherwise cut to 16 bits. Malformed XML that
+// is none of these is left for the parser to report.
 bool Screen_Xml_Text(QString* text, TXml_Fault* fault);
 
 #endif // XMLSCREEN_H

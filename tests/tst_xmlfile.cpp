@@ -54,6 +54,15 @@ private slots:
                  "1 ERR:  Identification 'Id' does not match 'id'");
         QCOMPARE(Failure_Of([&] { xml.Open_Data("<Id/>", "Id", &version, true); }),
                  "1 ERR:  The 'File_Version' attribute is missing.");
+
+        // A file far larger than any of ours is refused before it is read.
+        QFile huge(xml.file_name);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(Xml_Max_Document_Size + 1));
+        huge.close();
+        QCOMPARE(Failure_Of([&] { xml.Open_File("Id", nullptr, true); }),
+                 "1 ERR:  Reference file XML parse error at line 1 column 1: the document is larger than "
+                 "256 MB");
+        QVERIFY(huge.remove());
     }
 
     // Each class of document that crashed, overflowed or flooded the parser, or was read wrongly, is a
@@ -101,6 +110,18 @@ private slots:
                                            << "2 column 1: Encountered incorrectly encoded content.";
         QTest::newRow("repeated attribute")
             << QByteArray("<Id a='1' a='2'/>") << "1 column 17: Attribute 'a' redefined.";
+        // The parser's cost grows with the square of an element's attributes: 20,000 took 71 s.
+        for (const int count : {Xml_Max_Attributes + 1, 20000})
+        {
+            QByteArray attributes;
+            for (int index = 0; index < count; ++index)
+            {
+                attributes += " a" + QByteArray::number(index) + (index % 2 == 0 ? "='>'" : "=\"'\"");
+            }
+            QTest::addRow("%d attributes", count)
+                << "<Id>\n  <E" + attributes + "/></Id>"
+                << "2 column 3: an element with more than 8 attributes is not accepted";
+        }
     }
 
     void Open_Refuses()
