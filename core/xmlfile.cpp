@@ -1,6 +1,7 @@
 #include "xmlfile.h"
 
 #include "dombuilder.h"
+#include "wholefile.h"
 #include "xmlscreen.h"
 
 #include <QDomCDATASection>
@@ -10,12 +11,8 @@
 #include <QDomProcessingInstruction>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 #include <QtGlobal>
-
-#include <cerrno>
-#include <cstring>
 
 namespace
 {
@@ -157,17 +154,6 @@ bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_proces
     }
     const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
     return Build_Dom_Document(document, text, namespace_processing, error, line, column);
-}
-
-// Qt 5.15 reports a short write or a failed flush as "Unknown error"; errno still holds the cause.
-QString Write_Failure_Reason(const QFileDevice& file, int error_number)
-{
-    const QString reason = file.errorString();
-    if (error_number != 0 && (reason.isEmpty() || reason == QLatin1String("Unknown error")))
-    {
-        return QString::fromLocal8Bit(std::strerror(error_number));
-    }
-    return reason;
 }
 
 // Text made only of blanks, QChar::isSpace's blanks included, does not survive the parser as a text
@@ -625,34 +611,12 @@ void TXmlFile::Save_File_Data(const QByteArray& data) const
         throw Error(QStringLiteral("ERR:  Cannot open file '%1' for writing"), file_name, 0);
     }
 
-#ifdef Q_OS_WIN
-    // What a text-mode file would have written; done here because the save file is opened in binary
-    // mode.
-    QByteArray bytes = data;
-    bytes.replace("\n", "\r\n");
-#else
-    const QByteArray& bytes = data;
-#endif
-
     // The old file is replaced only once the new content is completely on disk, so a full disk or an
-    // interrupted write never costs the data that was there. QSaveFile on its own misses a short write
-    // and a failing final flush, hence the explicit checks before commit.
-    QSaveFile file(file_name);
-    if (!file.open(QIODevice::WriteOnly))
+    // interrupted write never costs the data that was there.
+    QString reason;
+    if (!Write_Whole_File(file_name, data, &reason, TLineEnds::Native))
     {
-        throw Error(write_error, file_name, file.errorString(), 1);
-    }
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush())
-    {
-        const QString reason = Write_Failure_Reason(file, errno);
-        file.cancelWriting();
         throw Error(write_error, file_name, reason, 1);
-    }
-    errno = 0;
-    if (!file.commit())
-    {
-        throw Error(write_error, file_name, Write_Failure_Reason(file, errno), 1);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 QByteArray Render_Chart(QChart* chart, const QSize& size, TChart_Format format, const QString& title)
@@ -45,28 +44,4 @@ QByteArray Render_Chart(QChart* chart, const QSize& size, TChart_Format format, 
     }
     QImageWriter writer(&buffer, "png");
     return writer.write(image) ? content : QByteArray();
-}
-
-bool Write_Whole_File(const QString& file_name, const QByteArray& content, QString* error)
-{
-    Q_ASSERT_X(error != nullptr, "Write_Whole_File", "error");
-    QSaveFile file(file_name);
-    if (!file.open(QIODevice::WriteOnly))
-    {
-        *error = file.errorString();
-        return false;
-    }
-    // QSaveFile commits a short write or a failed flush as if all had been written.
-    if (file.write(content) != content.size() || !file.flush())
-    {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
-    {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
 }

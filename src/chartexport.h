@@ -24,8 +24,4 @@ enum class TChart_Format
 // at the size some window happens to have. title names the SVG document.
 QByteArray Render_Chart(QChart* chart, const QSize& size, TChart_Format format, const QString& title);
 
-// Replaces file_name with content as a whole: on failure the file is left as it was, no partial
-// file remains and error receives the system's reason.
-bool Write_Whole_File(const QString& file_name, const QByteArray& content, QString* error);
-
 #endif // CHARTEXPORT_H

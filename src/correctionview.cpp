@@ -1,6 +1,7 @@
 #include "correctionview.h"
 
 #include "correctioncurve.h"
+#include "wholefile.h"
 
 #include <QCursor>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "reports.h"
 
 #include "temperaturelog.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QLocale>
-#include <QSaveFile>
 #include <QVector>
 
 #include <cmath>
@@ -138,21 +138,14 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
 bool Write_Report_File(const QString& file_name, const QString& content, QString* error)
 {
     Q_ASSERT_X(error != nullptr, "Write_Report_File", "error");
-    // Written beside the old report and put in its place only when complete: a failed write
-    // leaves the previous report as it was.
-    QSaveFile file(file_name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    // A failed write leaves the previous report as it was.
+    QString reason;
+    bool opened = false;
+    if (!Write_Whole_File(file_name, content.toLatin1(), &reason, TLineEnds::Native, &opened))
     {
-        *error = QString("ERR  Cannot open evaluation file for writing. File: '%1'.  Reason: %2")
-                     .arg(QDir::toNativeSeparators(file_name), file.errorString());
-        return false;
-    }
-    // The save file does not notice a short write or a failed final flush by itself.
-    const QByteArray data = content.toLatin1();
-    if (file.write(data) != data.size() || !file.flush() || !file.commit())
-    {
-        *error = QString("ERR  Evaluation file '%1' was not written completely: %2")
-                     .arg(QDir::toNativeSeparators(file_name), file.errorString());
+        *error = QString(opened ? "ERR  Evaluation file '%1' was not written completely: %2"
+                                : "ERR  Cannot open evaluation file for writing. File: '%1'.  Reason: %2")
+                     .arg(QDir::toNativeSeparators(file_name), reason);
         return false;
     }
     return true;
