@@ -287,18 +287,14 @@ int TThermometerList::Find_Entry(const QString& description) const
 
 bool TThermometerList::Add_Entry(const TThermometerData& entry)
 {
+    // No lookup reaches an empty description: such an entry could never be changed or removed.
     const QString key = Lookup_Key(entry.description);
-    const bool is_new = !first_entry_by_key.contains(key);
-    // No lookup reaches an empty description, so any number of them may be kept.
-    if (!is_new && !entry.description.isEmpty())
+    if (entry.description.isEmpty() || first_entry_by_key.contains(key))
     {
         return false;
     }
     entries.append(entry);
-    if (is_new)
-    {
-        first_entry_by_key.insert(key, entries.size() - 1);
-    }
+    first_entry_by_key.insert(key, entries.size() - 1);
     return true;
 }
 
@@ -375,6 +371,11 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
         {
             ++checksum_error_count;
             rejected_entries.append({entry_number, record.description, TRejectedEntry::Checksum_Mismatch});
+        }
+        else if (record.description.isEmpty())
+        {
+            // No lookup reaches it: it could be neither selected, changed nor removed.
+            rejected_entries.append({entry_number, record.description, TRejectedEntry::Broken_Entry});
         }
         else if (!Add_Entry(record))
         {

@@ -27,6 +27,7 @@ struct TRejectedEntry
     enum TReason
     {
         Checksum_Mismatch,
+        // Unreadable (which ends the load), or with an empty description, which no lookup reaches.
         Broken_Entry,
         // Matches an earlier entry, letter case ignored: no lookup could ever reach it.
         Duplicate
@@ -60,7 +61,7 @@ public:
     void Remove_Thermometer_Data(const QString& description);
 
     int Get_Checksum_Error_Count() const { return checksum_error_count; }
-    // Every entry that the last load left out, in file order; a broken entry ends the load.
+    // Every entry that the last load left out, in file order; an unreadable entry ends the load.
     const QVector<TRejectedEntry>& Get_Rejected_Entries() const { return rejected_entries; }
     const QString& Get_Last_Error() const { return last_error; }
 
@@ -83,7 +84,8 @@ private:
     // Index of the first matching record, or -1.
     int Find_Entry(const QString& description) const;
     // Every change of entries goes through these two, so that the index always describes them.
-    // Appends the entry unless a lookup would find an earlier one by its description; false then.
+    // Appends the entry unless its description is empty or a lookup would find an earlier one by it;
+    // false then.
     bool Add_Entry(const TThermometerData& entry);
     void Rebuild_Index();
     static QString Lookup_Key(const QString& description);

@@ -54,17 +54,22 @@ private slots:
         QCOMPARE(Read_File(path), File(Entry("Probe 7", "0a0e")));
     }
 
-    // Only a file can hold a thermometer without a description; no lookup may find it.
-    void Empty_Description_Never_Matches()
+    // Only a hand-made file can hold a thermometer without a description. No lookup reaches it, so it
+    // could be neither selected, changed nor removed: it is left out as broken, the others load.
+    void Empty_Description_Is_Left_Out()
     {
-        QVERIFY(Write_File(path, File(Entry("<![CDATA[]]>", "07bf"))));
+        QVERIFY(Write_File(
+            path, File(Entry("abc", "08e5") + Entry("<![CDATA[]]>", "07bf") + Entry("\u00e9", "072b"))));
         TThermometerList list;
         QVERIFY(list.Load_Calibration_File(path));
-        QCOMPARE(list.Get_Descriptions(), QStringList({""}));
-        QCOMPARE(list.Get_Correction("").Get_Point1().x, 15.0);
-        TCorrectionDialogData data;
-        QVERIFY(!list.Get_Correction_Data("", &data));
-        QCOMPARE(list.Get_Calibration_Due_Date(""), QDate::currentDate());
+        QCOMPARE(list.Get_Descriptions(), QStringList({"abc", "\u00e9"}));
+        QCOMPARE(list.Get_Checksum_Error_Count(), 0);
+        QCOMPARE(list.Get_Rejected_Entries().size(), 1);
+        QCOMPARE(list.Get_Rejected_Entries()[0].entry_number, 2);
+        QCOMPARE(list.Get_Rejected_Entries()[0].reason, TRejectedEntry::Broken_Entry);
+        // Nor is one added in memory.
+        list.Set_Correction_Data("", TCorrectionDialogData());
+        QCOMPARE(list.Get_Descriptions(), QStringList({"abc", "\u00e9"}));
     }
 
     void Load_data()

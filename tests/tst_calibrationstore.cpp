@@ -190,6 +190,32 @@ private slots:
         QVERIFY(Read_File(calibration_file).contains(">X<"));
     }
 
+    // A hand-made entry without a description is named by its number; the others load.
+    void Unreachable_Entry_Is_Left_Out()
+    {
+        const QDate due(2031, 12, 31);
+        QVERIFY(
+            Write_Calibration_File({{"A", 0.12, due}, {"B", 0.12, due}, {"C", 0.12, due}}, calibration_file));
+        const auto checksum = [&due](const QString& description) {
+            const TThermometerData record{description, Correction(15, 0.12, 20, 0.12, 25, 0.12), due};
+            return ">" + TThermometerList().Calculate_Checksum(record).toUtf8() + "<";
+        };
+        QByteArray content = Read_File(calibration_file);
+        QVERIFY(content.contains(checksum("B")));
+        content.replace(">B<", "><![CDATA[]]><").replace(checksum("B"), checksum(""));
+        QVERIFY(Write_File(calibration_file, content));
+
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        const QStringList lines = store.Load_Thermometers(&list);
+        QCOMPARE(list.Get_Descriptions(), QStringList({"A", "C"}));
+        QCOMPARE(lines.filter("WAR  "),
+                 QStringList({"WAR  Calibration entry 2 was left out: broken entry.",
+                              "WAR  Calibration file '" + Native(calibration_file) +
+                                  "' will be kept under a new name at the first save."}));
+        QVERIFY(lines.contains("INF  Calibration data checksum error count: 0"));
+    }
+
     // A writer that holds the lock longer than the timeout: no save, and the list stays as it was.
     void Change_Waits_For_The_Lock()
     {
