@@ -11,7 +11,6 @@
 #include "menushortcutfilter.h"
 #include "messagebox.h"
 #include "optionsdialog.h"
-#include "qtcompat.h"
 #include "reports.h"
 #include "temperaturelog.h"
 #include "windowgeometry.h"
@@ -37,7 +36,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSpacerItem>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -75,7 +73,8 @@ const char* const Not_Corrected = "-----";
 } // namespace
 
 TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags), calibration_store(QCoreApplication::applicationDirPath())
+    : QMainWindow(parent, flags), calibration_store(QCoreApplication::applicationDirPath()),
+      settings(calibration_store.Get_Settings_File_Name())
 {
     QFont reading_font;
     reading_font.setPointSize(16);
@@ -86,11 +85,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     notice_font.setPointSize(8);
     notice_font.setItalic(true);
 
-    settings = new QSettings(calibration_store.Get_Settings_File_Name(), QSettings::IniFormat, this);
-    Use_Utf8_Ini_Encoding(settings);
-
     resize(754, 629);
-    Restore_Window_Geometry(this, settings->value("Window_Geometry").toByteArray());
+    Restore_Window_Geometry(this, settings.Value(TSetting::Window_Geometry).toByteArray());
 
     correction_editor_action = new QAction(this);
     remove_thermometer_action = new QAction(this);
@@ -231,29 +227,30 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     options_dialog = nullptr;
 
     Log_Messages(calibration_store.Get_Data_Directory_Messages());
+    Log_Messages(settings.Get_Start_Up_Messages());
 
-    current_path = settings->value("Current_Path", QDir::homePath()).toString();
+    current_path = settings.Value(TSetting::Current_Path).toString();
     record_path_field->setText(QDir::toNativeSeparators(current_path));
-    record_file_field->setText(settings->value("Record_File", "velmora.csv").toString());
+    record_file_field->setText(settings.Value(TSetting::Record_File).toString());
     // A hand-edited period that the Options dialog would refuse falls back to the default.
     warn_days_before_due = Default_Warn_Days_Before_Due;
     QString refusal;
-    Parse_Warn_Days(settings->value("Warn_Days_Before_Due", Default_Warn_Days_Before_Due).toString(),
-                    &warn_days_before_due, &refusal);
-    log_date_time = settings->value("Log_Date_Time", false).toBool();
+    Parse_Warn_Days(settings.Value(TSetting::Warn_Days_Before_Due).toString(), &warn_days_before_due,
+                    &refusal);
+    log_date_time = settings.Value(TSetting::Log_Date_Time).toBool();
 
     Load_Thermometers();
     Warn_About_Calibrations();
 
-    description_field->setText(settings->value("Description", "Position 1").toString());
-    x_check_box->setChecked(settings->value("Axis_X_Enabled", true).toBool());
-    y_check_box->setChecked(settings->value("Axis_Y_Enabled", true).toBool());
-    z_check_box->setChecked(settings->value("Axis_Z_Enabled", true).toBool());
-    part_check_box->setChecked(settings->value("Axis_Part_Enabled", true).toBool());
-    x_meter_field->setText(settings->value("Meter_X_Value", "20.00").toString());
-    y_meter_field->setText(settings->value("Meter_Y_Value", "20.00").toString());
-    z_meter_field->setText(settings->value("Meter_Z_Value", "20.00").toString());
-    part_meter_field->setText(settings->value("Meter_Part_Value", "20.00").toString());
+    description_field->setText(settings.Value(TSetting::Description).toString());
+    x_check_box->setChecked(settings.Value(TSetting::Axis_X_Enabled).toBool());
+    y_check_box->setChecked(settings.Value(TSetting::Axis_Y_Enabled).toBool());
+    z_check_box->setChecked(settings.Value(TSetting::Axis_Z_Enabled).toBool());
+    part_check_box->setChecked(settings.Value(TSetting::Axis_Part_Enabled).toBool());
+    x_meter_field->setText(settings.Value(TSetting::Meter_X_Value).toString());
+    y_meter_field->setText(settings.Value(TSetting::Meter_Y_Value).toString());
+    z_meter_field->setText(settings.Value(TSetting::Meter_Z_Value).toString());
+    part_meter_field->setText(settings.Value(TSetting::Meter_Part_Value).toString());
 
     setTabOrder(record_path_field, browse_button);
     setTabOrder(browse_button, record_file_field);
@@ -337,37 +334,17 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
             &TVelmora::Warn_About_Thermometer);
 
     // Written as they change, so that a killed process or a power cut loses none of them.
-    connect(record_path_field, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Write_Setting("Current_Path", QDir::fromNativeSeparators(text)); });
-    connect(record_file_field, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Write_Setting("Record_File", text); });
-    connect(description_field, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Write_Setting("Description", text); });
-    const std::pair<const char*, QCheckBox*> axis_keys[] = {{"Axis_X_Enabled", x_check_box},
-                                                            {"Axis_Y_Enabled", y_check_box},
-                                                            {"Axis_Z_Enabled", z_check_box},
-                                                            {"Axis_Part_Enabled", part_check_box}};
-    for (const auto& axis : axis_keys)
+    for (QLineEdit* field : {record_path_field, record_file_field, description_field, x_meter_field,
+                             y_meter_field, z_meter_field, part_meter_field})
     {
-        const QString key = axis.first;
-        connect(axis.second, &QCheckBox::toggled, this,
-                [this, key](bool checked) { Write_Setting(key, checked); });
+        connect(field, &QLineEdit::textChanged, this, &TVelmora::Write_Settings);
     }
-    const std::pair<const char*, QLineEdit*> meter_keys[] = {{"Meter_X_Value", x_meter_field},
-                                                             {"Meter_Y_Value", y_meter_field},
-                                                             {"Meter_Z_Value", z_meter_field},
-                                                             {"Meter_Part_Value", part_meter_field}};
-    for (const auto& meter : meter_keys)
+    for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
     {
-        const QString key = meter.first;
-        connect(meter.second, &QLineEdit::textChanged, this,
-                [this, key](const QString& text) { Write_Setting(key, text); });
+        connect(check_box, &QCheckBox::toggled, this, &TVelmora::Write_Settings);
     }
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this](int index) {
-                settings->setValue("Active_Thermometer", index);
-                Write_Setting("Active_Thermometer_Description", thermometer_selector->currentText());
-            });
+            &TVelmora::Write_Settings);
     Set_Up_Keyboard();
 }
 
@@ -498,7 +475,7 @@ void TVelmora::Select_Initial_Thermometer()
 {
     // The index alone selects another thermometer once an entry before it is left out, and its
     // correction would be applied to the restored readings without a word.
-    const QString description = settings->value("Active_Thermometer_Description").toString();
+    const QString description = settings.Value(TSetting::Active_Thermometer_Description).toString();
     if (!description.isEmpty())
     {
         const QStringList descriptions = thermometer_list.Get_Descriptions();
@@ -514,7 +491,7 @@ void TVelmora::Select_Initial_Thermometer()
         Log_Message(QString("WAR  Thermometer '%1', in use at the last close, is no longer in the list.")
                         .arg(description));
     }
-    const int active = settings->value("Active_Thermometer", 0).toInt();
+    const int active = settings.Value(TSetting::Active_Thermometer).toInt();
     if (active >= 0 && active < thermometer_selector->count())
     {
         thermometer_selector->setCurrentIndex(active);
@@ -883,22 +860,7 @@ void TVelmora::Update_Correction_View()
 
 void TVelmora::closeEvent(QCloseEvent* event)
 {
-    settings->setValue("Current_Path", QDir::fromNativeSeparators(record_path_field->text()));
-    settings->setValue("Record_File", record_file_field->text());
-    settings->setValue("Active_Thermometer", thermometer_selector->currentIndex());
-    settings->setValue("Active_Thermometer_Description", thermometer_selector->currentText());
-    settings->setValue("Description", description_field->text());
-    settings->setValue("Axis_X_Enabled", x_check_box->isChecked());
-    settings->setValue("Axis_Y_Enabled", y_check_box->isChecked());
-    settings->setValue("Axis_Z_Enabled", z_check_box->isChecked());
-    settings->setValue("Axis_Part_Enabled", part_check_box->isChecked());
-    settings->setValue("Meter_X_Value", x_meter_field->text());
-    settings->setValue("Meter_Y_Value", y_meter_field->text());
-    settings->setValue("Meter_Z_Value", z_meter_field->text());
-    settings->setValue("Meter_Part_Value", part_meter_field->text());
-    settings->setValue("Warn_Days_Before_Due", warn_days_before_due);
-    settings->setValue("Log_Date_Time", log_date_time);
-    settings->setValue("Window_Geometry", saveGeometry());
+    Write_Settings();
     event->accept();
 }
 
@@ -922,17 +884,25 @@ void TVelmora::Log_Messages(const QStringList& messages)
     log_pane->horizontalScrollBar()->setValue(0);
 }
 
-void TVelmora::Write_Setting(const QString& key, const QVariant& value)
+void TVelmora::Write_Settings()
 {
-    // The status keeps the first error: said once, not at every key stroke.
-    const bool failed_before = settings->status() != QSettings::NoError;
-    settings->setValue(key, value);
-    settings->sync();
-    if (!failed_before && settings->status() != QSettings::NoError)
-    {
-        Log_Message(QString("ERR  Cannot write settings file '%1'; changed settings will not be kept.")
-                        .arg(QDir::toNativeSeparators(settings->fileName())));
-    }
+    Log_Messages(
+        settings.Set_Values({{TSetting::Current_Path, QDir::fromNativeSeparators(record_path_field->text())},
+                             {TSetting::Record_File, record_file_field->text()},
+                             {TSetting::Active_Thermometer, thermometer_selector->currentIndex()},
+                             {TSetting::Active_Thermometer_Description, thermometer_selector->currentText()},
+                             {TSetting::Description, description_field->text()},
+                             {TSetting::Axis_X_Enabled, x_check_box->isChecked()},
+                             {TSetting::Axis_Y_Enabled, y_check_box->isChecked()},
+                             {TSetting::Axis_Z_Enabled, z_check_box->isChecked()},
+                             {TSetting::Axis_Part_Enabled, part_check_box->isChecked()},
+                             {TSetting::Meter_X_Value, x_meter_field->text()},
+                             {TSetting::Meter_Y_Value, y_meter_field->text()},
+                             {TSetting::Meter_Z_Value, z_meter_field->text()},
+                             {TSetting::Meter_Part_Value, part_meter_field->text()},
+                             {TSetting::Warn_Days_Before_Due, warn_days_before_due},
+                             {TSetting::Log_Date_Time, log_date_time},
+                             {TSetting::Window_Geometry, saveGeometry()}}));
 }
 
 void TVelmora::Edit_Options()
@@ -948,8 +918,7 @@ void TVelmora::Edit_Options()
     }
     warn_days_before_due = options_dialog->Get_Warn_Days();
     log_date_time = options_dialog->Get_Log_Date_Time();
-    Write_Setting("Warn_Days_Before_Due", warn_days_before_due);
-    Write_Setting("Log_Date_Time", log_date_time);
+    Write_Settings();
     Mark_Thermometer_States();
     Log_Message(QString("INF  Options: warn %1 days before due; date and time in new log files: %2.")
                     .arg(warn_days_before_due)

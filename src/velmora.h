@@ -2,6 +2,7 @@
 #define VELMORA_H
 
 #include "calibrationstore.h"
+#include "settingsfile.h"
 #include "thermometercorrection.h"
 #include "thermometerdata.h"
 
@@ -16,7 +17,6 @@ class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSettings;
 class QToolButton;
 class TCalibrationStateModel;
 class TCorrectionDialog;
@@ -62,7 +62,8 @@ private:
     void Select_Initial_Thermometer();
     void Fill_Selector();
     void Update_Thermometer_Actions();
-    void Write_Setting(const QString& key, const QVariant& value);
+    // Writes every setting from the window's state: the one place that names what is saved.
+    void Write_Settings();
     // Applies one change through the store and shows the list again, selecting the first of selection
     // still there (letter case ignored), else the first thermometer.
     void Change_Thermometers(const std::function<QString(TThermometerList*)>& change,
@@ -110,7 +111,7 @@ private:
     QPushButton* evaluate_corrections_button;
     QPushButton* evaluate_uncertainty_button;
     TCalibrationStore calibration_store;
-    QSettings* settings;
+    TSettingsFile settings;
     TMessageBox* confirmation_box;
     TCorrectionDialog* correction_dialog;
     TInputDialog* input_dialog;

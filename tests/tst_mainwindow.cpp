@@ -1,3 +1,4 @@
+#include "qtcompat.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
@@ -6,6 +7,9 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace Test_Support;
 
@@ -31,7 +35,9 @@ class TMainWindowTest : public QObject
 
     static QString Stored(const QString& directory, const QString& key)
     {
-        return QSettings(directory + "/velmora_settings.ini", QSettings::IniFormat).value(key).toString();
+        QSettings settings(directory + "/velmora_settings.ini", QSettings::IniFormat);
+        Use_Utf8_Ini_Encoding(&settings);
+        return settings.value(key).toString();
     }
 
 private slots:
@@ -112,7 +118,39 @@ private slots:
         QCOMPARE(lines.filter("settings file").size(), 1);
         QCOMPARE(lines.last(), "ERR  Cannot write settings file '" +
                                    QDir::toNativeSeparators(user_directory + "/velmora_settings.ini") +
-                                   "'; changed settings will not be kept.");
+                                   "'; changed settings will not be kept.  Reason: " +
+                                   QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+    }
+
+    // A full disk: the settings of the last close stay on disk, and the log says why the new ones do not.
+    void Settings_Survive_A_Full_Disk()
+    {
+        Store_Setting("Description", "Position 7");
+        const QString settings_file = Data_Directory() + "/velmora_settings.ini";
+        const QByteArray old = Read_File(settings_file);
+        TVelmora window;
+        With_File_Size_Limit(rlim_t(old.size()), [&]() {
+            Child<QLineEdit>(&window, "Description_Field")->setText("Position 8");
+        });
+        QCOMPARE(Read_File(settings_file), old);
+        QCOMPARE(Log_Lines(&window).last(), "ERR  Cannot write settings file '" +
+                                                QDir::toNativeSeparators(settings_file) +
+                                                "'; changed settings will not be kept.  Reason: " +
+                                                QString::fromLocal8Bit(std::strerror(EFBIG)));
+    }
+
+    // A directory in the settings file's place is said at start; the window starts with the defaults.
+    void Unusable_Settings_File_Is_Said_At_Start()
+    {
+        const QString settings_file = Data_Directory() + "/velmora_settings.ini";
+        QVERIFY(QDir().mkpath(settings_file));
+        TVelmora window;
+        Child<QLineEdit>(&window, "Description_Field")->setText("Position 2");
+        QCOMPARE(Log_Lines(&window).filter("settings file"),
+                 QStringList("ERR  Cannot read settings file '" + QDir::toNativeSeparators(settings_file) +
+                             "': " + QString::fromLocal8Bit(std::strerror(EISDIR)) +
+                             "; the defaults are used and changed settings will not be kept."));
+        QVERIFY(QFileInfo(settings_file).isDir());
     }
 
     void Only_The_Finished_Field_Changes()

@@ -4,6 +4,7 @@
 // Shared by the main window tests: a clean data directory, widget lookup, calibration files and
 // answering modal dialogs.
 
+#include "qtcompat.h"
 #include "thermometerdata.h"
 
 #include <QApplication>
@@ -79,7 +80,9 @@ inline void Type(QWidget* parent, const char* line_edit, const QString& text)
 inline void Store_Setting(const QString& key, const QVariant& value)
 {
     QDir().mkpath(Data_Directory());
-    QSettings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat).setValue(key, value);
+    QSettings settings(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
+    Use_Utf8_Ini_Encoding(&settings);
+    settings.setValue(key, value);
 }
 
 // Runs action while files may grow to bytes only, as on a full disk: writes beyond fail with EFBIG.

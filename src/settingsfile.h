@@ -1,0 +1,68 @@
+#ifndef SETTINGSFILE_H
+#define SETTINGSFILE_H
+
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+// The keys of the settings file "velmora_settings.ini", all at the top level of the INI file.
+enum class TSetting
+{
+    Current_Path,
+    Record_File,
+    Active_Thermometer,
+    Active_Thermometer_Description,
+    Description,
+    Axis_X_Enabled,
+    Axis_Y_Enabled,
+    Axis_Z_Enabled,
+    Axis_Part_Enabled,
+    Meter_X_Value,
+    Meter_Y_Value,
+    Meter_Z_Value,
+    Meter_Part_Value,
+    Warn_Days_Before_Due,
+    Log_Date_Time,
+    Window_Geometry
+};
+
+// The settings file, read once when opened and written whole at every change, so that a change
+// survives a killed process. A write that fails leaves the file as it was; the values stay in
+// memory and go with the next write that succeeds.
+class TSettingsFile
+{
+public:
+    // Reads file_name; a file that cannot be used is not written at all (see Get_Start_Up_Messages).
+    explicit TSettingsFile(const QString& file_name);
+
+    const QString& Get_File_Name() const { return file_name; }
+    // The ERR line for a file that exists but cannot be read; empty otherwise.
+    const QStringList& Get_Start_Up_Messages() const { return start_up_messages; }
+
+    // The name of key in the file.
+    static QString Key_Name(TSetting key);
+    // The stored value of key as the file holds it (a string, or bytes), or its default.
+    QVariant Value(TSetting key) const;
+
+    // Sets the values and writes the file. Returns the lines to log: an ERR line with the reason when
+    // a write fails after one that succeeded (not at every key stroke), an INF line when the file is
+    // written again after a failure.
+    QStringList Set_Values(const QVector<QPair<TSetting, QVariant>>& changes);
+    QStringList Set_Value(TSetting key, const QVariant& value);
+
+private:
+    // False, with reason set, when the file on disk does not hold all values now.
+    bool Write(QString* reason) const;
+
+    QString file_name;
+    QStringList start_up_messages;
+    // Every key of the file, also those of other versions, so that a write keeps them.
+    QMap<QString, QVariant> values;
+    bool is_usable = true;
+    bool last_write_failed = false;
+};
+
+#endif // SETTINGSFILE_H

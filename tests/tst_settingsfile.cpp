@@ -1,0 +1,150 @@
+#include "qtcompat.h"
+#include "settingsfile.h"
+#include "velmoratestsupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+using namespace Test_Support;
+
+Q_DECLARE_METATYPE(TSetting)
+
+// The settings file without a window: its keys and format, and what a failed write leaves on disk.
+class TSettingsFileTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir directory;
+    const QString file_name = directory.filePath("velmora_settings %1.ini");
+
+    static QString Reason(int error_number) { return QString::fromLocal8Bit(std::strerror(error_number)); }
+
+private slots:
+    void init()
+    {
+        QFile::setPermissions(file_name, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(file_name);
+        QDir(file_name).removeRecursively();
+    }
+
+    // Every key is written as QSettings itself writes it, so that files of earlier versions and of
+    // either Qt version read the same; keys of other versions are kept.
+    void Written_As_QSettings_Writes_data()
+    {
+        QTest::addColumn<TSetting>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QVariant>("default_value");
+        QTest::newRow("path") << TSetting::Current_Path << QVariant("/tmp/M\u00e4rz \u20ac, \"x\"")
+                              << QVariant(QDir::homePath());
+        QTest::newRow("record file") << TSetting::Record_File << QVariant("a=b;c.csv")
+                                     << QVariant("velmora.csv");
+        QTest::newRow("index") << TSetting::Active_Thermometer << QVariant(-1) << QVariant(0);
+        QTest::newRow("description") << TSetting::Active_Thermometer_Description
+                                     << QVariant("Probe \U0001F321 \u00b0C") << QVariant(QString());
+        QTest::newRow("flag") << TSetting::Axis_Part_Enabled << QVariant(false) << QVariant(true);
+        QTest::newRow("meter text") << TSetting::Meter_Z_Value << QVariant(" 20,5 ") << QVariant("20.00");
+        QTest::newRow("days") << TSetting::Warn_Days_Before_Due << QVariant(7) << QVariant(30);
+        QTest::newRow("geometry") << TSetting::Window_Geometry << QVariant(QByteArray("\x01\x00\xff\n", 4))
+                                  << QVariant(QByteArray());
+    }
+
+    void Written_As_QSettings_Writes()
+    {
+        QFETCH(TSetting, key);
+        QFETCH(QVariant, value);
+        QFETCH(QVariant, default_value);
+        const QString name = TSettingsFile::Key_Name(key);
+        QVERIFY(Write_File(file_name, "[General]\nOld_Key=kept\n"));
+        TSettingsFile settings(file_name);
+        QCOMPARE(settings.Value(key), default_value);
+        QCOMPARE(settings.Set_Value(key, value), QStringList());
+
+        const QString expected_name = directory.filePath("expected.ini");
+        QFile::remove(expected_name);
+        {
+            QSettings expected(expected_name, QSettings::IniFormat);
+            Use_Utf8_Ini_Encoding(&expected);
+            expected.setValue("Old_Key", "kept");
+            expected.setValue(name, value);
+        }
+        QCOMPARE(Read_File(file_name), Read_File(expected_name));
+        QVERIFY(QFile::remove(expected_name));
+        // No scratch file is left behind.
+        QCOMPARE(QDir(directory.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList(QFileInfo(file_name).fileName()));
+        const QVariant read = TSettingsFile(file_name).Value(key);
+        QCOMPARE(value.userType() == QMetaType::QByteArray ? read : QVariant(read.toString()),
+                 value.userType() == QMetaType::QByteArray ? value : QVariant(value.toString()));
+    }
+
+    // A full disk: QSettings alone left an empty file and reported no error.
+    void Failed_Write_Keeps_The_Old_File()
+    {
+        QVERIFY(Write_File(file_name, "[General]\nDescription=Position 7\n"));
+        const QByteArray old = Read_File(file_name);
+        TSettingsFile settings(file_name);
+        QStringList lines;
+        With_File_Size_Limit(rlim_t(old.size()), [&]() {
+            lines << settings.Set_Value(TSetting::Description, "Position 8, a longer one");
+            // Said once, not at every key stroke.
+            lines << settings.Set_Value(TSetting::Meter_X_Value, "21.00");
+        });
+        QCOMPARE(lines,
+                 QStringList("ERR  Cannot write settings file '" + QDir::toNativeSeparators(file_name) +
+                             "'; changed settings will not be kept.  Reason: " + Reason(EFBIG)));
+        QCOMPARE(Read_File(file_name), old);
+        QCOMPARE(QDir(directory.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList(QFileInfo(file_name).fileName()));
+
+        // The values wait in memory for the next write that succeeds.
+        QCOMPARE(settings.Set_Value(TSetting::Meter_Y_Value, "22.00"),
+                 QStringList("INF  Settings file '" + QDir::toNativeSeparators(file_name) +
+                             "' written again; changed settings are kept."));
+        const TSettingsFile read(file_name);
+        QCOMPARE(read.Value(TSetting::Description).toString() + "|" +
+                     read.Value(TSetting::Meter_X_Value).toString() + "|" +
+                     read.Value(TSetting::Meter_Y_Value).toString(),
+                 QString("Position 8, a longer one|21.00|22.00"));
+    }
+
+    // A file that cannot be read is said at once and never written over: its settings would be lost.
+    void Unusable_File_Is_Said_At_Start_data()
+    {
+        QTest::addColumn<bool>("directory"); // else an unreadable file
+        QTest::addColumn<int>("error_number");
+        QTest::newRow("a directory of that name") << true << EISDIR;
+        QTest::newRow("unreadable") << false << EACCES;
+    }
+
+    void Unusable_File_Is_Said_At_Start()
+    {
+        QFETCH(bool, directory);
+        QFETCH(int, error_number);
+        if (!directory && geteuid() == 0)
+        {
+            QSKIP("root reads through file permissions; run the suite as an unprivileged user");
+        }
+        QVERIFY(directory ? QDir().mkpath(file_name + "/inner")
+                          : Write_File(file_name, "[General]\nDescription=Position 7\n") &&
+                                QFile::setPermissions(file_name, QFile::WriteOwner));
+        TSettingsFile settings(file_name);
+        QCOMPARE(settings.Get_Start_Up_Messages(),
+                 QStringList("ERR  Cannot read settings file '" + QDir::toNativeSeparators(file_name) +
+                             "': " + Reason(error_number) +
+                             "; the defaults are used and changed settings will not be kept."));
+        QCOMPARE(settings.Value(TSetting::Description).toString(), QString("Position 1"));
+        QCOMPARE(settings.Set_Value(TSetting::Description, "Position 8"), QStringList());
+        QCOMPARE(QFileInfo(file_name).isDir(), directory);
+        QVERIFY(QFile::setPermissions(file_name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(directory ? QStringList(QDir(file_name).entryList(QDir::NoDotAndDotDot | QDir::AllEntries))
+                           : QStringList(QString(Read_File(file_name))),
+                 directory ? QStringList("inner") : QStringList("[General]\nDescription=Position 7\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TSettingsFileTest)
+#include "tst_settingsfile.moc"
