@@ -88,6 +88,13 @@ def main():
         "<Point2>20.00000,0.12000", "<Point2>20.00000;0.12000")]))
     write("hostile_checksum.xml", document([valid, entry("Changed").replace("Changed<", "Changes<")]))
     write("hostile_root.xml", document([valid]).replace("Thermometer_Calibration_Data", "thermometer_calibration_data"))
+    write("hostile_empty_description.xml", document([valid, entry("", written="<![CDATA[]]>"), entry("Probe 8")]))
+    # The parser's cost grows with the square of an element's attributes: one past the limit, and
+    # 10,000 (13 s to load before they were refused), within the fuzz target's -max_len.
+    write("hostile_nine_attributes.xml", document([valid]).replace(
+        "<Entry>", "<Entry" + "".join(' a%d="%d"' % (index, index) for index in range(9)) + ">", 1))
+    write("hostile_many_attributes.xml", document([valid]).replace(
+        "<Entry>", "<Entry" + "".join(" a%d='x'" % index for index in range(10000)) + ">", 1))
 
 
 if __name__ == "__main__":
