@@ -1,6 +1,7 @@
 #include "calibrationstore.h"
 
 #include "thermometerdata.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -247,11 +248,22 @@ bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) con
         {
             continue;
         }
-        if (!QFile::copy(file_name, kept_name))
+        // A kept copy cut short by a full disk would lose the very thermometers it is kept for.
+        QFile file(file_name);
+        QString reason;
+        bool kept = file.open(QIODevice::ReadOnly);
+        const QByteArray content = kept ? file.readAll() : QByteArray();
+        kept = kept && file.error() == QFileDevice::NoError;
+        if (!kept)
         {
-            *messages
-                << QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not saved.")
-                       .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name));
+            reason = file.errorString();
+        }
+        if (!kept || !Write_Whole_File(kept_name, content, &reason))
+        {
+            *messages << QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not "
+                                 "saved.  Reason: %3")
+                             .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name),
+                                  reason);
             return false;
         }
         *messages << QString("WAR  Calibration file '%1' did not load completely; kept it as '%2'.")

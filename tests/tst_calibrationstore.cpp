@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 using namespace Test_Support;
@@ -188,6 +190,27 @@ private slots:
                      : QStringList("WAR  Calibration file '" + Native(calibration_file) +
                                    "' did not load completely; kept it as '" + Native(kept(2)) + "'."));
         QVERIFY(Read_File(calibration_file).contains(">X<"));
+    }
+
+    // A full disk: a kept copy cut short would lose the thermometers it is kept for, so nothing is saved.
+    void Damaged_File_Is_Kept_Whole_Or_Not_At_All()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}, calibration_file));
+        const QByteArray damaged = Read_File(calibration_file).replace(">B<", ">B2<");
+        QVERIFY(Write_File(calibration_file, damaged));
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        list.Set_Correction_Data("X", TCorrectionDialogData());
+        QStringList lines;
+        With_File_Size_Limit(rlim_t(damaged.size() - 1), [&]() { lines = store.Save_Thermometers(&list); });
+        const QString kept = data_directory + "/calibration_data_kept_1.xml";
+        QCOMPARE(lines,
+                 QStringList("ERR  Cannot keep calibration file '" + Native(calibration_file) + "' as '" +
+                             Native(kept) + "'; the thermometers were not saved.  Reason: " +
+                             QString::fromLocal8Bit(std::strerror(EFBIG))));
+        QCOMPARE(Read_File(calibration_file), damaged);
+        QVERIFY(!QFileInfo::exists(kept));
     }
 
     // A hand-made entry without a description is named by its number; the others load.
