@@ -26,7 +26,7 @@ class TSettingsFileTest : public QObject
 private slots:
     void init()
     {
-        QFile::setPermissions(file_name, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(file_name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::remove(file_name);
         QDir(file_name).removeRecursively();
     }
