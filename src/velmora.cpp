@@ -13,6 +13,7 @@
 #include "optionsdialog.h"
 #include "qtcompat.h"
 #include "reports.h"
+#include "returnkeychain.h"
 #include "temperaturelog.h"
 #include "windowgeometry.h"
 
@@ -397,24 +398,8 @@ void TVelmora::Set_Up_Keyboard()
 
     // Return finishes a reading (editingFinished corrects it) and goes on to the next one, from Part
     // to Write; Return on Write writes and starts the next round at X. Tab still walks the full order.
-    const std::pair<QLineEdit*, QWidget*> return_chain[] = {{x_meter_field, y_meter_field},
-                                                            {y_meter_field, z_meter_field},
-                                                            {z_meter_field, part_meter_field},
-                                                            {part_meter_field, write_button}};
-    for (const auto& step : return_chain)
-    {
-        QWidget* next = step.second;
-        connect(step.first, &QLineEdit::returnPressed, next,
-                [next]() { next->setFocus(Qt::TabFocusReason); });
-    }
-    QAction* write_on_return = new QAction(write_button);
-    write_on_return->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
-    write_on_return->setShortcutContext(Qt::WidgetShortcut);
-    write_button->addAction(write_on_return);
-    connect(write_on_return, &QAction::triggered, this, [this]() {
-        write_button->click();
-        x_meter_field->setFocus(Qt::TabFocusReason);
-    });
+    Chain_Return_Key({x_meter_field, y_meter_field, z_meter_field, part_meter_field, write_button});
+    Press_On_Return(write_button, x_meter_field);
 
     // Buttons and check boxes with a text are named by it; these have only an icon or a label elsewhere.
     const std::pair<QWidget*, const char*> accessible_names[] = {
