@@ -285,9 +285,9 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     remove_button->setIconSize(QSize(16, 16));
     remove_button->setIcon(QIcon(":/gui/remove_icon16.png"));
 
-    correction_editor_action->setText("Correction Editor");
-    remove_thermometer_action->setText("Remove Thermometer");
-    quit_action->setText("Quit");
+    correction_editor_action->setText("&Correction Editor");
+    remove_thermometer_action->setText("&Remove Thermometer");
+    quit_action->setText("&Quit");
     record_path_label->setText("Record Path:");
     record_file_label->setText("Record File:");
     thermometer_label->setText("Thermometer:");
