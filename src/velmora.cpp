@@ -195,7 +195,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     log_pane->setReadOnly(true);
     log_pane->setLineWrapMode(QPlainTextEdit::NoWrap);
     log_pane->setFont(log_font);
-    main_layout->addWidget(log_pane);
+    // The log takes the height the window gains; the spacer under it keeps its place but no longer grows.
+    main_layout->addWidget(log_pane, 1);
 
     main_layout->addWidget(Create_Horizontal_Line(central_widget));
     main_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
