@@ -37,11 +37,13 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpacerItem>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -825,6 +827,14 @@ void TVelmora::Show_Correction_Curve()
     {
         correction_view = new TCorrectionView(this);
         connect(correction_view, &TCorrectionView::Message, this, &TVelmora::Log_Message);
+    }
+    // Beside the window rather than over the readings it plots. A view not shown yet has no frame: the
+    // window's stands in for it.
+    if (!correction_view->isVisible() && windowHandle() != nullptr && windowHandle()->screen() != nullptr)
+    {
+        const QSize frame = correction_view->size() + (frameGeometry().size() - geometry().size());
+        correction_view->move(
+            Place_Beside(frameGeometry(), frame, windowHandle()->screen()->availableGeometry()).topLeft());
     }
     correction_view->show();
     Update_Correction_View();
