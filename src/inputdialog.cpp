@@ -84,4 +84,11 @@ void TInputDialog::Value_Changed(const QString& text)
     }
     accept_button->setEnabled(problem.isEmpty());
     explanation_label->setText(problem);
+    // The dialog opens just tall enough for the value; a reason of several lines makes it taller rather
+    // than being cut off.
+    const int needed = heightForWidth(width());
+    if (needed > height())
+    {
+        resize(width(), needed);
+    }
 }

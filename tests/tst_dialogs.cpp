@@ -388,7 +388,10 @@ private slots:
         QTest::keyClicks(edit, text);
         if (text.isEmpty())
             QTest::keyClick(edit, Qt::Key_Delete);
-        QCOMPARE(dialog.findChild<QLabel*>("Explanation_Label")->text(), explanation);
+        QLabel* label = dialog.findChild<QLabel*>("Explanation_Label");
+        QCOMPARE(label->text(), explanation);
+        QCoreApplication::processEvents();
+        QVERIFY(label->height() >= label->heightForWidth(label->width())); // shown whole
         dialog.Set_Value(0.123);
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(dialog.result(), int(enabled));
