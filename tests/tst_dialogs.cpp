@@ -6,6 +6,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <memory>
+
 const TCorrectionDialogData Valid_Record{20.004, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
 const TCorrectionDialogData Usable_Record{15, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
 
