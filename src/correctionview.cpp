@@ -284,7 +284,11 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
         labels.append({label, QPointF(reading.reading, y_high - label_step * (index + 1)), line});
     }
 
-    for (QAbstractSeries* item : series + unlisted)
+    // The test points last, on top: a line drawn over a marker took the mouse from it, so that hovering
+    // the marker where the dashed curve leaves it or a reading's line crosses it showed nothing. Hidden
+    // from the legend, the unlisted series leave its order as it was.
+    series.removeOne(points);
+    for (QAbstractSeries* item : series + unlisted + QVector<QAbstractSeries*>{points})
     {
         chart->addSeries(item);
         item->attachAxis(x_axis);

@@ -189,6 +189,39 @@ private slots:
         QCOMPARE(counter.count, 2);
     }
 
+    // The mouse anywhere on a marker hovers its point, also where the dashed curve beyond the test points
+    // leaves it and where a reading's line crosses it.
+    void Test_Point_Hovered_All_Over_Its_Marker_data()
+    {
+        QTest::addColumn<QPointF>("offset"); // from the marker's centre, in pixels
+        QTest::newRow("centre") << QPointF(0, 0);
+        QTest::newRow("under the dashed curve") << QPointF(3, -1);
+        QTest::newRow("on the reading's line") << QPointF(-3, 2);
+    }
+
+    void Test_Point_Hovered_All_Over_Its_Marker()
+    {
+        QFETCH(QPointF, offset);
+        TCorrectionViewData data = Probe_7();
+        data.readings = {{"X", 24.97, "24.57"}};
+        TCorrectionView view;
+        view.Set_Data(data);
+        view.show();
+        QCoreApplication::processEvents();
+        QChartView* chart_view = Child<QChartView>(&view, "Chart_View");
+        QScatterSeries* points = view.Get_Chart()->findChild<QScatterSeries*>("Test_Points");
+        QSignalSpy hovered(points, &QScatterSeries::hovered);
+        const QPointF centre = view.Get_Chart()->mapToPosition(points->at(2), points);
+        for (const QPoint& position : {QPoint(10, 10), chart_view->mapFromScene(centre + offset)})
+        {
+            QMouseEvent move(QEvent::MouseMove, position, chart_view->viewport()->mapToGlobal(position),
+                             Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(chart_view->viewport(), &move);
+        }
+        QCOMPARE(hovered.count(), 1);
+        QCOMPARE(hovered[0][0].toPointF(), points->at(2));
+    }
+
     // Readings at either end of the range keep their labels whole within the plot area, in the window
     // and in exports of any size.
     void Reading_Labels_Stay_Within_The_Plot_data()
