@@ -29,10 +29,10 @@ QHBoxLayout* Create_Cancel_Accept_Row(QWidget* dialog, bool accept_is_default, Q
 {
     Q_ASSERT_X(cancel_button != nullptr, "Create_Cancel_Accept_Row", "cancel_button");
     Q_ASSERT_X(accept_button != nullptr, "Create_Cancel_Accept_Row", "accept_button");
-    *cancel_button = new QPushButton("Cancel", dialog);
+    *cancel_button = new QPushButton("&Cancel", dialog);
     (*cancel_button)->setObjectName("Cancel_Button");
     (*cancel_button)->setAutoDefault(false);
-    *accept_button = new QPushButton("Accept", dialog);
+    *accept_button = new QPushButton("&Accept", dialog);
     (*accept_button)->setObjectName("Accept_Button");
     (*accept_button)->setAutoDefault(accept_is_default);
     (*accept_button)->setDefault(accept_is_default);

@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "duedateedit.h"
 #include "formlayout.h"
+#include "returnkeychain.h"
 #include "xmlscreen.h"
 
 #include <QDateEdit>
@@ -77,20 +78,24 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
 
     description_edit = new QLineEdit(this);
     description_edit->setObjectName("Description_Edit");
-    grid_layout->addWidget(new QLabel("Thermometer Description:", this), 0, 0);
+    QLabel* description_label = new QLabel("Thermometer &Description:", this);
+    description_label->setBuddy(description_edit);
+    grid_layout->addWidget(description_label, 0, 0);
     grid_layout->addWidget(description_edit, 0, 1, 1, 2);
 
     calibration_due_date_edit = new TDueDateEdit(this);
     calibration_due_date_edit->setObjectName("Calibration_Due_Date_Edit");
     calibration_due_date_edit->setDisplayFormat("MMM dd yyyy");
-    grid_layout->addWidget(new QLabel("Calibration Due Date:", this), 1, 0);
+    QLabel* due_date_label = new QLabel("Calibration Due Da&te:", this);
+    due_date_label->setBuddy(calibration_due_date_edit);
+    grid_layout->addWidget(due_date_label, 1, 0);
     grid_layout->addWidget(calibration_due_date_edit, 1, 1, 1, 2);
 
     grid_layout->addWidget(Create_Horizontal_Line(this), 2, 0, 1, 3);
 
-    QLabel* reference_label = new QLabel("Reference Temperature", this);
+    QLabel* reference_label = new QLabel("&Reference Temperature", this);
     reference_label->setAlignment(Qt::AlignCenter);
-    QLabel* reading_label = new QLabel("Thermometer Reading", this);
+    QLabel* reading_label = new QLabel("Thermometer Readin&g", this);
     reading_label->setAlignment(Qt::AlignCenter);
     grid_layout->addWidget(reference_label, 3, 1);
     grid_layout->addWidget(reading_label, 3, 2);
@@ -102,13 +107,16 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     reference_temperature3_edit = New_Temperature_Edit(this, "Reference_Temperature3_Edit");
     thermometer_reading3_edit = New_Temperature_Edit(this, "Thermometer_Reading3_Edit");
 
-    grid_layout->addWidget(new QLabel("Test Point 1:", this), 4, 0);
+    QLabel* test_point1_label = new QLabel("Test Point &1:", this);
+    grid_layout->addWidget(test_point1_label, 4, 0);
     grid_layout->addWidget(reference_temperature1_edit, 4, 1);
     grid_layout->addWidget(thermometer_reading1_edit, 4, 2);
-    grid_layout->addWidget(new QLabel("Test Point 2:", this), 5, 0);
+    QLabel* test_point2_label = new QLabel("Test Point &2:", this);
+    grid_layout->addWidget(test_point2_label, 5, 0);
     grid_layout->addWidget(reference_temperature2_edit, 5, 1);
     grid_layout->addWidget(thermometer_reading2_edit, 5, 2);
-    grid_layout->addWidget(new QLabel("Test Point 3:", this), 6, 0);
+    QLabel* test_point3_label = new QLabel("Test Point &3:", this);
+    grid_layout->addWidget(test_point3_label, 6, 0);
     grid_layout->addWidget(reference_temperature3_edit, 6, 1);
     grid_layout->addWidget(thermometer_reading3_edit, 6, 2);
 
@@ -135,6 +143,31 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     setTabOrder(reference_temperature3_edit, thermometer_reading3_edit);
     setTabOrder(thermometer_reading3_edit, cancel_button);
     setTabOrder(cancel_button, accept_button);
+
+    // The column headings lead to the first test point, each test point to its reference temperature.
+    reference_label->setBuddy(reference_temperature1_edit);
+    reading_label->setBuddy(thermometer_reading1_edit);
+    test_point1_label->setBuddy(reference_temperature1_edit);
+    test_point2_label->setBuddy(reference_temperature2_edit);
+    test_point3_label->setBuddy(reference_temperature3_edit);
+    // Return finishes a field and goes on in the Tab order, from the last reading to "Accept"; on a
+    // focused button it presses that button. Escape cancels, as in any dialog.
+    const QList<QWidget*> return_chain = {description_edit,
+                                          calibration_due_date_edit,
+                                          reference_temperature1_edit,
+                                          thermometer_reading1_edit,
+                                          reference_temperature2_edit,
+                                          thermometer_reading2_edit,
+                                          reference_temperature3_edit,
+                                          thermometer_reading3_edit,
+                                          accept_button};
+    // Judged before the focus moves on, as a disabled "Accept" takes no focus: Return finishes the last
+    // reading only after it has passed the focus on.
+    connect(thermometer_reading3_edit, &QLineEdit::returnPressed, this,
+            &TCorrectionDialog::Update_Accept_Button);
+    Chain_Return_Key(return_chain);
+    Press_On_Return(cancel_button);
+    Press_On_Return(accept_button);
 
     connect(cancel_button, &QPushButton::clicked, this, &TCorrectionDialog::close);
     connect(accept_button, &QPushButton::clicked, this, &TCorrectionDialog::accept);

@@ -6,7 +6,9 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
+#include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLocale>
 #include <QPushButton>
 #include <QToolTip>
@@ -81,6 +83,33 @@ void Set_Ticks(QValueAxis* axis, double low, double high, int target)
     axis->setLabelsFont(font);
     font.setPointSize(10);
     axis->setTitleFont(font);
+}
+
+// Above every series of the plot.
+constexpr qreal Reading_Label_Z = 100;
+
+struct TReadingLabel
+{
+    QGraphicsSimpleTextItem* item;
+    // The value at the middle of the label's lower edge, on the reading's line.
+    QPointF anchor;
+    QAbstractSeries* line;
+};
+
+void Place_Labels(QChart* chart, const QVector<TReadingLabel>& labels)
+{
+    const QRectF area = chart->plotArea();
+    for (const TReadingLabel& label : labels)
+    {
+        const QPointF anchor = chart->mapToPosition(label.anchor, label.line);
+        const QRectF bounds = label.item->boundingRect();
+        // Within the plot area; a label wider than the area keeps its start in view.
+        const qreal left =
+            std::max(area.left(), std::min(anchor.x() - bounds.width() / 2, area.right() - bounds.width()));
+        const qreal top =
+            std::max(area.top(), std::min(anchor.y() - bounds.height(), area.bottom() - bounds.height()));
+        label.item->setPos(left, top);
+    }
 }
 
 struct TRange
@@ -234,28 +263,33 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
     points->setMarkerSize(11);
     series << points;
 
-    // Labels of readings that lie close together are set one below the other.
+    // Labels of readings that lie close together are set one below the other. A series' point label
+    // is centred on its point and cut off at the plot's edge, so a reading near either end lost half
+    // of it: these are text items of the chart, placed on each layout.
     const double label_step = 0.08 * y_span;
+    QVector<TReadingLabel> labels;
     for (int index = 0; index < data.readings.size(); ++index)
     {
         const TAxisReading& reading = data.readings[index];
-        unlisted << Line({{reading.reading, y_low}, {reading.reading, y_high}}, Reading_Colour,
-                         Qt::DashDotLine, 1.5);
-        QScatterSeries* label = new QScatterSeries();
-        label->append(reading.reading, y_high - label_step * (index + 1));
-        label->setMarkerSize(1);
-        label->setColor(Reading_Colour);
-        label->setBorderColor(Reading_Colour);
-        label->setPointLabelsVisible(true);
-        label->setPointLabelsColor(Reading_Colour);
-        label->setPointLabelsFormat(QString("%1 %2 → %3")
-                                        .arg(reading.axis)
-                                        .arg(reading.reading, 0, 'f', 2)
-                                        .arg(reading.corrected_text));
-        unlisted << label;
+        QLineSeries* line =
+            Line({{reading.reading, y_low}, {reading.reading, y_high}}, Reading_Colour, Qt::DashDotLine, 1.5);
+        unlisted << line;
+        QGraphicsSimpleTextItem* label = new QGraphicsSimpleTextItem(QString("%1 %2 → %3")
+                                                                         .arg(reading.axis)
+                                                                         .arg(reading.reading, 0, 'f', 2)
+                                                                         .arg(reading.corrected_text),
+                                                                     chart);
+        label->setData(0, "Reading_Label");
+        label->setBrush(Reading_Colour);
+        label->setZValue(Reading_Label_Z);
+        labels.append({label, QPointF(reading.reading, y_high - label_step * (index + 1)), line});
     }
 
-    for (QAbstractSeries* item : series + unlisted)
+    // The test points last, on top: a line drawn over a marker took the mouse from it, so that hovering
+    // the marker where the dashed curve leaves it or a reading's line crosses it showed nothing. Hidden
+    // from the legend, the unlisted series leave its order as it was.
+    series.removeOne(points);
+    for (QAbstractSeries* item : series + unlisted + QVector<QAbstractSeries*>{points})
     {
         chart->addSeries(item);
         item->attachAxis(x_axis);
@@ -265,6 +299,9 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
     {
         Hide_From_Legend(chart, item);
     }
+    QObject::connect(chart, &QChart::plotAreaChanged, chart,
+                     [chart, labels]() { Place_Labels(chart, labels); });
+    Place_Labels(chart, labels);
     chart->legend()->setAlignment(Qt::AlignBottom);
     QFont legend_font = chart->legend()->font();
     legend_font.setPointSize(9);
@@ -297,6 +334,7 @@ TCorrectionView::TCorrectionView(QWidget* parent) : QWidget(parent, Qt::Window)
     button_row->addWidget(export_svg_button);
     layout->addLayout(button_row);
 
+    chart_view->viewport()->installEventFilter(this);
     connect(export_png_button, &QPushButton::clicked, this, &TCorrectionView::Export_Png);
     connect(export_svg_button, &QPushButton::clicked, this, &TCorrectionView::Export_Svg);
     Set_Data(view_data);
@@ -317,6 +355,7 @@ void TCorrectionView::Set_Data(const TCorrectionViewData& data)
     {
         connect(points, &QScatterSeries::hovered, this, &TCorrectionView::Test_Point_Hovered);
     }
+    hovered_point_text.clear();
 }
 
 QChart* TCorrectionView::Get_Chart() const
@@ -353,13 +392,28 @@ void TCorrectionView::Test_Point_Hovered(const QPointF& point, bool state)
 {
     if (!state)
     {
+        hovered_point_text.clear();
         QToolTip::hideText();
         return;
     }
     const int number = view_data.correction.Get_Point1().x == point.x()   ? 1
                        : view_data.correction.Get_Point2().x == point.x() ? 2
                                                                           : 3;
-    QToolTip::showText(QCursor::pos(), Test_Point_Text(number, point), chart_view);
+    hovered_point_text = Test_Point_Text(number, point);
+    QToolTip::showText(QCursor::pos(), hovered_point_text, chart_view);
+}
+
+// Once the mouse rests, the window system asks the view for a tooltip; the chart's scene answers with
+// those of its items, none, and so hid the test point's tooltip a moment after it was shown.
+bool TCorrectionView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == chart_view->viewport() && event->type() == QEvent::ToolTip &&
+        !hovered_point_text.isEmpty())
+    {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), hovered_point_text, chart_view);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TCorrectionView::Export_With_Dialog(TChart_Format format)

@@ -37,7 +37,8 @@ struct TCorrectionViewData
 };
 
 // The chart of the deviation curve, its test points, the uncertainty band and the readings; the
-// caller owns it.
+// caller owns it. Each reading's label is a QGraphicsSimpleTextItem child of the chart, with data(0)
+// "Reading_Label", kept within the plot area whenever the chart is laid out.
 QChart* Create_Correction_Chart(const TCorrectionViewData& data);
 
 // The tooltip of a test point.
@@ -66,6 +67,9 @@ signals:
     // A line for the main window's log pane.
     void Message(const QString& message);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
     void Export_Png();
     void Export_Svg();
@@ -78,6 +82,8 @@ private:
     QChartView* chart_view;
     QPushButton* export_png_button;
     QPushButton* export_svg_button;
+    // The tooltip of the test point under the mouse; empty when there is none.
+    QString hovered_point_text;
 };
 
 #endif // CORRECTIONVIEW_H

@@ -32,6 +32,24 @@ TDueDateEdit::TDueDateEdit(QWidget* parent) : QDateEdit(parent)
     setDisplayFormat("MMM dd yyyy");
 }
 
+bool TDueDateEdit::event(QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress)
+    {
+        const QKeyEvent* key_event = static_cast<QKeyEvent*>(event);
+        const bool is_tab = key_event->key() == Qt::Key_Tab || key_event->key() == Qt::Key_Backtab;
+        if (is_tab && !(key_event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        {
+            // The widget's own focus chain, past QDateTimeEdit's step from part to part.
+            const bool forward =
+                key_event->key() == Qt::Key_Tab && !(key_event->modifiers() & Qt::ShiftModifier);
+            QAbstractSpinBox::focusNextPrevChild(forward);
+            return true;
+        }
+    }
+    return QDateEdit::event(event);
+}
+
 void TDueDateEdit::keyPressEvent(QKeyEvent* event)
 {
     const QString text = event->text();

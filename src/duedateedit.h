@@ -12,13 +12,16 @@ QDate Parse_Due_Date_Text(const QString& text);
 // A date edit in which a date typed out in full, as it is displayed, gives that date. The plain
 // QDateEdit edits section by section: a finished month jumps on to the day, the blank typed next
 // jumps on again to the year, and text typed over a whole selection is refused, so that typing
-// "Jun 30 2027" ended on another date without a word.
+// "Jun 30 2027" ended on another date without a word. Tab leaves it like any other field: a plain
+// QDateEdit takes one Tab per part of the date, which the operator mistakes for the field's end.
+// The arrow keys still go from part to part and change them.
 class TDueDateEdit : public QDateEdit
 {
 public:
     explicit TDueDateEdit(QWidget* parent = nullptr);
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
+#include <cmath>
+
 TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
 {
     resize(384, 113);
@@ -15,17 +17,23 @@ TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
 
     QGridLayout* grid_layout = new QGridLayout(this);
 
-    prompt_label = new QLabel("Calibration Uncertainty (k=2):", this);
+    prompt_label = new QLabel("Calibration &Uncertainty (k=2):", this);
     unit_label = new QLabel("C", this);
     value_edit = new QLineEdit(this);
     value_edit->setObjectName("Value_Edit");
     value_edit->setAlignment(Qt::AlignCenter);
+    prompt_label->setBuddy(value_edit);
     grid_layout->addWidget(prompt_label, 0, 0);
     grid_layout->addWidget(value_edit, 0, 1);
     grid_layout->addWidget(unit_label, 0, 2);
 
-    grid_layout->addWidget(Create_Horizontal_Line(this), 1, 0, 1, 3);
-    grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 2, 0, 1, 3);
+    explanation_label = new QLabel(this);
+    explanation_label->setObjectName("Explanation_Label");
+    explanation_label->setWordWrap(true);
+    grid_layout->addWidget(explanation_label, 1, 0, 1, 3);
+
+    grid_layout->addWidget(Create_Horizontal_Line(this), 2, 0, 1, 3);
+    grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 3, 0, 1, 3);
 
     // Accept is the default button: Return in the value edit accepts while the value is acceptable.
     QPushButton* cancel_button = nullptr;
@@ -54,5 +62,33 @@ void TInputDialog::Value_Changed(const QString& text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    accept_button->setEnabled(ok && value >= 0.0 && value < 1.0);
+    QString problem;
+    if (!ok || !std::isfinite(value))
+    {
+        problem =
+            QString("Accept is unavailable: the calibration uncertainty \"%1\" is not a number.").arg(text);
+        // A comma typed for the decimal separator, as many desktops' languages write it.
+        QString with_point = text;
+        with_point.replace(',', '.');
+        bool point_ok = false;
+        with_point.toDouble(&point_ok);
+        if (text.contains(',') && point_ok)
+        {
+            problem += QString(" The decimal separator is a point: %1.").arg(with_point.trimmed());
+        }
+    }
+    else if (value < 0.0 || value >= 1.0)
+    {
+        problem = QString("Accept is unavailable: the calibration uncertainty %1 is outside 0 to below 1.")
+                      .arg(text.trimmed());
+    }
+    accept_button->setEnabled(problem.isEmpty());
+    explanation_label->setText(problem);
+    // The dialog opens just tall enough for the value; a reason of several lines makes it taller rather
+    // than being cut off.
+    const int needed = heightForWidth(width());
+    if (needed > height())
+    {
+        resize(width(), needed);
+    }
 }

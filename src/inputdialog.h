@@ -29,6 +29,8 @@ private:
     QLabel* unit_label;
     QLineEdit* value_edit;
     QPushButton* accept_button;
+    // Says under the value why "Accept" is unavailable, as the Correction Editor's explanation does.
+    QLabel* explanation_label;
 };
 
 #endif // INPUTDIALOG_H

@@ -12,6 +12,7 @@
 #include "messagebox.h"
 #include "optionsdialog.h"
 #include "reports.h"
+#include "returnkeychain.h"
 #include "temperaturelog.h"
 #include "windowgeometry.h"
 
@@ -35,10 +36,12 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSpacerItem>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -190,7 +193,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     log_pane->setReadOnly(true);
     log_pane->setLineWrapMode(QPlainTextEdit::NoWrap);
     log_pane->setFont(log_font);
-    main_layout->addWidget(log_pane);
+    // The log takes the height the window gains; the spacer under it keeps its place but no longer grows.
+    main_layout->addWidget(log_pane, 1);
 
     main_layout->addWidget(Create_Horizontal_Line(central_widget));
     main_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
@@ -281,9 +285,9 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     remove_button->setIconSize(QSize(16, 16));
     remove_button->setIcon(QIcon(":/gui/remove_icon16.png"));
 
-    correction_editor_action->setText("Correction Editor");
-    remove_thermometer_action->setText("Remove Thermometer");
-    quit_action->setText("Quit");
+    correction_editor_action->setText("&Correction Editor");
+    remove_thermometer_action->setText("&Remove Thermometer");
+    quit_action->setText("&Quit");
     record_path_label->setText("Record Path:");
     record_file_label->setText("Record File:");
     thermometer_label->setText("Thermometer:");
@@ -374,24 +378,8 @@ void TVelmora::Set_Up_Keyboard()
 
     // Return finishes a reading (editingFinished corrects it) and goes on to the next one, from Part
     // to Write; Return on Write writes and starts the next round at X. Tab still walks the full order.
-    const std::pair<QLineEdit*, QWidget*> return_chain[] = {{x_meter_field, y_meter_field},
-                                                            {y_meter_field, z_meter_field},
-                                                            {z_meter_field, part_meter_field},
-                                                            {part_meter_field, write_button}};
-    for (const auto& step : return_chain)
-    {
-        QWidget* next = step.second;
-        connect(step.first, &QLineEdit::returnPressed, next,
-                [next]() { next->setFocus(Qt::TabFocusReason); });
-    }
-    QAction* write_on_return = new QAction(write_button);
-    write_on_return->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
-    write_on_return->setShortcutContext(Qt::WidgetShortcut);
-    write_button->addAction(write_on_return);
-    connect(write_on_return, &QAction::triggered, this, [this]() {
-        write_button->click();
-        x_meter_field->setFocus(Qt::TabFocusReason);
-    });
+    Chain_Return_Key({x_meter_field, y_meter_field, z_meter_field, part_meter_field, write_button});
+    Press_On_Return(write_button, x_meter_field);
 
     // Buttons and check boxes with a text are named by it; these have only an icon or a label elsewhere.
     const std::pair<QWidget*, const char*> accessible_names[] = {
@@ -816,6 +804,14 @@ void TVelmora::Show_Correction_Curve()
     {
         correction_view = new TCorrectionView(this);
         connect(correction_view, &TCorrectionView::Message, this, &TVelmora::Log_Message);
+    }
+    // Beside the window rather than over the readings it plots. A view not shown yet has no frame: the
+    // window's stands in for it.
+    if (!correction_view->isVisible() && windowHandle() != nullptr && windowHandle()->screen() != nullptr)
+    {
+        const QSize frame = correction_view->size() + (frameGeometry().size() - geometry().size());
+        correction_view->move(
+            Place_Beside(frameGeometry(), frame, windowHandle()->screen()->availableGeometry()).topLeft());
     }
     correction_view->show();
     Update_Correction_View();

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -67,4 +69,26 @@ bool Restore_Window_Geometry(QWidget* window, const QByteArray& geometry)
         }
     }
     return false;
+}
+
+QRect Place_Beside(const QRect& anchor, const QSize& size, const QRect& available)
+{
+    const int room_right = available.right() - anchor.right();
+    const int room_left = anchor.left() - available.left();
+    int left = 0;
+    if (room_right >= size.width())
+    {
+        left = anchor.right() + 1;
+    }
+    else if (room_left >= size.width())
+    {
+        left = anchor.left() - size.width();
+    }
+    else
+    {
+        left = room_right >= room_left ? available.right() + 1 - size.width() : available.left();
+    }
+    // A window taller than the screen keeps its title bar on it.
+    const int top = std::max(available.top(), std::min(anchor.top(), available.bottom() + 1 - size.height()));
+    return QRect(QPoint(std::max(left, available.left()), top), size);
 }

@@ -1,16 +1,22 @@
 #include "correctionview.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
+#include "windowgeometry.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDomDocument>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QHelpEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolTip>
+#include <QWindow>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtTest>
@@ -38,19 +44,39 @@ void Select(TVelmora* window, int index)
     QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index));
 }
 
+QList<QGraphicsSimpleTextItem*> Reading_Label_Items(QChart* chart)
+{
+    QList<QGraphicsSimpleTextItem*> items;
+    for (QGraphicsItem* child : chart->childItems())
+    {
+        if (child->data(0).toString() == "Reading_Label")
+        {
+            items << static_cast<QGraphicsSimpleTextItem*>(child);
+        }
+    }
+    return items;
+}
+
 QStringList Reading_Labels(QChart* chart)
 {
     QStringList labels;
-    for (QAbstractSeries* series : chart->series())
+    for (QGraphicsSimpleTextItem* item : Reading_Label_Items(chart))
     {
-        QScatterSeries* scatter = qobject_cast<QScatterSeries*>(series);
-        if (scatter != nullptr && scatter->pointLabelsVisible())
-        {
-            labels << scatter->pointLabelsFormat();
-        }
+        labels << item->text();
     }
     return labels;
 }
+
+// Counts the help events that reach a scene: its answer hides any tooltip its items do not have.
+struct THelp_Event_Counter : QObject
+{
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::GraphicsSceneHelp ? 1 : 0;
+        return false;
+    }
+};
 
 bool Has_Band(QChart* chart, const QString& name)
 {
@@ -132,6 +158,177 @@ private slots:
         Select(&window, 1);
         QCOMPARE(Open_View(&window), view);
         QVERIFY(view->Get_Chart()->title().startsWith("B &lt;unusable&gt;"));
+    }
+
+    // Once the mouse rests on a test point, the view is asked for a tooltip again; its scene, which
+    // would hide the point's tooltip, is not.
+    void Test_Point_Tooltip_Stays_While_The_Mouse_Rests()
+    {
+        TCorrectionView view;
+        view.Set_Data(Probe_7());
+        view.show();
+        QChartView* chart_view = Child<QChartView>(&view, "Chart_View");
+        THelp_Event_Counter counter;
+        chart_view->scene()->installEventFilter(&counter);
+        QScatterSeries* points = view.Get_Chart()->findChild<QScatterSeries*>("Test_Points");
+        const QPoint on_point =
+            chart_view->mapFromScene(view.Get_Chart()->mapToPosition(points->at(2), points));
+        QHelpEvent rest(QEvent::ToolTip, on_point, chart_view->viewport()->mapToGlobal(on_point));
+        QCoreApplication::sendEvent(chart_view->viewport(), &rest);
+        QCOMPARE(counter.count, 1); // no point hovered: the scene answers
+
+        QVERIFY(
+            QMetaObject::invokeMethod(points, "hovered", Q_ARG(QPointF, points->at(2)), Q_ARG(bool, true)));
+        const QString text = "Test point 3: reference 25.00 °C, reading 25.40 °C, deviation +0.40 °C";
+        QCOMPARE(QToolTip::text(), text);
+        QCoreApplication::sendEvent(chart_view->viewport(), &rest);
+        QCOMPARE(counter.count, 1);
+        QCOMPARE(QToolTip::text(), text);
+
+        QVERIFY(
+            QMetaObject::invokeMethod(points, "hovered", Q_ARG(QPointF, points->at(2)), Q_ARG(bool, false)));
+        QCoreApplication::sendEvent(chart_view->viewport(), &rest);
+        QCOMPARE(counter.count, 2);
+    }
+
+    // The mouse anywhere on a marker hovers its point, also where the dashed curve beyond the test points
+    // leaves it and where a reading's line crosses it.
+    void Test_Point_Hovered_All_Over_Its_Marker_data()
+    {
+        QTest::addColumn<QPointF>("offset"); // from the marker's centre, in pixels
+        QTest::newRow("centre") << QPointF(0, 0);
+        QTest::newRow("under the dashed curve") << QPointF(3, -1);
+        QTest::newRow("on the reading's line") << QPointF(-3, 2);
+    }
+
+    void Test_Point_Hovered_All_Over_Its_Marker()
+    {
+        QFETCH(QPointF, offset);
+        TCorrectionViewData data = Probe_7();
+        data.readings = {{"X", 24.97, "24.57"}};
+        TCorrectionView view;
+        view.Set_Data(data);
+        view.show();
+        QCoreApplication::processEvents();
+        QChartView* chart_view = Child<QChartView>(&view, "Chart_View");
+        QScatterSeries* points = view.Get_Chart()->findChild<QScatterSeries*>("Test_Points");
+        QSignalSpy hovered(points, &QScatterSeries::hovered);
+        const QPointF centre = view.Get_Chart()->mapToPosition(points->at(2), points);
+        for (const QPoint& position : {QPoint(10, 10), chart_view->mapFromScene(centre + offset)})
+        {
+            QMouseEvent move(QEvent::MouseMove, position, chart_view->viewport()->mapToGlobal(position),
+                             Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(chart_view->viewport(), &move);
+        }
+        QCOMPARE(hovered.count(), 1);
+        QCOMPARE(hovered[0][0].toPointF(), points->at(2));
+    }
+
+    // Readings at either end of the range keep their labels whole within the plot area, in the window
+    // and in exports of any size.
+    void Reading_Labels_Stay_Within_The_Plot_data()
+    {
+        QTest::addColumn<QSize>("export_size"); // empty: the view's window
+        QTest::newRow("window") << QSize();
+        QTest::newRow("export 640 x 400") << QSize(640, 400);
+        QTest::newRow("export at the smallest view") << QSize(400, 300);
+        QTest::newRow("export 1600 x 900") << QSize(1600, 900);
+    }
+
+    void Reading_Labels_Stay_Within_The_Plot()
+    {
+        QFETCH(QSize, export_size);
+        TCorrectionViewData data = Probe_7();
+        data.readings = {{"X", 25.4, "24.98"}, {"Y", 14.05, "13.96"}, {"Part", 20.0, "19.80"}};
+        TCorrectionView view;
+        QGraphicsScene scene;
+        QChart* chart = nullptr;
+        if (export_size.isEmpty())
+        {
+            view.Set_Data(data);
+            view.show();
+            QCoreApplication::processEvents();
+            chart = view.Get_Chart();
+        }
+        else
+        {
+            // As the export draws it.
+            chart = Create_Correction_Chart(data);
+            scene.addItem(chart);
+            chart->resize(export_size);
+        }
+        const QList<QGraphicsSimpleTextItem*> labels = Reading_Label_Items(chart);
+        QCOMPARE(labels.size(), 3);
+        const QRectF area = chart->plotArea().adjusted(-0.5, -0.5, 0.5, 0.5);
+        for (QGraphicsSimpleTextItem* label : labels)
+        {
+            const QRectF bounds = label->mapRectToParent(label->boundingRect());
+            QVERIFY2(area.contains(bounds), qPrintable(QString("%1 at %2,%3 %4 x %5 outside %6,%7 %8 x %9")
+                                                           .arg(label->text())
+                                                           .arg(bounds.x())
+                                                           .arg(bounds.y())
+                                                           .arg(bounds.width())
+                                                           .arg(bounds.height())
+                                                           .arg(area.x())
+                                                           .arg(area.y())
+                                                           .arg(area.width())
+                                                           .arg(area.height())));
+        }
+        // The label of a reading in the middle stays centred on its line.
+        const QPointF middle = chart->mapToPosition(QPointF(20.0, 0.0), chart->series().first());
+        const QRectF part = labels[2]->mapRectToParent(labels[2]->boundingRect());
+        QVERIFY(qAbs(part.center().x() - middle.x()) < 1.0);
+    }
+
+    // Where the screen has room, the view opens beside the main window, on the side with room.
+    void Placement_Beside_data()
+    {
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QPoint>("placed");
+        const QRect screen(0, 0, 1920, 1050);
+        QTest::newRow("right") << QRect(100, 120, 756, 660) << QSize(822, 590) << screen << QPoint(856, 120);
+        QTest::newRow("left only") << QRect(1000, 120, 756, 660) << QSize(822, 590) << screen
+                                   << QPoint(178, 120);
+        QTest::newRow("neither, more room right")
+            << QRect(100, 50, 756, 660) << QSize(1200, 590) << screen << QPoint(720, 50);
+        QTest::newRow("neither, more room left")
+            << QRect(1000, 50, 756, 660) << QSize(1200, 590) << screen << QPoint(0, 50);
+        QTest::newRow("low window") << QRect(100, 700, 756, 300) << QSize(822, 590) << screen
+                                    << QPoint(856, 460);
+        QTest::newRow("taller than the screen")
+            << QRect(100, 100, 756, 660) << QSize(822, 1200) << screen << QPoint(856, 0);
+        QTest::newRow("second screen") << QRect(2000, 120, 756, 660) << QSize(822, 590)
+                                       << QRect(1920, 30, 1920, 1050) << QPoint(2756, 120);
+    }
+
+    void Placement_Beside()
+    {
+        QFETCH(QRect, anchor);
+        QFETCH(QSize, size);
+        QFETCH(QRect, available);
+        QFETCH(QPoint, placed);
+        QCOMPARE(Place_Beside(anchor, size, available), QRect(placed, size));
+    }
+
+    // The offscreen screen, 800 pixels wide, has no room beside the main window: the view goes where the
+    // placement puts it, at the screen's right edge, not over the window's left part as it opened before.
+    void View_Opens_Where_The_Placement_Puts_It()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}));
+        TVelmora window;
+        window.show();
+        window.resize(window.minimumSizeHint());
+        window.move(0, 0);
+        TCorrectionView* view = Open_View(&window);
+        view->close();
+        view->resize(view->minimumSizeHint());
+        QCOMPARE(Open_View(&window), view);
+        const QRect screen = window.windowHandle()->screen()->availableGeometry();
+        QCOMPARE(view->frameGeometry(),
+                 Place_Beside(window.frameGeometry(), view->frameGeometry().size(), screen));
+        QCOMPARE(view->frameGeometry().right(), screen.right());
     }
 
     void Svg_Export_Has_The_Title_And_The_Markers()

@@ -6,6 +6,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <memory>
+
 const TCorrectionDialogData Valid_Record{20.004, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
 const TCorrectionDialogData Usable_Record{15, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
 
@@ -18,6 +20,30 @@ void Change_Field(QDialog& dialog, const QString& field, const QString& text)
     edit->setText(text);
     QTest::keyClick(edit, Qt::Key_Return);
 }
+
+// Shortcuts and focus changes need a shown, active window.
+bool Activate(QWidget* window)
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
+}
+
+QString Focus_Name()
+{
+    return QApplication::focusWidget()->objectName();
+}
+
+const QStringList Editor_Tab_Order = {"Description_Edit",
+                                      "Calibration_Due_Date_Edit",
+                                      "Reference_Temperature1_Edit",
+                                      "Thermometer_Reading1_Edit",
+                                      "Reference_Temperature2_Edit",
+                                      "Thermometer_Reading2_Edit",
+                                      "Reference_Temperature3_Edit",
+                                      "Thermometer_Reading3_Edit",
+                                      "Cancel_Button",
+                                      "Accept_Button"};
 
 // The dialogs are shown, not run: a click or Return leaves its outcome in result().
 class TTest_Dialogs : public QObject
@@ -128,6 +154,162 @@ private slots:
         QTest::mouseClick(dialog.findChild<QPushButton*>("Accept_Button"), Qt::LeftButton);
         QCOMPARE(dialog.result(), 1);
     }
+    // Return finishes each field and goes on in the Tab order without closing the dialog, from the last
+    // reading to "Accept", where it accepts.
+    void Correction_Return_Chain_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    }
+    void Correction_Return_Chain()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {"Probe 1"});
+        QVERIFY(Activate(&dialog));
+        dialog.findChild<QWidget*>("Description_Edit")->setFocus(Qt::TabFocusReason);
+        const QStringList typed = {"Probe 8", "Jun 30 2027", "14", "14.2", "21", "21.1", "30", "29.95"};
+        for (int index = 0; index < typed.size(); ++index)
+        {
+            QCOMPARE(Focus_Name(), Editor_Tab_Order[index]);
+            if (index == 0)
+                dialog.findChild<QLineEdit*>("Description_Edit")->selectAll(); // focused from the start
+            QTest::keyClicks(QApplication::focusWidget(), typed[index]);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            QVERIFY(dialog.isVisible());
+        }
+        QCOMPARE(Focus_Name(), QString("Accept_Button"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), 1);
+        TCorrectionDialogData record;
+        dialog.Get_Dialog_Data(&record);
+        QCOMPARE(record.description, QString("Probe 8"));
+        QCOMPARE(record.calibration_due_date, QDate(2027, 6, 30));
+        QCOMPARE(QVector<double>({record.reference_temperature1, record.thermometer_reading1,
+                                  record.reference_temperature2, record.thermometer_reading2,
+                                  record.reference_temperature3, record.thermometer_reading3}),
+                 QVector<double>({14, 14.2, 21, 21.1, 30, 29.95}));
+    }
+    // Return stops at the last reading while its entry is refused: "Accept" takes no focus then.
+    void Correction_Return_Stops_At_A_Refused_Entry()
+    {
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {});
+        QVERIFY(Activate(&dialog));
+        QLineEdit* edit = dialog.findChild<QLineEdit*>("Thermometer_Reading3_Edit");
+        edit->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(edit, "41");
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(Focus_Name(), QString("Thermometer_Reading3_Edit"));
+        QVERIFY(dialog.isVisible());
+        // Finished unchanged, an entry as opened becomes acceptable and Return goes on to "Accept".
+        dialog.Set_Dialog_Data(Usable_Record, {});
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(Focus_Name(), QString("Accept_Button"));
+    }
+    void Correction_Cancel_From_The_Keyboard_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Escape in a reading") << "Thermometer_Reading2_Edit" << int(Qt::Key_Escape);
+        QTest::newRow("Escape in the date") << "Calibration_Due_Date_Edit" << int(Qt::Key_Escape);
+        QTest::newRow("Escape on Accept") << "Accept_Button" << int(Qt::Key_Escape);
+        QTest::newRow("Return on Cancel") << "Cancel_Button" << int(Qt::Key_Return);
+    }
+    void Correction_Cancel_From_The_Keyboard()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {});
+        QVERIFY(Activate(&dialog));
+        Change_Field(dialog, "Thermometer_Reading1_Edit", "15.2"); // "Accept" enabled: a cancel must win
+        dialog.findChild<QWidget*>(focus)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(Focus_Name(), focus);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), 0);
+    }
+    // Tab reaches "Accept" in nine presses, the date being one stop also backwards, whose parts the arrow
+    // keys still change.
+    void Correction_Tab_Order()
+    {
+        TCorrectionDialog dialog;
+        TCorrectionDialogData record = Usable_Record;
+        record.calibration_due_date = QDate(2027, 6, 15);
+        dialog.Set_Dialog_Data(record, {});
+        QVERIFY(Activate(&dialog));
+        Change_Field(dialog, "Description_Edit", "Probe 8");
+        dialog.findChild<QWidget*>("Description_Edit")->setFocus(Qt::TabFocusReason);
+        QStringList reached = {Focus_Name()};
+        for (int presses = 0; presses < 20 && Focus_Name() != "Accept_Button"; ++presses)
+        {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << Focus_Name();
+        }
+        QCOMPARE(reached, Editor_Tab_Order);
+        dialog.findChild<QWidget*>("Reference_Temperature1_Edit")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(Focus_Name(), QString("Calibration_Due_Date_Edit"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(Focus_Name(), QString("Description_Edit"));
+
+        QDateEdit* date_edit = dialog.findChild<QDateEdit*>();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(date_edit, Qt::Key_Up); // the month, selected on entry
+        QCOMPARE(date_edit->date(), QDate(2027, 7, 15));
+        for (int presses = 0; presses < 5; ++presses) // past "Jul "
+            QTest::keyClick(date_edit, Qt::Key_Right);
+        QTest::keyClick(date_edit, Qt::Key_Up); // now in the day
+        QCOMPARE(date_edit->date(), QDate(2027, 7, 16));
+        QCOMPARE(Focus_Name(), QString("Calibration_Due_Date_Edit"));
+    }
+    // Every label and button of each dialog has a mnemonic of its own; a label's leads to its field.
+    void Mnemonics_data()
+    {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<int>("count");
+        QTest::newRow("Correction Editor") << "TCorrectionDialog" << 9;
+        QTest::newRow("Input Dialog") << "TInputDialog" << 3;
+        QTest::newRow("Options") << "TOptionsDialog" << 4;
+    }
+    void Mnemonics()
+    {
+        QFETCH(QString, dialog);
+        QFETCH(int, count);
+        std::unique_ptr<QDialog> shown(
+            dialog == "TCorrectionDialog" ? static_cast<QDialog*>(new TCorrectionDialog)
+            : dialog == "TInputDialog"    ? static_cast<QDialog*>(new TInputDialog)
+                                          : static_cast<QDialog*>(new TOptionsDialog));
+        QVERIFY(Activate(shown.get()));
+        QStringList keys;
+        for (QWidget* widget : shown->findChildren<QWidget*>())
+        {
+            QLabel* label = qobject_cast<QLabel*>(widget);
+            QAbstractButton* button = qobject_cast<QAbstractButton*>(widget);
+            const QString text = label != nullptr ? label->text() : button != nullptr ? button->text() : "";
+            if (text.isEmpty() || widget->objectName() == "Explanation_Label" ||
+                widget->objectName() == "Reason_Label" || text == "C")
+            {
+                continue;
+            }
+            const QString key = QKeySequence::mnemonic(text).toString();
+            QVERIFY2(!key.isEmpty() && !keys.contains(key), qPrintable(text));
+            keys << key;
+            if (label != nullptr)
+            {
+                QVERIFY2(label->buddy() != nullptr, qPrintable(text));
+                shown->setFocus();
+                QTest::keySequence(shown.get(), QKeySequence::mnemonic(text));
+                QCOMPARE(QApplication::focusWidget(), label->buddy());
+            }
+        }
+        QCOMPARE(keys.size(), count);
+    }
     void Due_Date_Typing_data()
     {
         QTest::addColumn<QString>("typed");
@@ -182,22 +364,36 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("explanation");
         for (const char* text : {"0", "0.99"})
-            QTest::newRow(text) << text << true;
-        for (const char* text : {"1", "-0.01", "nan"})
-            QTest::newRow(text) << text << false;
+            QTest::newRow(text) << text << true << "";
+        const QString refused = "Accept is unavailable: the calibration uncertainty ";
+        QTest::newRow("1") << "1" << false << refused + "1 is outside 0 to below 1.";
+        QTest::newRow("-0.01") << "-0.01" << false << refused + "-0.01 is outside 0 to below 1.";
+        QTest::newRow("nan") << "nan" << false << refused + "\"nan\" is not a number.";
+        QTest::newRow("comma") << "0,05" << false
+                               << refused +
+                                      "\"0,05\" is not a number. The decimal separator is a point: 0.05.";
+        QTest::newRow("empty") << "" << false << refused + "\"\" is not a number.";
     }
     // Only the operator's entry is judged: a value set afterwards leaves "Accept" as it was.
     void Input_Entry()
     {
         QFETCH(QString, text);
         QFETCH(bool, enabled);
+        QFETCH(QString, explanation);
         TInputDialog dialog;
         dialog.show();
         QLineEdit* edit = dialog.findChild<QLineEdit*>("Value_Edit");
         QTest::keyClicks(edit, enabled ? "2" : "0.5"); // the entry itself must change the state
         edit->selectAll();
         QTest::keyClicks(edit, text);
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Delete);
+        QLabel* label = dialog.findChild<QLabel*>("Explanation_Label");
+        QCOMPARE(label->text(), explanation);
+        QCoreApplication::processEvents();
+        QVERIFY(label->height() >= label->heightForWidth(label->width())); // shown whole
         dialog.Set_Value(0.123);
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(dialog.result(), int(enabled));

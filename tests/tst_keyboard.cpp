@@ -121,6 +121,46 @@ private slots:
         }
     }
 
+    // Every menu and every item has a mnemonic of its own within its menu bar or menu; Alt+E, C works the
+    // editor from the keys alone.
+    void Menu_Mnemonics()
+    {
+        TVelmora window;
+        Activate(&window);
+        QStringList titles;
+        for (QAction* menu_action : window.menuBar()->actions())
+        {
+            const QString title_key = QKeySequence::mnemonic(menu_action->text()).toString();
+            QVERIFY2(!title_key.isEmpty() && !titles.contains(title_key), qPrintable(menu_action->text()));
+            titles << title_key;
+            QStringList keys;
+            for (QAction* action : menu_action->menu()->actions())
+            {
+                if (action->isSeparator())
+                {
+                    continue;
+                }
+                const QString key = QKeySequence::mnemonic(action->text()).toString();
+                QVERIFY2(!key.isEmpty() && !keys.contains(key), qPrintable(action->text()));
+                keys << key;
+            }
+            QVERIFY(!keys.isEmpty());
+        }
+        QCOMPARE(titles.join(' '), QString("Alt+F Alt+E Alt+V Alt+O"));
+
+        Child<QWidget>(&window, "X_Meter_Field")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::AltModifier);
+        QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(popup != nullptr);
+        QString opened_with;
+        Answer_Next_Modal("TCorrectionDialog", [&opened_with](QWidget* dialog) {
+            opened_with = Text(dialog, "Description_Edit");
+            qobject_cast<QDialog*>(dialog)->reject();
+        });
+        QTest::keyClick(popup, Qt::Key_C);
+        QCOMPARE(opened_with, QString("T1"));
+    }
+
     // Each control Tab reaches, in the order of the form, with a name of its own for screen readers.
     void Tab_Order_And_Accessible_Names()
     {

@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QtTest>
@@ -289,6 +291,24 @@ private slots:
         window.resize(754, 600);
         QCoreApplication::processEvents();
         QCOMPARE(sideways->value(), 0);
+    }
+
+    // The log takes all the height the window gains; the widgets keep their order.
+    void Log_Pane_Grows_With_The_Window()
+    {
+        TVelmora window;
+        window.show();
+        window.resize(754, 560);
+        QCoreApplication::processEvents();
+        QPlainTextEdit* log = Child<QPlainTextEdit>(&window, "Log_Pane");
+        const int height = log->height();
+        QLabel* logo = Child<QLabel>(&window, "Logo_Label");
+        window.resize(754, 760);
+        QCoreApplication::processEvents();
+        QCOMPARE(log->height(), height + 200);
+        QVERIFY(log->geometry().bottom() < logo->geometry().top());
+        QCOMPARE(logo->geometry().bottom(), window.centralWidget()->height() - 1 -
+                                                window.centralWidget()->layout()->contentsMargins().bottom());
     }
 };
 
