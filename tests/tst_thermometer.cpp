@@ -34,6 +34,50 @@ private slots:
         QCOMPARE(correction.Evaluate_Point(22.0).y, 0.268);
     }
 
+    // The correction takes the deviation at the reading; worked by hand from d(T) - d(T + d(T)).
+    void Model_Difference_data()
+    {
+        QTest::addColumn<QVector<double>>("xy");
+        QTest::addColumn<double>("difference");
+        QTest::addColumn<double>("at"); // NaN: anywhere, for a difference of rounding noise
+        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968, not 25.
+        QTest::newRow("example") << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4} << 0.02032 << 25.0;
+        // d(t) = 0.02 t - 0.2: the difference is 0.02 d(T), largest where d is.
+        QTest::newRow("linear") << QVector<double>{15, 0.1, 20, 0.2, 25, 0.3} << 0.006 << 25.0;
+        QTest::newRow("falling") << QVector<double>{15, 0.3, 20, 0.2, 25, 0.1} << 0.006 << 15.0;
+        QTest::newRow("constant") << QVector<double>{15, 0.7, 20, 0.7, 25, 0.7} << 0.0 << qQNaN();
+        QTest::newRow("not usable") << QVector<double>{20, 0.1, 20, 0.2, 25, 0.4} << 0.0 << 20.0;
+    }
+
+    void Model_Difference()
+    {
+        QFETCH(QVector<double>, xy);
+        QFETCH(double, difference);
+        QFETCH(double, at);
+        const TThermometerCorrection correction({xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]});
+        double at_temperature = -1;
+        QVERIFY(qAbs(Largest_Model_Difference(correction, &at_temperature) - difference) < 1e-9);
+        QVERIFY(qIsNaN(at) || at_temperature == at);
+    }
+
+    // The editor hands back readings as reference + deviation; unchanged, they must store the very same
+    // deviation, not one a rounding away (15.1234 + 0.1 - 15.1234 is not 0.1).
+    void Unchanged_Points_Stay_Exact()
+    {
+        TThermometerList list;
+        list.Set_Correction_Data("Probe", {15.1234, 20.005, 25, 15.2234, 20.105, 25.1, QString(), QDate()});
+        const TThermometerCorrection before = list.Get_Correction("Probe");
+        TCorrectionDialogData data;
+        QVERIFY(list.Get_Correction_Data("Probe", &data));
+        data.thermometer_reading3 = 25.3; // only this one typed anew
+        list.Set_Correction_Data("Probe", data);
+        const TThermometerCorrection after = list.Get_Correction("Probe");
+        // Compared bit for bit: QCOMPARE would forgive a rounding.
+        QVERIFY(after.Get_Point1().y == before.Get_Point1().y);
+        QVERIFY(after.Get_Point2().y == before.Get_Point2().y);
+        QVERIFY(after.Get_Point3().x == 25.0 && after.Get_Point3().y == 25.3 - 25.0);
+    }
+
     void Validity_And_Fallback()
     {
         TThermometerList list;
