@@ -61,20 +61,32 @@ private slots:
     }
 
     // The editor hands back readings as reference + deviation; unchanged, they must store the very same
-    // deviation, not one a rounding away (15.1234 + 0.1 - 15.1234 is not 0.1).
+    // deviation as loaded, not one a rounding away (15.1234 + 0.1 - 15.1234 is not 0.1).
     void Unchanged_Points_Stay_Exact()
     {
         TThermometerList list;
-        list.Set_Correction_Data("Probe", {15.1234, 20.005, 25, 15.2234, 20.105, 25.1, QString(), QDate()});
-        const TThermometerCorrection before = list.Get_Correction("Probe");
+        const TThermometerData record{
+            "Probe", TThermometerCorrection({15.1234, 0.1}, {20.005, 0.12}, {25, 0.07}), QDate(2030, 1, 1)};
+        QTemporaryDir folder;
+        QFile file(folder.filePath("calibration_data.xml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Thermometer_Calibration_Data File_Version=\"1\">\n"
+            "<Calibration_Entries><Entry><Description>Probe</Description>"
+            "<Calibration_Due_Date>01012030</Calibration_Due_Date><Point1>15.12340,0.10000</Point1>"
+            "<Point2>20.00500,0.12000</Point2><Point3>25.00000,0.07000</Point3><Checksum>" +
+            list.Calculate_Checksum(record).toLatin1() +
+            "</Checksum></Entry></Calibration_Entries></Thermometer_Calibration_Data>\n");
+        file.close();
+        QVERIFY(list.Load_Calibration_File(file.fileName()));
         TCorrectionDialogData data;
         QVERIFY(list.Get_Correction_Data("Probe", &data));
         data.thermometer_reading3 = 25.3; // only this one typed anew
         list.Set_Correction_Data("Probe", data);
         const TThermometerCorrection after = list.Get_Correction("Probe");
         // Compared bit for bit: QCOMPARE would forgive a rounding.
-        QVERIFY(after.Get_Point1().y == before.Get_Point1().y);
-        QVERIFY(after.Get_Point2().y == before.Get_Point2().y);
+        QVERIFY(after.Get_Point1().x == 15.1234 && after.Get_Point1().y == 0.1);
+        QVERIFY(after.Get_Point2().x == 20.005 && after.Get_Point2().y == 0.12);
         QVERIFY(after.Get_Point3().x == 25.0 && after.Get_Point3().y == 25.3 - 25.0);
     }
 
