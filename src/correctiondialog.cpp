@@ -176,7 +176,7 @@ void TCorrectionDialog::Set_Dialog_Data(const TCorrectionDialogData& dialog_data
     // with "Accept" disabled until the operator finishes an edit.
     accept_button->setEnabled(false);
     const QString problem = Entry_Problem();
-    explanation_label->setText(
+    Show_Explanation(
         (problem.isEmpty() ? QString("Accept becomes available when a field is changed.") : problem) + "\n" +
         Due_Date_Explanation() + (problem.isEmpty() ? Calibration_Explanation() : QString()));
 }
@@ -222,8 +222,8 @@ void TCorrectionDialog::Update_Accept_Button()
     const QString problem = Entry_Problem();
     accept_button->setEnabled(problem.isEmpty());
     // A refused value is the first thing to fix; doubts about the calibration it makes would only distract.
-    explanation_label->setText(problem.isEmpty() ? Due_Date_Explanation() + Calibration_Explanation()
-                                                 : problem + "\n" + Due_Date_Explanation());
+    Show_Explanation(problem.isEmpty() ? Due_Date_Explanation() + Calibration_Explanation()
+                                       : problem + "\n" + Due_Date_Explanation());
 }
 
 QString TCorrectionDialog::Entry_Problem() const
@@ -301,6 +301,18 @@ QString TCorrectionDialog::Due_Date_Explanation() const
         text += QString(" Warning: the due date lies more than %1 years ahead.").arg(Plausible_Due_Years);
     }
     return text;
+}
+
+void TCorrectionDialog::Show_Explanation(const QString& text)
+{
+    explanation_label->setText(text);
+    // The wrapped lines need more height than the dialog was given: grow it rather than cut the last
+    // warning off, and never shrink it under the operator's hands.
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+    {
+        resize(width(), needed);
+    }
 }
 
 bool TCorrectionDialog::Temperature_Values(double values[6]) const

@@ -42,6 +42,8 @@ private:
     // 3: a field that still shows what it opened with gives back the value behind it, which may hold
     // more decimals than shown. False when a field is not a number.
     bool Temperature_Values(double values[6]) const;
+    // Sets the line under the test points, growing the dialog to show all of it.
+    void Show_Explanation(const QString& text);
     // Warnings about a calibration that is accepted but doubtful, and how far the correction's model is
     // from the exact inverse of the calibration; each line starts with a line break.
     QString Calibration_Explanation() const;
