@@ -191,6 +191,10 @@ private slots:
                                          : QStringList()) +
                             QStringList{due} + lines);
         QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(), !typed.isEmpty());
+        // All of it visible: the dialog grows for the wrapped lines.
+        dialog.layout()->activate();
+        QLabel* label = dialog.findChild<QLabel*>("Explanation_Label");
+        QVERIFY(label->height() >= label->heightForWidth(label->width()));
         TClock::Set_Fixed_Now(QDateTime());
     }
     // Saving stays possible: a far date is only pointed out.
