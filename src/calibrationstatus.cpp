@@ -20,6 +20,35 @@ bool Is_Finite(const TVector2& point)
     return std::isfinite(point.x) && std::isfinite(point.y);
 }
 
+// Typed values such as 16.10 - 15.10 come out a hair above 1: only what is beyond by more counts.
+const double Limit_Tolerance = 1e-9;
+
+bool Is_Beyond(double value, double limit)
+{
+    return std::fabs(value) > limit + Limit_Tolerance;
+}
+
+// With two decimals, or as many more as it takes not to look like the limit itself ("1.00 °C, more
+// than 1 °C").
+QString Beyond_Limit_Text(double value, double limit)
+{
+    QString text;
+    for (int decimals = 2; decimals <= 5; ++decimals)
+    {
+        text = QString::number(value, 'f', decimals);
+        if (std::fabs(text.toDouble()) != limit)
+        {
+            break;
+        }
+    }
+    return text;
+}
+
+QString Temperature_Text(double value)
+{
+    return QString::fromUtf8("%1 \u00b0C").arg(value, 0, 'f', 2);
+}
+
 } // namespace
 
 TCalibrationState Calibration_State(const QDate& due_date, const QDate& today, int warn_days,
@@ -121,6 +150,11 @@ QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_
     if (state == TCalibrationState::Correction_Not_Usable)
     {
         tooltip += ": " + Correction_Problem(correction);
+    }
+    const QString implausibility = Implausibility(correction);
+    if (!implausibility.isEmpty())
+    {
+        tooltip += "\nImplausible calibration: " + implausibility;
     }
     tooltip += due_date.isValid()
                    ? QString("\nDue %1: %2").arg(Due_Date_Text(due_date), Days_Left_Text(due_date, today))
@@ -254,4 +288,81 @@ bool Parse_Warn_Days(const QString& text, int* days, QString* reason)
     }
     *days = int(value);
     return true;
+}
+
+QString Implausibility(const TThermometerCorrection& correction)
+{
+    if (!correction.Is_Valid())
+    {
+        return QString();
+    }
+    const QString limit_text = QString::fromUtf8("%1 \u00b0C").arg(Plausible_Deviation_Limit);
+    QStringList problems;
+    for (const TVector2& point : {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()})
+    {
+        if (Is_Beyond(point.y, Plausible_Deviation_Limit))
+        {
+            problems << QString::fromUtf8("the test point at %1 deviates by %2 \u00b0C, more than %3")
+                            .arg(Temperature_Text(point.x),
+                                 Beyond_Limit_Text(point.y, Plausible_Deviation_Limit), limit_text);
+        }
+    }
+    if (!problems.isEmpty())
+    {
+        return problems.join("; ");
+    }
+    // The slope of a parabola changes linearly, so it is steepest at one end of the range.
+    for (const double t : {correction.Get_Point1().x, correction.Get_Point3().x})
+    {
+        const double slope = 2.0 * correction.Get_A() * t + correction.Get_B();
+        if (Is_Beyond(slope, Plausible_Slope_Limit))
+        {
+            return QString::fromUtf8("the deviation changes by %1 \u00b0C per \u00b0C at %2, more than %3 "
+                                     "\u00b0C per \u00b0C")
+                .arg(Beyond_Limit_Text(slope, Plausible_Slope_Limit), Temperature_Text(t))
+                .arg(Plausible_Slope_Limit);
+        }
+    }
+    return QString();
+}
+
+bool Is_Due_Date_Implausible(const QDate& due_date, const QDate& today)
+{
+    return due_date.isValid() && due_date > today.addYears(Plausible_Due_Years);
+}
+
+QString Implausibility_Warning(const QString& description, const TThermometerCorrection& correction)
+{
+    const QString implausibility = Implausibility(correction);
+    return implausibility.isEmpty()
+               ? QString()
+               : QString("WAR  Thermometer '%1' has an implausible calibration: %2. Check its test points.")
+                     .arg(description, implausibility);
+}
+
+QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
+                            const TThermometerCorrection& correction)
+{
+    QStringList warnings;
+    const QString written = QString("WAR  Report written for thermometer '%1', ").arg(description);
+    switch (Calibration_State(due_date, today, 0, correction))
+    {
+    case TCalibrationState::In_Calibration:
+    case TCalibrationState::Due_Soon:
+        break;
+    case TCalibrationState::Out_Of_Calibration:
+        warnings << written + (due_date.isValid()
+                                   ? "which is out of calibration since " + Due_Date_Text(due_date) + "."
+                                   : QString("which is out of calibration: no due date."));
+        break;
+    case TCalibrationState::Correction_Not_Usable:
+        warnings << written + "whose correction is not usable: " + Correction_Problem(correction) + ".";
+        break;
+    }
+    const QString implausibility = Implausibility(correction);
+    if (!implausibility.isEmpty())
+    {
+        warnings << written + "whose calibration is implausible: " + implausibility + ".";
+    }
+    return warnings;
 }

@@ -58,6 +58,28 @@ QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selecte
 // axis is left.
 QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons);
 
+// The rules for values that are accepted but look like a slip of the hand; a real thermometer may
+// be that far off, so they only warn. Adjust them here. A calibration is doubtful when a test point
+// deviates by more than Plausible_Deviation_Limit (in °C), or when its deviation curve changes by more
+// than Plausible_Slope_Limit (°C per °C) anywhere within the calibrated range. A due date is doubtful
+// more than Plausible_Due_Years ahead.
+const double Plausible_Deviation_Limit = 1.0;
+const double Plausible_Slope_Limit = 0.1;
+const int Plausible_Due_Years = 10;
+
+// Why the calibration is doubtful, naming test points by their reference temperature: "the test point
+// at 20.00 °C deviates by -17.98 °C, more than 1 °C". The slope is only judged when every point is
+// within the limit, since one wild point makes the curve steep as well. Empty for a plausible
+// calibration and for one that gives no curve (Correction_Problem says why).
+QString Implausibility(const TThermometerCorrection& correction);
+bool Is_Due_Date_Implausible(const QDate& due_date, const QDate& today);
+// The WAR line for a doubtful calibration; empty for a plausible one.
+QString Implausibility_Warning(const QString& description, const TThermometerCorrection& correction);
+// The WAR lines after a report of a thermometer out of calibration, with an unusable correction or
+// with a doubtful calibration; none otherwise.
+QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
+                            const TThermometerCorrection& correction);
+
 // A reading more than one degree beyond the lowest or highest reference temperature is corrected
 // by extrapolating the curve.
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction);

@@ -193,6 +193,7 @@ TCorrectionDialog::~TCorrectionDialog() = default;
 
 void TCorrectionDialog::Set_Dialog_Data(const TCorrectionDialogData& dialog_data, const QStringList& others)
 {
+    opened_data = dialog_data;
     description_edit->setText(dialog_data.description);
     calibration_due_date_edit->setDate(dialog_data.calibration_due_date);
     other_descriptions = others;
@@ -208,9 +209,9 @@ void TCorrectionDialog::Set_Dialog_Data(const TCorrectionDialogData& dialog_data
     // with "Accept" disabled until the operator finishes an edit.
     accept_button->setEnabled(false);
     const QString problem = Entry_Problem();
-    explanation_label->setText(
+    Show_Explanation(
         (problem.isEmpty() ? QString("Accept becomes available when a field is changed.") : problem) + "\n" +
-        Due_Date_Explanation());
+        Due_Date_Explanation() + (problem.isEmpty() ? Calibration_Explanation() : QString()));
 }
 
 void TCorrectionDialog::Get_Dialog_Data(TCorrectionDialogData* dialog_data)
@@ -218,12 +219,14 @@ void TCorrectionDialog::Get_Dialog_Data(TCorrectionDialogData* dialog_data)
     Q_ASSERT_X(dialog_data != nullptr, "TCorrectionDialog::Get_Dialog_Data(dialog_data)",
                "dialog_data != nullptr");
 
-    dialog_data->reference_temperature1 = reference_temperature1_edit->text().toDouble();
-    dialog_data->reference_temperature2 = reference_temperature2_edit->text().toDouble();
-    dialog_data->reference_temperature3 = reference_temperature3_edit->text().toDouble();
-    dialog_data->thermometer_reading1 = thermometer_reading1_edit->text().toDouble();
-    dialog_data->thermometer_reading2 = thermometer_reading2_edit->text().toDouble();
-    dialog_data->thermometer_reading3 = thermometer_reading3_edit->text().toDouble();
+    double values[6];
+    Temperature_Values(values);
+    dialog_data->reference_temperature1 = values[0];
+    dialog_data->thermometer_reading1 = values[1];
+    dialog_data->reference_temperature2 = values[2];
+    dialog_data->thermometer_reading2 = values[3];
+    dialog_data->reference_temperature3 = values[4];
+    dialog_data->thermometer_reading3 = values[5];
     // " Probe 1" would look like "Probe 1" in the selector.
     dialog_data->description = description_edit->text().trimmed();
     dialog_data->calibration_due_date = calibration_due_date_edit->date();
@@ -251,7 +254,9 @@ void TCorrectionDialog::Update_Accept_Button()
 {
     const QString problem = Entry_Problem();
     accept_button->setEnabled(problem.isEmpty());
-    explanation_label->setText((problem.isEmpty() ? QString() : problem + "\n") + Due_Date_Explanation());
+    // A refused value is the first thing to fix; doubts about the calibration it makes would only distract.
+    Show_Explanation(problem.isEmpty() ? Due_Date_Explanation() + Calibration_Explanation()
+                                       : problem + "\n" + Due_Date_Explanation());
 }
 
 QString TCorrectionDialog::Entry_Problem() const
@@ -308,21 +313,8 @@ QString TCorrectionDialog::Due_Date_Explanation() const
         warnings << "the due date is today or earlier";
     }
     // The same points the thermometer list will build from the fields, when all are numbers.
-    const QList<const QLineEdit*> edits = {reference_temperature1_edit, thermometer_reading1_edit,
-                                           reference_temperature2_edit, thermometer_reading2_edit,
-                                           reference_temperature3_edit, thermometer_reading3_edit};
-    QVector<double> values;
-    for (const QLineEdit* edit : edits)
-    {
-        bool ok = false;
-        values << edit->text().toDouble(&ok);
-        if (!ok)
-        {
-            values.clear();
-            break;
-        }
-    }
-    if (!values.isEmpty())
+    double values[6];
+    if (Temperature_Values(values))
     {
         const TThermometerCorrection correction({values[0], values[1] - values[0]},
                                                 {values[2], values[3] - values[2]},
@@ -336,6 +328,79 @@ QString TCorrectionDialog::Due_Date_Explanation() const
     if (!warnings.isEmpty())
     {
         text += QString(" Warning: %1, so every reading will show \"-----\".").arg(warnings.join("; "));
+    }
+    if (Is_Due_Date_Implausible(due_date, today))
+    {
+        text += QString(" Warning: the due date lies more than %1 years ahead.").arg(Plausible_Due_Years);
+    }
+    return text;
+}
+
+void TCorrectionDialog::Show_Explanation(const QString& text)
+{
+    explanation_label->setText(text);
+    // The wrapped lines need more height than the dialog was given: grow it rather than cut the last
+    // warning off, and never shrink it under the operator's hands.
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+    {
+        resize(width(), needed);
+    }
+}
+
+bool TCorrectionDialog::Temperature_Values(double values[6]) const
+{
+    const std::pair<const QLineEdit*, double> fields[6] = {
+        {reference_temperature1_edit, opened_data.reference_temperature1},
+        {thermometer_reading1_edit, opened_data.thermometer_reading1},
+        {reference_temperature2_edit, opened_data.reference_temperature2},
+        {thermometer_reading2_edit, opened_data.thermometer_reading2},
+        {reference_temperature3_edit, opened_data.reference_temperature3},
+        {thermometer_reading3_edit, opened_data.thermometer_reading3}};
+    bool all_numbers = true;
+    for (int index = 0; index < 6; ++index)
+    {
+        const QString text = fields[index].first->text();
+        // Rewriting a stored 15.1234 as the 15.12 shown would change a calibration nobody touched.
+        if (text == Temperature_Text(fields[index].second))
+        {
+            values[index] = fields[index].second;
+            continue;
+        }
+        bool ok = false;
+        values[index] = text.toDouble(&ok);
+        all_numbers = all_numbers && ok;
+    }
+    return all_numbers;
+}
+
+QString TCorrectionDialog::Calibration_Explanation() const
+{
+    double values[6];
+    if (!Temperature_Values(values))
+    {
+        return QString();
+    }
+    const TThermometerCorrection correction({values[0], values[1] - values[0]},
+                                            {values[2], values[3] - values[2]},
+                                            {values[4], values[5] - values[4]});
+    QString text;
+    const QString implausibility = Implausibility(correction);
+    if (!implausibility.isEmpty())
+    {
+        text += QString("\nWarning: implausible calibration: %1. Check the readings; Accept still saves it.")
+                    .arg(implausibility);
+    }
+    // Half the last digit shown: below it the display cannot tell the two apart.
+    double at_temperature = 0.0;
+    const double difference = Largest_Model_Difference(correction, &at_temperature);
+    if (difference > 0.005)
+    {
+        text += QString::fromUtf8("\nNote: corrections take the deviation at the reading, so within the "
+                                  "calibrated range a corrected value differs from the exact inverse of "
+                                  "the calibration by up to %1 \u00b0C (at %2 \u00b0C).")
+                    .arg(difference, 0, 'f', 3)
+                    .arg(at_temperature, 0, 'f', 2);
     }
     return text;
 }

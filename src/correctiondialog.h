@@ -38,6 +38,15 @@ private:
     QString Entry_Problem() const;
     // The due date in words with the days left, and what will make every reading "-----".
     QString Due_Date_Explanation() const;
+    // The six temperatures as they will be stored, in the order reference, reading of test points 1 to
+    // 3: a field that still shows what it opened with gives back the value behind it, which may hold
+    // more decimals than shown. False when a field is not a number.
+    bool Temperature_Values(double values[6]) const;
+    // Sets the line under the test points, growing the dialog to show all of it.
+    void Show_Explanation(const QString& text);
+    // Warnings about a calibration that is accepted but doubtful, and how far the correction's model is
+    // from the exact inverse of the calibration; each line starts with a line break.
+    QString Calibration_Explanation() const;
 
     QDateEdit* calibration_due_date_edit;
     QLineEdit* description_edit;
@@ -50,6 +59,8 @@ private:
     QPushButton* accept_button;
     QStringList other_descriptions;
     QLabel* explanation_label;
+    // What Set_Dialog_Data was given.
+    TCorrectionDialogData opened_data;
 };
 
 #endif // CORRECTIONDIALOG_H

@@ -4,6 +4,7 @@
 
 #include <QVector>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -145,4 +146,58 @@ bool TThermometerCorrection::Fit_Curve(double* a_value, double* b_value, double*
         return false;
     }
     return std::isfinite(*a_value) && std::isfinite(*b_value) && std::isfinite(*c_value);
+}
+
+double Largest_Model_Difference(const TThermometerCorrection& correction, double* at_temperature)
+{
+    Q_ASSERT_X(at_temperature != nullptr, "Largest_Model_Difference", "at_temperature");
+    const double low = correction.Get_Point1().x;
+    const double high = correction.Get_Point3().x;
+    *at_temperature = low;
+    if (!correction.Is_Valid())
+    {
+        return 0.0;
+    }
+    const auto difference = [&correction](double t) {
+        const double reading = t + correction.Evaluate_Point(t).y;
+        return std::fabs(reading - correction.Evaluate_Point(reading).y - t);
+    };
+    // The difference is a polynomial of the fourth degree in T, with at most two peaks inside the range:
+    // sampled, then the best sample narrowed down between its neighbours, so that the value said to be
+    // the largest is not one that a peak between samples exceeds.
+    const int steps = 1000;
+    const double step_width = (high - low) / steps;
+    int best_step = 0;
+    double largest = difference(low);
+    for (int step = 1; step <= steps; ++step)
+    {
+        const double value = difference(step == steps ? high : low + step_width * step);
+        if (value > largest)
+        {
+            largest = value;
+            best_step = step;
+        }
+    }
+    *at_temperature = best_step == steps ? high : low + step_width * best_step;
+    double left = std::max(low, *at_temperature - step_width);
+    double right = std::min(high, *at_temperature + step_width);
+    for (int iteration = 0; iteration < 100; ++iteration)
+    {
+        const double third = (right - left) / 3.0;
+        if (difference(left + third) < difference(right - third))
+        {
+            left += third;
+        }
+        else
+        {
+            right -= third;
+        }
+    }
+    const double middle = (left + right) / 2.0;
+    if (difference(middle) > largest)
+    {
+        largest = difference(middle);
+        *at_temperature = middle;
+    }
+    return largest;
 }

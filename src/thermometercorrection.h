@@ -62,4 +62,10 @@ private:
     mutable double c;
 };
 
+// The correction takes the deviation at the reading r, not at the temperature T that the thermometer
+// read as r = T + d(T), so the corrected r - d(r) is not exactly T. Returns the largest |r - d(r) - T|
+// for T across the calibrated range, and sets at_temperature to the T where it occurs; 0 for a
+// correction that gives no curve.
+double Largest_Model_Difference(const TThermometerCorrection& correction, double* at_temperature);
+
 #endif // THERMOMETERCORRECTION_H

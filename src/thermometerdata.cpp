@@ -53,6 +53,18 @@ TVector2 Parse_Point(const QString& text, int point_number)
     return TVector2(Point_Value(view.left(comma)), Point_Value(view.mid(comma + 1)));
 }
 
+// The stored point when the editor gives back exactly what Get_Correction_Data made of it: the reading
+// is reference + deviation there, and subtracting the reference again need not give the deviation
+// bit for bit.
+TVector2 Edited_Point(double reference, double reading, const TVector2& stored)
+{
+    if (reference == stored.x && reading == stored.x + stored.y)
+    {
+        return stored;
+    }
+    return TVector2(reference, reading - reference);
+}
+
 bool Is_Same_Entry(const TThermometerData& left, const TThermometerData& right)
 {
     const TThermometerCorrection& a = left.correction;
@@ -216,16 +228,19 @@ void TThermometerList::Set_Correction_Data(const QString& description, const TCo
         return;
     }
 
-    const TVector2 p1(data.reference_temperature1, data.thermometer_reading1 - data.reference_temperature1);
-    const TVector2 p2(data.reference_temperature2, data.thermometer_reading2 - data.reference_temperature2);
-    const TVector2 p3(data.reference_temperature3, data.thermometer_reading3 - data.reference_temperature3);
-
     const int index = Find_Entry(description);
     if (index >= 0)
     {
-        entries[index].correction.Set_Points(p1, p2, p3);
+        TThermometerCorrection& correction = entries[index].correction;
+        correction.Set_Points(
+            Edited_Point(data.reference_temperature1, data.thermometer_reading1, correction.Get_Point1()),
+            Edited_Point(data.reference_temperature2, data.thermometer_reading2, correction.Get_Point2()),
+            Edited_Point(data.reference_temperature3, data.thermometer_reading3, correction.Get_Point3()));
         return;
     }
+    const TVector2 p1(data.reference_temperature1, data.thermometer_reading1 - data.reference_temperature1);
+    const TVector2 p2(data.reference_temperature2, data.thermometer_reading2 - data.reference_temperature2);
+    const TVector2 p3(data.reference_temperature3, data.thermometer_reading3 - data.reference_temperature3);
     Add_Entry({description, TThermometerCorrection(p1, p2, p3), QDate()});
 }
 

@@ -429,10 +429,12 @@ void TVelmora::Warn_About_Calibrations()
     QStringList warnings;
     for (int index = 0; index < thermometer_selector->count(); ++index)
     {
-        const QString warning = Calibration_Warning_For(index);
-        if (!warning.isEmpty())
+        for (const QString& warning : {Calibration_Warning_For(index), Implausibility_Warning_For(index)})
         {
-            warnings.append(warning);
+            if (!warning.isEmpty())
+            {
+                warnings.append(warning);
+            }
         }
     }
     Log_Messages(warnings);
@@ -440,10 +442,12 @@ void TVelmora::Warn_About_Calibrations()
 
 void TVelmora::Warn_About_Thermometer(int index)
 {
-    const QString warning = Calibration_Warning_For(index);
-    if (!warning.isEmpty())
+    for (const QString& warning : {Calibration_Warning_For(index), Implausibility_Warning_For(index)})
     {
-        Log_Message(warning);
+        if (!warning.isEmpty())
+        {
+            Log_Message(warning);
+        }
     }
 }
 
@@ -457,6 +461,16 @@ QString TVelmora::Calibration_Warning_For(int index) const
     return Calibration_Warning(description, thermometer_list.Get_Calibration_Due_Date(description),
                                TClock::Today(), warn_days_before_due,
                                thermometer_list.Get_Correction(description));
+}
+
+QString TVelmora::Implausibility_Warning_For(int index) const
+{
+    if (index < 0)
+    {
+        return QString();
+    }
+    const QString description = thermometer_selector->itemText(index);
+    return Implausibility_Warning(description, thermometer_list.Get_Correction(description));
 }
 
 void TVelmora::Select_Initial_Thermometer()
@@ -754,6 +768,10 @@ void TVelmora::Write_Report(const QString& default_name, const QString& content,
         return;
     }
     Log_Message(success_message + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name)));
+    // The report's values are written all the same; the file itself does not say they are doubtful.
+    const QString description = thermometer_selector->currentText();
+    Log_Messages(Report_Warnings(description, thermometer_list.Get_Calibration_Due_Date(description),
+                                 TClock::Today(), current_correction));
 }
 
 void TVelmora::Evaluate_Corrections()

@@ -1,11 +1,13 @@
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
+#include "clock.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -127,6 +129,11 @@ private slots:
             << Today.addDays(100) << Narrow
             << "Correction not usable: test points span less than one degree\nDue Mar 17 "
                "2027: in 100 days\nCalibrated range 20.00 to 20.90 \u00b0C";
+        QTest::newRow("implausible")
+            << Today.addDays(100) << TThermometerCorrection({15, 0.1}, {20, -17.98}, {25, -0.02})
+            << "In calibration\nImplausible calibration: the test point at 20.00 \u00b0C deviates by -17.98 "
+               "\u00b0C, more than 1 \u00b0C\nDue Mar 17 2027: in 100 days\nCalibrated range 15.00 to 25.00 "
+               "\u00b0C";
     }
 
     void Tooltip()
@@ -292,6 +299,62 @@ private slots:
         QCOMPARE(field->palette().color(QPalette::Text) == window.palette().color(QPalette::Link), marked);
         QCOMPARE(Child<QLineEdit>(&window, "Y_Corrected_Field")->toolTip(),
                  shown == "-----" && typed.isEmpty() ? tooltip : QString());
+    }
+
+    // Saving a doubtful calibration is possible, but it is pointed out then and at every start.
+    void Implausible_Calibration_Is_Warned_data()
+    {
+        QTest::addColumn<QStringList>("readings"); // typed at test points 1 to 3
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("2.02 for 20.20")
+            << QStringList{"15.10", "2.02", "25.10"}
+            << "the test point at 20.00 \u00b0C deviates by -17.98 \u00b0C, more than 1 \u00b0C";
+        QTest::newRow("steep curve") << QStringList{"15.00", "20.95", "25.00"}
+                                     << "the deviation changes by 0.38 \u00b0C per \u00b0C at 15.00 \u00b0C, "
+                                        "more than 0.1 \u00b0C per "
+                                        "\u00b0C";
+    }
+
+    void Implausible_Calibration_Is_Warned()
+    {
+        QFETCH(QStringList, readings);
+        QFETCH(QString, reason);
+        TClock::Set_Fixed_Now(QDateTime(Today, QTime(9, 0)));
+        QVERIFY(
+            Write_Calibration_File({{"Soon", 0.1, Today.addDays(10)}, {"Probe 1", 0.1, Today.addDays(400)}}));
+        Store_Setting("Active_Thermometer", 1);
+        const QString warning = "WAR  Thermometer 'Probe 1' has an implausible calibration: " + reason +
+                                ". Check its test points.";
+        {
+            TVelmora window;
+            QString explained;
+            Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+                for (int point = 0; point < 3; ++point)
+                {
+                    Type(dialog, qPrintable(QString("Thermometer_Reading%1_Edit").arg(point + 1)),
+                         readings[point]);
+                }
+                explained = Child<QLabel>(dialog, "Explanation_Label")->text();
+                Child<QPushButton>(dialog, "Accept_Button")->click();
+            });
+            QVERIFY(QMetaObject::invokeMethod(&window, "Edit_Thermometer"));
+            QVERIFY2(explained.contains("\nWarning: implausible calibration: " + reason + ". "),
+                     qPrintable(explained));
+            const QStringList lines = Log_Lines(&window);
+            QCOMPARE(lines.mid(lines.size() - 2),
+                     QStringList({"INF  Updated correction data for 'Probe 1'.  Calibration Due: " +
+                                      Due_Date_Text(Today.addDays(400)),
+                                  warning}));
+        }
+        TVelmora window; // the next start: after the loading lines, with the due-date warnings
+        QCOMPARE(Log_Lines(&window).mid(4),
+                 QStringList(
+                     {"WAR  Thermometer 'Soon' is due for calibration in 10 days (Dec 17 2026).", warning}));
+        QVERIFY(Child<QComboBox>(&window, "Thermometer_Selector")
+                    ->itemData(1, Qt::ToolTipRole)
+                    .toString()
+                    .startsWith("In calibration\nImplausible calibration: " + reason + "\nDue "));
+        TClock::Set_Fixed_Now(QDateTime());
     }
 
     // A shorter period turns Soon back to in calibration at once, and both options outlive the window.

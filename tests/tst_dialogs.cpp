@@ -1,3 +1,4 @@
+#include "clock.h"
 #include "correctiondialog.h"
 #include "inputdialog.h"
 #include "messagebox.h"
@@ -68,7 +69,7 @@ private slots:
             dialog.findChild<QPushButton*>(result ? "Accept_Button" : "Cancel_Button")->click();
             QCOMPARE(dialog.result(), result);
             dialog.Get_Dialog_Data(&record);
-            QCOMPARE(record.reference_temperature1, 20.0); // shown as "20.00"
+            QVERIFY(record.reference_temperature1 == 20.004); // shown as "20.00", but not typed
             QCOMPARE(record.thermometer_reading2, 20.75);
             QCOMPARE(record.description, QString("Probe 7")); // stored without the blanks
         }
@@ -116,7 +117,16 @@ private slots:
         QTest::newRow("nan") << QStringList{R1, "nan"}
                              << refused + "test point 1 reference temperature \"nan\" is not a number.\n" +
                                     due + " Warning: a test point is not a number" + dashes;
-        QTest::newRow("0 and 40") << QStringList{R1, "40", T3, "0"} << due;
+        QTest::newRow("0 and 40") << QStringList{R1, "40", T3, "0"}
+                                  << due + "\nWarning: implausible calibration: the test point at 25.00 "
+                                           "\u00b0C deviates by -25.00 \u00b0C, "
+                                           "more than 1 \u00b0C; the test point at 40.00 \u00b0C deviates by "
+                                           "-24.90 \u00b0C, more than 1 "
+                                           "\u00b0C. Check the readings; Accept still saves it.\nNote: "
+                                           "corrections take the deviation at the "
+                                           "reading, so within the calibrated range a corrected value "
+                                           "differs from the exact inverse of "
+                                           "the calibration by up to 401.510 \u00b0C (at 30.59 \u00b0C).";
         QTest::newRow("40.01") << QStringList{T2, "40.01"}
                                << refused + "test point 2 thermometer reading 40.01 is outside 0 to 40.\n" +
                                       due;
@@ -138,6 +148,110 @@ private slots:
         QCOMPARE(dialog.findChild<QLabel*>("Explanation_Label")->text(), explanation);
         QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(),
                  !explanation.startsWith("Accept is unavailable") && !edits.isEmpty());
+    }
+    // Warnings that leave Accept available, on the line under the test points while the operator types:
+    // blocking reasons first, then the due date, a doubtful calibration, and the model's approximation.
+    void Correction_Warnings_data()
+    {
+        QTest::addColumn<QStringList>("typed"); // field, text, field, text; "date" is the due date field
+        QTest::addColumn<QStringList>("lines"); // after the due date line
+        const QString R1 = "Reference_Temperature1_Edit", T1 = "Thermometer_Reading1_Edit";
+        const QString T2 = "Thermometer_Reading2_Edit", T3 = "Thermometer_Reading3_Edit";
+        const QString check = ". Check the readings; Accept still saves it.";
+        const QString implausible = "Warning: implausible calibration: the test point at ";
+        const QString note = "Note: corrections take the deviation at the reading, so within the calibrated "
+                             "range a corrected value differs from the exact inverse of the calibration by "
+                             "up to %1 \u00b0C (at %2 \u00b0C).";
+        QTest::newRow("as opened") << QStringList() << QStringList();
+        // 2.02 typed for 20.20.
+        QTest::newRow("typo") << QStringList{T2, "2.02"}
+                              << QStringList{
+                                     implausible +
+                                         "20.00 \u00b0C deviates by -17.98 \u00b0C, more than 1 \u00b0C" +
+                                         check,
+                                     note.arg("241.764", "19.34")};
+        QTest::newRow("1 degree off throughout")
+            << QStringList{T1, "16", T2, "21", T3, "26"} << QStringList();
+        QTest::newRow("a hair beyond")
+            << QStringList{T1, "16.001", T2, "21", T3, "26"}
+            << QStringList{implausible + "15.00 \u00b0C deviates by 1.001 \u00b0C, more than 1 \u00b0C" +
+                           check};
+        QTest::newRow("two points far off")
+            << QStringList{T1, "13.4", T3, "26.5"}
+            << QStringList{implausible +
+                               "15.00 \u00b0C deviates by -1.60 \u00b0C, more than 1 \u00b0C; the test "
+                               "point at 25.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 \u00b0C" +
+                               check,
+                           note.arg("0.570", "15.00")};
+        QTest::newRow("steep curve")
+            << QStringList{T1, "15", T2, "20.95", T3, "25"}
+            << QStringList{
+                   "Warning: implausible calibration: the deviation changes by 0.38 \u00b0C per \u00b0C "
+                   "at 15.00 \u00b0C, more than 0.1 \u00b0C per \u00b0C" +
+                       check,
+                   note.arg("0.155", "22.67")};
+        // Deviations 0.1, 0.2, 0.4: a reading of 25.40 is corrected to 24.98, not 25.00.
+        QTest::newRow("approximation")
+            << QStringList{T1, "15.1", T2, "20.2", T3, "25.4"} << QStringList{note.arg("0.020", "25.00")};
+        QTest::newRow("within half a digit")
+            << QStringList{T1, "15.1", T2, "20.15", T3, "25.2"} << QStringList();
+    }
+    void Correction_Warnings()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, lines);
+        TClock::Set_Fixed_Now(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {});
+        dialog.show();
+        for (int i = 0; i + 1 < typed.size(); i += 2)
+        {
+            QLineEdit* edit = dialog.findChild<QLineEdit*>(typed[i]);
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, typed[i + 1]); // no Return: judged while typing
+        }
+        const QStringList shown = dialog.findChild<QLabel*>("Explanation_Label")->text().split('\n');
+        const QString due = "Due Tuesday, December 31, 2030: in 1485 days.";
+        QCOMPARE(shown, (typed.isEmpty() ? QStringList{"Accept becomes available when a field is changed."}
+                                         : QStringList()) +
+                            QStringList{due} + lines);
+        QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(), !typed.isEmpty());
+        // All of it visible: the dialog grows for the wrapped lines.
+        dialog.layout()->activate();
+        QLabel* label = dialog.findChild<QLabel*>("Explanation_Label");
+        QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        TClock::Set_Fixed_Now(QDateTime());
+    }
+    // Saving stays possible: a far date is only pointed out.
+    void Due_Date_Far_Ahead_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("line");
+        const QString warning = " Warning: the due date lies more than 10 years ahead.";
+        QTest::newRow("10 years") << "Dec 07 2036"
+                                  << "Due Sunday, December 7, 2036: in 3653 days.";
+        QTest::newRow("10 years and a day") << "Dec 08 2036"
+                                            << "Due Monday, December 8, 2036: in 3654 days." + warning;
+        QTest::newRow("12 years") << "Dec 07 2038"
+                                  << "Due Tuesday, December 7, 2038: in 4383 days." + warning;
+        QTest::newRow("9999") << "Dec 31 9999"
+                              << "Due Friday, December 31, 9999: in 2912102 days." + warning;
+    }
+    void Due_Date_Far_Ahead()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, line);
+        TClock::Set_Fixed_Now(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {});
+        dialog.show();
+        QDateEdit* edit = dialog.findChild<QDateEdit*>();
+        edit->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(dialog.findChild<QLabel*>("Explanation_Label")->text(), line);
+        QVERIFY(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
+        TClock::Set_Fixed_Now(QDateTime());
     }
     // A disabled button takes no focus, so the click alone never finishes the edit: only judging each
     // keystroke lets it through.

@@ -101,7 +101,7 @@ private slots:
         QCOMPARE(Saved_List().Get_Correction("Probe 1").Get_Point2().y, 0.12);
 
         QVERIFY(QFile::remove(Calibration_File()) && QDir().mkpath(Calibration_File())); // cannot be replaced
-        Edit(&window, "Probe 2");
+        Edit(&window, "Probe 2", "20.12");
         // The failure, then the warning that the new thermometer is due today.
         const QStringList lines = Log_Lines(&window);
         QVERIFY(lines[lines.size() - 2].startsWith("ERR  error writing file '" + Calibration_File() +
@@ -167,6 +167,57 @@ private slots:
         Remove(&window, QMessageBox::Yes);
         QCOMPARE(Log_Lines(&window).last(), QString("INF  Removed correction data for ''."));
         QVERIFY(Read_File(Calibration_File()).contains("<Calibration_Entries/>"));
+    }
+
+    // The editor shows two decimals of the five stored; what the operator did not type stays as stored.
+    void Untouched_Values_Keep_Their_Stored_Precision_data()
+    {
+        QTest::addColumn<QStringList>("typed");  // field, text, ...; "date" is the due date field
+        QTest::addColumn<QStringList>("points"); // as the file holds them
+        QTest::newRow("due date only")
+            << QStringList{"date", "Jun 30 2031"}
+            << QStringList{"15.12340,0.12000", "20.00500,0.12000", "25.00000,0.12000"};
+        QTest::newRow("one reading typed")
+            << QStringList{"date", "Jun 30 2031", "Thermometer_Reading2_Edit", "20.50"}
+            << QStringList{"15.12340,0.12000", "20.00500,0.49500", "25.00000,0.12000"};
+        // The reading shown as 15.24 is still the stored 15.2434.
+        QTest::newRow("one reference typed")
+            << QStringList{"date", "Jun 30 2031", "Reference_Temperature1_Edit", "15"}
+            << QStringList{"15.00000,0.24340", "20.00500,0.12000", "25.00000,0.12000"};
+    }
+
+    void Untouched_Values_Keep_Their_Stored_Precision()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, points);
+        QVERIFY(Write_Calibration_File({{"Probe 1", 0.12, QDate(2030, 1, 1), {15.1234, 20.005, 25}}}));
+        TVelmora window;
+        Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+            for (int i = 0; i + 1 < typed.size(); i += 2)
+            {
+                if (typed[i] != "date")
+                {
+                    Type(dialog, qPrintable(typed[i]), typed[i + 1]);
+                    continue;
+                }
+                QDateEdit* date_edit = Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit");
+                date_edit->setFocus(Qt::TabFocusReason);
+                QTest::keyClicks(date_edit, typed[i + 1]);
+            }
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        QMetaObject::invokeMethod(&window, "Edit_Thermometer");
+        const QByteArray saved = Read_File(Calibration_File());
+        QVERIFY2(saved.contains("<Calibration_Due_Date>30062031</Calibration_Due_Date>"), saved.constData());
+        for (int point = 0; point < 3; ++point)
+        {
+            const QString element = QString("<Point%1>%2</Point%1>").arg(point + 1).arg(points[point]);
+            QVERIFY2(saved.contains(element.toLatin1()), qPrintable(element + " in\n" + saved));
+        }
+        // Its checksum matches: the next start reads it back as saved.
+        TThermometerList list;
+        QVERIFY(list.Load_Calibration_File(Calibration_File()));
+        QCOMPARE(list.Get_Descriptions(), QStringList{"Probe 1"});
     }
 
     // Only a damaged file holds an entry without a due date.

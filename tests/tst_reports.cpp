@@ -1,3 +1,4 @@
+#include "clock.h"
 #include "reports.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
@@ -120,6 +121,73 @@ private slots:
                      "' was not written completely: " + QString::fromLocal8Bit(std::strerror(EFBIG)));
         QCOMPARE(Read_File(folder.path() + "/full.csv"), QByteArray("previous report"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"e.csv", "full.csv", "u.csv"}));
+    }
+
+    // A report of a doubtful thermometer is written as any other, and the log pane says what it is.
+    void Doubtful_Thermometer_Reports_Are_Warned_data()
+    {
+        const QDate today(2026, 12, 7);
+        QTest::addColumn<TThermometer>("thermometer");
+        QTest::addColumn<QStringList>("warnings");
+        const QString written = "WAR  Report written for thermometer 'Probe 7', ";
+        const QString implausible = written +
+                                    "whose calibration is implausible: the test point at 15.00 \u00b0C "
+                                    "deviates by 1.50 \u00b0C, more than 1 \u00b0C; the test point at "
+                                    "20.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 \u00b0C; the "
+                                    "test point at 25.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 "
+                                    "\u00b0C.";
+        QTest::newRow("in calibration") << TThermometer{"Probe 7", 0.1, today.addDays(1)} << QStringList();
+        QTest::newRow("due today") << TThermometer{"Probe 7", 0.1, today}
+                                   << QStringList{written + "which is out of calibration since Dec 07 2026."};
+        QTest::newRow("no due date") << TThermometer{"Probe 7", 0.1, QDate()}
+                                     << QStringList{written + "which is out of calibration: no due date."};
+        QTest::newRow("not usable")
+            << TThermometer{"Probe 7", 0.1, today.addDays(1), {20, 20.4, 20.9}}
+            << QStringList{written +
+                           "whose correction is not usable: test points span less than one degree."};
+        QTest::newRow("implausible") << TThermometer{"Probe 7", 1.5, today.addDays(1)}
+                                     << QStringList{implausible};
+        QTest::newRow("overdue and implausible")
+            << TThermometer{"Probe 7", 1.5, today.addDays(-1)}
+            << QStringList{written + "which is out of calibration since Dec 06 2026.", implausible};
+    }
+
+    void Doubtful_Thermometer_Reports_Are_Warned()
+    {
+        QFETCH(TThermometer, thermometer);
+        QFETCH(QStringList, warnings);
+        TClock::Set_Fixed_Now(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+        QVERIFY(Write_Calibration_File({thermometer}));
+        TThermometerList list;
+        QVERIFY(list.Load_Calibration_File(Calibration_File()));
+        const TThermometerCorrection correction = list.Get_Correction("Probe 7");
+        const QDate due_date = list.Get_Calibration_Due_Date("Probe 7");
+        Store_Setting("Current_Path", folder.path());
+        TVelmora window;
+        // Files of their own: an existing one would be confirmed first.
+        const QString corrections = folder.path() + "/" + QTest::currentDataTag() + " e.csv";
+        const QString uncertainties = folder.path() + "/" + QTest::currentDataTag() + " u.csv";
+        QString proposed;
+        Answer_Save_Dialog(corrections, &proposed);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
+        QCOMPARE(Read_File(corrections), ::Corrections_Report("Probe 7", due_date, correction).toLatin1());
+        QStringList lines = Log_Lines(&window);
+        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
+                 QStringList("INF  Evaluation file written. File: '" + QDir::toNativeSeparators(corrections) +
+                             "'") +
+                     warnings);
+
+        Answer_Input_Dialog("0.1");
+        Answer_Save_Dialog(uncertainties, &proposed);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
+        QCOMPARE(Read_File(uncertainties),
+                 ::Uncertainty_Report("Probe 7", due_date, correction, 0.1).toLatin1());
+        lines = Log_Lines(&window);
+        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
+                 QStringList("INF  Uncertainty file written. File: '" +
+                             QDir::toNativeSeparators(uncertainties) + "'") +
+                     warnings);
+        TClock::Set_Fixed_Now(QDateTime());
     }
 
     void Unusable_Range_Opens_No_Dialog()

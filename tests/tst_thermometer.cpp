@@ -34,6 +34,62 @@ private slots:
         QCOMPARE(correction.Evaluate_Point(22.0).y, 0.268);
     }
 
+    // The correction takes the deviation at the reading; worked by hand from d(T) - d(T + d(T)).
+    void Model_Difference_data()
+    {
+        QTest::addColumn<QVector<double>>("xy");
+        QTest::addColumn<double>("difference");
+        QTest::addColumn<double>("at"); // NaN: anywhere, for a difference of rounding noise
+        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968, not 25.
+        QTest::newRow("example") << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4} << 0.02032 << 25.0;
+        // d(t) = 0.02 t - 0.2: the difference is 0.02 d(T), largest where d is.
+        QTest::newRow("linear") << QVector<double>{15, 0.1, 20, 0.2, 25, 0.3} << 0.006 << 25.0;
+        QTest::newRow("falling") << QVector<double>{15, 0.3, 20, 0.2, 25, 0.1} << 0.006 << 15.0;
+        QTest::newRow("constant") << QVector<double>{15, 0.7, 20, 0.7, 25, 0.7} << 0.0 << qQNaN();
+        QTest::newRow("not usable") << QVector<double>{20, 0.1, 20, 0.2, 25, 0.4} << 0.0 << 20.0;
+    }
+
+    void Model_Difference()
+    {
+        QFETCH(QVector<double>, xy);
+        QFETCH(double, difference);
+        QFETCH(double, at);
+        const TThermometerCorrection correction({xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]});
+        double at_temperature = -1;
+        QVERIFY(qAbs(Largest_Model_Difference(correction, &at_temperature) - difference) < 1e-9);
+        QVERIFY(qIsNaN(at) || at_temperature == at);
+    }
+
+    // The editor hands back readings as reference + deviation; unchanged, they must store the very same
+    // deviation as loaded, not one a rounding away (15.1234 + 0.1 - 15.1234 is not 0.1).
+    void Unchanged_Points_Stay_Exact()
+    {
+        TThermometerList list;
+        const TThermometerData record{
+            "Probe", TThermometerCorrection({15.1234, 0.1}, {20.005, 0.12}, {25, 0.07}), QDate(2030, 1, 1)};
+        QTemporaryDir folder;
+        QFile file(folder.filePath("calibration_data.xml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Thermometer_Calibration_Data File_Version=\"1\">\n"
+            "<Calibration_Entries><Entry><Description>Probe</Description>"
+            "<Calibration_Due_Date>01012030</Calibration_Due_Date><Point1>15.12340,0.10000</Point1>"
+            "<Point2>20.00500,0.12000</Point2><Point3>25.00000,0.07000</Point3><Checksum>" +
+            list.Calculate_Checksum(record).toLatin1() +
+            "</Checksum></Entry></Calibration_Entries></Thermometer_Calibration_Data>\n");
+        file.close();
+        QVERIFY(list.Load_Calibration_File(file.fileName()));
+        TCorrectionDialogData data;
+        QVERIFY(list.Get_Correction_Data("Probe", &data));
+        data.thermometer_reading3 = 25.3; // only this one typed anew
+        list.Set_Correction_Data("Probe", data);
+        const TThermometerCorrection after = list.Get_Correction("Probe");
+        // Compared bit for bit: QCOMPARE would forgive a rounding.
+        QVERIFY(after.Get_Point1().x == 15.1234 && after.Get_Point1().y == 0.1);
+        QVERIFY(after.Get_Point2().x == 20.005 && after.Get_Point2().y == 0.12);
+        QVERIFY(after.Get_Point3().x == 25.0 && after.Get_Point3().y == 25.3 - 25.0);
+    }
+
     void Validity_And_Fallback()
     {
         TThermometerList list;
