@@ -49,6 +49,35 @@ private slots:
         QCOMPARE(Read_File(Log_File()), line);
     }
 
+    // The field and the log show what the reading rounds to: a value just below zero is "0.00", as no
+    // thermometer reads a signed zero.
+    void Corrected_Text_Near_Zero_data()
+    {
+        QTest::addColumn<QString>("meter_text"); // corrected by subtracting 0.12
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("-0.006") << "0.114"
+                                << "-0.01";
+        QTest::newRow("-0.004") << "0.116"
+                                << "0.00";
+        QTest::newRow("-0.0001") << "0.1199"
+                                 << "0.00";
+        QTest::newRow("zero") << "0.12"
+                              << "0.00";
+        QTest::newRow("+0.004") << "0.124"
+                                << "0.00";
+        QTest::newRow("+0.006") << "0.126"
+                                << "0.01";
+        QTest::newRow("-0.004 below -20") << "-19.884"
+                                          << "-20.00";
+    }
+
+    void Corrected_Text_Near_Zero()
+    {
+        QFETCH(QString, meter_text);
+        QFETCH(QString, shown);
+        QCOMPARE(Corrected_Reading_Text(meter_text, true, Correction(-10, 0.12, 0, 0.12, 10, 0.12)), shown);
+    }
+
     // A write that fails part-way leaves the file as it was before the entry, so that the next
     // entry is neither glued onto a fragment nor left without a header.
     void Failures_Are_Reported_data()
