@@ -58,6 +58,10 @@ QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selecte
 // axis is left.
 QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons);
 
+// The WAR line for a temperature log entry holding readings corrected by extending the curve beyond
+// the calibrated range (see Is_Outside_Calibrated_Range), naming their axes; empty when there are none.
+QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction);
+
 // A reading more than one degree beyond the lowest or highest reference temperature is corrected
 // by extrapolating the curve.
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction);

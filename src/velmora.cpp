@@ -658,6 +658,22 @@ void TVelmora::Write_Temperature_Entry()
     {
         Log_Message(warning);
     }
+    // Shown in colour only, an extrapolated value in the log looks like any other.
+    const char* const axis_names[] = {"X", "Y", "Z", "Part"};
+    QStringList outside_axes;
+    for (int axis = 0; axis < 4; ++axis)
+    {
+        if (!axis_texts[axis].isEmpty() && axis_texts[axis] != Not_Corrected &&
+            Is_Outside_Calibrated_Range(meter_fields[axis]->text().toDouble(), current_correction))
+        {
+            outside_axes << axis_names[axis];
+        }
+    }
+    const QString outside_warning = Outside_Range_Entry_Warning(outside_axes, current_correction);
+    if (!outside_warning.isEmpty())
+    {
+        Log_Message(outside_warning);
+    }
 }
 
 void TVelmora::Change_Thermometers(const std::function<QString(TThermometerList*)>& change,

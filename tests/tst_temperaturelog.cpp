@@ -197,6 +197,44 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
         QVERIFY(Log_Lines(&window).last().startsWith("WAR  Cannot open temperature log file for writing."));
     }
+
+    // A reading more than a degree beyond the test points is corrected by extending the curve; the
+    // log cannot show that, so the pane names the ticked axes that hold one.
+    void Window_Names_Extrapolated_Axes_data()
+    {
+        QTest::addColumn<QStringList>("readings"); // X, Y, Z, Part; "-" leaves the axis unticked
+        QTest::addColumn<QStringList>("warnings"); // the WAR lines after the entry was written
+        const QString outside = "WAR  Entry written with extrapolated values for %1: outside the calibrated "
+                                "range 15.00 to 25.00 \u00b0C.";
+        QTest::newRow("both ends") << QStringList{"0.2", "20", "39.95", "24"}
+                                   << QStringList{outside.arg("X, Z")};
+        QTest::newRow("within a degree of the ends") << QStringList{"14", "20", "26", "15"} << QStringList();
+        QTest::newRow("unticked and dashes left out")
+            << QStringList{"-0.2", "abc", "13.99", "25.5"}
+            << QStringList{"WAR  Entry written with \"-----\" for Y: \"abc\" is not a number.",
+                           outside.arg("Z")};
+    }
+
+    void Window_Names_Extrapolated_Axes()
+    {
+        QFETCH(QStringList, readings);
+        QFETCH(QStringList, warnings);
+        QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate().addYears(1)}}));
+        TVelmora window;
+        Child<QLineEdit>(&window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        const char* const axes[] = {"X", "Y", "Z", "Part"};
+        for (int axis = 0; axis < 4; ++axis)
+        {
+            const QString name = axes[axis];
+            const bool ticked = !readings[axis].startsWith('-');
+            Child<QCheckBox>(&window, qPrintable(name + "_Check_Box"))->setChecked(ticked);
+            Type(&window, qPrintable(name + "_Meter_Field"), ticked ? readings[axis] : readings[axis].mid(1));
+        }
+        const int lines = Log_Lines(&window).size();
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QCOMPARE(Log_Lines(&window).mid(lines).filter(QRegularExpression("^WAR")), warnings);
+    }
 };
 
 QTEST_MAIN(TTemperatureLogTest)
