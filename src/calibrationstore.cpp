@@ -207,7 +207,8 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     }
 
     // Left out without a word, a thermometer seems to have vanished.
-    const char* const reasons[] = {"checksum mismatch", "broken entry", "duplicate description"};
+    const char* const reasons[] = {"checksum mismatch", "broken entry", "duplicate description",
+                                   "cut off by the damage"};
     for (const TRejectedEntry& rejected : list->Get_Rejected_Entries())
     {
         const QString entry =
