@@ -192,6 +192,12 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
         {
             message += ": " + list->Get_Last_Error();
         }
+        else
+        {
+            message += ": no calibration file exists yet. To add the first thermometer, open Edit > "
+                       "Correction Editor (Ctrl+E), type its description, due date and test points and "
+                       "press Accept.";
+        }
         messages << message;
     }
 
