@@ -65,7 +65,7 @@ QString Declaration_Data(const QXmlStreamReader& reader)
 } // namespace
 
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
-                        QString* error, int* line, int* column)
+                        QString* error, int* line, int* column, QVector<QDomElement>* unfinished_elements)
 {
     Q_ASSERT_X(document != nullptr, "Build_Dom_Document", "document");
     QXmlStreamReader reader(text);
@@ -156,7 +156,14 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
     }
     if (reader.hasError())
     {
-        document->clear();
+        if (unfinished_elements != nullptr)
+        {
+            unfinished_elements->clear();
+            for (QDomNode open = parent; open.isElement(); open = open.parentNode())
+            {
+                unfinished_elements->prepend(open.toElement());
+            }
+        }
         if (error != nullptr)
         {
             *error = reader.errorString();

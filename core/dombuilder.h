@@ -1,6 +1,9 @@
 #ifndef DOMBUILDER_H
 #define DOMBUILDER_H
 
+#include <QDomElement>
+#include <QVector>
+
 class QDomDocument;
 class QString;
 
@@ -12,8 +15,11 @@ class QString;
 //
 // Text made only of blanks (by QChar::isSpace) is dropped unless it is a CDATA section, as
 // setContent drops it. The caller screens the text first and sets the invalid-data policy that
-// accepts what the reader accepted. On failure the document is cleared.
+// accepts what the reader accepted. On failure the document keeps the nodes read before the point of
+// failure, and unfinished_elements, when given, gets the elements whose end tag was not read there,
+// outermost first: their content may be cut short.
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
-                        QString* error, int* line, int* column);
+                        QString* error, int* line, int* column,
+                        QVector<QDomElement>* unfinished_elements = nullptr);
 
 #endif // DOMBUILDER_H

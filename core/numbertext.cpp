@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -114,6 +115,19 @@ QString Fixed_Text(double value, int precision)
     char buffer[Fixed_Text_Capacity];
     const int length = Format_Fixed(value, precision, buffer);
     return length < 0 ? QString::number(value, 'f', precision) : QString::fromLatin1(buffer, length);
+}
+
+QString Shown_Number_Text(double value, int precision)
+{
+    QString text = Fixed_Text(value, precision);
+    // A minus before nothing but zeros says only that the value lay below zero before rounding.
+    if (text.startsWith(QLatin1Char('-')) && std::all_of(text.cbegin() + 1, text.cend(), [](QChar character) {
+            return character == QLatin1Char('0') || character == QLatin1Char('.');
+        }))
+    {
+        text.remove(0, 1);
+    }
+    return text;
 }
 
 // An optional minus, digits, and optionally a point and more digits: nothing else, and not too many

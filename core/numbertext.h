@@ -17,6 +17,10 @@ constexpr int Fixed_Text_Capacity = 64;
 int Format_Fixed(double value, int precision, char* buffer);
 // The same as QString::number(value, 'f', precision).
 QString Fixed_Text(double value, int precision);
+// A value as the operator reads it on screen, in the temperature log and in the reports: Fixed_Text,
+// but "0.00" for a value that rounds to zero from below, never "-0.00". Stored files keep
+// Fixed_Text's texts, as their checksums are summed over them.
+QString Shown_Number_Text(double value, int precision);
 
 // The same as text.toDouble(ok).
 double Decimal_Value(QStringView text, bool* ok = nullptr);

@@ -138,22 +138,28 @@ private:
 };
 
 // Decodes and screens the whole document before the parser sees it, then builds the DOM in one pass;
-// on failure fills the line, column and reason of the parse message.
+// on failure fills the line, column and reason of the parse message. A damaged document is built as
+// far as it was read before the first fault, in the same pass, with the elements left unfinished
+// there.
 bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_processing, QString* error,
-           int* line, int* column)
+           int* line, int* column, QVector<QDomElement>* unfinished_elements)
 {
+    unfinished_elements->clear();
     QString text;
     TXml_Fault fault;
-    if (!Decode_Xml_Data(data, &text, &fault) || !Screen_Xml_Text(&text, &fault))
+    const bool screened = Decode_Xml_Data(data, &text, &fault) && Screen_Xml_Text(&text, &fault);
+    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
+    const bool built =
+        Build_Dom_Document(document, text, namespace_processing, error, line, column, unfinished_elements);
+    if (!screened)
     {
-        document->clear();
+        // The text ends before the fault, so the reader's complaint about it is not the cause.
         *error = fault.reason;
         *line = fault.line;
         *column = fault.column;
         return false;
     }
-    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
-    return Build_Dom_Document(document, text, namespace_processing, error, line, column);
+    return built;
 }
 
 // Text made only of blanks, QChar::isSpace's blanks included, does not survive the parser as a text
@@ -438,6 +444,9 @@ TXmlFile::~TXmlFile() = default;
 void TXmlFile::Clear()
 {
     document.clear();
+    unfinished_elements.clear();
+    damage_line = 0;
+    damage_column = 0;
 }
 
 void TXmlFile::Open_File(const QString& identification, int* version, bool namespace_processing)
@@ -475,9 +484,14 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     QString parse_error;
     int line = 0;
     int column = 0;
-    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column))
+    damage_line = 0;
+    damage_column = 0;
+    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements))
     {
-        throw Error(parse_error_text, QString::number(line), QString::number(column), parse_error, 1);
+        const TXmlFileException error =
+            Error(parse_error_text, QString::number(line), QString::number(column), parse_error, 1);
+        Keep_Part_Read(identification, version, line, column);
+        throw error;
     }
 
     Check_Root(identification, version);
@@ -489,13 +503,37 @@ void TXmlFile::Open_Data(const QByteArray& data, const QString& identification, 
     QString parse_error;
     int line = 0;
     int column = 0;
-    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column))
+    damage_line = 0;
+    damage_column = 0;
+    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements))
     {
-        throw Error(QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3"),
-                    QString::number(line), QString::number(column), parse_error, 1);
+        const TXmlFileException error =
+            Error(QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3"),
+                  QString::number(line), QString::number(column), parse_error, 1);
+        Keep_Part_Read(identification, version, line, column);
+        throw error;
     }
 
     Check_Root(identification, version);
+}
+
+void TXmlFile::Keep_Part_Read(const QString& expected_identification, int* version, int line, int column)
+{
+    damage_line = line;
+    damage_column = column;
+    try
+    {
+        Check_Root(expected_identification, version);
+    }
+    catch (const TXmlFileException&)
+    {
+        root_element = QDomElement(); // not the document expected, or not reached: nothing to read
+    }
+}
+
+bool TXmlFile::Is_Complete(const QDomElement& element) const
+{
+    return !unfinished_elements.contains(element);
 }
 
 void TXmlFile::Check_Root(const QString& expected_identification, int* version)

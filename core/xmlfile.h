@@ -38,9 +38,16 @@ public:
 
     void Clear();
 
+    // A document that is damaged (malformed, or refused by the screening) throws, but keeps what was
+    // read before the damage: document holds it, damage_line and damage_column say where reading
+    // stopped, and root_element (with version) is set when the expected document element was reached.
+    // Is_Complete tells which elements were read up to their end tag.
     void Open_File(const QString& identification, int* version, bool namespace_processing);
     void Open_Data(const QByteArray& data, const QString& identification, int* version,
                    bool namespace_processing);
+    int damage_line = 0;
+    int damage_column = 0;
+    bool Is_Complete(const QDomElement& element) const;
 
     void Create_Document(const QString& root_name, int version);
     void Create_Document(const QString& doc_type_name, const QString& root_name, int version);
@@ -79,7 +86,11 @@ public:
 
 private:
     void Check_Root(const QString& expected_identification, int* version);
+    void Keep_Part_Read(const QString& expected_identification, int* version, int line, int column);
     QByteArray Serialise(bool compact) const;
+
+    // The elements a damaged document left open, outermost first.
+    QVector<QDomElement> unfinished_elements;
 };
 
 #endif // XMLFILE_H

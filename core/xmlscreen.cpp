@@ -142,6 +142,8 @@ public:
     bool Run();
     bool Has_Replaced() const { return replaced; }
     QString Result();
+    // After a fault: the text before it, as screened.
+    QString Result_Before_Fault();
     TXml_Fault Fault() const;
 
 private:
@@ -155,7 +157,8 @@ private:
 
     const QString& text;
     const QChar* const data;
-    const int size;
+    // Where the walk over the markup ends: the whole text, or the first character XML forbids.
+    int size;
     int position = 0;
     int depth = 0;
     // Filled only once a character reference is replaced: the text before copied, as changed.
@@ -192,13 +195,20 @@ bool TScreen::At(int index, QLatin1String literal) const
 int TScreen::Find(QLatin1String literal, int from) const
 {
     const int found = text.indexOf(literal, from);
-    return found < 0 ? size : found;
+    return found < 0 || found > size - literal.size() ? size : found;
 }
 
 QString TScreen::Result()
 {
     result.append(data + copied, size - copied);
     copied = size;
+    return result;
+}
+
+QString TScreen::Result_Before_Fault()
+{
+    result.append(data + copied, fault_position - copied);
+    copied = fault_position;
     return result;
 }
 
@@ -405,14 +415,12 @@ bool TScreen::Markup()
     return true;
 }
 
+// The markup before a forbidden character is walked too: what lies before the first fault must be
+// screened whole, as it may still be read.
 bool TScreen::Run()
 {
     const int invalid = First_Non_Xml_Character(text);
-    if (invalid >= 0)
-    {
-        return Fail(invalid, QStringLiteral("character %1 is not allowed in XML")
-                                 .arg(Code_Point_Text(data[invalid].unicode())));
-    }
+    size = invalid >= 0 ? invalid : text.size();
     while (position < size)
     {
         const QChar character = data[position];
@@ -434,6 +442,11 @@ bool TScreen::Run()
         {
             ++position;
         }
+    }
+    if (invalid >= 0)
+    {
+        return Fail(invalid, QStringLiteral("character %1 is not allowed in XML")
+                                 .arg(Code_Point_Text(data[invalid].unicode())));
     }
     return true;
 }
@@ -500,7 +513,8 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
                 return true;
             }
             const int invalid = First_Invalid_Utf8(data);
-            return Encoding_Fault(QString::fromUtf8(data.constData() + bom, qMax(invalid, bom) - bom), fault);
+            *text = QString::fromUtf8(data.constData() + bom, qMax(invalid, bom) - bom);
+            return Encoding_Fault(*text, fault);
         }
     }
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
@@ -509,7 +523,12 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
     if (decoder.isValid())
     {
         *text = decoder.decode(data);
-        return !decoder.hasError() || Encoding_Fault(QString(), fault);
+        if (decoder.hasError())
+        {
+            text->clear(); // where the fault lies is not known
+            return Encoding_Fault(QString(), fault);
+        }
+        return true;
     }
 #else
     const QTextCodec* codec = QTextCodec::codecForUtfText(data, nullptr);
@@ -518,9 +537,15 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
     {
         QTextCodec::ConverterState state;
         *text = codec->toUnicode(data.constData(), data.size(), &state);
-        return state.invalidChars == 0 || Encoding_Fault(QString(), fault);
+        if (state.invalidChars != 0)
+        {
+            text->clear(); // where the fault lies is not known
+            return Encoding_Fault(QString(), fault);
+        }
+        return true;
     }
 #endif
+    text->clear();
     fault->reason = QStringLiteral("the encoding '%1' is not supported").arg(QString::fromLatin1(encoding));
     fault->line = 1;
     fault->column = 1;
@@ -536,6 +561,7 @@ bool Screen_Xml_Text(QString* text, TXml_Fault* fault)
     if (!screen.Run())
     {
         *fault = screen.Fault();
+        *text = screen.Result_Before_Fault();
         return false;
     }
     if (screen.Has_Replaced())

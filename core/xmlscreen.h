@@ -39,15 +39,18 @@ bool Is_Xml_Text(const QString& text);
 // Decodes a whole document in one piece, as its byte order mark or else its XML declaration says
 // (UTF-8 when neither names an encoding). A parser decoding block by block drops a U+FEFF that
 // falls on a block boundary. False, with fault set, for an encoding that cannot be read or a
-// document that Screen_Xml_Size refuses.
+// document that Screen_Xml_Size refuses; text then holds what decoded before the fault (UTF-8), else
+// nothing.
 bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault);
 
 // False, with fault set, when the document holds a character XML forbids (also as a character
 // reference), a document type declaration with declarations of its own (the way to declare
 // entities), a reference to any entity but the five predefined ones, elements nested deeper than
-// Xml_Max_Depth or an element with more than Xml_Max_Attributes attributes. Character references above U+FFFF
-// are replaced by the character itself, which the parser would otherwise cut to 16 bits. Malformed XML that
-// is none of these is left for the parser to report.
+// Xml_Max_Depth or an element with more than Xml_Max_Attributes attributes. Character references
+// above U+FFFF are replaced by the character itself, which the parser would otherwise cut to 16 bits.
+// Malformed XML that is none of these is left for the parser to report. On a fault, text is cut to
+// what lies before it, screened as a whole text would be: the part of a damaged document that may
+// still be read.
 bool Screen_Xml_Text(QString* text, TXml_Fault* fault);
 
 #endif // XMLSCREEN_H

@@ -258,6 +258,16 @@ QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& 
     return QString("WAR  Entry written with \"-----\" for %1.").arg(parts.join("; "));
 }
 
+QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction)
+{
+    if (axes.isEmpty())
+    {
+        return QString();
+    }
+    return QString("WAR  Entry written with extrapolated values for %1: outside the calibrated range %2.")
+        .arg(axes.join(", "), Calibrated_Range_Text(correction));
+}
+
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction)
 {
     return reading < correction.Get_Point1().x - Range_Margin ||

@@ -79,6 +79,9 @@ QString Implausibility_Warning(const QString& description, const TThermometerCor
 // with a doubtful calibration; none otherwise.
 QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
                             const TThermometerCorrection& correction);
+// The WAR line for a temperature log entry holding readings corrected by extending the curve beyond
+// the calibrated range (see Is_Outside_Calibrated_Range), naming their axes; empty when there are none.
+QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction);
 
 // A reading more than one degree beyond the lowest or highest reference temperature is corrected
 // by extrapolating the curve.

@@ -193,6 +193,12 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
         {
             message += ": " + list->Get_Last_Error();
         }
+        else
+        {
+            message += ": no calibration file exists yet. To add the first thermometer, open Edit > "
+                       "Correction Editor (Ctrl+E), type its description, due date and test points and "
+                       "press Accept.";
+        }
         messages << message;
     }
 
@@ -208,7 +214,8 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     }
 
     // Left out without a word, a thermometer seems to have vanished.
-    const char* const reasons[] = {"checksum mismatch", "broken entry", "duplicate description"};
+    const char* const reasons[] = {"checksum mismatch", "broken entry", "duplicate description",
+                                   "cut off by the damage"};
     for (const TRejectedEntry& rejected : list->Get_Rejected_Entries())
     {
         const QString entry =

@@ -1,6 +1,7 @@
 #include "correctionview.h"
 
 #include "correctioncurve.h"
+#include "numbertext.h"
 #include "wholefile.h"
 
 #include <QCursor>
@@ -36,7 +37,8 @@ QString Format_Date(const QDate& date)
 
 QString Signed(double value)
 {
-    return (value >= 0.0 ? "+" : "") + QString::number(value, 'f', 2);
+    const QString text = Shown_Number_Text(value, 2);
+    return (text.startsWith('-') ? "" : "+") + text;
 }
 
 QLineSeries* Line(const QVector<QPointF>& points, const QColor& colour, Qt::PenStyle style, qreal width)
@@ -128,9 +130,7 @@ QString Test_Point_Text(int number, const QPointF& point)
 {
     return QString("Test point %1: reference %2 °C, reading %3 °C, deviation %4 °C")
         .arg(number)
-        .arg(point.x(), 0, 'f', 2)
-        .arg(point.x() + point.y(), 0, 'f', 2)
-        .arg(Signed(point.y()));
+        .arg(Shown_Number_Text(point.x(), 2), Shown_Number_Text(point.x() + point.y(), 2), Signed(point.y()));
 }
 
 QString Export_File_Name(const QString& description, const QString& suffix)
@@ -274,11 +274,12 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
         QLineSeries* line =
             Line({{reading.reading, y_low}, {reading.reading, y_high}}, Reading_Colour, Qt::DashDotLine, 1.5);
         unlisted << line;
-        QGraphicsSimpleTextItem* label = new QGraphicsSimpleTextItem(QString("%1 %2 → %3")
-                                                                         .arg(reading.axis)
-                                                                         .arg(reading.reading, 0, 'f', 2)
-                                                                         .arg(reading.corrected_text),
-                                                                     chart);
+        QGraphicsSimpleTextItem* label =
+            new QGraphicsSimpleTextItem(QString("%1 %2 → %3")
+                                            .arg(reading.axis)
+                                            .arg(Shown_Number_Text(reading.reading, 2))
+                                            .arg(reading.corrected_text),
+                                        chart);
         label->setData(0, "Reading_Label");
         label->setBrush(Reading_Colour);
         label->setZValue(Reading_Label_Z);

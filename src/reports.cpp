@@ -1,5 +1,6 @@
 #include "reports.h"
 
+#include "numbertext.h"
 #include "temperaturelog.h"
 #include "wholefile.h"
 
@@ -52,8 +53,7 @@ QString Corrections_Report(const QString& description, const QDate& due_date,
     {
         report += QString("Point %1:,%2,%3\n")
                       .arg(index + 1)
-                      .arg(points[index].x, 0, 'f', 4)
-                      .arg(points[index].y, 0, 'f', 4);
+                      .arg(Shown_Number_Text(points[index].x, 4), Shown_Number_Text(points[index].y, 4));
     }
     report += "Reference C,Corrected C,Deviation C\n";
 
@@ -64,8 +64,9 @@ QString Corrections_Report(const QString& description, const QDate& due_date,
     {
         const TVector2 deviation = correction.Evaluate_Point(t);
         const double corrected = t - deviation.y;
-        report +=
-            QString("%1,%2,%3\n").arg(t, 0, 'f', 4).arg(corrected, 0, 'f', 4).arg(corrected - t, 0, 'g', -1);
+        report += QString("%1,%2,%3\n")
+                      .arg(Shown_Number_Text(t, 4), Shown_Number_Text(corrected, 4))
+                      .arg(corrected - t, 0, 'g', -1);
     }
     return report;
 }
@@ -114,7 +115,7 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
     report += "Set,Offset 1,Offset 2,Offset 3";
     for (double t : temperatures)
     {
-        report += QString(",%1").arg(t, 0, 'f', 4);
+        report += "," + Shown_Number_Text(t, 4);
     }
     report += "\n";
 
@@ -122,13 +123,12 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
     {
         report += QString("%1,%2,%3,%4")
                       .arg(set.number)
-                      .arg(set.offsets[0], 0, 'f', 3)
-                      .arg(set.offsets[1], 0, 'f', 3)
-                      .arg(set.offsets[2], 0, 'f', 3);
+                      .arg(Shown_Number_Text(set.offsets[0], 3), Shown_Number_Text(set.offsets[1], 3),
+                           Shown_Number_Text(set.offsets[2], 3));
         for (double t : temperatures)
         {
             const TVector2 deviation = set.correction.Evaluate_Point(t);
-            report += QString(",%1").arg(t - deviation.y, 0, 'f', 4);
+            report += "," + Shown_Number_Text(t - deviation.y, 4);
         }
         report += "\n";
     }

@@ -1,5 +1,7 @@
 #include "temperaturelog.h"
 
+#include "numbertext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -32,7 +34,7 @@ QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
     {
         return Not_Corrected;
     }
-    return QString("%1").arg(corrected, 0, 'f', 2);
+    return Shown_Number_Text(corrected, 2);
 }
 
 QString Csv_Field(const QString& field)

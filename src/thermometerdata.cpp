@@ -327,9 +327,9 @@ bool TThermometerList::Load_Calibration_File(const QString& file_name)
 {
     TXmlFile xml_file;
     xml_file.file_name = file_name;
+    int version = 0;
     try
     {
-        int version = 0;
         xml_file.Open_File(Identification, &version, true);
         file_version = version;
         if (version == Current_File_Version)
@@ -340,9 +340,46 @@ bool TThermometerList::Load_Calibration_File(const QString& file_name)
     catch (const TXmlFileException& exception)
     {
         last_error = QStringLiteral("error reading file '%1': %2").arg(file_name, exception.message);
+        if (xml_file.damage_line > 0 && !xml_file.root_element.isNull())
+        {
+            Load_Entries_Before_Damage(&xml_file, version);
+        }
         return false;
     }
     return true;
+}
+
+void TThermometerList::Load_Entries_Before_Damage(TXmlFile* xml_file, int version)
+{
+    file_version = version;
+    if (version != Current_File_Version)
+    {
+        return; // not read when intact either
+    }
+    try
+    {
+        Load_Calibration_Entries(xml_file);
+    }
+    catch (const TXmlFileException&)
+    {
+        // A broken entry before the damage ends the reading there; its own line names it, and the
+        // damage stays the error to report.
+    }
+    int read = entries.size();
+    for (const TRejectedEntry& rejected : qAsConst(rejected_entries))
+    {
+        read += rejected.reason == TRejectedEntry::Incomplete ? 0 : 1;
+    }
+    if (!last_error.endsWith(QLatin1Char('.')))
+    {
+        last_error += QLatin1Char('.');
+    }
+    last_error += QStringLiteral(" %1 before line %2, column %3.")
+                      .arg(read == 0   ? QStringLiteral("No entry was read completely")
+                           : read == 1 ? QStringLiteral("1 entry was read completely")
+                                       : QStringLiteral("%1 entries were read completely").arg(read))
+                      .arg(xml_file->damage_line)
+                      .arg(xml_file->damage_column);
 }
 
 void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
@@ -359,6 +396,18 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
     QDomElement entry = xml_file->Get_Child_Element(&calibration_entries, QStringLiteral("Entry"), true);
     for (int entry_number = 1; !entry.isNull(); ++entry_number)
     {
+        // Cut off by damage to the file: any of its fields may be cut short, so none is taken but a
+        // complete description that names it.
+        if (!xml_file->Is_Complete(entry))
+        {
+            const QDomElement description = entry.firstChildElement(Field_Name(Description_Field));
+            rejected_entries.append({entry_number,
+                                     description.isNull() || !xml_file->Is_Complete(description)
+                                         ? QString()
+                                         : xml_file->Read_Node_Text(&description, true),
+                                     TRejectedEntry::Incomplete});
+            break;
+        }
         TThermometerData record;
         QString stored;
         try

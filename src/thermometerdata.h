@@ -30,7 +30,9 @@ struct TRejectedEntry
         // Unreadable (which ends the load), or with an empty description, which no lookup reaches.
         Broken_Entry,
         // Matches an earlier entry, letter case ignored: no lookup could ever reach it.
-        Duplicate
+        Duplicate,
+        // Its end was not read before the damage that stopped the load.
+        Incomplete
     };
 
     int entry_number;    // counted from 1 in file order
@@ -66,8 +68,10 @@ public:
     const QString& Get_Last_Error() const { return last_error; }
 
     // False, with last_error set, when the file cannot be read or an entry is broken; the entries
-    // before a broken one stay loaded. A file of another version is identified but not read: true,
-    // and the list stays as it was.
+    // before a broken one stay loaded. A damaged file (cut short, a character XML forbids, ...) loads
+    // the entries read completely before the damage, and last_error adds how many and where reading
+    // stopped. A file of another version is identified but not read: true, and the list stays as it
+    // was.
     bool Load_Calibration_File(const QString& file_name);
     // Replaces the list with the entries of an opened document, leaving out those whose checksum does
     // not match. Throws TXmlFileException.
@@ -88,6 +92,8 @@ private:
     // false then.
     bool Add_Entry(const TThermometerData& entry);
     void Rebuild_Index();
+    // The part of a damaged file read before the damage, which xml_file's failed open kept.
+    void Load_Entries_Before_Damage(TXmlFile* xml_file, int version);
     static QString Lookup_Key(const QString& description);
     // Throws unless data, about to replace the file, reads back as exactly the records saved (as the
     // next load rebuilds them from their texts), naming the first entry that does not.

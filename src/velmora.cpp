@@ -39,6 +39,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpacerItem>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -229,6 +230,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     input_dialog = nullptr;
     in_calibration = false;
     options_dialog = nullptr;
+    // Whether a thermometer is in calibration depends on the day: judged again when it changes.
+    midnight_timer = new QTimer(this);
+    midnight_timer->setObjectName("Midnight_Timer");
+    midnight_timer->setSingleShot(true);
+    midnight_timer->setTimerType(Qt::PreciseTimer);
 
     Log_Messages(calibration_store.Get_Data_Directory_Messages());
     Log_Messages(settings.Get_Start_Up_Messages());
@@ -309,6 +315,8 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
 
     Select_Initial_Thermometer();
     Update_Thermometer_Actions();
+    judged_date = TClock::Today();
+    Check_Calibration_Date();
 
     connect(browse_button, &QToolButton::clicked, this, &TVelmora::Browse_Path);
     connect(correction_editor_action, &QAction::triggered, this, &TVelmora::Edit_Thermometer);
@@ -333,6 +341,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
     }
     connect(options_action, &QAction::triggered, this, &TVelmora::Edit_Options);
+    connect(midnight_timer, &QTimer::timeout, this, &TVelmora::Check_Calibration_Date);
     // Only the operator's choice: at start the warnings of all thermometers are already logged.
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
             &TVelmora::Warn_About_Thermometer);
@@ -610,6 +619,8 @@ void TVelmora::Browse_Path()
 
 void TVelmora::Write_Temperature_Entry()
 {
+    // The day may have changed since the fields were corrected, and the timer may not have run yet.
+    Check_Calibration_Date();
     const QString file_path =
         QDir::fromNativeSeparators(record_path_field->text()) + QString("/%1").arg(record_file_field->text());
     const QStringList axis_texts = {x_check_box->isChecked() ? x_corrected_field->text() : QString(),
@@ -636,6 +647,53 @@ void TVelmora::Write_Temperature_Entry()
     if (!warning.isEmpty())
     {
         Log_Message(warning);
+    }
+    // Shown in colour only, an extrapolated value in the log looks like any other.
+    const char* const axis_names[] = {"X", "Y", "Z", "Part"};
+    QStringList outside_axes;
+    for (int axis = 0; axis < 4; ++axis)
+    {
+        if (!axis_texts[axis].isEmpty() && axis_texts[axis] != Not_Corrected &&
+            Is_Outside_Calibrated_Range(meter_fields[axis]->text().toDouble(), current_correction))
+        {
+            outside_axes << axis_names[axis];
+        }
+    }
+    const QString outside_warning = Outside_Range_Entry_Warning(outside_axes, current_correction);
+    if (!outside_warning.isEmpty())
+    {
+        Log_Message(outside_warning);
+    }
+}
+
+void TVelmora::Check_Calibration_Date()
+{
+    // Armed again from the clock each time: a timer that ran a little early, or late after a suspend,
+    // still aims at the next midnight.
+    const QDateTime now = TClock::Now();
+    midnight_timer->start(int(now.msecsTo(now.date().addDays(1).startOfDay())));
+    const QDate previous_date = judged_date;
+    judged_date = now.date();
+    if (judged_date == previous_date)
+    {
+        return;
+    }
+    // Every icon and tooltip may have changed; the selected thermometer decides the fields.
+    Mark_Thermometer_States();
+    const int index = thermometer_selector->currentIndex();
+    if (index < 0)
+    {
+        return;
+    }
+    const QString description = thermometer_selector->itemText(index);
+    in_calibration = thermometer_list.Is_Calibration_Valid(description);
+    Update_Corrected_Readings();
+    const QDate due_date = thermometer_list.Get_Calibration_Due_Date(description);
+    const TThermometerCorrection correction = thermometer_list.Get_Correction(description);
+    if (Calibration_State(due_date, previous_date, warn_days_before_due, correction) !=
+        Calibration_State(due_date, judged_date, warn_days_before_due, correction))
+    {
+        Warn_About_Thermometer(index);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "thermometercorrection.h"
 #include "thermometerdata.h"
 
+#include <QDate>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,7 @@ class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QToolButton;
 class TCalibrationStateModel;
 class TCorrectionDialog;
@@ -53,6 +55,9 @@ private slots:
     void Evaluate_Uncertainty();
     void Show_Correction_Curve();
     void Edit_Options();
+    // Judges every thermometer's calibration state again when the day has changed since it was last
+    // judged, and arms the midnight timer for the next change.
+    void Check_Calibration_Date();
 
 private:
     // Shortcuts, the Return chain through the readings and the accessible names.
@@ -129,6 +134,9 @@ private:
     int warn_days_before_due;
     // New temperature log files get a first column with the date and time of each entry.
     bool log_date_time;
+    // Fires once at the next midnight; judged_date is the day in_calibration and the icons hold for.
+    QTimer* midnight_timer;
+    QDate judged_date;
 };
 
 #endif // VELMORA_H

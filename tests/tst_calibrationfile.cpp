@@ -99,10 +99,47 @@ private slots:
         // checksum must cover the 1.24 read back, not the 1.23 in memory.
         QVERIFY(Save(path, {1.234996, 2, 3, 1.01, 2.02, 3.03, " \t ", QDate()}));
         QTest::newRow("saved by the program") << Read_File(path) << " \t " << 0 << "";
+        // A damaged file offers the entries read completely before the damage, never one cut short
+        // there: its points may be cut to values that read the same, and its checksum still match.
         QTest::newRow("control character")
-            << File(Entry("abc", "08e5") + Entry("P&#1;", "0")) << "Previous" << 0
+            << File(Entry("abc", "08e5") + Entry("P&#1;", "0")) << "abc" << 0
             << "ERR:  Reference file XML parse error at line 13 column 27: character reference &#1; is not a "
-               "character XML allows";
+               "character XML allows. 1 entry was read completely before line 13, column 27.";
+        const QByteArray two = File(Entry("abc", "08e5") + Entry("\u00e9", "072b"));
+        const auto Intact = [](const QString& description) {
+            return Entry(description,
+                         TThermometerList().Calculate_Checksum(
+                             {description, Correction(0, 0.1, 20, 0.05, 40, -0.02), {2025, 12, 31}}));
+        };
+        const QByteArray four = File(Intact("P1") + Intact("P2") + Intact("P3") + Intact("P4"));
+        QTest::newRow("cut in half")
+            << four.left(four.size() / 2) << "P1" << 0
+            << "ERR:  Reference file XML parse error at line 18 column 28: Premature end of document. 1 "
+               "entry was read completely before line 18, column 28.";
+        QTest::newRow("cut in the last point")
+            << two.left(two.indexOf("-0.02000</Point3>", two.indexOf("\u00e9")) + 5) << "abc" << 0
+            << "ERR:  Reference file XML parse error at line 17 column 34: Premature end of document. 1 "
+               "entry was read completely before line 17, column 34.";
+        QTest::newRow("cut after the last entry")
+            << two.left(two.indexOf("    </Calibration_Entries>")) << "abc|\u00e9" << 0
+            << "ERR:  Reference file XML parse error at line 20 column 0: Premature end of document. 2 "
+               "entries were read completely before line 20, column 0.";
+        QTest::newRow("control character near the end")
+            << QByteArray(two).replace("_Data>", "_\x01_Data>") << "abc|\u00e9" << 0
+            << "ERR:  Reference file XML parse error at line 21 column 27: character U+0001 is not allowed "
+               "in XML. 2 entries were read completely before line 21, column 27.";
+        QTest::newRow("checksum mismatch before the damage")
+            << File(Entry("abc", "08e6") + Entry("\u00e9", "072b")).left(two.size() - 30) << "\u00e9" << 1
+            << "ERR:  Reference file XML parse error at line 21 column 2: Premature end of document. 2 "
+               "entries were read completely before line 21, column 2.";
+        QTest::newRow("cut before the entries")
+            << two.left(two.indexOf("<Calibration_Entries>")) << "" << 0
+            << "ERR:  Reference file XML parse error at line 3 column 4: Premature end of document. No entry "
+               "was read completely before line 3, column 4.";
+        QTest::newRow("damaged before the root")
+            << QByteArray("<?xml version=\"1.0\"?>\n\x01<Thermometer") << "Previous" << 0
+            << "ERR:  Reference file XML parse error at line 2 column 1: character U+0001 is not allowed in "
+               "XML";
         // Qt 5 alone would read "+1122025" as 1 December 2025, whose checksum this is.
         QTest::newRow("date not as written")
             << File(Entry("abc", "08e2").replace("31122025", "+1122025")) << "" << 1 << "";

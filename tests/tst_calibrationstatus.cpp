@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -70,6 +72,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
     }
     void init() { Remove_Data_Directories(); }
+    void cleanup() { TClock::Set_Fixed_Now(QDateTime()); }
 
     void State_data()
     {
@@ -355,6 +358,56 @@ private slots:
                     .toString()
                     .startsWith("In calibration\nImplausible calibration: " + reason + "\nDue "));
         TClock::Set_Fixed_Now(QDateTime());
+    }
+
+    // The due date may arrive while the window is open: from midnight the fields stop correcting, the
+    // icon and tooltips follow, and the line that selecting the thermometer writes is written. A Write
+    // just after midnight judges the day itself, before the timer has run.
+    void Due_Date_Passes_While_Open_data()
+    {
+        QTest::addColumn<bool>("timer_runs");
+        QTest::newRow("midnight timer") << true;
+        QTest::newRow("write before the timer") << false;
+    }
+
+    void Due_Date_Passes_While_Open()
+    {
+        QFETCH(bool, timer_runs);
+        const QTemporaryDir record_directory;
+        QVERIFY(Write_Calibration_File({{"Probe", 0.12, Today.addDays(1)}}));
+        Store_Setting("Current_Path", record_directory.path());
+        TClock::Set_Fixed_Now(QDateTime(Today, QTime(23, 59, 40)));
+        TVelmora window;
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        QCOMPARE(Corrected_Texts(&window), QStringList({"19.88", "19.88", "19.88", "19.88"}));
+        QCOMPARE(Item_States(selector), QStringList("Due soon"));
+        const int lines = Log_Lines(&window).size();
+
+        TClock::Set_Fixed_Now(QDateTime(Today.addDays(1), QTime(0, 0, 5)));
+        const QString expired = "out of calibration since Dec 08 2026";
+        const QString warning = "WAR  Thermometer 'Probe' is " + expired + ".";
+        if (timer_runs)
+        {
+            QTimer* timer = Child<QTimer>(&window, "Midnight_Timer");
+            QVERIFY(timer->isActive() && timer->isSingleShot());
+            QCOMPARE(timer->interval(), 20 * 1000);
+            QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+            QCOMPARE(Log_Lines(&window).mid(lines), QStringList(warning));
+            // Armed again for the midnight after.
+            QVERIFY(timer->isActive());
+            QCOMPARE(timer->interval(), (24 * 3600 - 5) * 1000);
+        }
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
+        QCOMPARE(Child<QLineEdit>(&window, "Part_Corrected_Field")->toolTip(), expired);
+        QCOMPARE(Item_States(selector), QStringList("Out of calibration"));
+        QVERIFY2(selector->toolTip().startsWith("Out of calibration\nDue Dec 08 2026: due today"),
+                 qPrintable(selector->toolTip()));
+        QCOMPARE(
+            Log_Lines(&window).mid(lines).filter("WAR"),
+            QStringList({warning, "WAR  Entry written with \"-----\" for X, Y, Z, Part: " + expired + "."}));
+        QCOMPARE(Read_File(record_directory.path() + "/velmora.csv").split('\n').value(1),
+                 QByteArray("Position 1,Probe,-----,-----,-----,-----"));
     }
 
     // A shorter period turns Soon back to in calibration at once, and both options outlive the window.

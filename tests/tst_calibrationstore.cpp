@@ -154,8 +154,22 @@ private slots:
             << QByteArray("<Description>B</Description>") << QByteArray()
             << QStringList{broken, a, count + "0", "WAR  Calibration entry 2 was left out: broken entry.",
                            keep};
+        // A damaged file offers what it held before the damage.
         QTest::newRow("character XML forbids")
-            << QByteArray(">B<") << QByteArray(">B&#1;<") << QStringList{broken, count + "0", keep};
+            << QByteArray(">B<") << QByteArray(">B&#1;<")
+            << QStringList{broken, a, count + "0",
+                           "WAR  Calibration entry 2 was left out: cut off by the damage.", keep};
+        const QString sample = base.filePath("sample.xml");
+        QVERIFY(Write_Calibration_File({{"A", 0.12, QDate(2031, 12, 31)}, {"B", 0.12, QDate(2031, 12, 31)}},
+                                       sample));
+        const QByteArray intact = Read_File(sample);
+        QTest::newRow("cut in the second entry")
+            << intact.mid(intact.indexOf("<Point2>", intact.indexOf(">B<"))) << QByteArray()
+            << QStringList{broken, a, count + "0",
+                           "WAR  Calibration entry 2 'B' was left out: cut off by the damage.", keep};
+        QTest::newRow("control character near the end")
+            << QByteArray("</Calibration_Entries>") << QByteArray("</Calibration_Entries\x02>")
+            << QStringList{broken, a, QString(a).replace("'A'", "'B'"), count + "0", keep};
         QTest::newRow("other version") << QByteArray("File_Version=\"1\"") << QByteArray("File_Version=\"2\"")
                                        << QStringList{loaded, count + "0", keep};
     }

@@ -56,9 +56,13 @@ private slots:
             QCOMPARE(Inputs(&window), "Position 1|" + QDir::toNativeSeparators(QDir::homePath()) +
                                           "|velmora.csv|+20.00|+20.00|+20.00|+20.00");
             QCOMPARE(Corrected_Texts(&window), QStringList({"-----", "-----", "-----", "-----"}));
-            QCOMPARE(Log_Lines(&window), QStringList({"ERR  Cannot load calibration file: '" +
-                                                          QDir::toNativeSeparators(Calibration_File()) + "'",
-                                                      "INF  Calibration data checksum error count: 0"}));
+            QCOMPARE(Log_Lines(&window),
+                     QStringList({"ERR  Cannot load calibration file: '" +
+                                      QDir::toNativeSeparators(Calibration_File()) +
+                                      "': no calibration file exists yet. To add the first thermometer, open "
+                                      "Edit > Correction Editor (Ctrl+E), type its description, due date and "
+                                      "test points and press Accept.",
+                                  "INF  Calibration data checksum error count: 0"}));
             Child<QLineEdit>(&window, "Record_Path_Field")->setText(QDir::toNativeSeparators(path));
             Child<QLineEdit>(&window, "Description_Field")->setText(description);
             Child<QLineEdit>(&window, "Y_Meter_Field")->setText("abc");

@@ -48,6 +48,17 @@ private slots:
                  QStringList({"20.0000,20.0000,0"}));
     }
 
+    // A corrected value or a point just below zero is written without a minus before its zeros.
+    void Values_Near_Zero_Have_No_Minus()
+    {
+        const TThermometerCorrection near_zero = Correction(0, 0.00004, 1, -0.00004, 2, 0.00004);
+        const QStringList corrections = Lines(::Corrections_Report("T", QDate(), near_zero));
+        QCOMPARE(corrections.mid(2, 2), QStringList({"Point 1:,0.0000,0.0000", "Point 2:,1.0000,0.0000"}));
+        QCOMPARE(corrections[6], QString("0.0000,0.0000,-4e-05"));
+        const QStringList uncertainty = Lines(::Uncertainty_Report("T", QDate(), near_zero, 0.0));
+        QCOMPARE(uncertainty[3], QString("0,0.000,0.000,0.000,0.0000,1.0000,2.0000"));
+    }
+
     void Uncertainty_Report()
     {
         const QStringList lines = Lines(::Uncertainty_Report("Probe 7", QDate(2031, 12, 31), Sample, 0.04));

@@ -49,6 +49,35 @@ private slots:
         QCOMPARE(Read_File(Log_File()), line);
     }
 
+    // The field and the log show what the reading rounds to: a value just below zero is "0.00", as no
+    // thermometer reads a signed zero.
+    void Corrected_Text_Near_Zero_data()
+    {
+        QTest::addColumn<QString>("meter_text"); // corrected by subtracting 0.12
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("-0.006") << "0.114"
+                                << "-0.01";
+        QTest::newRow("-0.004") << "0.116"
+                                << "0.00";
+        QTest::newRow("-0.0001") << "0.1199"
+                                 << "0.00";
+        QTest::newRow("zero") << "0.12"
+                              << "0.00";
+        QTest::newRow("+0.004") << "0.124"
+                                << "0.00";
+        QTest::newRow("+0.006") << "0.126"
+                                << "0.01";
+        QTest::newRow("-0.004 below -20") << "-19.884"
+                                          << "-20.00";
+    }
+
+    void Corrected_Text_Near_Zero()
+    {
+        QFETCH(QString, meter_text);
+        QFETCH(QString, shown);
+        QCOMPARE(Corrected_Reading_Text(meter_text, true, Correction(-10, 0.12, 0, 0.12, 10, 0.12)), shown);
+    }
+
     // A write that fails part-way leaves the file as it was before the entry, so that the next
     // entry is neither glued onto a fragment nor left without a header.
     void Failures_Are_Reported_data()
@@ -167,6 +196,44 @@ private slots:
             ->setText(QDir::toNativeSeparators(record_directory.path() + "/missing"));
         QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
         QVERIFY(Log_Lines(&window).last().startsWith("WAR  Cannot open temperature log file for writing."));
+    }
+
+    // A reading more than a degree beyond the test points is corrected by extending the curve; the
+    // log cannot show that, so the pane names the ticked axes that hold one.
+    void Window_Names_Extrapolated_Axes_data()
+    {
+        QTest::addColumn<QStringList>("readings"); // X, Y, Z, Part; "-" leaves the axis unticked
+        QTest::addColumn<QStringList>("warnings"); // the WAR lines after the entry was written
+        const QString outside = "WAR  Entry written with extrapolated values for %1: outside the calibrated "
+                                "range 15.00 to 25.00 \u00b0C.";
+        QTest::newRow("both ends") << QStringList{"0.2", "20", "39.95", "24"}
+                                   << QStringList{outside.arg("X, Z")};
+        QTest::newRow("within a degree of the ends") << QStringList{"14", "20", "26", "15"} << QStringList();
+        QTest::newRow("unticked and dashes left out")
+            << QStringList{"-0.2", "abc", "13.99", "25.5"}
+            << QStringList{"WAR  Entry written with \"-----\" for Y: \"abc\" is not a number.",
+                           outside.arg("Z")};
+    }
+
+    void Window_Names_Extrapolated_Axes()
+    {
+        QFETCH(QStringList, readings);
+        QFETCH(QStringList, warnings);
+        QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate().addYears(1)}}));
+        TVelmora window;
+        Child<QLineEdit>(&window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        const char* const axes[] = {"X", "Y", "Z", "Part"};
+        for (int axis = 0; axis < 4; ++axis)
+        {
+            const QString name = axes[axis];
+            const bool ticked = !readings[axis].startsWith('-');
+            Child<QCheckBox>(&window, qPrintable(name + "_Check_Box"))->setChecked(ticked);
+            Type(&window, qPrintable(name + "_Meter_Field"), ticked ? readings[axis] : readings[axis].mid(1));
+        }
+        const int lines = Log_Lines(&window).size();
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QCOMPARE(Log_Lines(&window).mid(lines).filter(QRegularExpression("^WAR")), warnings);
     }
 };
 
