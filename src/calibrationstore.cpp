@@ -1,15 +1,18 @@
 #include "calibrationstore.h"
 
+#include "numbertext.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QThread>
 
 namespace
 {
@@ -50,7 +53,85 @@ QString Prepare_Directory(const QString& path)
     return probe_directory == path ? QString() : QString("cannot be created");
 }
 
+// How long a lock file that holds no lock must stay so before it counts as no lock at all: a writer
+// creates the file first and writes its process id into it a moment later.
+constexpr int Unfilled_Lock_Grace = 500;
+
+// Why the file in the lock's place is not a lock that QLockFile can take or wait for, with what to do
+// about it in *advice; empty when it is one (or is gone). *unfilled tells whether it is a file that
+// holds no lock, which a writer may still be about to fill.
+QString Not_A_Lock_Reason(const QLockFile& lock, const QString& lock_name, QString* advice, bool* unfilled)
+{
+    *unfilled = false;
+    const QString name = QDir::toNativeSeparators(lock_name);
+    const QFileInfo info(lock_name);
+    QString what;
+    if (info.isSymLink())
+    {
+        what = "a symbolic link";
+    }
+    else if (info.isDir())
+    {
+        what = "a directory";
+    }
+    else if (!info.exists())
+    {
+        return QString();
+    }
+    else if (!info.isFile())
+    {
+        what = "not a regular file";
+    }
+    else
+    {
+        qint64 process_id = 0;
+        QString host_name;
+        QString application_name;
+        if (lock.getLockInfo(&process_id, &host_name, &application_name))
+        {
+            return QString();
+        }
+        *unfilled = true;
+        *advice =
+            QString("If no other Velmora is saving, delete '%1', then make the change again.").arg(name);
+        return QString(
+                   "the lock file '%1' holds no process id (%2 bytes), so it is not a lock Velmora can use")
+            .arg(name, QString::number(info.size()));
+    }
+    *advice =
+        QString("Remove '%1' (Velmora makes only plain files of that name), then make the change again.")
+            .arg(name);
+    return QString("the lock file '%1' is %2, not a lock Velmora can use").arg(name, what);
+}
+
 } // namespace
+
+QString Stored_Thermometer(const TThermometerList& list, const QString& description)
+{
+    TCorrectionDialogData unused;
+    if (!list.Get_Correction_Data(description, &unused))
+    {
+        return QString();
+    }
+    QString stored_description;
+    for (const QString& candidate : list.Get_Descriptions())
+    {
+        if (candidate.compare(description, Qt::CaseInsensitive) == 0)
+        {
+            stored_description = candidate;
+            break;
+        }
+    }
+    const TThermometerCorrection correction = list.Get_Correction(description);
+    QStringList fields;
+    fields << stored_description << QString::number(list.Get_Calibration_Due_Date(description).toJulianDay());
+    for (const TVector2* point :
+         {&correction.Get_Point1(), &correction.Get_Point2(), &correction.Get_Point3()})
+    {
+        fields << Fixed_Text(point->x, 5) + "," + Fixed_Text(point->y, 5);
+    }
+    return fields.join('\n');
+}
 
 QString Due_Date_Text(const QDate& date)
 {
@@ -283,50 +364,146 @@ QStringList TCalibrationStore::Save_Thermometers(TThermometerList* list)
 {
     Q_ASSERT_X(list != nullptr, "TCalibrationStore::Save_Thermometers", "list");
     QStringList messages;
-    // The first save would replace a file that still holds thermometers the list never loaded.
-    if (keep_calibration_file)
-    {
-        if (!Keep_Damaged_Calibration_File(&messages))
-        {
-            return messages;
-        }
-        keep_calibration_file = false;
-    }
-    if (!list->Save_Calibration_File(Get_Calibration_File_Name()))
-    {
-        messages << QString("ERR  %1").arg(list->Get_Last_Error());
-    }
-    known_content = Calibration_File_Content();
-    content_known = true;
+    Write_Thermometers(list, &messages);
     return messages;
 }
 
-QStringList TCalibrationStore::Change_Thermometers(TThermometerList* list,
-                                                   const std::function<QString(TThermometerList*)>& change)
+bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* messages)
+{
+    // The first save would replace a file that still holds thermometers the list never loaded.
+    if (keep_calibration_file)
+    {
+        if (!Keep_Damaged_Calibration_File(messages))
+        {
+            return false;
+        }
+        keep_calibration_file = false;
+    }
+    const bool saved = list->Save_Calibration_File(Get_Calibration_File_Name());
+    if (!saved)
+    {
+        *messages << QString("ERR  %1").arg(list->Get_Last_Error());
+    }
+    known_content = Calibration_File_Content();
+    content_known = true;
+    return saved;
+}
+
+bool TCalibrationStore::Take_Lock(QLockFile* lock, QString* reason, QString* advice) const
+{
+    const QString lock_name = Get_Calibration_File_Name() + ".lock";
+    QElapsedTimer waited;
+    waited.start();
+    // Since when the lock file has held no lock; invalid while it holds one.
+    QElapsedTimer unfilled_since;
+    for (;;)
+    {
+        // QLockFile takes a lock file whose writer is gone, or that holds no lock and is older than
+        // half a minute, for stale and removes it.
+        if (lock->tryLock(0))
+        {
+            return true;
+        }
+        if (lock->error() == QLockFile::PermissionError)
+        {
+            *reason =
+                QString("the lock file '%1' cannot be created").arg(QDir::toNativeSeparators(lock_name));
+            return false;
+        }
+        if (lock->error() != QLockFile::LockFailedError)
+        {
+            *reason = QString("the lock file cannot be used");
+            return false;
+        }
+        bool unfilled = false;
+        QString not_a_lock_advice;
+        const QString not_a_lock = Not_A_Lock_Reason(*lock, lock_name, &not_a_lock_advice, &unfilled);
+        if (!unfilled)
+        {
+            unfilled_since.invalidate();
+        }
+        else if (!unfilled_since.isValid())
+        {
+            unfilled_since.start();
+        }
+        const bool timed_out = waited.elapsed() >= lock_timeout;
+        // Waiting for a directory or a file that holds no lock would only end the way it began.
+        if (!not_a_lock.isEmpty() &&
+            (!unfilled || unfilled_since.elapsed() >= Unfilled_Lock_Grace || timed_out))
+        {
+            *reason = not_a_lock;
+            *advice = not_a_lock_advice;
+            return false;
+        }
+        if (timed_out)
+        {
+            *reason = QString("another Velmora is saving it");
+            return false;
+        }
+        QThread::msleep(
+            static_cast<unsigned long>(qBound(qint64(1), lock_timeout - waited.elapsed(), qint64(50))));
+    }
+}
+
+TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList* list,
+                                                                const TThermometerChange& change)
 {
     Q_ASSERT_X(list != nullptr, "TCalibrationStore::Change_Thermometers", "list");
     const QString file_name = Get_Calibration_File_Name();
+    TThermometerChangeResult result;
     QLockFile lock(file_name + ".lock");
-    if (!lock.tryLock(lock_timeout))
+    QString lock_problem;
+    QString advice;
+    if (!Take_Lock(&lock, &lock_problem, &advice))
     {
-        const QString reason = lock.error() == QLockFile::LockFailedError
-                                   ? QString("another Velmora is saving it")
-                               : lock.error() == QLockFile::PermissionError
-                                   ? QString("the lock file '%1' cannot be created")
-                                         .arg(QDir::toNativeSeparators(file_name + ".lock"))
-                                   : QString("the lock file cannot be used");
-        return {QString("ERR  Cannot lock calibration file '%1': %2; the change was not saved.")
-                    .arg(QDir::toNativeSeparators(file_name), reason)};
+        result.messages << QString("ERR  Cannot lock calibration file '%1': %2; the change was not saved.%3")
+                               .arg(QDir::toNativeSeparators(file_name), lock_problem,
+                                    advice.isEmpty() ? QString() : " " + advice);
+        return result;
     }
 
-    QStringList messages;
     if (!Is_Known_Content(Calibration_File_Content()))
     {
-        messages << QString("INF  Calibration file '%1' was changed by another writer; reloaded it first.")
-                        .arg(QDir::toNativeSeparators(file_name));
-        messages << Read_Thermometers(list, false);
+        result.messages << QString(
+                               "INF  Calibration file '%1' was changed by another writer; reloaded it first.")
+                               .arg(QDir::toNativeSeparators(file_name));
+        result.messages << Read_Thermometers(list, false);
+        result.reloaded = true;
     }
-    messages << change(list);
-    messages << Save_Thermometers(list);
+    // The window shows the list: it changes only once the file holds the change, so that a failed
+    // save neither shows the change as made nor lets the next save write it after all.
+    TThermometerList changed = *list;
+    QString change_message;
+    if (!change(&changed, &change_message))
+    {
+        result.messages << change_message;
+        return result;
+    }
+    QStringList save_messages;
+    if (Write_Thermometers(&changed, &save_messages))
+    {
+        *list = changed;
+        result.saved = true;
+        result.messages << change_message;
+    }
+    result.messages << save_messages;
+    return result;
+}
+
+QStringList TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded)
+{
+    Q_ASSERT_X(list != nullptr && reloaded != nullptr, "TCalibrationStore::Reload_Changed_Thermometers",
+               "list, reloaded");
+    *reloaded = false;
+    // Savers replace the file whole, by rename: it can be read while another writer holds the lock.
+    if (Is_Known_Content(Calibration_File_Content()))
+    {
+        return QStringList();
+    }
+    *reloaded = true;
+    QStringList messages;
+    messages << QString("INF  Calibration file '%1' was changed by another writer; reloaded it.")
+                    .arg(QDir::toNativeSeparators(Get_Calibration_File_Name()));
+    messages << Read_Thermometers(list, false);
     return messages;
 }

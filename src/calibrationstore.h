@@ -8,10 +8,32 @@
 
 #include <functional>
 
+class QLockFile;
 class TThermometerList;
 
 // The date as the log and the reports show it.
 QString Due_Date_Text(const QDate& date);
+
+// The thermometer found by description (letter case ignored) as the calibration file holds it: its
+// stored description, due date and test points to the file's five decimals. Two windows compare these
+// to tell whether a thermometer was changed meanwhile; values that differ only beyond what the file
+// keeps are the same. A null string when the list has no such thermometer.
+QString Stored_Thermometer(const TThermometerList& list, const QString& description);
+
+// One change to the calibration data (see TCalibrationStore::Change_Thermometers). It is handed a copy
+// of the list as it is on disk; it applies itself and returns true with its log line, or returns false
+// with the line that says why it no longer applies to the list as it is now.
+using TThermometerChange = std::function<bool(TThermometerList* list, QString* message)>;
+
+// What TCalibrationStore::Change_Thermometers did.
+struct TThermometerChangeResult
+{
+    QStringList messages;
+    // The list was reloaded first: another writer had changed the file.
+    bool reloaded = false;
+    // The change was applied to the list, and the file holds it.
+    bool saved = false;
+};
 
 // Where the settings and the calibration data file live, and the policies for loading and replacing
 // that file. The window asks it and logs the lines it returns.
@@ -34,21 +56,32 @@ public:
     QStringList Load_Thermometers(TThermometerList* list);
     // Saves list to the calibration data file and returns the log lines; none when all went well.
     QStringList Save_Thermometers(TThermometerList* list);
-    // Applies one change (add, update or remove a thermometer by description) to the calibration data
-    // as it is on disk, so that two windows or two stations sharing the file never undo each other:
-    // writers take a lock file beside the data file; list is reloaded first when the file changed since
-    // this store last read or wrote it; then change edits list and returns its log line, and list is
-    // saved. Returns the log lines. When the lock cannot be taken within the lock timeout, an ERR line
-    // and neither list nor file changes.
-    QStringList Change_Thermometers(TThermometerList* list,
-                                    const std::function<QString(TThermometerList*)>& change);
+    // Applies one change (add, update or remove a thermometer) to the calibration data as it is on
+    // disk, so that two windows or two stations sharing the file never undo each other: writers take a
+    // lock file beside the data file; list is reloaded first when the file changed since this store
+    // last read or wrote it; then change is applied to a copy of list, which is saved, and list becomes
+    // that copy only once the file holds it. A change that refuses, or a failed save, leaves list and
+    // file as they were; its log line is then left out (a refusal's line says why), and only the ERR
+    // line of the save is returned. When the lock cannot be taken within the lock timeout, or the lock
+    // file is not a lock at all (a directory, a file that holds no lock), an ERR line says what is in
+    // the way, and neither list nor file changes.
+    TThermometerChangeResult Change_Thermometers(TThermometerList* list, const TThermometerChange& change);
     // A few seconds unless a test needs less.
     void Set_Lock_Timeout(int milliseconds) { lock_timeout = milliseconds; }
+    // Reloads list when the file changed since this store last read or wrote it (another window or
+    // station saved it): an INF line saying so and what went wrong on loading. No lines, and *reloaded
+    // false, when it did not change.
+    QStringList Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded);
 
 private:
     // Makes path, the user's application data directory, the data directory.
     void Use_User_Directory(const QString& path);
     bool Keep_Damaged_Calibration_File(QStringList* messages) const;
+    // Saves list; false when the file does not hold it.
+    bool Write_Thermometers(TThermometerList* list, QStringList* messages);
+    // Takes lock within the lock timeout; otherwise false, *reason says what is in the way and *advice,
+    // when not empty, what to do about it.
+    bool Take_Lock(QLockFile* lock, QString* reason, QString* advice) const;
     // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
     // The file's bytes; a null array when there is no file.

@@ -23,6 +23,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -251,6 +253,33 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
 
     Load_Thermometers();
     Warn_About_Calibrations();
+
+    // Another window or station that saves the file changes what this one must show.
+    calibration_watcher = new QFileSystemWatcher(this);
+    calibration_watcher->setObjectName("Calibration_File_Watcher");
+    calibration_reload_timer = new QTimer(this);
+    calibration_reload_timer->setSingleShot(true);
+    calibration_reload_timer->setInterval(50);
+    connect(calibration_reload_timer, &QTimer::timeout, this, &TVelmora::Follow_Calibration_File);
+    const auto calibration_file_event = [this]() {
+        Watch_Calibration_File();
+        if (!calibration_reload_timer->isActive())
+        {
+            calibration_reload_timer->start();
+        }
+    };
+    connect(calibration_watcher, &QFileSystemWatcher::fileChanged, this, calibration_file_event);
+    // The directory sees the file made where there was none, and a save that replaced it while the
+    // file itself was not watched; every other change there (the settings, the lock file) leaves the
+    // watched file alone.
+    connect(calibration_watcher, &QFileSystemWatcher::directoryChanged, this,
+            [this, calibration_file_event]() {
+                if (!calibration_watcher->files().contains(calibration_store.Get_Calibration_File_Name()))
+                {
+                    calibration_file_event();
+                }
+            });
+    Watch_Calibration_File();
 
     description_field->setText(settings.Value(TSetting::Description).toString());
     x_check_box->setChecked(settings.Value(TSetting::Axis_X_Enabled).toBool());
@@ -697,12 +726,25 @@ void TVelmora::Check_Calibration_Date()
     }
 }
 
-void TVelmora::Change_Thermometers(const std::function<QString(TThermometerList*)>& change,
-                                   const QStringList& selection)
+bool TVelmora::Change_Thermometers(const TThermometerChange& change, const QStringList& selection)
 {
-    Log_Messages(calibration_store.Change_Thermometers(&thermometer_list, change));
+    const TThermometerChangeResult result = calibration_store.Change_Thermometers(&thermometer_list, change);
+    Log_Messages(result.messages);
+    if (result.saved)
+    {
+        Show_Thermometers(selection);
+    }
+    else if (result.reloaded)
+    {
+        // Not changed, but another window's save is shown now; what the change was about comes first,
+        // so that the editor opens on its current values.
+        Show_Reloaded_Thermometers(selection);
+    }
+    return result.saved;
+}
 
-    // The list may also hold what another window saved meanwhile.
+void TVelmora::Show_Thermometers(const QStringList& selection)
+{
     thermometer_selector->clear();
     Fill_Selector();
     const QStringList descriptions = thermometer_list.Get_Descriptions();
@@ -713,7 +755,7 @@ void TVelmora::Change_Thermometers(const std::function<QString(TThermometerList*
             std::find_if(descriptions.begin(), descriptions.end(), [&wanted](const QString& stored) {
                 return stored.compare(wanted, Qt::CaseInsensitive) == 0;
             });
-        if (found != descriptions.end())
+        if (!wanted.isEmpty() && found != descriptions.end())
         {
             index = int(found - descriptions.begin());
             break;
@@ -731,8 +773,58 @@ void TVelmora::Change_Thermometers(const std::function<QString(TThermometerList*
     }
 }
 
+void TVelmora::Show_Reloaded_Thermometers(const QStringList& selection)
+{
+    const QString previous =
+        thermometer_selector->currentIndex() >= 0 ? thermometer_selector->currentText() : QString();
+    Show_Thermometers(selection + QStringList(previous));
+    if (!previous.isEmpty() && Stored_Thermometer(thermometer_list, previous).isNull())
+    {
+        Log_Message(
+            QString("WAR  Thermometer '%1', selected in this window, is no longer in the calibration "
+                    "file; %2")
+                .arg(previous, thermometer_selector->currentIndex() >= 0
+                                   ? QString("'%1' is selected now.").arg(thermometer_selector->currentText())
+                                   : QString("no thermometer is left.")));
+    }
+}
+
+void TVelmora::Watch_Calibration_File()
+{
+    const QString file_name = calibration_store.Get_Calibration_File_Name();
+    // A watch follows the file it was set on, and a save puts a new file in its place.
+    if (calibration_watcher->files().contains(file_name))
+    {
+        calibration_watcher->removePath(file_name);
+    }
+    if (QFileInfo::exists(file_name))
+    {
+        calibration_watcher->addPath(file_name);
+    }
+    const QString directory = calibration_store.Get_Data_Directory();
+    if (!calibration_watcher->directories().contains(directory) && QFileInfo(directory).isDir())
+    {
+        calibration_watcher->addPath(directory);
+    }
+}
+
+void TVelmora::Follow_Calibration_File()
+{
+    bool reloaded = false;
+    const QStringList messages = calibration_store.Reload_Changed_Thermometers(&thermometer_list, &reloaded);
+    if (!reloaded)
+    {
+        return;
+    }
+    Log_Messages(messages);
+    Show_Reloaded_Thermometers(QStringList());
+}
+
 void TVelmora::Edit_Thermometer()
 {
+    // The editor opens on the thermometer as the file holds it now, also where no notice of another
+    // station's save arrives (network shares).
+    Follow_Calibration_File();
     if (correction_dialog == nullptr)
     {
         correction_dialog = new TCorrectionDialog(this);
@@ -752,6 +844,8 @@ void TVelmora::Edit_Thermometer()
     {
         dialog_data.calibration_due_date = TClock::Today();
     }
+    // An edit is a change from what the editor opened on; another window may change it meanwhile.
+    const QString opened = Stored_Thermometer(thermometer_list, dialog_data.description);
 
     correction_dialog->Set_Dialog_Data(dialog_data, descriptions);
     if (correction_dialog->exec() != 1)
@@ -767,21 +861,61 @@ void TVelmora::Edit_Thermometer()
     {
         dialog_data.description = edited_description;
     }
+    // Kept apart from the description only by letter case, it is the same thermometer; another
+    // description adds a thermometer.
+    const bool same_thermometer =
+        !opened.isNull() && dialog_data.description.compare(edited_description, Qt::CaseInsensitive) == 0;
 
-    Change_Thermometers(
-        [&dialog_data](TThermometerList* list) {
+    const bool saved = Change_Thermometers(
+        [&](TThermometerList* list, QString* message) {
             const QString& description = dialog_data.description;
+            const QString on_disk = Stored_Thermometer(*list, description);
+            if (same_thermometer && on_disk.isNull())
+            {
+                *message = QString("ERR  Thermometer '%1' was removed by another window after the Correction "
+                                   "Editor opened on it; this change was not saved.")
+                               .arg(edited_description);
+                return false;
+            }
+            if (same_thermometer && on_disk != opened)
+            {
+                *message = QString("ERR  Thermometer '%1' was changed by another window after the Correction "
+                                   "Editor opened on it; this change was not saved. The editor now opens on "
+                                   "its current values.")
+                               .arg(edited_description);
+                return false;
+            }
+            if (!same_thermometer && !on_disk.isNull())
+            {
+                const QStringList stored = list->Get_Descriptions();
+                const auto found =
+                    std::find_if(stored.begin(), stored.end(), [&description](const QString& candidate) {
+                        return candidate.compare(description, Qt::CaseInsensitive) == 0;
+                    });
+                *message =
+                    QString("ERR  Thermometer '%1' was not added: another window added '%2' meanwhile, "
+                            "and descriptions that differ only in letter case are the same "
+                            "thermometer; this change was not saved.")
+                        .arg(description, *found);
+                return false;
+            }
             list->Set_Correction_Data(description, dialog_data);
             list->Set_Calibration_Due_Date(description, dialog_data.calibration_due_date);
-            return QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
-                .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
+            *message = QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
+                           .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
+            return true;
         },
         {dialog_data.description, thermometer_selector->currentText()});
-    Warn_About_Thermometer(thermometer_selector->currentIndex());
+    if (saved)
+    {
+        Warn_About_Thermometer(thermometer_selector->currentIndex());
+    }
 }
 
 void TVelmora::Remove_Thermometer()
 {
+    // The confirmation names the thermometer as the file holds it now.
+    Follow_Calibration_File();
     confirmation_box->Set_Text("Remove Thermometer");
     confirmation_box->Set_Informative_Text("Are you sure you want to delete the current thermometer?");
     // Named, so that a wrong selection is caught before its data is gone.
@@ -794,20 +928,40 @@ void TVelmora::Remove_Thermometer()
     confirmation_box->setIcon(QMessageBox::Warning);
     confirmation_box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     confirmation_box->setDefaultButton(QMessageBox::No);
+    // What was confirmed: another window may change it, or the selection, while the question is open.
+    const QString confirmed = Stored_Thermometer(thermometer_list, selected);
     if (confirmation_box->exec() != QMessageBox::Yes)
     {
         return;
     }
 
     // Once it is gone, the first remaining thermometer is selected.
-    const QString description = thermometer_selector->currentText();
-    Change_Thermometers(
-        [&description](TThermometerList* list) {
-            list->Remove_Thermometer_Data(description);
-            return QString("INF  Removed correction data for '%1'.").arg(description);
+    const bool saved = Change_Thermometers(
+        [&](TThermometerList* list, QString* message) {
+            const QString on_disk = Stored_Thermometer(*list, selected);
+            if (!confirmed.isNull() && on_disk.isNull())
+            {
+                *message =
+                    QString("INF  Thermometer '%1' was already removed by another window.").arg(selected);
+                return false;
+            }
+            if (!confirmed.isNull() && on_disk != confirmed)
+            {
+                *message = QString("ERR  Thermometer '%1' was not removed: another window changed it after "
+                                   "the removal was asked for. Check its current values, then remove it "
+                                   "again if it is still to go.")
+                               .arg(selected);
+                return false;
+            }
+            list->Remove_Thermometer_Data(selected);
+            *message = QString("INF  Removed correction data for '%1'.").arg(selected);
+            return true;
         },
-        {description});
-    Warn_About_Thermometer(thermometer_selector->currentIndex());
+        {selected});
+    if (saved)
+    {
+        Warn_About_Thermometer(thermometer_selector->currentIndex());
+    }
 }
 
 void TVelmora::Write_Report(const QString& default_name, const QString& content,

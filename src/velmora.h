@@ -15,6 +15,7 @@ class QAction;
 class QCheckBox;
 class QCloseEvent;
 class QComboBox;
+class QFileSystemWatcher;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -69,10 +70,20 @@ private:
     void Update_Thermometer_Actions();
     // Writes every setting from the window's state: the one place that names what is saved.
     void Write_Settings();
-    // Applies one change through the store and shows the list again, selecting the first of selection
-    // still there (letter case ignored), else the first thermometer.
-    void Change_Thermometers(const std::function<QString(TThermometerList*)>& change,
-                             const QStringList& selection);
+    // Applies one change through the store. Once the file holds it, shows the list again selecting the
+    // first of selection still there and returns true; otherwise the window shows what it showed (or
+    // what another window saved meanwhile) and false.
+    bool Change_Thermometers(const TThermometerChange& change, const QStringList& selection);
+    // Refills the selector from the list, selecting the first of selection still there (letter case
+    // ignored), else the first thermometer; the readings and the correction view follow.
+    void Show_Thermometers(const QStringList& selection);
+    // Shows the list again after another writer changed it, selecting the first of selection still
+    // there, else keeping the selection by description: a WAR line when that one is gone.
+    void Show_Reloaded_Thermometers(const QStringList& selection);
+    // Watches the calibration file, and its directory, which sees a save replace the file.
+    void Watch_Calibration_File();
+    // Reloads the list when another window or station saved the file, and shows it.
+    void Follow_Calibration_File();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
     TCorrectionViewData Correction_View_Data() const;
     // Hands the open correction view the current state; a hidden view is updated when shown.
@@ -123,6 +134,9 @@ private:
     TCorrectionDialog* correction_dialog;
     TInputDialog* input_dialog;
     TThermometerList thermometer_list;
+    QFileSystemWatcher* calibration_watcher;
+    // One reload for the several notices of one save (lock file, temporary file, rename).
+    QTimer* calibration_reload_timer;
     bool in_calibration;
     TThermometerCorrection current_correction;
     QString current_path;

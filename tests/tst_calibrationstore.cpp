@@ -1,6 +1,7 @@
 #include "calibrationstore.h"
 #include "velmoratestsupport.h"
 
+#include <QElapsedTimer>
 #include <QLockFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -253,6 +254,16 @@ private slots:
         QVERIFY(lines.contains("INF  Calibration data checksum error count: 0"));
     }
 
+    // A change that adds X, logging "INF  added".
+    static TThermometerChange Add_X()
+    {
+        return [](TThermometerList* changed, QString* message) {
+            changed->Set_Correction_Data("X", TCorrectionDialogData());
+            *message = "INF  added";
+            return true;
+        };
+    }
+
     // A writer that holds the lock longer than the timeout: no save, and the list stays as it was.
     void Change_Waits_For_The_Lock()
     {
@@ -264,19 +275,176 @@ private slots:
         QLockFile other_writer(calibration_file + ".lock");
         QVERIFY(other_writer.lock());
         store.Set_Lock_Timeout(10);
-        const auto add = [](TThermometerList* changed) {
-            changed->Set_Correction_Data("X", TCorrectionDialogData());
-            return QString("INF  added");
-        };
-        QCOMPARE(store.Change_Thermometers(&list, add),
+        const TThermometerChangeResult refused = store.Change_Thermometers(&list, Add_X());
+        QCOMPARE(refused.messages,
                  QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
                              "': another Velmora is saving it; the change was not saved."));
+        QVERIFY(!refused.saved && !refused.reloaded);
         QCOMPARE(list.Get_Descriptions(), QStringList("A"));
         QCOMPARE(Read_File(calibration_file), before);
 
         other_writer.unlock();
-        QCOMPARE(store.Change_Thermometers(&list, add), QStringList("INF  added"));
+        const TThermometerChangeResult added = store.Change_Thermometers(&list, Add_X());
+        QCOMPARE(added.messages, QStringList("INF  added"));
+        QVERIFY(added.saved && !added.reloaded);
         QCOMPARE(Read_File(calibration_file).count("<Entry>"), 2);
+    }
+
+    // What stands in the lock file's place but is no lock is named at once, with what to do (the
+    // window's test has a directory and a file of text). An empty file is what a writer killed between
+    // making the lock file and filling it leaves.
+    void Lock_File_That_Is_No_Lock_Is_Named_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("advice");
+        const QString lock = "'" + Native(calibration_file + ".lock") + "'";
+        QTest::newRow("empty file") << "empty"
+                                    << "the lock file " + lock + " holds no process id (0 bytes), so it is"
+                                    << " If no other Velmora is saving, delete " + lock +
+                                           ", then make the change again.";
+        QTest::newRow("dangling link") << "link"
+                                       << "the lock file " + lock + " is a symbolic link"
+                                       << " Remove " + lock +
+                                              " (Velmora makes only plain files of that name), then make the "
+                                              "change again.";
+    }
+
+    void Lock_File_That_Is_No_Lock_Is_Named()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QFETCH(QString, advice);
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        const QByteArray before = Read_File(calibration_file);
+        const QString lock_name = calibration_file + ".lock";
+        QVERIFY(kind == "link" ? QFile::link(data_directory + "/nowhere", lock_name)
+                               : Write_File(lock_name, ""));
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const TThermometerChangeResult refused = store.Change_Thermometers(&list, Add_X());
+        // The default timeout is five seconds; a file that holds no lock is given half a second, as the
+        // writer that made it may be about to fill it.
+        QVERIFY2(elapsed.elapsed() < 2000, qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(refused.messages,
+                 QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
+                             "': " + reason + (reason.endsWith("so it is") ? " " : ", ") +
+                             "not a lock Velmora can use; the change was not saved." + advice));
+        QVERIFY(!refused.saved);
+        QCOMPARE(list.Get_Descriptions(), QStringList("A"));
+        QCOMPARE(Read_File(calibration_file), before);
+
+        QVERIFY(QFile::remove(lock_name));
+        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages, QStringList("INF  added"));
+    }
+
+    // A failed save (here a full disk) leaves the list as it was, without the change's line, and the
+    // next change does not save the failed one after all.
+    void Failed_Save_Leaves_The_List()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        const QByteArray before = Read_File(calibration_file);
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        TThermometerChangeResult failed;
+        With_File_Size_Limit(rlim_t(before.size()),
+                             [&] { failed = store.Change_Thermometers(&list, Add_X()); });
+        QVERIFY(!failed.saved);
+        QCOMPARE(failed.messages.size(), 1);
+        QVERIFY2(failed.messages.first().startsWith("ERR  error writing file '" + calibration_file + "': "),
+                 qPrintable(failed.messages.first()));
+        QCOMPARE(list.Get_Descriptions(), QStringList("A"));
+        QCOMPARE(Read_File(calibration_file), before);
+
+        const TThermometerChangeResult added =
+            store.Change_Thermometers(&list, [](TThermometerList* changed, QString* message) {
+                changed->Set_Correction_Data("Y", TCorrectionDialogData());
+                *message = "INF  added Y";
+                return true;
+            });
+        QCOMPARE(added.messages, QStringList("INF  added Y"));
+        QCOMPARE(list.Get_Descriptions(), QStringList({"A", "Y"}));
+        TThermometerList saved;
+        QVERIFY(saved.Load_Calibration_File(calibration_file));
+        QCOMPARE(saved.Get_Descriptions(), QStringList({"A", "Y"}));
+    }
+
+    // A change judges the list as the file holds it (here after another writer added X); refused, it
+    // leaves list and file as they are, and only its reason is logged.
+    void Change_Is_Judged_Against_The_File()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QVERIFY(Write_Calibration_File({{"A"}, {"x"}}, calibration_file));
+        const QByteArray other_writers = Read_File(calibration_file);
+
+        const TThermometerChangeResult refused =
+            store.Change_Thermometers(&list, [](TThermometerList* changed, QString* message) {
+                if (!Stored_Thermometer(*changed, "X").isNull())
+                {
+                    *message = "ERR  taken";
+                    return false;
+                }
+                changed->Set_Correction_Data("X", TCorrectionDialogData());
+                *message = "INF  added";
+                return true;
+            });
+        QCOMPARE(refused.messages, QStringList({"INF  Calibration file '" + Native(calibration_file) +
+                                                    "' was changed by another writer; reloaded it first.",
+                                                "ERR  taken"}));
+        QVERIFY(refused.reloaded && !refused.saved);
+        QCOMPARE(list.Get_Descriptions(), QStringList({"A", "x"}));
+        QCOMPARE(Read_File(calibration_file), other_writers);
+    }
+
+    // Without a lock: what a window does when told that the file changed.
+    void Reload_Only_When_Changed()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        bool reloaded = true;
+        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QVERIFY(!reloaded);
+        store.Change_Thermometers(&list, Add_X()); // its own save is no change
+        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QVERIFY(!reloaded);
+
+        QVERIFY(Write_Calibration_File({{"B"}}, calibration_file));
+        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded),
+                 QStringList("INF  Calibration file '" + Native(calibration_file) +
+                             "' was changed by another writer; reloaded it."));
+        QVERIFY(reloaded);
+        QCOMPARE(list.Get_Descriptions(), QStringList("B"));
+        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QVERIFY(!reloaded);
+    }
+
+    // A thermometer as the file holds it: what lies beyond the file's five decimals is no change.
+    void Stored_Thermometer_Is_What_The_File_Holds()
+    {
+        TThermometerList list;
+        TCorrectionDialogData data{15, 20, 25, 15.12, 20.12, 25.12, {}, {}};
+        list.Set_Correction_Data("Probe A", data);
+        list.Set_Calibration_Due_Date("Probe A", QDate(2031, 1, 2));
+        const QString stored = Stored_Thermometer(list, "probe a");
+        QCOMPARE(stored, QString("Probe A\n%1\n15.00000,0.12000\n20.00000,0.12000\n25.00000,0.12000")
+                             .arg(QDate(2031, 1, 2).toJulianDay()));
+        QVERIFY(Stored_Thermometer(list, "Probe B").isNull());
+        data.thermometer_reading2 = 20.120000001;
+        list.Set_Correction_Data("Probe A", data);
+        QCOMPARE(Stored_Thermometer(list, "Probe A"), stored);
+        data.thermometer_reading2 = 20.12001;
+        list.Set_Correction_Data("Probe A", data);
+        QVERIFY(Stored_Thermometer(list, "Probe A") != stored);
     }
 };
 

@@ -1,11 +1,15 @@
+#include "correctionview.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileSystemWatcher>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScatterSeries>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -37,13 +41,49 @@ class TManagementTest : public QObject
         return shown;
     }
 
-    // Answers the confirmation with Yes or No; returns the details it showed.
-    static QString Remove(QWidget* window, QMessageBox::StandardButton answer)
+    // Opens the Correction Editor; while it is open another window takes its turn (meanwhile), then
+    // fill changes the fields and Accept is pressed. Returns the reading at test point 2 and the due
+    // date that the editor showed on opening.
+    static QString Edit_Meanwhile(QWidget* window, const std::function<void()>& meanwhile,
+                                  const std::function<void(QWidget*)>& fill)
+    {
+        QString shown;
+        Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+            shown = Text(dialog, "Thermometer_Reading2_Edit") + " " +
+                    Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
+            meanwhile();
+            fill(dialog);
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        QMetaObject::invokeMethod(window, "Edit_Thermometer");
+        return shown;
+    }
+
+    static std::function<void(QWidget*)> Set_Due_Date(const QDate& date)
+    {
+        return
+            [date](QWidget* dialog) { Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->setDate(date); };
+    }
+
+    // The log lines of window that hold text.
+    static QStringList Lines_With(QWidget* window, const QString& text)
+    {
+        return Log_Lines(window).filter(text);
+    }
+
+    // Answers the confirmation with Yes or No, after another window's turn (meanwhile) while it is open;
+    // returns the details it showed.
+    static QString Remove(QWidget* window, QMessageBox::StandardButton answer,
+                          const std::function<void()>& meanwhile = {})
     {
         QString details;
-        Answer_Next_Modal("QMessageBox", [&details, answer](QWidget* modal) {
+        Answer_Next_Modal("QMessageBox", [&details, answer, &meanwhile](QWidget* modal) {
             QMessageBox* box = qobject_cast<QMessageBox*>(modal);
             details = box->detailedText();
+            if (meanwhile)
+            {
+                meanwhile();
+            }
             box->button(answer)->click();
         });
         QMetaObject::invokeMethod(window, "Remove_Thermometer");
@@ -102,11 +142,34 @@ private slots:
 
         QVERIFY(QFile::remove(Calibration_File()) && QDir().mkpath(Calibration_File())); // cannot be replaced
         Edit(&window, "Probe 2", "20.12");
-        // The failure, then the warning that the new thermometer is due today.
-        const QStringList lines = Log_Lines(&window);
-        QVERIFY(lines[lines.size() - 2].startsWith("ERR  error writing file '" + Calibration_File() +
-                                                   "': ERR:  "));
-        QVERIFY(lines.last().startsWith("WAR  Thermometer 'Probe 2' is out of calibration"));
+        // Only the failure: the window shows what the file holds.
+        QVERIFY2(Log_Lines(&window).last().startsWith("ERR  error writing file '" + Calibration_File() +
+                                                      "': ERR:  "),
+                 qPrintable(Log_Lines(&window).last()));
+        QCOMPARE(Lines_With(&window, "Probe 2"), QStringList());
+        QCOMPARE(Selection(&window), QString("[Probe 1]"));
+    }
+
+    // A save that fails (a full disk) changes nothing in the window: no line says that the change was
+    // made, and the next change, of another thermometer, does not save it after all.
+    void Failed_Save_Leaves_The_Window_As_It_Was()
+    {
+        QVERIFY(Write_Calibration_File({{"A", 0.1}}));
+        TVelmora window;
+        const QStringList log_before = Log_Lines(&window);
+        With_File_Size_Limit(rlim_t(Read_File(Calibration_File()).size()), [&] { Edit(&window, "Probe 2"); });
+        const QStringList added = Log_Lines(&window).mid(log_before.size());
+        QCOMPARE(added.size(), 1);
+        QVERIFY2(added.first().startsWith("ERR  error writing file '" + Calibration_File() + "': ERR:  "),
+                 qPrintable(added.first()));
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), QString("[A]|19.90"));
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("A"));
+
+        Edit(&window, QString(), "20.25");
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("A"));
+        QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.25);
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), QString("[A]|19.75"));
+        QCOMPARE(Lines_With(&window, "Probe 2"), QStringList());
     }
 
     void Edits_data()
@@ -250,10 +313,201 @@ private slots:
         QCOMPARE(Saved_List().Get_Correction("B").Get_Point2().y, 0.75);
         QCOMPARE(Selection(&first), QString("A [B] First 1 First 2"));
         QCOMPARE(Selection(&second), QString("A B First 1 First 2 [Second 2]"));
-        const QString reloaded = "INF  Calibration file '" + QDir::toNativeSeparators(Calibration_File()) +
-                                 "' was changed by another writer; reloaded it first.";
-        QCOMPARE(Log_Lines(&second).count(reloaded), 3);
-        QCOMPARE(Log_Lines(&first).count(reloaded), 2);
+        // Each window reloads as it opens the editor or the question after the other one saved.
+        QCOMPARE(Lines_With(&second, Reloaded()).size(), 3);
+        QCOMPARE(Lines_With(&first, Reloaded()).size(), 2);
+    }
+
+    // A directory or a file without a process id in the lock file's place blocks every change: the
+    // window says so at once, names it and what to do, and shows what it showed.
+    void Lock_File_That_Is_No_Lock_Is_Named_data()
+    {
+        QTest::addColumn<bool>("directory");
+        QTest::newRow("directory") << true;
+        QTest::newRow("garbage") << false;
+    }
+
+    void Lock_File_That_Is_No_Lock_Is_Named()
+    {
+        QFETCH(bool, directory);
+        QVERIFY(Write_Calibration_File({{"A", 0.1}}));
+        const QString lock_name = Calibration_File() + ".lock";
+        QVERIFY(directory ? QDir().mkpath(lock_name) : Write_File(lock_name, "garbage"));
+        TVelmora window;
+        const QStringList log_before = Log_Lines(&window);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        Edit(&window, "Probe 2");
+        QVERIFY2(elapsed.elapsed() < 2000, qPrintable(QString::number(elapsed.elapsed())));
+        const QString start = "ERR  Cannot lock calibration file '" +
+                              QDir::toNativeSeparators(Calibration_File()) + "': the lock file '" +
+                              QDir::toNativeSeparators(lock_name) + "' ";
+        QCOMPARE(
+            Log_Lines(&window).mid(log_before.size()),
+            QStringList(start +
+                        (directory
+                             ? "is a directory, not a lock Velmora can use; the change was not saved. "
+                               "Remove '" +
+                                   QDir::toNativeSeparators(lock_name) +
+                                   "' (Velmora makes only plain files of that name), then make the "
+                                   "change again."
+                             : "holds no process id (7 bytes), so it is not a lock Velmora can use; "
+                               "the change was not saved. If no other Velmora is saving, delete '" +
+                                   QDir::toNativeSeparators(lock_name) + "', then make the change again.")));
+        QCOMPARE(Selection(&window), QString("[A]"));
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("A"));
+    }
+
+    // The start of the line that says the file was reloaded.
+    static QString Reloaded()
+    {
+        return "INF  Calibration file '" + QDir::toNativeSeparators(Calibration_File()) +
+               "' was changed by another writer; reloaded it";
+    }
+
+    // Window 1 opened the editor on A before window 2 recalibrated A: saving window 1's new due date
+    // with the readings it showed would undo window 2's calibration.
+    void Edit_Of_A_Thermometer_Changed_Meanwhile_Is_Refused()
+    {
+        const QDate due = QDate::currentDate().addYears(1);
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
+        TVelmora first;
+        TVelmora second;
+        QCOMPARE(
+            Edit_Meanwhile(
+                &first, [&second]() { Edit(&second, QString(), "20.75"); }, Set_Due_Date(due.addMonths(6))),
+            "20.12 " + due.toString(Qt::ISODate));
+        QCOMPARE(Lines_With(&first, "ERR  "),
+                 QStringList("ERR  Thermometer 'A' was changed by another window after the Correction Editor "
+                             "opened on it; this change was not saved. The editor now opens on its current "
+                             "values."));
+        QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.75);
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("A"), due);
+        QCOMPARE(Selection(&first) + "|" + Text(&first, "X_Corrected_Field"), QString("[A] B|19.25"));
+
+        // Opened again, the editor shows window 2's calibration, and the new due date goes with it.
+        QCOMPARE(Edit_Meanwhile(
+                     &first, []() {}, Set_Due_Date(due.addMonths(6))),
+                 "20.75 " + due.toString(Qt::ISODate));
+        QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.75);
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("A"), due.addMonths(6));
+    }
+
+    // Window 2 removed B while window 1's editor was open on it: window 1's edit does not bring it back.
+    void Edit_Of_A_Thermometer_Removed_Meanwhile_Is_Refused()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
+        Store_Setting("Active_Thermometer", 1);
+        TVelmora first;
+        TVelmora second;
+        Edit_Meanwhile(
+            &first, [&second]() { Remove(&second, QMessageBox::Yes); },
+            [](QWidget* dialog) { Type(dialog, "Thermometer_Reading2_Edit", "20.5"); });
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("A"));
+        QCOMPARE(Lines_With(&first, "ERR  "),
+                 QStringList("ERR  Thermometer 'B' was removed by another window after the Correction Editor "
+                             "opened on it; this change was not saved."));
+        QCOMPARE(Lines_With(&first, "WAR  "),
+                 QStringList("WAR  Thermometer 'B', selected in this window, is no longer in the calibration "
+                             "file; 'A' is selected now."));
+        QCOMPARE(Lines_With(&first, "INF  Updated"), QStringList());
+        QCOMPARE(Selection(&first) + "|" + Text(&first, "X_Corrected_Field"), QString("[A]|19.88"));
+    }
+
+    // Window 2 added "probe x" while window 1's editor was adding "Probe X": descriptions that differ
+    // only in letter case are one thermometer, judged against the file as it is now.
+    void Add_Of_A_Description_Taken_Meanwhile_Is_Refused()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}));
+        TVelmora first;
+        TVelmora second;
+        Edit_Meanwhile(
+            &first, [&second]() { Edit(&second, "probe x", "20.5"); },
+            [](QWidget* dialog) {
+                Type(dialog, "Description_Edit", "Probe X");
+                Type(dialog, "Thermometer_Reading2_Edit", "20.25");
+            });
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"A", "probe x"}));
+        QCOMPARE(Saved_List().Get_Correction("probe x").Get_Point2().y, 0.5);
+        QCOMPARE(Lines_With(&first, "ERR  "),
+                 QStringList("ERR  Thermometer 'Probe X' was not added: another window added 'probe x' "
+                             "meanwhile, and descriptions that differ only in letter case are the same "
+                             "thermometer; this change was not saved."));
+        QCOMPARE(Lines_With(&first, "INF  Updated"), QStringList());
+        // The one the edit was about is selected, so that the editor opens on it.
+        QCOMPARE(Selection(&first), QString("A [probe x]"));
+    }
+
+    // Window 2 recalibrated A while window 1 asked whether to remove A: what window 1's operator agreed
+    // to remove is not what the file holds, so window 1 refuses; asked again, it removes A.
+    void Removal_Of_A_Thermometer_Changed_Meanwhile_Is_Refused()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}, {"C"}}));
+        TVelmora first;
+        TVelmora second;
+        Remove(&first, QMessageBox::Yes, [&second]() { Edit(&second, QString(), "20.75"); });
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"A", "B", "C"}));
+        QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.75);
+        QCOMPARE(Log_Lines(&first).last(),
+                 QString("ERR  Thermometer 'A' was not removed: another window changed it after the removal "
+                         "was asked for. Check its current values, then remove it again if it is still to "
+                         "go."));
+        QCOMPARE(Selection(&first) + "|" + Text(&first, "X_Corrected_Field"), QString("[A] B C|19.25"));
+        QCOMPARE(Remove(&first, QMessageBox::Yes),
+                 "Thermometer to delete: 'A'\nCalibration due: " +
+                     QLocale::c().toString(QDate::currentDate().addYears(1), "MMM dd yyyy"));
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"B", "C"}));
+        QCOMPARE(Log_Lines(&first).last(), QString("INF  Removed correction data for 'A'."));
+
+        // Removed by window 2 meanwhile, there is nothing left to remove.
+        Remove(&first, QMessageBox::Yes, [&second]() { Remove(&second, QMessageBox::Yes); });
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("C"));
+        QVERIFY(Log_Lines(&first).contains("INF  Thermometer 'B' was already removed by another window."));
+        QVERIFY(
+            Log_Lines(&first).contains("WAR  Thermometer 'B', selected in this window, is no longer in the "
+                                       "calibration file; 'C' is selected now."));
+        QCOMPARE(Lines_With(&first, "INF  Removed correction data for 'B'"), QStringList());
+        QCOMPARE(Selection(&first), QString("[C]"));
+    }
+
+    // Told by the system that window 2 saved the file, window 1 reloads it at once: selector, corrected
+    // readings and the open correction view follow, and the selection is kept by description.
+    void Window_Follows_Another_Windows_Save()
+    {
+        QVERIFY(Write_Calibration_File({{"A", 0.1}, {"B", 0.2}}));
+        Store_Setting("Active_Thermometer", 1);
+        TVelmora first;
+        TVelmora second;
+        first.show();
+        QMetaObject::invokeMethod(&first, "Show_Correction_Curve");
+        TCorrectionView* view = Child<TCorrectionView>(&first, "Correction_View");
+        QSignalSpy notices(Child<QFileSystemWatcher>(&first, "Calibration_File_Watcher"),
+                           &QFileSystemWatcher::fileChanged);
+        const QStringList log_before = Log_Lines(&first);
+
+        Edit(&second, QString(), "20.5");
+        Edit(&second, "New", "20.5");
+        QTRY_VERIFY(!Lines_With(&first, Reloaded()).isEmpty());
+        QVERIFY(notices.count() > 0);
+        QTRY_COMPARE(Selection(&first), QString("A [B] New"));
+        QCOMPARE(Text(&first, "X_Corrected_Field"), QString("19.50"));
+        const auto test_point2 = [view]() {
+            return view->Get_Chart()->findChild<QScatterSeries*>("Test_Points")->at(1).y();
+        };
+        QCOMPARE(test_point2(), 0.5);
+        QCOMPARE(Lines_With(&first, "WAR  "), QStringList());
+
+        // The selected thermometer removed: the first is selected, and a line says so.
+        Child<QComboBox>(&second, "Thermometer_Selector")->setCurrentIndex(1);
+        Remove(&second, QMessageBox::Yes);
+        QTRY_COMPARE(Selection(&first), QString("[A] New"));
+        QCOMPARE(Lines_With(&first, "WAR  "),
+                 QStringList("WAR  Thermometer 'B', selected in this window, is no longer in the calibration "
+                             "file; 'A' is selected now."));
+        QCOMPARE(Text(&first, "X_Corrected_Field"), QString("19.90"));
+        QVERIFY(view->Get_Chart()->title().startsWith("A · "));
+        QCOMPARE(test_point2(), 0.1);
+        QCOMPARE(Lines_With(&first, Reloaded()).size() + log_before.size() + 1, Log_Lines(&first).size());
     }
 };
 
