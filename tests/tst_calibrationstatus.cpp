@@ -1,5 +1,5 @@
 #include "calibrationstatus.h"
-#include "calibrationstore.h"
+#include "datetext.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 

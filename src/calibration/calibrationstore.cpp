@@ -1,11 +1,11 @@
 #include "calibrationstore.h"
 
+#include "datetext.h"
 #include "thermometerdata.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -50,12 +50,6 @@ QString Prepare_Directory(const QString& path)
 }
 
 } // namespace
-
-QString Due_Date_Text(const QDate& date)
-{
-    // English month names on every system and under either Qt version: Qt 5 would take the system's.
-    return QLocale::c().toString(date, "MMM dd yyyy");
-}
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
 {

@@ -10,9 +10,6 @@
 
 class TThermometerList;
 
-// The date as the log and the reports show it.
-QString Due_Date_Text(const QDate& date);
-
 // Where the settings and the calibration data file live, and the policies for loading and replacing
 // that file. The window asks it and logs the lines it returns.
 class TCalibrationStore

@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "correctiondialog.h"
 #include "correctionview.h"
+#include "datetext.h"
 #include "formlayout.h"
 #include "inputdialog.h"
 #include "logpane.h"
