@@ -1,4 +1,4 @@
-#include "velmoratestsupport.h"
+#include "calibrationtestsupport.h"
 
 #include <QDirIterator>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "velmoratestsupport.h"
+#include "calibrationtestsupport.h"
 #include "xmlfile.h"
 #include "xmlscreen.h"
 
