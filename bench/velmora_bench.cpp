@@ -403,8 +403,8 @@ public:
             Fail(QStringLiteral("the window does not offer the %1 thermometers").arg(count));
         }
 
-        // The first edit of a window builds the Correction Editor and, as the first save of the list,
-        // writes and reads back every entry; the one measured is the next.
+        // The first edit of a window builds the Correction Editor; the one measured is the next. Every
+        // edit writes the whole file and reads all of it back, as every save does.
         QToolButton* edit_button = window->findChild<QToolButton*>(QStringLiteral("Edit_Button"));
         Accept_Next_Edit(21.5);
         edit_button->click();

@@ -228,15 +228,10 @@ QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 class TDocument_Writer
 {
 public:
-    explicit TDocument_Writer(int indent, const QDomNode& parent = QDomNode())
-        : indent_size(indent), split_parent(parent)
-    {
-    }
+    explicit TDocument_Writer(int indent) : indent_size(indent) {}
 
     bool Write_Document(const QDomDocument& document);
     QString text;
-    // Where each child element of the split parent begins in text, then where the last one ends.
-    QVector<int> split_offsets;
 
 private:
     bool Write_Children(const QDomNode& parent, int depth);
@@ -247,7 +242,6 @@ private:
     bool Write_Escaped(const QString& value, bool attribute);
 
     const int indent_size;
-    const QDomNode split_parent;
 };
 
 bool TDocument_Writer::Write_Document(const QDomDocument& document)
@@ -288,21 +282,14 @@ bool TDocument_Writer::Write_Document(const QDomDocument& document)
 
 bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
 {
-    const bool split = parent == split_parent;
-    int last_element_end = -1;
     for (QDomNode node = parent.firstChild(); !node.isNull(); node = node.nextSibling())
     {
         if (node.isElement())
         {
-            if (split)
-            {
-                split_offsets.append(text.size());
-            }
             if (!Write_Element(node.toElement(), depth))
             {
                 return false;
             }
-            last_element_end = text.size();
         }
         else if (node.isCDATASection())
         {
@@ -317,10 +304,6 @@ bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
         {
             return false;
         }
-    }
-    if (split && last_element_end >= 0)
-    {
-        split_offsets.append(last_element_end);
     }
     return true;
 }
@@ -567,39 +550,6 @@ QByteArray TXmlFile::Serialise(bool compact) const
     }
 #endif
     return compact ? Without_Line_Ends(bytes) : bytes;
-}
-
-QVector<QByteArray> TXmlFile::Save_Data_Parts(const QDomElement& parent, bool compact) const
-{
-    TDocument_Writer writer(compact ? 0 : 4, parent);
-    if (parent.isNull() || !writer.Write_Document(document) || writer.split_offsets.isEmpty())
-    {
-        return {};
-    }
-    writer.split_offsets.append(writer.text.size());
-    QVector<QByteArray> parts;
-    parts.reserve(writer.split_offsets.size());
-    int begin = 0;
-    // Each part begins at an indentation or a '<', never inside a surrogate pair, so the parts
-    // encode to the bytes of the whole.
-    for (const int end : qAsConst(writer.split_offsets))
-    {
-        const QByteArray part = writer.text.mid(begin, end - begin).toUtf8();
-        parts.append(compact ? Without_Line_Ends(part) : part);
-        begin = end;
-    }
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-    QByteArray whole;
-    for (const QByteArray& part : qAsConst(parts))
-    {
-        whole += part;
-    }
-    if (whole != Serialise(compact))
-    {
-        qFatal("Save_Data_Parts: the parts do not make up the document as Save_Data writes it");
-    }
-#endif
-    return parts;
 }
 
 void TXmlFile::Save_File(bool compact) const
