@@ -286,7 +286,7 @@ QMainWindow* Build_Bare_Window(QComboBox** selector, QPlainTextEdit** log_pane)
     edit_menu->addAction(new QAction(QStringLiteral("Correction Editor"), window));
     edit_menu->addAction(new QAction(QStringLiteral("Remove Thermometer"), window));
     new TMessageBox(window);
-    window->setWindowTitle(QStringLiteral("Velmora - Version 1.1"));
+    window->setWindowTitle(QStringLiteral("Velmora - Version " VELMORA_VERSION));
     return window;
 }
 

@@ -275,7 +275,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     setTabOrder(evaluate_corrections_button, evaluate_uncertainty_button);
     setTabOrder(evaluate_uncertainty_button, log_pane);
 
-    setWindowTitle("Velmora - Version 1.1");
+    setWindowTitle("Velmora - Version " VELMORA_VERSION);
     // Through QIcon, which also loads logo@2x.png where the screen is scaled to 200 %.
     logo_label->setPixmap(QIcon(":/images/logo.png").pixmap(QSize(100, 40)));
     browse_button->setIconSize(QSize(16, 16));
