@@ -74,5 +74,5 @@ QDate Day_Month_Year_Date(const QString& text)
 QString Due_Date_Text(const QDate& date)
 {
     // Qt 5 would take the system's month names.
-    return QLocale::c().toString(date, "MMM dd yyyy");
+    return QLocale::c().toString(date, Due_Date_Format);
 }

@@ -1,6 +1,8 @@
 #ifndef DOMBUILDER_H
 #define DOMBUILDER_H
 
+#include <QStringView>
+
 class QDomDocument;
 class QString;
 
@@ -15,5 +17,9 @@ class QString;
 // accepts what the reader accepted. On failure the document is cleared.
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
                         QString* error, int* line, int* column);
+
+// Text made only of blanks (by QChar::isSpace): the builder drops it as a text node, so a writer must
+// keep it in CDATA.
+bool Is_Blank(QStringView text);
 
 #endif // DOMBUILDER_H

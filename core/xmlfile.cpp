@@ -123,18 +123,18 @@ QDomNode First_Child_Node(const QDomNode& parent, const QString& parent_name, bo
 // The invalid-data policy is process-wide. Qt 5.15's parser crashes on any character it refuses while
 // null nodes are returned, and the same policy refuses characters above U+FFFF when text is built;
 // so each step runs under the policy it needs and restores the one it found.
-class TDom_Policy
+class TDomPolicy
 {
 public:
-    explicit TDom_Policy(QDomImplementation::InvalidDataPolicy policy)
+    explicit TDomPolicy(QDomImplementation::InvalidDataPolicy policy)
         : previous(QDomImplementation::invalidDataPolicy())
     {
         QDomImplementation::setInvalidDataPolicy(policy);
     }
-    ~TDom_Policy() { QDomImplementation::setInvalidDataPolicy(previous); }
+    ~TDomPolicy() { QDomImplementation::setInvalidDataPolicy(previous); }
 
-    TDom_Policy(const TDom_Policy&) = delete;
-    TDom_Policy& operator=(const TDom_Policy&) = delete;
+    TDomPolicy(const TDomPolicy&) = delete;
+    TDomPolicy& operator=(const TDomPolicy&) = delete;
 
 private:
     const QDomImplementation::InvalidDataPolicy previous;
@@ -146,7 +146,7 @@ bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_proces
            int* line, int* column)
 {
     QString text;
-    TXml_Fault fault;
+    TXmlFault fault;
     if (!Decode_Xml_Data(data, &text, &fault) || !Screen_Xml_Text(&text, &fault))
     {
         document->clear();
@@ -155,7 +155,7 @@ bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_proces
         *column = fault.column;
         return false;
     }
-    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
+    const TDomPolicy policy(QDomImplementation::AcceptInvalidChars);
     return Build_Dom_Document(document, text, namespace_processing, error, line, column);
 }
 
@@ -168,20 +168,6 @@ QString Write_Failure_Reason(const QFileDevice& file, int error_number)
         return QString::fromLocal8Bit(std::strerror(error_number));
     }
     return reason;
-}
-
-// Text made only of blanks, QChar::isSpace's blanks included, does not survive the parser as a text
-// node.
-bool Is_Blank(const QString& text)
-{
-    for (const QChar character : text)
-    {
-        if (!character.isSpace())
-        {
-            return false;
-        }
-    }
-    return true;
 }
 
 QString Real_Text(double value, int precision)
@@ -225,10 +211,10 @@ QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 // (an XML declaration naming UTF-8 or none, a document type without identifiers or none, elements and
 // at most one attribute each without namespace, valid text and CDATA) are written here to the very
 // bytes save writes; for anything else Write_Document returns false and save does the work.
-class TDocument_Writer
+class TDocumentWriter
 {
 public:
-    explicit TDocument_Writer(int indent) : indent_size(indent) {}
+    explicit TDocumentWriter(int indent) : indent_size(indent) {}
 
     bool Write_Document(const QDomDocument& document);
     QString text;
@@ -244,7 +230,7 @@ private:
     const int indent_size;
 };
 
-bool TDocument_Writer::Write_Document(const QDomDocument& document)
+bool TDocumentWriter::Write_Document(const QDomDocument& document)
 {
     const QDomDocumentType type = document.doctype();
     if (!type.publicId().isNull() || !type.systemId().isNull() || type.entities().count() > 0 ||
@@ -280,7 +266,7 @@ bool TDocument_Writer::Write_Document(const QDomDocument& document)
     return true;
 }
 
-bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
+bool TDocumentWriter::Write_Children(const QDomNode& parent, int depth)
 {
     for (QDomNode node = parent.firstChild(); !node.isNull(); node = node.nextSibling())
     {
@@ -308,7 +294,7 @@ bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
     return true;
 }
 
-bool TDocument_Writer::Write_Element(const QDomElement& element, int depth)
+bool TDocumentWriter::Write_Element(const QDomElement& element, int depth)
 {
     const QDomNode previous = element.previousSibling();
     if (!(previous.isText() || previous.isCDATASection()))
@@ -370,7 +356,7 @@ bool TDocument_Writer::Write_Element(const QDomElement& element, int depth)
     return true;
 }
 
-bool TDocument_Writer::Write_Escaped(const QString& value, bool attribute)
+bool TDocumentWriter::Write_Escaped(const QString& value, bool attribute)
 {
     if (!Is_Xml_Text(value))
     {
@@ -533,7 +519,7 @@ QByteArray TXmlFile::Serialise(bool compact) const
 {
     const int indent = compact ? 0 : 4;
     QByteArray bytes;
-    TDocument_Writer writer(indent);
+    TDocumentWriter writer(indent);
     if (writer.Write_Document(document))
     {
         bytes = writer.text.toUtf8();
@@ -694,7 +680,7 @@ QDomElement TXmlFile::Create_Child_Element(QDomNode* parent, const QString& name
         throw Error(QStringLiteral("ERR:  Cannot create an unnamed node"), 1);
     }
     // An invalid name gives a null element here; the first write into it reports the failure.
-    const TDom_Policy policy(QDomImplementation::ReturnNullNode);
+    const TDomPolicy policy(QDomImplementation::ReturnNullNode);
     QDomElement element = document.createElement(name);
     parent->appendChild(element);
     return element;
@@ -712,7 +698,7 @@ void TXmlFile::Write_Node_Data(QDomElement* node, const QString& data)
     {
         throw Error(QStringLiteral("ERR:  Cannot write node '%1' with data '%2'"), node->tagName(), data, 1);
     }
-    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
+    const TDomPolicy policy(QDomImplementation::AcceptInvalidChars);
     // Blank text written as a text node would be dropped by the next parse; a CDATA section holds the
     // same text and reads back as it is. Blank text never holds "]]>".
     if (Is_Blank(data))

@@ -8,7 +8,7 @@
 // bound, so a document is decoded and screened here before the parser sees it.
 
 // Why a document was refused and where; line and column count from 1, the column in characters.
-struct TXml_Fault
+struct TXmlFault
 {
     QString reason;
     int line = 0;
@@ -28,7 +28,7 @@ bool Is_Xml_Text(const QString& text);
 // Decodes a whole document in one piece, as its byte order mark or else its XML declaration says
 // (UTF-8 when neither names an encoding). A parser decoding block by block drops a U+FEFF that
 // falls on a block boundary. False, with fault set, for an encoding that cannot be read.
-bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault);
+bool Decode_Xml_Data(const QByteArray& data, QString* text, TXmlFault* fault);
 
 // False, with fault set, when the document holds a character XML forbids (also as a character
 // reference), a document type declaration with declarations of its own (the way to declare
@@ -36,6 +36,6 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault);
 // Xml_Max_Depth. Character references above U+FFFF are replaced by the character itself, which the
 // parser would otherwise cut to 16 bits. Malformed XML that is none of these is left for the parser
 // to report.
-bool Screen_Xml_Text(QString* text, TXml_Fault* fault);
+bool Screen_Xml_Text(QString* text, TXmlFault* fault);
 
 #endif // XMLSCREEN_H

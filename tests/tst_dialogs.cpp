@@ -20,7 +20,7 @@ void Change_Field(QDialog& dialog, const QString& field, const QString& text)
 }
 
 // The dialogs are shown, not run: a click or Return leaves its outcome in result().
-class TTest_Dialogs : public QObject
+class TTestDialogs : public QObject
 {
     Q_OBJECT
 
@@ -218,5 +218,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TTest_Dialogs)
+QTEST_MAIN(TTestDialogs)
 #include "tst_dialogs.moc"

@@ -64,7 +64,7 @@ bool Is_Same_Entry(const TThermometerData& left, const TThermometerData& right)
 }
 
 // The fields of an entry in the order the file has them.
-enum TEntry_Field
+enum TEntryField
 {
     Description_Field,
     Due_Date_Field,
@@ -75,7 +75,7 @@ enum TEntry_Field
     Field_Count
 };
 
-const QString& Field_Name(TEntry_Field field)
+const QString& Field_Name(TEntryField field)
 {
     static const QString names[Field_Count] = {
         QStringLiteral("Description"), QStringLiteral("Calibration_Due_Date"),
@@ -86,10 +86,10 @@ const QString& Field_Name(TEntry_Field field)
 
 // The first child element of each field's name, found in one walk over the entry's children: a
 // search per field began again at the first child each time.
-class TEntry_Fields
+class TEntryFields
 {
 public:
-    explicit TEntry_Fields(const QDomElement& entry_element) : entry(entry_element)
+    explicit TEntryFields(const QDomElement& entry_element) : entry(entry_element)
     {
         int found = 0;
         for (QDomElement child = entry.firstChildElement(); !child.isNull() && found < Field_Count;
@@ -98,7 +98,7 @@ public:
             const QString name = child.tagName();
             for (int field = 0; field < Field_Count; ++field)
             {
-                if (elements[field].isNull() && name == Field_Name(TEntry_Field(field)))
+                if (elements[field].isNull() && name == Field_Name(TEntryField(field)))
                 {
                     elements[field] = child;
                     ++found;
@@ -109,7 +109,7 @@ public:
     }
 
     // The field's text; a missing field or text fails as the file layer words it.
-    QString Text(const TXmlFile& xml_file, TEntry_Field field) const
+    QString Text(const TXmlFile& xml_file, TEntryField field) const
     {
         const QDomElement element = elements[field].isNull()
                                         ? xml_file.Get_Child_Element(&entry, Field_Name(field), false)
@@ -352,7 +352,7 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
         QString stored;
         try
         {
-            const TEntry_Fields fields(entry);
+            const TEntryFields fields(entry);
             record.description = fields.Text(*xml_file, Description_Field);
             record.calibration_due_date = Day_Month_Year_Date(fields.Text(*xml_file, Due_Date_Field));
             const TVector2 p1 = Parse_Point(fields.Text(*xml_file, Point1_Field), 1);
@@ -418,7 +418,7 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
             xml_file.Write_Node_Data(&description, record.description);
             QDomElement due_date = xml_file.Create_Child_Element(&entry, Field_Name(Due_Date_Field));
             xml_file.Write_Node_Data(&due_date, date_text);
-            const TEntry_Field point_fields[3] = {Point1_Field, Point2_Field, Point3_Field};
+            const TEntryField point_fields[3] = {Point1_Field, Point2_Field, Point3_Field};
             for (int point = 0; point < 3; ++point)
             {
                 QDomElement element = xml_file.Create_Child_Element(&entry, Field_Name(point_fields[point]));

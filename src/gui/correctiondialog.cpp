@@ -2,6 +2,7 @@
 
 #include "calibrationstatus.h"
 #include "clock.h"
+#include "datetext.h"
 #include "duedateedit.h"
 #include "formlayout.h"
 #include "xmlscreen.h"
@@ -82,7 +83,7 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
 
     calibration_due_date_edit = new TDueDateEdit(this);
     calibration_due_date_edit->setObjectName("Calibration_Due_Date_Edit");
-    calibration_due_date_edit->setDisplayFormat("MMM dd yyyy");
+    calibration_due_date_edit->setDisplayFormat(Due_Date_Format);
     grid_layout->addWidget(new QLabel("Calibration Due Date:", this), 1, 0);
     grid_layout->addWidget(calibration_due_date_edit, 1, 1, 1, 2);
 

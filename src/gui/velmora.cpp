@@ -70,9 +70,6 @@ QPushButton* Create_Command_Button(QWidget* parent, const QString& object_name)
     return button;
 }
 
-// What a corrected field shows when no correction may be applied.
-const char* const Not_Corrected = "-----";
-
 } // namespace
 
 TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
