@@ -1,4 +1,4 @@
-// Renders the README's screenshots from a generated data set, so that they show the program as it
+// Renders the documentation's screenshots from a generated data set, so that they show the program as it
 // is built now. scripts/screenshots.sh builds and runs it headless:
 //   velmora_screenshots <output directory> [name...]
 // writes <name>.png for every shot in Shots, or for the named ones only. A new screenshot is one more
