@@ -2,7 +2,8 @@
 # Builds the benchmark (Release) and runs it.
 #   bash bench/run.sh                  instructions under callgrind at N = 10 ... 10,000, then the wall
 #                                      time at N = 100,000; prints the ratios to the baselines and the
-#                                      growth from N to 10 N
+#                                      growth from N to 10 N, and fails when an edit at N = 1,000 costs
+#                                      more than 1.2 x (save_base + parse)
 #   bash bench/run.sh 100 1000         the same for the sizes given (all under callgrind)
 #   bash bench/run.sh --smoke          one run at small N without callgrind, as CI does
 #   --qt6                              (before the sizes) builds against Qt 6 instead of Qt 5.15
@@ -99,6 +100,14 @@ awk '
             for (s = 2; s <= size_count; ++s)
                 printf " %14s", ratio(count[measures[m] " " sizes[s]], count[measures[m] " " sizes[s - 1]])
             printf "\n"
+        }
+        # An edit saves the whole file and reads it back: it cannot cost less than a save plus a
+        # parse, and should not cost much more.
+        if (count["edit 1000"] > 0) {
+            edit_ratio = count["edit 1000"] / (count["save_base 1000"] + count["parse 1000"])
+            printf "\nTarget: edit at N=1000 at most 1.20x (save_base + parse): %.2fx, %s\n", edit_ratio,
+                   edit_ratio <= 1.2 ? "met" : "MISSED"
+            if (edit_ratio > 1.2) exit 1
         }
     }' "$out_dir/counts.txt"
 

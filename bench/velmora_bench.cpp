@@ -286,7 +286,7 @@ QMainWindow* Build_Bare_Window(QComboBox** selector, QPlainTextEdit** log_pane)
     edit_menu->addAction(new QAction(QStringLiteral("Correction Editor"), window));
     edit_menu->addAction(new QAction(QStringLiteral("Remove Thermometer"), window));
     new TMessageBox(window);
-    window->setWindowTitle(QStringLiteral("Velmora - Version 1.1"));
+    window->setWindowTitle(QStringLiteral("Velmora - Version " VELMORA_VERSION));
     return window;
 }
 
@@ -403,8 +403,8 @@ public:
             Fail(QStringLiteral("the window does not offer the %1 thermometers").arg(count));
         }
 
-        // The first edit of a window builds the Correction Editor and, as the first save of the list,
-        // writes and reads back every entry; the one measured is the next.
+        // The first edit of a window builds the Correction Editor; the one measured is the next. Every
+        // edit writes the whole file and reads all of it back, as every save does.
         QToolButton* edit_button = window->findChild<QToolButton*>(QStringLiteral("Edit_Button"));
         Accept_Next_Edit(21.5);
         edit_button->click();

@@ -1,5 +1,7 @@
 #include "datetext.h"
 
+#include <QLocale>
+
 namespace
 {
 
@@ -67,4 +69,10 @@ QDate Day_Month_Year_Date(const QString& text)
         return Qt_Date(text);
     }
     return QDate(year, month, day);
+}
+
+QString Due_Date_Text(const QDate& date)
+{
+    // Qt 5 would take the system's month names.
+    return QLocale::c().toString(date, Due_Date_Format);
 }

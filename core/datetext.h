@@ -14,4 +14,9 @@ QString Day_Month_Year_Text(const QDate& date);
 // The date that Day_Month_Year_Text writes as exactly this text; a null date for any other text.
 QDate Day_Month_Year_Date(const QString& text);
 
+// The date as the log, the reports and the views show it ("Dec 07 2026"), with English month names on
+// every system and under either Qt version; date edits display it in this format too.
+const char* const Due_Date_Format = "MMM dd yyyy";
+QString Due_Date_Text(const QDate& date);
+
 #endif // DATETEXT_H

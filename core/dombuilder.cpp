@@ -7,9 +7,7 @@
 #include <QXmlStreamReader>
 #include <QtGlobal>
 
-namespace
-{
-bool Is_Blank(const QStringView text)
+bool Is_Blank(QStringView text)
 {
     for (const QChar character : text)
     {
@@ -21,9 +19,12 @@ bool Is_Blank(const QStringView text)
     return true;
 }
 
+namespace
+{
+
 // Element and attribute names repeat through a document: one shared copy of each spares an
 // allocation per node. A document with many names just stops being helped.
-class TName_Cache
+class TNameCache
 {
 public:
     QString Get(const QStringView name)
@@ -74,7 +75,7 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
     // A document made with a name has the document type node setContent gives one without a DOCTYPE.
     *document = QDomDocument(QString());
     QDomNode parent = *document;
-    TName_Cache names;
+    TNameCache names;
     while (!reader.atEnd())
     {
         switch (reader.readNext())

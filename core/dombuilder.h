@@ -3,6 +3,7 @@
 
 #include <QDomElement>
 #include <QVector>
+#include <QStringView>
 
 class QDomDocument;
 class QString;
@@ -21,5 +22,9 @@ class QString;
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
                         QString* error, int* line, int* column,
                         QVector<QDomElement>* unfinished_elements = nullptr);
+
+// Text made only of blanks (by QChar::isSpace): the builder drops it as a text node, so a writer must
+// keep it in CDATA.
+bool Is_Blank(QStringView text);
 
 #endif // DOMBUILDER_H

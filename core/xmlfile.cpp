@@ -120,18 +120,18 @@ QDomNode First_Child_Node(const QDomNode& parent, const QString& parent_name, bo
 // The invalid-data policy is process-wide. Qt 5.15's parser crashes on any character it refuses while
 // null nodes are returned, and the same policy refuses characters above U+FFFF when text is built;
 // so each step runs under the policy it needs and restores the one it found.
-class TDom_Policy
+class TDomPolicy
 {
 public:
-    explicit TDom_Policy(QDomImplementation::InvalidDataPolicy policy)
+    explicit TDomPolicy(QDomImplementation::InvalidDataPolicy policy)
         : previous(QDomImplementation::invalidDataPolicy())
     {
         QDomImplementation::setInvalidDataPolicy(policy);
     }
-    ~TDom_Policy() { QDomImplementation::setInvalidDataPolicy(previous); }
+    ~TDomPolicy() { QDomImplementation::setInvalidDataPolicy(previous); }
 
-    TDom_Policy(const TDom_Policy&) = delete;
-    TDom_Policy& operator=(const TDom_Policy&) = delete;
+    TDomPolicy(const TDomPolicy&) = delete;
+    TDomPolicy& operator=(const TDomPolicy&) = delete;
 
 private:
     const QDomImplementation::InvalidDataPolicy previous;
@@ -146,9 +146,9 @@ bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_proces
 {
     unfinished_elements->clear();
     QString text;
-    TXml_Fault fault;
+    TXmlFault fault;
     const bool screened = Decode_Xml_Data(data, &text, &fault) && Screen_Xml_Text(&text, &fault);
-    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
+    const TDomPolicy policy(QDomImplementation::AcceptInvalidChars);
     const bool built =
         Build_Dom_Document(document, text, namespace_processing, error, line, column, unfinished_elements);
     if (!screened)
@@ -160,20 +160,6 @@ bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_proces
         return false;
     }
     return built;
-}
-
-// Text made only of blanks, QChar::isSpace's blanks included, does not survive the parser as a text
-// node.
-bool Is_Blank(const QString& text)
-{
-    for (const QChar character : text)
-    {
-        if (!character.isSpace())
-        {
-            return false;
-        }
-    }
-    return true;
 }
 
 QString Real_Text(double value, int precision)
@@ -217,18 +203,13 @@ QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 // (an XML declaration naming UTF-8 or none, a document type without identifiers or none, elements and
 // at most one attribute each without namespace, valid text and CDATA) are written here to the very
 // bytes save writes; for anything else Write_Document returns false and save does the work.
-class TDocument_Writer
+class TDocumentWriter
 {
 public:
-    explicit TDocument_Writer(int indent, const QDomNode& parent = QDomNode())
-        : indent_size(indent), split_parent(parent)
-    {
-    }
+    explicit TDocumentWriter(int indent) : indent_size(indent) {}
 
     bool Write_Document(const QDomDocument& document);
     QString text;
-    // Where each child element of the split parent begins in text, then where the last one ends.
-    QVector<int> split_offsets;
 
 private:
     bool Write_Children(const QDomNode& parent, int depth);
@@ -239,10 +220,9 @@ private:
     bool Write_Escaped(const QString& value, bool attribute);
 
     const int indent_size;
-    const QDomNode split_parent;
 };
 
-bool TDocument_Writer::Write_Document(const QDomDocument& document)
+bool TDocumentWriter::Write_Document(const QDomDocument& document)
 {
     const QDomDocumentType type = document.doctype();
     if (!type.publicId().isNull() || !type.systemId().isNull() || type.entities().count() > 0 ||
@@ -278,23 +258,16 @@ bool TDocument_Writer::Write_Document(const QDomDocument& document)
     return true;
 }
 
-bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
+bool TDocumentWriter::Write_Children(const QDomNode& parent, int depth)
 {
-    const bool split = parent == split_parent;
-    int last_element_end = -1;
     for (QDomNode node = parent.firstChild(); !node.isNull(); node = node.nextSibling())
     {
         if (node.isElement())
         {
-            if (split)
-            {
-                split_offsets.append(text.size());
-            }
             if (!Write_Element(node.toElement(), depth))
             {
                 return false;
             }
-            last_element_end = text.size();
         }
         else if (node.isCDATASection())
         {
@@ -310,14 +283,10 @@ bool TDocument_Writer::Write_Children(const QDomNode& parent, int depth)
             return false;
         }
     }
-    if (split && last_element_end >= 0)
-    {
-        split_offsets.append(last_element_end);
-    }
     return true;
 }
 
-bool TDocument_Writer::Write_Element(const QDomElement& element, int depth)
+bool TDocumentWriter::Write_Element(const QDomElement& element, int depth)
 {
     const QDomNode previous = element.previousSibling();
     if (!(previous.isText() || previous.isCDATASection()))
@@ -379,7 +348,7 @@ bool TDocument_Writer::Write_Element(const QDomElement& element, int depth)
     return true;
 }
 
-bool TDocument_Writer::Write_Escaped(const QString& value, bool attribute)
+bool TDocumentWriter::Write_Escaped(const QString& value, bool attribute)
 {
     if (!Is_Xml_Text(value))
     {
@@ -467,7 +436,7 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     // A file too large to be one of ours is refused before it is read into memory.
     const QString parse_error_text =
         QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3");
-    TXml_Fault fault;
+    TXmlFault fault;
     if (!Screen_Xml_Size(file.size(), &fault))
     {
         throw Error(parse_error_text, QString::number(fault.line), QString::number(fault.column),
@@ -582,7 +551,7 @@ QByteArray TXmlFile::Serialise(bool compact) const
 {
     const int indent = compact ? 0 : 4;
     QByteArray bytes;
-    TDocument_Writer writer(indent);
+    TDocumentWriter writer(indent);
     if (writer.Write_Document(document))
     {
         bytes = writer.text.toUtf8();
@@ -599,39 +568,6 @@ QByteArray TXmlFile::Serialise(bool compact) const
     }
 #endif
     return compact ? Without_Line_Ends(bytes) : bytes;
-}
-
-QVector<QByteArray> TXmlFile::Save_Data_Parts(const QDomElement& parent, bool compact) const
-{
-    TDocument_Writer writer(compact ? 0 : 4, parent);
-    if (parent.isNull() || !writer.Write_Document(document) || writer.split_offsets.isEmpty())
-    {
-        return {};
-    }
-    writer.split_offsets.append(writer.text.size());
-    QVector<QByteArray> parts;
-    parts.reserve(writer.split_offsets.size());
-    int begin = 0;
-    // Each part begins at an indentation or a '<', never inside a surrogate pair, so the parts
-    // encode to the bytes of the whole.
-    for (const int end : qAsConst(writer.split_offsets))
-    {
-        const QByteArray part = writer.text.mid(begin, end - begin).toUtf8();
-        parts.append(compact ? Without_Line_Ends(part) : part);
-        begin = end;
-    }
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-    QByteArray whole;
-    for (const QByteArray& part : qAsConst(parts))
-    {
-        whole += part;
-    }
-    if (whole != Serialise(compact))
-    {
-        qFatal("Save_Data_Parts: the parts do not make up the document as Save_Data writes it");
-    }
-#endif
-    return parts;
 }
 
 void TXmlFile::Save_File(bool compact) const
@@ -754,7 +690,7 @@ QDomElement TXmlFile::Create_Child_Element(QDomNode* parent, const QString& name
         throw Error(QStringLiteral("ERR:  Cannot create an unnamed node"), 1);
     }
     // An invalid name gives a null element here; the first write into it reports the failure.
-    const TDom_Policy policy(QDomImplementation::ReturnNullNode);
+    const TDomPolicy policy(QDomImplementation::ReturnNullNode);
     QDomElement element = document.createElement(name);
     parent->appendChild(element);
     return element;
@@ -772,7 +708,7 @@ void TXmlFile::Write_Node_Data(QDomElement* node, const QString& data)
     {
         throw Error(QStringLiteral("ERR:  Cannot write node '%1' with data '%2'"), node->tagName(), data, 1);
     }
-    const TDom_Policy policy(QDomImplementation::AcceptInvalidChars);
+    const TDomPolicy policy(QDomImplementation::AcceptInvalidChars);
     // Blank text written as a text node would be dropped by the next parse; a CDATA section holds the
     // same text and reads back as it is. Blank text never holds "]]>".
     if (Is_Blank(data))

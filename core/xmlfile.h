@@ -6,7 +6,6 @@
 #include <QDomElement>
 #include <QDomNode>
 #include <QString>
-#include <QVector>
 
 // Thrown by value by every failing operation of TXmlFile. The message is ready to be logged as it is;
 // code 0 means the file itself could not be opened or is write-protected, 1 any other failure.
@@ -56,10 +55,6 @@ public:
     // Writes data, as Save_Data produced it, to file_name exactly as Save_File would.
     void Save_File_Data(const QByteArray& data) const;
     void Save_Data(QByteArray* data, bool compact) const;
-    // Save_Data's bytes in pieces: what precedes the first child element of parent, then each child
-    // element of parent up to the next one, then what follows the last. Empty when parent has no
-    // child element or when the document is of a shape that only QDomDocument::save writes.
-    QVector<QByteArray> Save_Data_Parts(const QDomElement& parent, bool compact) const;
 
     QString Read_Node_Text(const QDomElement* node, bool optional) const;
     QString Read_Node_Text(const QDomNode* node, bool optional) const;

@@ -112,7 +112,7 @@ bool Decode_Utf8(const char* bytes, int size, QString* text)
 }
 
 // Refuses bytes the encoding cannot have, as the stream reader does, at the character they stand at.
-bool Encoding_Fault(const QString& decoded_before, TXml_Fault* fault)
+bool Encoding_Fault(const QString& decoded_before, TXmlFault* fault)
 {
     fault->reason = QStringLiteral("Encountered incorrectly encoded content.");
     fault->line = 1 + decoded_before.count(QLatin1Char('\n'));
@@ -144,7 +144,7 @@ public:
     QString Result();
     // After a fault: the text before it, as screened.
     QString Result_Before_Fault();
-    TXml_Fault Fault() const;
+    TXmlFault Fault() const;
 
 private:
     bool Fail(int at, const QString& why);
@@ -212,9 +212,9 @@ QString TScreen::Result_Before_Fault()
     return result;
 }
 
-TXml_Fault TScreen::Fault() const
+TXmlFault TScreen::Fault() const
 {
-    TXml_Fault fault;
+    TXmlFault fault;
     fault.reason = reason;
     fault.line = 1;
     int line_start = 0;
@@ -464,7 +464,7 @@ bool Is_Xml_Text(const QString& text)
     return First_Non_Xml_Character(text) < 0;
 }
 
-bool Screen_Xml_Size(qint64 size, TXml_Fault* fault)
+bool Screen_Xml_Size(qint64 size, TXmlFault* fault)
 {
     Q_ASSERT_X(fault != nullptr, "Screen_Xml_Size", "fault");
     if (size <= Xml_Max_Document_Size)
@@ -478,7 +478,7 @@ bool Screen_Xml_Size(qint64 size, TXml_Fault* fault)
     return false;
 }
 
-bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
+bool Decode_Xml_Data(const QByteArray& data, QString* text, TXmlFault* fault)
 {
     Q_ASSERT_X(text != nullptr, "Decode_Xml_Data", "text");
     Q_ASSERT_X(fault != nullptr, "Decode_Xml_Data", "fault");
@@ -552,7 +552,7 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault)
     return false;
 }
 
-bool Screen_Xml_Text(QString* text, TXml_Fault* fault)
+bool Screen_Xml_Text(QString* text, TXmlFault* fault)
 {
     Q_ASSERT_X(text != nullptr, "Screen_Xml_Text", "text");
     Q_ASSERT_X(fault != nullptr, "Screen_Xml_Text", "fault");

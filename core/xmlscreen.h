@@ -8,7 +8,7 @@
 // bound, so a document is decoded and screened here before the parser sees it.
 
 // Why a document was refused and where; line and column count from 1, the column in characters.
-struct TXml_Fault
+struct TXmlFault
 {
     QString reason;
     int line = 0;
@@ -27,7 +27,7 @@ constexpr qint64 Xml_Max_Document_Size = qint64(256) * 1024 * 1024;
 
 // False, with fault set (at line 1, column 1), when a document of size bytes is larger than
 // Xml_Max_Document_Size.
-bool Screen_Xml_Size(qint64 size, TXml_Fault* fault);
+bool Screen_Xml_Size(qint64 size, TXmlFault* fault);
 
 // True for the characters XML 1.0 allows; code is a Unicode code point, not a UTF-16 unit.
 bool Is_Xml_Character(uint code);
@@ -41,7 +41,7 @@ bool Is_Xml_Text(const QString& text);
 // falls on a block boundary. False, with fault set, for an encoding that cannot be read or a
 // document that Screen_Xml_Size refuses; text then holds what decoded before the fault (UTF-8), else
 // nothing.
-bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault);
+bool Decode_Xml_Data(const QByteArray& data, QString* text, TXmlFault* fault);
 
 // False, with fault set, when the document holds a character XML forbids (also as a character
 // reference), a document type declaration with declarations of its own (the way to declare
@@ -51,6 +51,6 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXml_Fault* fault);
 // Malformed XML that is none of these is left for the parser to report. On a fault, text is cut to
 // what lies before it, screened as a whole text would be: the part of a damaged document that may
 // still be read.
-bool Screen_Xml_Text(QString* text, TXml_Fault* fault);
+bool Screen_Xml_Text(QString* text, TXmlFault* fault);
 
 #endif // XMLSCREEN_H

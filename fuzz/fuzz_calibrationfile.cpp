@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    // A later save writes unchanged entries from the bytes of the first; the file must be the one that
-    // the first save of the same list writes.
+    // A save depends on the list alone, never on what it saved before: a later save must write the
+    // file that the first save of the same list writes.
     if (!first.Get_Descriptions().isEmpty())
     {
         const QString changed = first.Get_Descriptions().constLast();

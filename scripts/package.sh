@@ -37,9 +37,9 @@ CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 
-# The package needs the program only: the tests are not built for it.
+# The package needs the program only: the tests are not built for it, and QtTest is not needed.
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
-    -DVELMORA_QT_MAJOR=$velmora_qt_major
+    -DBUILD_TESTING=OFF -DVELMORA_QT_MAJOR=$velmora_qt_major
 cmake --build "$build_dir" --target velmora -j"$(nproc)"
 rm -f "$build_dir"/velmora_*.deb
 (cd "$build_dir" && cpack -G DEB)

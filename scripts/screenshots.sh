@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the screenshot renderer and renders the README's screenshots
+# Installs what is missing, builds the screenshot renderer and renders the documentation's screenshots
 # headless into docs/screenshots from a generated data set.
 #   bash scripts/screenshots.sh                     every screenshot
 #   bash scripts/screenshots.sh correction-curve    only the named ones

@@ -1,4 +1,4 @@
-#include "velmoratestsupport.h"
+#include "calibrationtestsupport.h"
 
 #include <QtTest>
 
@@ -147,7 +147,7 @@ private slots:
     }
 
     // The guard against causes not found yet: a save whose bytes would not read back is refused and
-    // the old file stays, also when the other entries are written from the bytes of an earlier save.
+    // the old file stays, also when the list was saved before.
     // A date beyond year 9999 is written with five digits, which no load reads.
     void Save_Refused_Unless_It_Reads_Back()
     {
@@ -173,8 +173,8 @@ private slots:
 
     // Random awkward descriptions, dates and points, saved and loaded back: nothing may be lost or
     // changed beyond the 5 decimals the file holds. Each round removes, changes and adds a few
-    // thermometers of the list the rounds before saved, so most entries are written from the bytes of
-    // an earlier save; the file must be the one that the first save of a list writes.
+    // thermometers of the list the rounds before saved; the file must be the one that the first save of
+    // a list writes, whatever the list saved before.
     void Round_Trip_Property()
     {
         const QList<char32_t> awkward = {'<',    '&',    '>',    '"',    '\'', ']',     '\t',

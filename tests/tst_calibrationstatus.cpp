@@ -1,6 +1,6 @@
 #include "calibrationstatus.h"
-#include "calibrationstore.h"
 #include "clock.h"
+#include "datetext.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 

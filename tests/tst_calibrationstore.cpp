@@ -1,5 +1,5 @@
 #include "calibrationstore.h"
-#include "velmoratestsupport.h"
+#include "calibrationtestsupport.h"
 
 #include <QElapsedTimer>
 #include <QLockFile>

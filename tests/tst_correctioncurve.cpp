@@ -1,6 +1,6 @@
+#include "calibrationtestsupport.h"
 #include "correctioncurve.h"
 #include "reports.h"
-#include "velmoratestsupport.h"
 
 #include <QtTest>
 

@@ -336,7 +336,7 @@ private slots:
         TCorrectionView view;
         view.Set_Data(Probe_7());
         QString error;
-        QVERIFY(view.Export(folder.path() + "/p.svg", TChart_Format::Svg, QSize(640, 400), &error));
+        QVERIFY(view.Export(folder.path() + "/p.svg", TChartFormat::Svg, QSize(640, 400), &error));
         QDomDocument svg;
         QVERIFY(svg.setContent(Read_File(folder.path() + "/p.svg")));
         QCOMPARE(svg.documentElement().firstChildElement("title").text(),

@@ -47,7 +47,7 @@ const QStringList Editor_Tab_Order = {"Description_Edit",
                                       "Accept_Button"};
 
 // The dialogs are shown, not run: a click or Return leaves its outcome in result().
-class TTest_Dialogs : public QObject
+class TTestDialogs : public QObject
 {
     Q_OBJECT
 
@@ -528,5 +528,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TTest_Dialogs)
+QTEST_MAIN(TTestDialogs)
 #include "tst_dialogs.moc"

@@ -1,4 +1,4 @@
-#include "velmoratestsupport.h"
+#include "calibrationtestsupport.h"
 
 #include <QDirIterator>
 #include <QImage>
@@ -14,7 +14,8 @@ class TInstallationTest : public QObject
 {
     Q_OBJECT
 
-    static QString Packaging_File(const QString& name) { return VELMORA_SOURCE_DIR "/packaging/" + name; }
+    // As the build made them for the install.
+    static QString Packaging_File(const QString& name) { return VELMORA_BUILD_DIR "/packaging/" + name; }
 
     // Runs program to its end; the exit code is -1 when it crashed or could not start.
     static int Run(const QString& program, const QStringList& arguments, QByteArray* output,

@@ -1,6 +1,6 @@
 #include "qtcompat.h"
 #include "settingsfile.h"
-#include "velmoratestsupport.h"
+#include "calibrationtestsupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

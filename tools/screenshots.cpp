@@ -1,4 +1,4 @@
-// Renders the README's screenshots from a generated data set, so that they show the program as it
+// Renders the documentation's screenshots from a generated data set, so that they show the program as it
 // is built now. scripts/screenshots.sh builds and runs it headless:
 //   velmora_screenshots <output directory> [name...]
 // writes <name>.png for every shot in Shots, or for the named ones only. A new screenshot is one more
@@ -25,7 +25,7 @@
 
 namespace
 {
-struct TGenerated_Thermometer
+struct TGeneratedThermometer
 {
     const char* description;
     double references[3];
@@ -35,7 +35,7 @@ struct TGenerated_Thermometer
 
 // Test points as a calibration laboratory reports them, due dates counted from today so that the
 // thermometers keep their states however old the build is.
-const TGenerated_Thermometer Thermometers[] = {
+const TGeneratedThermometer Thermometers[] = {
     {"Probe 7 (X axis)", {15.0, 20.0, 25.0}, {15.08, 20.12, 25.21}, 300},
     {"Probe 12 (Y axis)", {15.0, 20.0, 25.0}, {14.95, 19.97, 25.04}, 20},
     {"Probe 3 (Z axis)", {16.0, 20.0, 24.0}, {16.11, 20.06, 24.02}, 180},
@@ -47,7 +47,7 @@ bool Write_Data_Set(const QString& data_directory)
     QDir(data_directory).removeRecursively();
     QDir().mkpath(data_directory);
     TThermometerList list;
-    for (const TGenerated_Thermometer& thermometer : Thermometers)
+    for (const TGeneratedThermometer& thermometer : Thermometers)
     {
         const TCorrectionDialogData data{thermometer.references[0],
                                          thermometer.references[1],

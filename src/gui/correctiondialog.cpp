@@ -2,6 +2,7 @@
 
 #include "calibrationstatus.h"
 #include "clock.h"
+#include "datetext.h"
 #include "duedateedit.h"
 #include "formlayout.h"
 #include "returnkeychain.h"
@@ -85,7 +86,7 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
 
     calibration_due_date_edit = new TDueDateEdit(this);
     calibration_due_date_edit->setObjectName("Calibration_Due_Date_Edit");
-    calibration_due_date_edit->setDisplayFormat("MMM dd yyyy");
+    calibration_due_date_edit->setDisplayFormat(Due_Date_Format);
     QLabel* due_date_label = new QLabel("Calibration Due Da&te:", this);
     due_date_label->setBuddy(calibration_due_date_edit);
     grid_layout->addWidget(due_date_label, 1, 0);

@@ -11,9 +11,6 @@
 class QLockFile;
 class TThermometerList;
 
-// The date as the log and the reports show it.
-QString Due_Date_Text(const QDate& date);
-
 // The thermometer found by description (letter case ignored) as the calibration file holds it: its
 // stored description, due date and test points to the file's five decimals. Two windows compare these
 // to tell whether a thermometer was changed meanwhile; values that differ only beyond what the file

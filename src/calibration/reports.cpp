@@ -1,11 +1,11 @@
 #include "reports.h"
 
+#include "datetext.h"
 #include "numbertext.h"
 #include "temperaturelog.h"
 #include "wholefile.h"
 
 #include <QDir>
-#include <QLocale>
 #include <QVector>
 
 #include <cmath>
@@ -17,12 +17,6 @@ namespace
 // any numbers, and the reports step through the range: far out, a step of 0.1 no longer changes t.
 const double Maximum_Evaluation_Span = 10000.0;
 const double Maximum_Evaluation_Temperature = 100000.0;
-
-QString Format_Date(const QDate& date)
-{
-    // English month names on every system and under either Qt version: Qt 5 would take the system's.
-    return QLocale::c().toString(date, "MMM dd yyyy");
-}
 
 } // namespace
 
@@ -47,7 +41,7 @@ QString Corrections_Report(const QString& description, const QDate& due_date,
 {
     QString report;
     report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
-    report += QString("Calibration Due:,%1\n").arg(Format_Date(due_date));
+    report += QString("Calibration Due:,%1\n").arg(Due_Date_Text(due_date));
     const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
     for (int index = 0; index < 3; ++index)
     {
@@ -103,7 +97,7 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
 {
     QString report;
     report += QString("Thermometer:,%1\n").arg(Csv_Field(description));
-    report += QString("Calibration Due:,%1,,,Temp. C ->\n").arg(Format_Date(due_date));
+    report += QString("Calibration Due:,%1,,,Temp. C ->\n").arg(Due_Date_Text(due_date));
 
     QVector<double> temperatures;
     const double end = std::ceil(correction.Get_Point3().x) + 0.001;

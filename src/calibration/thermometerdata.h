@@ -106,9 +106,6 @@ private:
     QVector<TRejectedEntry> rejected_entries;
     QString last_error;
     int file_version = 0;
-    // The bytes of each entry as the last save wrote and read them back, by the texts they were written
-    // from (see Save_Calibration_File).
-    QHash<QString, QByteArray> verified_entry_bytes;
 };
 
 #endif // THERMOMETERDATA_H

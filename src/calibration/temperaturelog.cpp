@@ -8,11 +8,6 @@
 
 #include <cmath>
 
-namespace
-{
-const char* const Not_Corrected = "-----";
-} // namespace
-
 QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
                                const TThermometerCorrection& correction)
 {

@@ -13,7 +13,7 @@
 #endif
 QT_CHARTS_USE_NAMESPACE
 
-enum class TChart_Format
+enum class TChartFormat
 {
     Png,
     Svg
@@ -22,6 +22,6 @@ enum class TChart_Format
 // The chart drawn at size on a white ground, as a whole PNG or SVG file; empty when it cannot be
 // encoded. Takes the chart over: it is drawn outside any window, at the size asked for rather than
 // at the size some window happens to have. title names the SVG document.
-QByteArray Render_Chart(QChart* chart, const QSize& size, TChart_Format format, const QString& title);
+QByteArray Render_Chart(QChart* chart, const QSize& size, TChartFormat format, const QString& title);
 
 #endif // CHARTEXPORT_H

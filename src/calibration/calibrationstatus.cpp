@@ -1,6 +1,6 @@
 #include "calibrationstatus.h"
 
-#include "calibrationstore.h"
+#include "datetext.h"
 
 #include <cmath>
 

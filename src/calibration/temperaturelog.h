@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+// What a corrected field shows, and the log records, when no correction may be applied.
+const char* const Not_Corrected = "-----";
+
 // The text a corrected field shows for a meter text: the corrected reading with two decimals, or
 // "-----" when the thermometer is out of calibration, its correction is unusable or the text is
 // not a number. The log records exactly this text.

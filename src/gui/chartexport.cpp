@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QSvgGenerator>
 
-QByteArray Render_Chart(QChart* chart, const QSize& size, TChart_Format format, const QString& title)
+QByteArray Render_Chart(QChart* chart, const QSize& size, TChartFormat format, const QString& title)
 {
     Q_ASSERT_X(chart != nullptr, "Render_Chart", "chart");
     QGraphicsScene scene; // owns the chart from here on
@@ -22,7 +22,7 @@ QByteArray Render_Chart(QChart* chart, const QSize& size, TChart_Format format, 
     QByteArray content;
     QBuffer buffer(&content);
     buffer.open(QIODevice::WriteOnly);
-    if (format == TChart_Format::Svg)
+    if (format == TChartFormat::Svg)
     {
         QSvgGenerator generator;
         generator.setOutputDevice(&buffer);

@@ -1,6 +1,7 @@
 #include "correctionview.h"
 
 #include "correctioncurve.h"
+#include "datetext.h"
 #include "numbertext.h"
 #include "wholefile.h"
 
@@ -10,7 +11,6 @@
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QHelpEvent>
-#include <QLocale>
 #include <QPushButton>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -29,11 +29,6 @@ const QColor Curve_Colour(0x1b, 0x3a, 0x6b);
 const QColor Band_Colour(0x8c, 0xb6, 0xe8, 0x90);
 const QColor Point_Colour(0xd9, 0x2b, 0x2b);
 const QColor Reading_Colour(0x2e, 0x7d, 0x32);
-
-QString Format_Date(const QDate& date)
-{
-    return QLocale::c().toString(date, "MMM dd yyyy");
-}
 
 QString Signed(double value)
 {
@@ -165,7 +160,7 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
     const TCorrectionCurve curve = Sample_Correction_Curve(data.correction, data.uncertainty);
     QString title = QString("%1 · Calibration due %2 · %3")
                         .arg(data.description.toHtmlEscaped(),
-                             data.due_date.isValid() ? Format_Date(data.due_date) : QString("(none)"),
+                             data.due_date.isValid() ? Due_Date_Text(data.due_date) : QString("(none)"),
                              data.state.toHtmlEscaped());
     if (!curve.is_usable)
     {
@@ -364,7 +359,7 @@ QChart* TCorrectionView::Get_Chart() const
     return chart_view->chart();
 }
 
-bool TCorrectionView::Export(const QString& file_name, TChart_Format format, const QSize& size,
+bool TCorrectionView::Export(const QString& file_name, TChartFormat format, const QSize& size,
                              QString* error) const
 {
     Q_ASSERT_X(error != nullptr, "TCorrectionView::Export", "error");
@@ -381,12 +376,12 @@ bool TCorrectionView::Export(const QString& file_name, TChart_Format format, con
 
 void TCorrectionView::Export_Png()
 {
-    Export_With_Dialog(TChart_Format::Png);
+    Export_With_Dialog(TChartFormat::Png);
 }
 
 void TCorrectionView::Export_Svg()
 {
-    Export_With_Dialog(TChart_Format::Svg);
+    Export_With_Dialog(TChartFormat::Svg);
 }
 
 void TCorrectionView::Test_Point_Hovered(const QPointF& point, bool state)
@@ -417,9 +412,9 @@ bool TCorrectionView::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TCorrectionView::Export_With_Dialog(TChart_Format format)
+void TCorrectionView::Export_With_Dialog(TChartFormat format)
 {
-    const bool is_svg = format == TChart_Format::Svg;
+    const bool is_svg = format == TChartFormat::Svg;
     const QString suffix = is_svg ? "svg" : "png";
     const QString file_name = QFileDialog::getSaveFileName(
         this, "Export Correction Curve",

@@ -76,7 +76,7 @@ bool Is_Same_Entry(const TThermometerData& left, const TThermometerData& right)
 }
 
 // The fields of an entry in the order the file has them.
-enum TEntry_Field
+enum TEntryField
 {
     Description_Field,
     Due_Date_Field,
@@ -87,7 +87,7 @@ enum TEntry_Field
     Field_Count
 };
 
-const QString& Field_Name(TEntry_Field field)
+const QString& Field_Name(TEntryField field)
 {
     static const QString names[Field_Count] = {
         QStringLiteral("Description"), QStringLiteral("Calibration_Due_Date"),
@@ -98,10 +98,10 @@ const QString& Field_Name(TEntry_Field field)
 
 // The first child element of each field's name, found in one walk over the entry's children: a
 // search per field began again at the first child each time.
-class TEntry_Fields
+class TEntryFields
 {
 public:
-    explicit TEntry_Fields(const QDomElement& entry_element) : entry(entry_element)
+    explicit TEntryFields(const QDomElement& entry_element) : entry(entry_element)
     {
         int found = 0;
         for (QDomElement child = entry.firstChildElement(); !child.isNull() && found < Field_Count;
@@ -110,7 +110,7 @@ public:
             const QString name = child.tagName();
             for (int field = 0; field < Field_Count; ++field)
             {
-                if (elements[field].isNull() && name == Field_Name(TEntry_Field(field)))
+                if (elements[field].isNull() && name == Field_Name(TEntryField(field)))
                 {
                     elements[field] = child;
                     ++found;
@@ -121,7 +121,7 @@ public:
     }
 
     // The field's text; a missing field or text fails as the file layer words it.
-    QString Text(const TXmlFile& xml_file, TEntry_Field field) const
+    QString Text(const TXmlFile& xml_file, TEntryField field) const
     {
         const QDomElement element = elements[field].isNull()
                                         ? xml_file.Get_Child_Element(&entry, Field_Name(field), false)
@@ -412,7 +412,7 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
         QString stored;
         try
         {
-            const TEntry_Fields fields(entry);
+            const TEntryFields fields(entry);
             record.description = fields.Text(*xml_file, Description_Field);
             record.calibration_due_date = Day_Month_Year_Date(fields.Text(*xml_file, Due_Date_Field));
             const TVector2 p1 = Parse_Point(fields.Text(*xml_file, Point1_Field), 1);
@@ -452,42 +452,6 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
 
 bool TThermometerList::Save_Calibration_File(const QString& file_name)
 {
-    // The texts of each entry as the file holds them; its bytes in the file follow from these alone.
-    struct TEntry_Texts
-    {
-        QString due_date;
-        QString points[3];
-        QString key;
-    };
-    QVector<TEntry_Texts> texts(entries.size());
-    // Entries written and read back by an earlier save are written again from their bytes; the others
-    // are built, written and read back in a document of their own. It holds one entry at least, so
-    // that it gives the head and the tail of the file.
-    QVector<bool> fresh(entries.size());
-    int fresh_count = 0;
-    for (int index = 0; index < entries.size(); ++index)
-    {
-        const TThermometerData& record = entries.at(index);
-        TEntry_Texts& entry_texts = texts[index];
-        entry_texts.due_date = Day_Month_Year_Text(record.calibration_due_date);
-        entry_texts.points[0] = Point_Text(record.correction.Get_Point1());
-        entry_texts.points[1] = Point_Text(record.correction.Get_Point2());
-        entry_texts.points[2] = Point_Text(record.correction.Get_Point3());
-        // The read-back compares the due date in memory, which the text may not hold whole. Only the
-        // description may contain the separator, and it comes last.
-        entry_texts.key = entry_texts.points[0] + QLatin1Char(';') + entry_texts.points[1] +
-                          QLatin1Char(';') + entry_texts.points[2] + QLatin1Char(';') +
-                          QString::number(record.calibration_due_date.toJulianDay()) + QLatin1Char(';') +
-                          record.description;
-        fresh[index] = !verified_entry_bytes.contains(entry_texts.key);
-        fresh_count += fresh[index] ? 1 : 0;
-    }
-    if (fresh_count == 0 && !entries.isEmpty())
-    {
-        fresh[0] = true;
-        fresh_count = 1;
-    }
-
     TXmlFile xml_file;
     xml_file.file_name = file_name;
     try
@@ -496,36 +460,34 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
         QDomElement calibration_entries =
             xml_file.Create_Child_Element(&xml_file.root_element, QStringLiteral("Calibration_Entries"));
         QVector<TThermometerData> saved;
-        saved.reserve(fresh_count);
-        for (int index = 0; index < entries.size(); ++index)
+        saved.reserve(entries.size());
+        for (const TThermometerData& record : qAsConst(entries))
         {
-            if (!fresh.at(index))
-            {
-                continue;
-            }
-            const TThermometerData& record = entries.at(index);
-            const TEntry_Texts& entry_texts = texts.at(index);
+            const TThermometerCorrection& correction = record.correction;
+            const QString date_text = Day_Month_Year_Text(record.calibration_due_date);
+            const QString point_texts[3] = {Point_Text(correction.Get_Point1()),
+                                            Point_Text(correction.Get_Point2()),
+                                            Point_Text(correction.Get_Point3())};
 
             // The checksum covers fewer decimals than the file holds, so it is taken from the record
             // exactly as the next load will rebuild it from these texts; taken from the values in
             // memory it would differ whenever the rounding to 5 decimals moves a 2- or 4-decimal form,
             // and the entry would be dropped as damaged.
             TThermometerData read_back = record;
-            read_back.calibration_due_date = Day_Month_Year_Date(entry_texts.due_date);
-            read_back.correction.Set_Points(Parse_Point(entry_texts.points[0], 1),
-                                            Parse_Point(entry_texts.points[1], 2),
-                                            Parse_Point(entry_texts.points[2], 3));
+            read_back.calibration_due_date = Day_Month_Year_Date(date_text);
+            read_back.correction.Set_Points(Parse_Point(point_texts[0], 1), Parse_Point(point_texts[1], 2),
+                                            Parse_Point(point_texts[2], 3));
 
             QDomElement entry = xml_file.Create_Child_Element(&calibration_entries, QStringLiteral("Entry"));
             QDomElement description = xml_file.Create_Child_Element(&entry, Field_Name(Description_Field));
             xml_file.Write_Node_Data(&description, record.description);
             QDomElement due_date = xml_file.Create_Child_Element(&entry, Field_Name(Due_Date_Field));
-            xml_file.Write_Node_Data(&due_date, entry_texts.due_date);
-            const TEntry_Field point_fields[3] = {Point1_Field, Point2_Field, Point3_Field};
+            xml_file.Write_Node_Data(&due_date, date_text);
+            const TEntryField point_fields[3] = {Point1_Field, Point2_Field, Point3_Field};
             for (int point = 0; point < 3; ++point)
             {
                 QDomElement element = xml_file.Create_Child_Element(&entry, Field_Name(point_fields[point]));
-                xml_file.Write_Node_Data(&element, entry_texts.points[point]);
+                xml_file.Write_Node_Data(&element, point_texts[point]);
             }
             QDomElement checksum = xml_file.Create_Child_Element(&entry, Field_Name(Checksum_Field));
             xml_file.Write_Node_Data(&checksum, Calculate_Checksum(read_back));
@@ -534,46 +496,10 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
             saved.append(read_back);
             saved.last().calibration_due_date = record.calibration_due_date;
         }
-
-        const QVector<QByteArray> parts = xml_file.Save_Data_Parts(calibration_entries, false);
-        const bool in_parts = parts.size() == fresh_count + 2; // head, fresh entries, tail
+        // Every save reads the whole file it is about to write back before it replaces the old one.
         QByteArray data;
-        if (!in_parts)
-        {
-            if (fresh_count < entries.size())
-            {
-                // Without the parts the known bytes cannot be put in place: build every entry.
-                verified_entry_bytes.clear();
-                return Save_Calibration_File(file_name);
-            }
-            xml_file.Save_Data(&data, false);
-        }
-        else
-        {
-            for (const QByteArray& part : parts)
-            {
-                data += part;
-            }
-        }
+        xml_file.Save_Data(&data, false);
         Check_Read_Back(data, saved);
-
-        if (in_parts)
-        {
-            // An unchanged entry reads back as it did when its bytes were read back before: the head and
-            // the tail around it are the same.
-            QHash<QString, QByteArray> entry_bytes;
-            entry_bytes.reserve(entries.size());
-            data = parts.first();
-            for (int index = 0, part = 1; index < entries.size(); ++index)
-            {
-                const QString& key = texts.at(index).key;
-                const QByteArray bytes = fresh.at(index) ? parts.at(part++) : verified_entry_bytes.value(key);
-                entry_bytes.insert(key, bytes);
-                data += bytes;
-            }
-            data += parts.last();
-            verified_entry_bytes = entry_bytes;
-        }
         xml_file.Save_File_Data(data);
     }
     catch (const TXmlFileException& exception)

@@ -1,5 +1,6 @@
 #include "calibrationstore.h"
 
+#include "datetext.h"
 #include "numbertext.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
@@ -8,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -131,12 +131,6 @@ QString Stored_Thermometer(const TThermometerList& list, const QString& descript
         fields << Fixed_Text(point->x, 5) + "," + Fixed_Text(point->y, 5);
     }
     return fields.join('\n');
-}
-
-QString Due_Date_Text(const QDate& date)
-{
-    // English month names on every system and under either Qt version: Qt 5 would take the system's.
-    return QLocale::c().toString(date, "MMM dd yyyy");
 }
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)

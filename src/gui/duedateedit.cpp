@@ -1,5 +1,7 @@
 #include "duedateedit.h"
 
+#include "datetext.h"
+
 #include <QKeyEvent>
 #include <QLocale>
 #include <QRegularExpression>
@@ -29,7 +31,7 @@ TDueDateEdit::TDueDateEdit(QWidget* parent) : QDateEdit(parent)
 {
     // Month names as displayed and logged everywhere else, whatever the system's language.
     setLocale(QLocale::c());
-    setDisplayFormat("MMM dd yyyy");
+    setDisplayFormat(Due_Date_Format);
 }
 
 bool TDueDateEdit::event(QEvent* event)

@@ -61,7 +61,7 @@ public:
     void Set_Data(const TCorrectionViewData& data);
     QChart* Get_Chart() const;
     // Writes the plot as it is shown, at size; false with error set when it could not be written.
-    bool Export(const QString& file_name, TChart_Format format, const QSize& size, QString* error) const;
+    bool Export(const QString& file_name, TChartFormat format, const QSize& size, QString* error) const;
 
 signals:
     // A line for the main window's log pane.
@@ -76,7 +76,7 @@ private slots:
     void Test_Point_Hovered(const QPointF& point, bool state);
 
 private:
-    void Export_With_Dialog(TChart_Format format);
+    void Export_With_Dialog(TChartFormat format);
 
     TCorrectionViewData view_data;
     QChartView* chart_view;

@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "correctiondialog.h"
 #include "correctionview.h"
+#include "datetext.h"
 #include "formlayout.h"
 #include "inputdialog.h"
 #include "logpane.h"
@@ -72,9 +73,6 @@ QPushButton* Create_Command_Button(QWidget* parent, const QString& object_name)
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     return button;
 }
-
-// What a corrected field shows when no correction may be applied.
-const char* const Not_Corrected = "-----";
 
 } // namespace
 
@@ -310,7 +308,7 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     setTabOrder(evaluate_corrections_button, evaluate_uncertainty_button);
     setTabOrder(evaluate_uncertainty_button, log_pane);
 
-    setWindowTitle("Velmora - Version 1.1");
+    setWindowTitle("Velmora - Version " VELMORA_VERSION);
     // Through QIcon, which also loads logo@2x.png where the screen is scaled to 200 %.
     logo_label->setPixmap(QIcon(":/images/logo.png").pixmap(QSize(100, 40)));
     browse_button->setIconSize(QSize(16, 16));
