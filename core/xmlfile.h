@@ -6,6 +6,7 @@
 #include <QDomElement>
 #include <QDomNode>
 #include <QString>
+#include <QVector>
 
 // Thrown by value by every failing operation of TXmlFile. The message is ready to be logged as it is;
 // code 0 means the file itself could not be opened or is write-protected, 1 any other failure.
