@@ -80,37 +80,83 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags), calibration_store(QCoreApplication::applicationDirPath()),
       settings(calibration_store.Get_Settings_File_Name())
 {
-    QFont reading_font;
-    reading_font.setPointSize(16);
-    reading_font.setWeight(QFont::Bold);
-    QFont log_font("Courier New");
-    log_font.setFixedPitch(true);
-    QFont notice_font;
-    notice_font.setPointSize(8);
-    notice_font.setItalic(true);
-
+    setWindowTitle("Velmora - Version " VELMORA_VERSION);
     resize(754, 629);
     Restore_Window_Geometry(this, settings.Value(TSetting::Window_Geometry).toByteArray());
 
-    correction_editor_action = new QAction(this);
-    remove_thermometer_action = new QAction(this);
-    remove_thermometer_action->setObjectName("Remove_Thermometer_Action");
-    quit_action = new QAction(this);
+    Create_Actions();
+    Create_Menus();
+    Create_Areas();
+    Set_Tab_Order();
+    Read_Settings();
 
+    Load_Thermometers();
+    Warn_About_Calibrations();
+    Follow_Other_Writers();
+    Select_Initial_Thermometer();
+    Update_Thermometer_Actions();
+    // Whether a thermometer is in calibration depends on the day: judged again when it changes.
+    judged_date = TClock::Today();
+    Check_Calibration_Date();
+
+    Connect_Signals();
+    Set_Up_Keyboard();
+}
+
+void TVelmora::Create_Actions()
+{
+    correction_editor_action = new QAction("&Correction Editor", this);
+    remove_thermometer_action = new QAction("&Remove Thermometer", this);
+    remove_thermometer_action->setObjectName("Remove_Thermometer_Action");
+    quit_action = new QAction("&Quit", this);
+    correction_curve_action = new QAction("&Correction Curve", this);
+    correction_curve_action->setShortcut(Qt::Key_F7);
+    options_action = new QAction("&Options...", this);
+    options_action->setObjectName("Options_Action");
+}
+
+void TVelmora::Create_Menus()
+{
+    menuBar()->addMenu("&File")->addAction(quit_action);
+    QMenu* edit_menu = menuBar()->addMenu("&Edit");
+    edit_menu->addAction(correction_editor_action);
+    edit_menu->addAction(remove_thermometer_action);
+    menuBar()->addMenu("&View")->addAction(correction_curve_action);
+    menuBar()->addMenu("&Options")->addAction(options_action);
+}
+
+// The three areas from top to bottom, between rules: the record file and the thermometer, the
+// readings with their commands, and the log with the notice under it.
+void TVelmora::Create_Areas()
+{
     QWidget* central_widget = new QWidget(this);
     setCentralWidget(central_widget);
     QVBoxLayout* main_layout = new QVBoxLayout(central_widget);
+    Create_Thermometer_Area(central_widget, main_layout);
+    main_layout->addWidget(Create_Horizontal_Line(central_widget));
+    Create_Reading_Area(central_widget, main_layout);
+    main_layout->addWidget(Create_Horizontal_Line(central_widget));
+    Create_Log_Area(central_widget, main_layout);
 
+    confirmation_box = new TMessageBox(this);
+    midnight_timer = new QTimer(this);
+    midnight_timer->setObjectName("Midnight_Timer");
+    midnight_timer->setSingleShot(true);
+    midnight_timer->setTimerType(Qt::PreciseTimer);
+}
+
+void TVelmora::Create_Thermometer_Area(QWidget* central_widget, QVBoxLayout* main_layout)
+{
     QGridLayout* grid_a = new QGridLayout();
-    QLabel* record_path_label = new QLabel(central_widget);
+    QLabel* record_path_label = new QLabel("Record Path:", central_widget);
     record_path_field = new QLineEdit(central_widget);
     record_path_field->setObjectName("Record_Path_Field");
     browse_button = new QToolButton(central_widget);
     browse_button->setObjectName("Browse_Button");
-    QLabel* record_file_label = new QLabel(central_widget);
+    QLabel* record_file_label = new QLabel("Record File:", central_widget);
     record_file_field = new QLineEdit(central_widget);
     record_file_field->setObjectName("Record_File_Field");
-    QLabel* thermometer_label = new QLabel(central_widget);
+    QLabel* thermometer_label = new QLabel("Thermometer:", central_widget);
     thermometer_selector = new QComboBox(central_widget);
     thermometer_selector->setObjectName("Thermometer_Selector");
     selector_model = new TCalibrationStateModel(&thermometer_list, thermometer_selector);
@@ -123,6 +169,12 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     edit_button->setObjectName("Edit_Button");
     remove_button = new QToolButton(central_widget);
     remove_button->setObjectName("Remove_Button");
+    browse_button->setIconSize(QSize(16, 16));
+    browse_button->setIcon(QIcon(":/gui/browse_icon16.png"));
+    edit_button->setIconSize(QSize(16, 16));
+    edit_button->setIcon(QIcon(":/gui/edit_icon16.png"));
+    remove_button->setIconSize(QSize(16, 16));
+    remove_button->setIcon(QIcon(":/gui/remove_icon16.png"));
     grid_a->addWidget(record_path_label, 0, 0);
     grid_a->addWidget(record_path_field, 0, 1);
     grid_a->addWidget(browse_button, 0, 2, 1, 2);
@@ -133,25 +185,29 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     grid_a->addWidget(edit_button, 2, 2);
     grid_a->addWidget(remove_button, 2, 3);
     main_layout->addLayout(grid_a);
+}
 
-    main_layout->addWidget(Create_Horizontal_Line(central_widget));
-
+void TVelmora::Create_Reading_Area(QWidget* central_widget, QVBoxLayout* main_layout)
+{
+    QFont reading_font;
+    reading_font.setPointSize(16);
+    reading_font.setWeight(QFont::Bold);
     QGridLayout* grid_b = new QGridLayout();
-    QLabel* description_label = new QLabel(central_widget);
+    QLabel* description_label = new QLabel("Description:", central_widget);
     description_label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     description_field = new QLineEdit(central_widget);
     description_field->setObjectName("Description_Field");
-    QLabel* meter_reading_label = new QLabel(central_widget);
+    QLabel* meter_reading_label = new QLabel("Meter Reading", central_widget);
     meter_reading_label->setAlignment(Qt::AlignCenter);
-    QLabel* corrected_reading_label = new QLabel(central_widget);
+    QLabel* corrected_reading_label = new QLabel("Corrected Reading", central_widget);
     corrected_reading_label->setAlignment(Qt::AlignCenter);
-    x_check_box = new QCheckBox(central_widget);
+    x_check_box = new QCheckBox("X Axis Temperature:", central_widget);
     x_check_box->setObjectName("X_Check_Box");
-    y_check_box = new QCheckBox(central_widget);
+    y_check_box = new QCheckBox("Y Axis Temperature:", central_widget);
     y_check_box->setObjectName("Y_Check_Box");
-    z_check_box = new QCheckBox(central_widget);
+    z_check_box = new QCheckBox("Z Axis Temperature:", central_widget);
     z_check_box->setObjectName("Z_Check_Box");
-    part_check_box = new QCheckBox(central_widget);
+    part_check_box = new QCheckBox("Part Temperature:", central_widget);
     part_check_box->setObjectName("Part_Check_Box");
     x_meter_field = Create_Reading_Field(central_widget, reading_font, "X_Meter_Field", false);
     y_meter_field = Create_Reading_Field(central_widget, reading_font, "Y_Meter_Field", false);
@@ -162,8 +218,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     z_corrected_field = Create_Reading_Field(central_widget, reading_font, "Z_Corrected_Field", true);
     part_corrected_field = Create_Reading_Field(central_widget, reading_font, "Part_Corrected_Field", true);
     write_button = Create_Command_Button(central_widget, "Write_Button");
+    write_button->setText("Write");
     evaluate_corrections_button = Create_Command_Button(central_widget, "Evaluate_Corrections_Button");
+    evaluate_corrections_button->setText("Evaluate Corrections");
     evaluate_uncertainty_button = Create_Command_Button(central_widget, "Evaluate_Uncertainty_Button");
+    evaluate_uncertainty_button->setText("Evaluate Uncertainty");
     grid_b->addWidget(description_label, 0, 0);
     grid_b->addWidget(description_field, 0, 1, 1, 2);
     grid_b->addWidget(meter_reading_label, 1, 1);
@@ -184,10 +243,16 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     grid_b->addWidget(evaluate_corrections_button, 4, 3);
     grid_b->addWidget(evaluate_uncertainty_button, 5, 3);
     main_layout->addLayout(grid_b);
+}
 
-    main_layout->addWidget(Create_Horizontal_Line(central_widget));
-
-    QLabel* log_label = new QLabel(central_widget);
+void TVelmora::Create_Log_Area(QWidget* central_widget, QVBoxLayout* main_layout)
+{
+    QFont log_font("Courier New");
+    log_font.setFixedPitch(true);
+    QFont notice_font;
+    notice_font.setPointSize(8);
+    notice_font.setItalic(true);
+    QLabel* log_label = new QLabel("Log:", central_widget);
     main_layout->addWidget(log_label);
     log_pane = new TLogPane(central_widget);
     log_pane->setObjectName("Log_Pane");
@@ -201,41 +266,45 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     main_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
     QHBoxLayout* bottom_layout = new QHBoxLayout();
-    QLabel* notice_label = new QLabel(central_widget);
+    QLabel* notice_label =
+        new QLabel("Readings are corrected only while the thermometer is within its calibration period.",
+                   central_widget);
     notice_label->setFont(notice_font);
     notice_label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     QLabel* logo_label = new QLabel(central_widget);
     logo_label->setObjectName("Logo_Label");
     logo_label->setFixedSize(100, 40);
+    // Through QIcon, which also loads logo@2x.png where the screen is scaled to 200 %.
+    logo_label->setPixmap(QIcon(":/images/logo.png").pixmap(QSize(100, 40)));
     bottom_layout->addWidget(notice_label);
     bottom_layout->addWidget(logo_label);
     main_layout->addLayout(bottom_layout);
+}
 
-    QMenu* file_menu = menuBar()->addMenu(QString());
-    file_menu->addAction(quit_action);
-    QMenu* edit_menu = menuBar()->addMenu(QString());
-    edit_menu->addAction(correction_editor_action);
-    edit_menu->addAction(remove_thermometer_action);
-    correction_curve_action = new QAction("&Correction Curve", this);
-    correction_curve_action->setShortcut(Qt::Key_F7);
-    menuBar()->addMenu("&View")->addAction(correction_curve_action);
-    correction_view = nullptr;
-    last_uncertainty = 0.04;
-    QMenu* options_menu = menuBar()->addMenu("&Options");
-    QAction* options_action = options_menu->addAction("&Options...");
-    options_action->setObjectName("Options_Action");
+void TVelmora::Set_Tab_Order()
+{
+    setTabOrder(record_path_field, browse_button);
+    setTabOrder(browse_button, record_file_field);
+    setTabOrder(record_file_field, thermometer_selector);
+    setTabOrder(thermometer_selector, edit_button);
+    setTabOrder(edit_button, remove_button);
+    setTabOrder(remove_button, description_field);
+    setTabOrder(description_field, x_check_box);
+    setTabOrder(x_check_box, x_meter_field);
+    setTabOrder(x_meter_field, y_check_box);
+    setTabOrder(y_check_box, y_meter_field);
+    setTabOrder(y_meter_field, z_check_box);
+    setTabOrder(z_check_box, z_meter_field);
+    setTabOrder(z_meter_field, part_check_box);
+    setTabOrder(part_check_box, part_meter_field);
+    setTabOrder(part_meter_field, write_button);
+    setTabOrder(write_button, evaluate_corrections_button);
+    setTabOrder(evaluate_corrections_button, evaluate_uncertainty_button);
+    setTabOrder(evaluate_uncertainty_button, log_pane);
+}
 
-    confirmation_box = new TMessageBox(this);
-    correction_dialog = nullptr;
-    input_dialog = nullptr;
-    in_calibration = false;
-    options_dialog = nullptr;
-    // Whether a thermometer is in calibration depends on the day: judged again when it changes.
-    midnight_timer = new QTimer(this);
-    midnight_timer->setObjectName("Midnight_Timer");
-    midnight_timer->setSingleShot(true);
-    midnight_timer->setTimerType(Qt::PreciseTimer);
-
+void TVelmora::Read_Settings()
+{
     Log_Messages(calibration_store.Get_Data_Directory_Messages());
     Log_Messages(settings.Get_Start_Up_Messages());
 
@@ -248,10 +317,19 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     Parse_Warn_Days(settings.Value(TSetting::Warn_Days_Before_Due).toString(), &warn_days_before_due,
                     &refusal);
     log_date_time = settings.Value(TSetting::Log_Date_Time).toBool();
+    description_field->setText(settings.Value(TSetting::Description).toString());
+    x_check_box->setChecked(settings.Value(TSetting::Axis_X_Enabled).toBool());
+    y_check_box->setChecked(settings.Value(TSetting::Axis_Y_Enabled).toBool());
+    z_check_box->setChecked(settings.Value(TSetting::Axis_Z_Enabled).toBool());
+    part_check_box->setChecked(settings.Value(TSetting::Axis_Part_Enabled).toBool());
+    x_meter_field->setText(settings.Value(TSetting::Meter_X_Value).toString());
+    y_meter_field->setText(settings.Value(TSetting::Meter_Y_Value).toString());
+    z_meter_field->setText(settings.Value(TSetting::Meter_Z_Value).toString());
+    part_meter_field->setText(settings.Value(TSetting::Meter_Part_Value).toString());
+}
 
-    Load_Thermometers();
-    Warn_About_Calibrations();
-
+void TVelmora::Follow_Other_Writers()
+{
     // Another window or station that saves the file changes what this one must show.
     calibration_watcher = new QFileSystemWatcher(this);
     calibration_watcher->setObjectName("Calibration_File_Watcher");
@@ -278,73 +356,11 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
                 }
             });
     Watch_Calibration_File();
+}
 
-    description_field->setText(settings.Value(TSetting::Description).toString());
-    x_check_box->setChecked(settings.Value(TSetting::Axis_X_Enabled).toBool());
-    y_check_box->setChecked(settings.Value(TSetting::Axis_Y_Enabled).toBool());
-    z_check_box->setChecked(settings.Value(TSetting::Axis_Z_Enabled).toBool());
-    part_check_box->setChecked(settings.Value(TSetting::Axis_Part_Enabled).toBool());
-    x_meter_field->setText(settings.Value(TSetting::Meter_X_Value).toString());
-    y_meter_field->setText(settings.Value(TSetting::Meter_Y_Value).toString());
-    z_meter_field->setText(settings.Value(TSetting::Meter_Z_Value).toString());
-    part_meter_field->setText(settings.Value(TSetting::Meter_Part_Value).toString());
-
-    setTabOrder(record_path_field, browse_button);
-    setTabOrder(browse_button, record_file_field);
-    setTabOrder(record_file_field, thermometer_selector);
-    setTabOrder(thermometer_selector, edit_button);
-    setTabOrder(edit_button, remove_button);
-    setTabOrder(remove_button, description_field);
-    setTabOrder(description_field, x_check_box);
-    setTabOrder(x_check_box, x_meter_field);
-    setTabOrder(x_meter_field, y_check_box);
-    setTabOrder(y_check_box, y_meter_field);
-    setTabOrder(y_meter_field, z_check_box);
-    setTabOrder(z_check_box, z_meter_field);
-    setTabOrder(z_meter_field, part_check_box);
-    setTabOrder(part_check_box, part_meter_field);
-    setTabOrder(part_meter_field, write_button);
-    setTabOrder(write_button, evaluate_corrections_button);
-    setTabOrder(evaluate_corrections_button, evaluate_uncertainty_button);
-    setTabOrder(evaluate_uncertainty_button, log_pane);
-
-    setWindowTitle("Velmora - Version " VELMORA_VERSION);
-    // Through QIcon, which also loads logo@2x.png where the screen is scaled to 200 %.
-    logo_label->setPixmap(QIcon(":/images/logo.png").pixmap(QSize(100, 40)));
-    browse_button->setIconSize(QSize(16, 16));
-    browse_button->setIcon(QIcon(":/gui/browse_icon16.png"));
-    edit_button->setIconSize(QSize(16, 16));
-    edit_button->setIcon(QIcon(":/gui/edit_icon16.png"));
-    remove_button->setIconSize(QSize(16, 16));
-    remove_button->setIcon(QIcon(":/gui/remove_icon16.png"));
-
-    correction_editor_action->setText("&Correction Editor");
-    remove_thermometer_action->setText("&Remove Thermometer");
-    quit_action->setText("&Quit");
-    record_path_label->setText("Record Path:");
-    record_file_label->setText("Record File:");
-    thermometer_label->setText("Thermometer:");
-    description_label->setText("Description:");
-    meter_reading_label->setText("Meter Reading");
-    corrected_reading_label->setText("Corrected Reading");
-    x_check_box->setText("X Axis Temperature:");
-    y_check_box->setText("Y Axis Temperature:");
-    z_check_box->setText("Z Axis Temperature:");
-    part_check_box->setText("Part Temperature:");
-    write_button->setText("Write");
-    evaluate_corrections_button->setText("Evaluate Corrections");
-    evaluate_uncertainty_button->setText("Evaluate Uncertainty");
-    log_label->setText("Log:");
-    notice_label->setText(
-        "Readings are corrected only while the thermometer is within its calibration period.");
-    file_menu->setTitle("&File");
-    edit_menu->setTitle("&Edit");
-
-    Select_Initial_Thermometer();
-    Update_Thermometer_Actions();
-    judged_date = TClock::Today();
-    Check_Calibration_Date();
-
+void TVelmora::Connect_Signals()
+{
+    connect(midnight_timer, &QTimer::timeout, this, &TVelmora::Check_Calibration_Date);
     connect(browse_button, &QToolButton::clicked, this, &TVelmora::Browse_Path);
     connect(correction_editor_action, &QAction::triggered, this, &TVelmora::Edit_Thermometer);
     connect(edit_button, &QToolButton::clicked, this, &TVelmora::Edit_Thermometer);
@@ -368,7 +384,6 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
     }
     connect(options_action, &QAction::triggered, this, &TVelmora::Edit_Options);
-    connect(midnight_timer, &QTimer::timeout, this, &TVelmora::Check_Calibration_Date);
     // Only the operator's choice: at start the warnings of all thermometers are already logged.
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
             &TVelmora::Warn_About_Thermometer);
@@ -385,7 +400,6 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
     }
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &TVelmora::Write_Settings);
-    Set_Up_Keyboard();
 }
 
 TVelmora::~TVelmora() = default;

@@ -21,6 +21,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 class QToolButton;
+class QVBoxLayout;
 class TCalibrationStateModel;
 class TCorrectionDialog;
 class TCorrectionView;
@@ -61,6 +62,19 @@ private slots:
     void Check_Calibration_Date();
 
 private:
+    // The steps of the constructor, in its order.
+    void Create_Actions();
+    void Create_Menus();
+    void Create_Areas();
+    void Create_Thermometer_Area(QWidget* central_widget, QVBoxLayout* main_layout);
+    void Create_Reading_Area(QWidget* central_widget, QVBoxLayout* main_layout);
+    void Create_Log_Area(QWidget* central_widget, QVBoxLayout* main_layout);
+    void Set_Tab_Order();
+    // Logs where the data lives and fills the fields from the settings file.
+    void Read_Settings();
+    // Watches the calibration file, so that what another window or station saves is shown at once.
+    void Follow_Other_Writers();
+    void Connect_Signals();
     // Shortcuts, the Return chain through the readings and the accessible names.
     void Set_Up_Keyboard();
     void Log_Messages(const QStringList& messages);
@@ -104,6 +118,7 @@ private:
     QAction* correction_editor_action;
     QAction* remove_thermometer_action;
     QAction* quit_action;
+    QAction* options_action;
     QCheckBox* part_check_box;
     QCheckBox* x_check_box;
     QCheckBox* y_check_box;
@@ -131,20 +146,20 @@ private:
     TCalibrationStore calibration_store;
     TSettingsFile settings;
     TMessageBox* confirmation_box;
-    TCorrectionDialog* correction_dialog;
-    TInputDialog* input_dialog;
+    TCorrectionDialog* correction_dialog = nullptr;
+    TInputDialog* input_dialog = nullptr;
     TThermometerList thermometer_list;
     QFileSystemWatcher* calibration_watcher;
     // One reload for the several notices of one save (lock file, temporary file, rename).
     QTimer* calibration_reload_timer;
-    bool in_calibration;
+    bool in_calibration = false;
     TThermometerCorrection current_correction;
     QString current_path;
     QAction* correction_curve_action;
-    TCorrectionView* correction_view;
+    TCorrectionView* correction_view = nullptr;
     // The uncertainty of the last uncertainty report, drawn as the correction view's band.
-    double last_uncertainty;
-    TOptionsDialog* options_dialog;
+    double last_uncertainty = 0.04;
+    TOptionsDialog* options_dialog = nullptr;
     int warn_days_before_due;
     // New temperature log files get a first column with the date and time of each entry.
     bool log_date_time;
