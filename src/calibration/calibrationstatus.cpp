@@ -1,6 +1,7 @@
 #include "calibrationstatus.h"
 
 #include "datetext.h"
+#include "thermometerdata.h"
 
 #include <cmath>
 
@@ -182,6 +183,34 @@ QString Calibration_Warning(const QString& description, const QDate& due_date, c
             .arg(description, Correction_Problem(correction));
     }
     return QString();
+}
+
+QStringList Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
+                                 int warn_days)
+{
+    const TThermometerCorrection correction = list.Get_Correction(description);
+    QStringList warnings;
+    for (const QString& warning :
+         {Calibration_Warning(description, list.Get_Calibration_Due_Date(description), today, warn_days,
+                              correction),
+          Implausibility_Warning(description, correction)})
+    {
+        if (!warning.isEmpty())
+        {
+            warnings << warning;
+        }
+    }
+    return warnings;
+}
+
+QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days)
+{
+    QStringList warnings;
+    for (const QString& description : list.Get_Descriptions())
+    {
+        warnings << Thermometer_Warnings(list, description, today, warn_days);
+    }
+    return warnings;
 }
 
 QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selected, bool in_calibration,

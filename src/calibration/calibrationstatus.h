@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class TThermometerList;
+
 // The calibration state of a thermometer as the operator sees it, and the words that explain a
 // corrected field showing "-----". Dates are passed in, never taken from the clock here, so that
 // every rule can be checked at its boundaries.
@@ -47,6 +49,14 @@ QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_
 // The WAR line for a thermometer that is due soon, out of calibration or unusable; empty otherwise.
 QString Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
                             int warn_days, const TThermometerCorrection& correction);
+
+// The WAR lines about one thermometer of list (found by description): its calibration warning, then
+// its implausibility warning, each only when there is one.
+QStringList Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
+                                 int warn_days);
+// The WAR lines logged at start-up: Thermometer_Warnings for every thermometer of list in its order;
+// none when all are in calibration and plausible.
+QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days);
 
 // Why a corrected field shows "-----", in the order the display decides it; empty when the reading
 // is corrected. in_calibration is the flag the display used, due_date the selected thermometer's.

@@ -192,6 +192,20 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
     data_directory_messages.prepend(warning);
 }
 
+TCalibrationStore TCalibrationStore::In_Data_Directory(const QString& data_directory_path)
+{
+    TCalibrationStore store;
+    store.data_directory_path = QDir(data_directory_path).absolutePath();
+    return store;
+}
+
+TCalibrationStore TCalibrationStore::For_Calibration_File(const QString& file_name)
+{
+    TCalibrationStore store = In_Data_Directory(QFileInfo(file_name).absolutePath());
+    store.calibration_file_name = QFileInfo(file_name).absoluteFilePath();
+    return store;
+}
+
 void TCalibrationStore::Use_User_Directory(const QString& path)
 {
     data_directory_path = QDir(path).absolutePath();
@@ -213,6 +227,10 @@ QString TCalibrationStore::Get_Settings_File_Name() const
 
 QString TCalibrationStore::Get_Calibration_File_Name() const
 {
+    if (!calibration_file_name.isEmpty())
+    {
+        return calibration_file_name;
+    }
     return data_directory_path + "/" + Calibration_File_Base_Name + ".xml";
 }
 

@@ -40,6 +40,11 @@ public:
     // Chooses the data directory: the user's own application data directory for an installed program;
     // otherwise ".velmora" beside the executable when it can be written, else the user's directory.
     explicit TCalibrationStore(const QString& application_directory_path);
+    // A store on the data directory a caller names (a command line's choice), used as it is: nothing
+    // is created or copied and no lines are logged about it.
+    static TCalibrationStore In_Data_Directory(const QString& data_directory_path);
+    // A store that reads the calibration file file_name instead, in the directory that holds it.
+    static TCalibrationStore For_Calibration_File(const QString& file_name);
 
     const QString& Get_Data_Directory() const { return data_directory_path; }
     // The lines to log about that choice: INF naming the user's directory of an installed program, WAR
@@ -71,6 +76,7 @@ public:
     QStringList Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded);
 
 private:
+    TCalibrationStore() = default;
     // Makes path, the user's application data directory, the data directory.
     void Use_User_Directory(const QString& path);
     bool Keep_Damaged_Calibration_File(QStringList* messages) const;
@@ -88,6 +94,8 @@ private:
     bool Is_Known_Content(const QByteArray& content) const;
 
     QString data_directory_path;
+    // Empty: the data directory's calibration file.
+    QString calibration_file_name;
     QStringList data_directory_messages;
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.

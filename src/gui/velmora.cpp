@@ -476,51 +476,17 @@ void TVelmora::Mark_Thermometer_States()
 
 void TVelmora::Warn_About_Calibrations()
 {
-    QStringList warnings;
-    for (int index = 0; index < thermometer_selector->count(); ++index)
-    {
-        for (const QString& warning : {Calibration_Warning_For(index), Implausibility_Warning_For(index)})
-        {
-            if (!warning.isEmpty())
-            {
-                warnings.append(warning);
-            }
-        }
-    }
-    Log_Messages(warnings);
+    Log_Messages(Calibration_Warnings(thermometer_list, TClock::Today(), warn_days_before_due));
 }
 
 void TVelmora::Warn_About_Thermometer(int index)
 {
-    for (const QString& warning : {Calibration_Warning_For(index), Implausibility_Warning_For(index)})
-    {
-        if (!warning.isEmpty())
-        {
-            Log_Message(warning);
-        }
-    }
-}
-
-QString TVelmora::Calibration_Warning_For(int index) const
-{
     if (index < 0)
     {
-        return QString();
+        return;
     }
-    const QString description = thermometer_selector->itemText(index);
-    return Calibration_Warning(description, thermometer_list.Get_Calibration_Due_Date(description),
-                               TClock::Today(), warn_days_before_due,
-                               thermometer_list.Get_Correction(description));
-}
-
-QString TVelmora::Implausibility_Warning_For(int index) const
-{
-    if (index < 0)
-    {
-        return QString();
-    }
-    const QString description = thermometer_selector->itemText(index);
-    return Implausibility_Warning(description, thermometer_list.Get_Correction(description));
+    Log_Messages(Thermometer_Warnings(thermometer_list, thermometer_selector->itemText(index),
+                                      TClock::Today(), warn_days_before_due));
 }
 
 void TVelmora::Select_Initial_Thermometer()

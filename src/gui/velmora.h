@@ -107,10 +107,6 @@ private:
     void Warn_About_Calibrations();
     void Mark_Thermometer_States();
     void Warn_About_Thermometer(int index);
-    // The WAR line for the thermometer at index in the selector, empty when there is nothing to say.
-    QString Calibration_Warning_For(int index) const;
-    // The WAR line for a doubtful calibration of the thermometer at index; empty for a plausible one.
-    QString Implausibility_Warning_For(int index) const;
     // Shows one axis corrected, or "-----" with the reason as tooltip; marks extrapolated readings.
     void Show_Corrected_Reading(QLineEdit* meter_field, QLineEdit* corrected_field);
     QString Not_Corrected_Reason_For(const QLineEdit* meter_field) const;
