@@ -70,8 +70,12 @@ private slots:
             Run(VELMORA_CMAKE_COMMAND, {"--install", VELMORA_BUILD_DIR, "--prefix", prefix.path()}, &output),
             0);
 
-        QStringList expected = {"bin/velmora", "share/applications/" VELMORA_APPLICATION_ID ".desktop",
+        QStringList expected = {"bin/velmora",
+                                "bin/velmora-cli",
+                                "share/applications/" VELMORA_APPLICATION_ID ".desktop",
+                                "share/bash-completion/completions/velmora-cli",
                                 "share/man/man1/velmora.1.gz",
+                                "share/man/man1/velmora-cli.1.gz",
                                 "share/metainfo/" VELMORA_APPLICATION_ID ".metainfo.xml"};
         for (int size : {16, 32, 48, 64, 128, 256})
         {
