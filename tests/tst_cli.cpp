@@ -148,6 +148,21 @@ private slots:
         QCOMPARE(Run({"check", "--warn-days", "0"}).status, 0);
     }
 
+    // A thermometer left out of the file can no longer be used: as bad as one out of calibration.
+    void check_left_out_entry()
+    {
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer("T1", 400), Thermometer("T2", 500)},
+                                                     Calibration_File()));
+        QByteArray content = Test_Support::Read_File(Calibration_File());
+        content.replace(Day_Month_Year_Text(Today().addDays(500)).toUtf8(),
+                        Day_Month_Year_Text(Today().addDays(501)).toUtf8());
+        QVERIFY(Test_Support::Write_File(Calibration_File(), content));
+        const TRun run = Run({"check"});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.out.startsWith("WAR  Calibration entry 2 'T2' was left out: checksum mismatch.\n"),
+                 qPrintable(run.out));
+    }
+
     void unreadable_file_data()
     {
         QTest::addColumn<int>("keep_bytes");
@@ -225,6 +240,14 @@ private slots:
                  Lines(expected + Calibration_Warnings(list, Today(), Default_Warn_Days_Before_Due)));
         QCOMPARE(run.out.contains("WAR  Calibration entry 2 'T2' was left out: checksum mismatch."), tamper);
         QVERIFY(run.out.contains("WAR  Thermometer 'T3'"));
+        if (!elsewhere)
+        {
+            // list names what it leaves out.
+            const TRun listed = Run({"list", "--csv"});
+            QCOMPARE(listed.status, 0);
+            QCOMPARE(listed.out.count('\n'), tamper ? 3 : 4);
+            QCOMPARE(listed.err.contains("WAR  Calibration entry 2 'T2' was left out"), tamper);
+        }
         QCOMPARE(Test_Support::Read_File(file_name), before);
     }
 
@@ -253,6 +276,7 @@ private slots:
 
         const TRun csv = Run({"list", "--csv"});
         QCOMPARE(csv.status, 0);
+        QCOMPARE(csv.err, QString());
         const QStringList rows = csv.out.split('\n');
         QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[0], QString("thermometer,state,due_date,days_left,calibrated_range"));

@@ -204,9 +204,10 @@ TCliResult List_Command(const TContext& context, const QStringList& arguments)
         return Usage_Error(error);
     }
     TCliResult result;
+    // Entries left out would otherwise vanish from the list without a word.
+    result.err = Lines(load_messages.filter(QRegularExpression("^(WAR|ERR)")));
     if (Has_Error_Line(load_messages))
     {
-        result.err = Lines(load_messages.filter(QRegularExpression("^ERR")));
         result.status = Cli_Exit_Failure;
         return result;
     }
