@@ -118,6 +118,8 @@ private slots:
             << QList<TThermometer>{Thermometer("T1", 10), Thermometer("T2", -3)} << QStringList() << 30 << 2;
         QTest::newRow("implausible") << QList<TThermometer>{Thermometer("T1", 400, 5.0)} << QStringList()
                                      << 30 << 2;
+        QTest::newRow("due date far ahead, not warned at start-up")
+            << QList<TThermometer>{Thermometer("T1", 365 * 12)} << QStringList() << 30 << 0;
         TThermometer flat = Thermometer("Flat", 400);
         flat.references = {20, 20, 20};
         QTest::newRow("not usable") << QList<TThermometer>{flat} << QStringList() << 30 << 2;

@@ -321,7 +321,9 @@ TCliResult Check_Command(const TContext& context, const QStringList& arguments)
             result.status = 2;
             break;
         }
-        if (Is_Implausible(list, description, context.today))
+        // Only what the window warns about at start-up: a doubtful due date is questioned when it is
+        // typed, not at every start.
+        if (!Implausibility(list.Get_Correction(description)).isEmpty())
         {
             result.status = 2;
         }
