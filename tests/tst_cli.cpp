@@ -423,7 +423,11 @@ private slots:
             << QStringList{"report", "corrections", "Bath probe"} << "--output";
         QTest::newRow("uncertainty out of range")
             << QStringList{"report", "uncertainty", "Bath probe", "--uncertainty", "1", "--output", "x.csv"}
-            << "--uncertainty '1'";
+            << "--uncertainty: the calibration uncertainty 1 is outside 0 to below 1.";
+        QTest::newRow("uncertainty with a comma")
+            << QStringList{"report", "uncertainty", "Bath probe", "--uncertainty",
+                           "0,05",   "--output",    "x.csv"}
+            << "The decimal separator is a point: 0.05.";
         QTest::newRow("validate two files") << QStringList{"validate", "a", "b"} << "one file";
     }
     void usage_errors()

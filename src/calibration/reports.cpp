@@ -129,6 +129,33 @@ QString Uncertainty_Report(const QString& description, const QDate& due_date,
     return report;
 }
 
+// QString::toDouble also accepts "inf" and "nan"; the range test refuses both.
+QString Uncertainty_Problem(const QString& text, double* value)
+{
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+    {
+        QString problem = QString("the calibration uncertainty \"%1\" is not a number.").arg(text);
+        // A comma typed for the decimal separator, as many desktops' languages write it.
+        QString with_point = text;
+        with_point.replace(',', '.');
+        bool point_ok = false;
+        with_point.toDouble(&point_ok);
+        if (text.contains(',') && point_ok)
+        {
+            problem += QString(" The decimal separator is a point: %1.").arg(with_point.trimmed());
+        }
+        return problem;
+    }
+    if (number < 0.0 || number >= 1.0)
+    {
+        return QString("the calibration uncertainty %1 is outside 0 to below 1.").arg(text.trimmed());
+    }
+    *value = number;
+    return QString();
+}
+
 bool Write_Report_File(const QString& file_name, const QString& content, QString* error)
 {
     Q_ASSERT_X(error != nullptr, "Write_Report_File", "error");

@@ -23,6 +23,9 @@ struct TShiftedSet
 // The report's 57 sets in its order, set 0 (the correction itself) first. The correction view's
 // uncertainty band is drawn from the same sets.
 QVector<TShiftedSet> Uncertainty_Shifted_Sets(const TThermometerCorrection& correction, double uncertainty);
+// Why text is no calibration uncertainty for the uncertainty report ("the calibration uncertainty
+// 1 is outside 0 to below 1."); empty, with *value set, when it is one: a number from 0 to below 1.
+QString Uncertainty_Problem(const QString& text, double* value);
 QString Uncertainty_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction, double uncertainty);
 

@@ -15,7 +15,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <cmath>
 
 namespace
 {
@@ -486,13 +485,11 @@ TCliResult Report_Command(const TContext& context, const QStringList& arguments)
     double uncertainty = Default_Uncertainty;
     if (parser.isSet("uncertainty"))
     {
-        bool ok = false;
-        uncertainty = parser.value("uncertainty").toDouble(&ok);
         // The window's dialog accepts the same values only.
-        if (!ok || !std::isfinite(uncertainty) || uncertainty < 0.0 || uncertainty >= 1.0)
+        const QString problem = Uncertainty_Problem(parser.value("uncertainty"), &uncertainty);
+        if (!problem.isEmpty())
         {
-            return Usage_Error(QString("--uncertainty '%1' is not a number from 0 to below 1")
-                                   .arg(parser.value("uncertainty")));
+            return Usage_Error("--uncertainty: " + problem);
         }
     }
     QStringList load_messages;

@@ -1,6 +1,7 @@
 #include "inputdialog.h"
 
 #include "formlayout.h"
+#include "reports.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -8,7 +9,6 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
-#include <cmath>
 
 TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
 {
@@ -57,30 +57,13 @@ double TInputDialog::Get_Value() const
     return value_edit->text().toDouble();
 }
 
-// QString::toDouble also accepts "inf" and "nan"; the range test refuses both.
 void TInputDialog::Value_Changed(const QString& text)
 {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    QString problem;
-    if (!ok || !std::isfinite(value))
+    double value = 0.0;
+    QString problem = Uncertainty_Problem(text, &value);
+    if (!problem.isEmpty())
     {
-        problem =
-            QString("Accept is unavailable: the calibration uncertainty \"%1\" is not a number.").arg(text);
-        // A comma typed for the decimal separator, as many desktops' languages write it.
-        QString with_point = text;
-        with_point.replace(',', '.');
-        bool point_ok = false;
-        with_point.toDouble(&point_ok);
-        if (text.contains(',') && point_ok)
-        {
-            problem += QString(" The decimal separator is a point: %1.").arg(with_point.trimmed());
-        }
-    }
-    else if (value < 0.0 || value >= 1.0)
-    {
-        problem = QString("Accept is unavailable: the calibration uncertainty %1 is outside 0 to below 1.")
-                      .arg(text.trimmed());
+        problem.prepend("Accept is unavailable: ");
     }
     accept_button->setEnabled(problem.isEmpty());
     explanation_label->setText(problem);
