@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QSpacerItem>
 
-
 TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
 {
     resize(384, 113);
