@@ -149,6 +149,12 @@ QString Lines(const QStringList& lines)
 // empty when there is no such thermometer.
 QString Stored_Description(const TThermometerList& list, const QString& name)
 {
+    // Found by the list's own lookup; the loop only recovers the spelling the file keeps.
+    TCorrectionDialogData unused;
+    if (!list.Get_Correction_Data(name, &unused))
+    {
+        return QString();
+    }
     for (const QString& description : list.Get_Descriptions())
     {
         if (description.compare(name, Qt::CaseInsensitive) == 0)
@@ -156,7 +162,7 @@ QString Stored_Description(const TThermometerList& list, const QString& name)
             return description;
         }
     }
-    return QString();
+    return name;
 }
 
 // Loads the data directory's calibration file; the lines of loading go to load_messages.
