@@ -9,11 +9,11 @@ _velmora_cli()
             COMPREPLY=($(compgen -d -- "$current"))
             return
             ;;
-        --output)
+        --output|--csv)
             COMPREPLY=($(compgen -f -- "$current"))
             return
             ;;
-        --warn-days|--uncertainty)
+        --warn-days|--uncertainty|--column)
             return
             ;;
     esac
@@ -46,7 +46,7 @@ _velmora_cli()
             fi
             ;;
         correct)
-            COMPREPLY=($(compgen -W "--help" -- "$current"))
+            COMPREPLY=($(compgen -W "--csv --column --output --help" -- "$current"))
             ;;
     esac
 }

@@ -98,7 +98,7 @@ private slots:
         directory = nullptr;
     }
 
-    void check_data()
+    void Check_data()
     {
         QTest::addColumn<QList<TThermometer>>("thermometers");
         QTest::addColumn<QStringList>("options");
@@ -124,7 +124,7 @@ private slots:
         flat.references = {20, 20, 20};
         QTest::newRow("not usable") << QList<TThermometer>{flat} << QStringList() << 30 << 2;
     }
-    void check()
+    void Check()
     {
         QFETCH(QList<TThermometer>, thermometers);
         QFETCH(QStringList, options);
@@ -140,7 +140,7 @@ private slots:
     }
 
     // The window's warning period from its settings file, unless the command line gives one.
-    void check_takes_the_window_setting()
+    void Check_Takes_The_Window_Setting()
     {
         QVERIFY(Test_Support::Write_Calibration_File({Thermometer("T1", 50)}, Calibration_File()));
         QCOMPARE(Run({"check"}).status, 0);
@@ -151,7 +151,7 @@ private slots:
     }
 
     // A thermometer left out of the file can no longer be used: as bad as one out of calibration.
-    void check_left_out_entry()
+    void Check_Left_Out_Entry()
     {
         QVERIFY(Test_Support::Write_Calibration_File({Thermometer("T1", 400), Thermometer("T2", 500)},
                                                      Calibration_File()));
@@ -165,7 +165,7 @@ private slots:
                  qPrintable(run.out));
     }
 
-    void unreadable_file_data()
+    void Unreadable_File_data()
     {
         QTest::addColumn<int>("keep_bytes");
         QTest::newRow("no file") << -1;
@@ -173,7 +173,7 @@ private slots:
         QTest::newRow("cut short") << 200;
     }
     // check exits with 3 and validate with 1; neither touches the file.
-    void unreadable_file()
+    void Unreadable_File()
     {
         QFETCH(int, keep_bytes);
         QVERIFY(Test_Support::Write_Calibration_File({Thermometer("T1", 400), Thermometer("T2", 10)},
@@ -203,7 +203,7 @@ private slots:
                  QStringList{"calibration_data.xml"}.mid(0, keep_bytes >= 0));
     }
 
-    void validate_data()
+    void Validate_data()
     {
         QTest::addColumn<bool>("tamper");
         QTest::addColumn<bool>("elsewhere");
@@ -214,7 +214,7 @@ private slots:
         QTest::newRow("checksum mismatch, named file") << true << true << 1;
     }
     // The start-up lines of the window for the same file, entries left out included.
-    void validate()
+    void Validate()
     {
         QFETCH(bool, tamper);
         QFETCH(bool, elsewhere);
@@ -253,7 +253,7 @@ private slots:
         QCOMPARE(Test_Support::Read_File(file_name), before);
     }
 
-    void list_data()
+    void List_data()
     {
         QTest::addColumn<TThermometer>("thermometer");
         QTest::addColumn<QString>("state");
@@ -266,7 +266,7 @@ private slots:
         flat.references = {20, 20, 20};
         QTest::newRow("not usable") << flat << "Correction not usable";
     }
-    void list()
+    void List()
     {
         QFETCH(TThermometer, thermometer);
         QFETCH(QString, state);
@@ -305,7 +305,7 @@ private slots:
         QCOMPARE(lines[2].indexOf(state), lines[0].indexOf("State"));
     }
 
-    void correct_data()
+    void Correct_data()
     {
         QTest::addColumn<int>("due_in_days");
         QTest::addColumn<QString>("name");
@@ -318,7 +318,7 @@ private slots:
         QTest::newRow("out of calibration") << 0 << "Bath probe" << QStringList{"20", "21"};
     }
     // The window's corrected field for each reading, "-----" with its reason on standard error.
-    void correct()
+    void Correct()
     {
         QFETCH(int, due_in_days);
         QFETCH(QString, name);
@@ -349,7 +349,50 @@ private slots:
         }
     }
 
-    void report_data()
+    void Correct_Csv_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<int>("status");
+        QTest::newRow("header, quoted comma")
+            << QByteArray("Description,X\n\"Table 2, left\",20.50\nPos 2,15.00\n") << 2
+            << QByteArray("Description,X,Corrected X (Bath probe)\n\"Table 2, left\",20.50,20.38\n"
+                          "Pos 2,15.00,14.88\n")
+            << 0;
+        QTest::newRow("CRLF, empty reading, no last line end")
+            << QByteArray("a,20\r\nb,\r\nc,21") << 2 << QByteArray("a,20,19.88\r\nb,,\r\nc,21,20.88") << 0;
+        QTest::newRow("not a number")
+            << QByteArray("x,20\ny,abc\n") << 2 << QByteArray("x,20,19.88\ny,abc,-----\n") << 1;
+        QTest::newRow("first column, quoted line end")
+            << QByteArray("20,\"two\nlines\"\n") << 1 << QByteArray("20,\"two\nlines\",19.88\n") << 0;
+    }
+    // Readings taken elsewhere: the file comes back byte for byte with a corrected column appended,
+    // on standard output and through --output alike.
+    void Correct_Csv()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(int, column);
+        QFETCH(QByteArray, expected);
+        QFETCH(int, status);
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Bath probe", 100)}, Calibration_File()));
+        const QString input = directory->path() + "/readings.csv";
+        QVERIFY(Test_Support::Write_File(input, csv));
+        const QStringList arguments{"correct", "bath probe", "--csv",
+                                    input,     "--column",   QString::number(column)};
+        const TRun printed = Run(arguments);
+        QCOMPARE(printed.out.toUtf8(), expected);
+        QCOMPARE(printed.status, status);
+        QCOMPARE(printed.err.contains("line 2: 'abc' not corrected"), status == 1);
+        const QString output = directory->path() + "/corrected.csv";
+        const TRun written = Run(arguments + QStringList{"--output", output});
+        QCOMPARE(written.out, QString());
+        QCOMPARE(written.status, status);
+        QCOMPARE(Test_Support::Read_File(output), expected);
+        QCOMPARE(Test_Support::Read_File(input), csv);
+    }
+
+    void Report_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("options");
@@ -359,7 +402,7 @@ private slots:
         QTest::newRow("uncertainty given") << "uncertainty" << QStringList{"--uncertainty", "0.25"} << 0.25;
     }
     // The same bytes as the window's report, written through the same writer.
-    void report()
+    void Report()
     {
         QFETCH(QString, kind);
         QFETCH(QStringList, options);
@@ -384,7 +427,7 @@ private slots:
     }
 
     // A report that cannot be written completely (a full disk here) leaves the existing file.
-    void report_write_failure_keeps_file()
+    void Report_Write_Failure_Keeps_File()
     {
         QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Bath probe", 100)}, Calibration_File()));
         const QString output = directory->path() + "/report.csv";
@@ -399,7 +442,7 @@ private slots:
         QCOMPARE(Test_Support::Read_File(output), QByteArray("kept"));
     }
 
-    void usage_errors_data()
+    void Usage_Errors_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
@@ -429,8 +472,14 @@ private slots:
                            "0,05",   "--output",    "x.csv"}
             << "The decimal separator is a point: 0.05.";
         QTest::newRow("validate two files") << QStringList{"validate", "a", "b"} << "one file";
+        QTest::newRow("csv without column")
+            << QStringList{"correct", "Bath probe", "--csv", "r.csv"} << "--csv needs --column N";
+        QTest::newRow("csv with readings")
+            << QStringList{"correct", "Bath probe", "20", "--csv", "r.csv", "--column", "1"} << "no readings";
+        QTest::newRow("column without csv")
+            << QStringList{"correct", "Bath probe", "20", "--column", "1"} << "belong to --csv";
     }
-    void usage_errors()
+    void Usage_Errors()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
@@ -442,7 +491,7 @@ private slots:
         QVERIFY(run.err.endsWith("Try 'velmora-cli --help'.\n"));
     }
 
-    void help_and_version_data()
+    void Help_And_Version_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");
@@ -454,7 +503,7 @@ private slots:
         QTest::newRow("check help") << QStringList{"check", "-h"} << "Exit status";
         QTest::newRow("report help") << QStringList{"report", "--help"} << "--uncertainty";
     }
-    void help_and_version()
+    void Help_And_Version()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);

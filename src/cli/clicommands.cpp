@@ -3,6 +3,7 @@
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
 #include "clock.h"
+#include "csvcolumn.h"
 #include "datetext.h"
 #include "reports.h"
 #include "settingsfile.h"
@@ -11,6 +12,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -30,6 +32,8 @@ const char* const Overview =
     "                                    calibration, 1 due soon, 2 out of calibration, not usable or\n"
     "                                    implausible, 3 calibration file unreadable\n"
     "  correct THERMOMETER READING...    each reading corrected as the window shows it\n"
+    "  correct THERMOMETER --csv FILE --column N [--output FILE]\n"
+    "                                    adds a column of corrected readings to a CSV file\n"
     "  validate [FILE]                   loads a calibration file as the window does\n"
     "  report corrections|uncertainty THERMOMETER [--uncertainty U] --output FILE\n"
     "                                    writes the window's report\n"
@@ -357,12 +361,75 @@ QStringList With_Negative_Readings(const QStringList& arguments)
     return result;
 }
 
+// The readings of one column of a CSV file, taken elsewhere, corrected into a column of their own.
+TCliResult Correct_Csv_Column(const QCommandLineParser& parser, const QString& description,
+                              bool in_calibration, const QDate& due_date,
+                              const TThermometerCorrection& correction)
+{
+    const int column = parser.value("column").toInt();
+    TCliResult result;
+    const QString csv_name = parser.value("csv");
+    QFile csv_file(csv_name);
+    if (!csv_file.open(QIODevice::ReadOnly))
+    {
+        result.err = QString("%1: cannot read '%2': %3\n")
+                         .arg(Program_Name, QDir::toNativeSeparators(csv_name), csv_file.errorString());
+        result.status = Cli_Exit_Failure;
+        return result;
+    }
+    const QString text = QString::fromUtf8(csv_file.readAll());
+    const QString content = With_Appended_Column(text, column, [&](int index, const QString& field) {
+        const QString reading = field.trimmed();
+        // A first line that holds no number there is the header: the new column is named after it.
+        if (index == 0 && !reading.isEmpty())
+        {
+            bool number = false;
+            reading.toDouble(&number);
+            if (!number)
+            {
+                return QString("Corrected %1 (%2)").arg(reading, description);
+            }
+        }
+        // An axis not read on that line stays empty, as in the temperature log.
+        if (reading.isEmpty())
+        {
+            return QString();
+        }
+        const QString corrected = Corrected_Reading_Text(reading, in_calibration, correction);
+        if (corrected == Not_Corrected)
+        {
+            result.err += QString("%1: line %2: '%3' not corrected: %4\n")
+                              .arg(Program_Name, QString::number(index + 1), reading,
+                                   Not_Corrected_Reason(reading, true, in_calibration, due_date, correction));
+            result.status = Cli_Exit_Failure;
+        }
+        return corrected;
+    });
+    if (!parser.isSet("output"))
+    {
+        result.out = content;
+        return result;
+    }
+    QString error;
+    if (!Write_Report_File(parser.value("output"), content, &error))
+    {
+        result.err += error + '\n';
+        result.status = Cli_Exit_Failure;
+    }
+    return result;
+}
+
 TCliResult Correct_Command(const TContext& context, const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription("Prints each reading corrected as the window shows it, one a line; "
                                      "\"-----\" when it cannot be corrected, with the reason on standard "
-                                     "error and exit status 1.");
+                                     "error and exit status 1. With --csv, the readings of one column of "
+                                     "a CSV file are corrected into a new last column, and the file is "
+                                     "printed (or written to --output) with it; every other byte stays.");
+    parser.addOptions({{"csv", "A CSV file holding the readings.", "FILE"},
+                       {"column", "The column of the readings in the CSV file, counted from 1.", "N"},
+                       {"output", "Where to write the CSV file with the corrected column.", "FILE"}});
     Add_Common_Options(&parser);
     parser.addPositionalArgument("correct", "The command.");
     parser.addPositionalArgument("THERMOMETER", "The thermometer's description (letter case ignored).");
@@ -376,7 +443,21 @@ TCliResult Correct_Command(const TContext& context, const QStringList& arguments
         return Help_Or_Version(parser);
     }
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() < 3)
+    const bool csv = parser.isSet("csv");
+    if (csv && positional.size() != 2)
+    {
+        return Usage_Error("correct --csv needs a thermometer and no readings");
+    }
+    if (!csv && (parser.isSet("column") || parser.isSet("output")))
+    {
+        return Usage_Error("--column and --output belong to --csv");
+    }
+    bool is_number = false;
+    if (csv && (parser.value("column").toInt(&is_number) < 1 || !is_number))
+    {
+        return Usage_Error("--csv needs --column N, the column of the readings counted from 1");
+    }
+    if (positional.size() < (csv ? 2 : 3))
     {
         return Usage_Error("correct needs a thermometer and at least one reading");
     }
@@ -395,6 +476,10 @@ TCliResult Correct_Command(const TContext& context, const QStringList& arguments
     const bool in_calibration = list.Is_Calibration_Valid(description);
     const TThermometerCorrection correction = list.Get_Correction(description);
     const QDate due_date = list.Get_Calibration_Due_Date(description);
+    if (csv)
+    {
+        return Correct_Csv_Column(parser, description, in_calibration, due_date, correction);
+    }
     TCliResult result;
     for (const QString& reading : positional.mid(2))
     {
