@@ -183,6 +183,24 @@ TThermometerList Load(const TContext& context, QStringList* load_messages, int* 
     return list;
 }
 
+// Loads the list and finds the thermometer name names as the window finds it (letter case ignored).
+// False, with the usage error and the file's ERR lines in *not_found, when there is none.
+bool Find_Thermometer(const TContext& context, const QCommandLineParser& parser, const QString& name,
+                      TThermometerList* list, QString* description, TCliResult* not_found)
+{
+    QStringList load_messages;
+    QString error;
+    *list = Load(context, &load_messages, nullptr, parser, &error);
+    *description = Stored_Description(*list, name);
+    if (!description->isEmpty())
+    {
+        return true;
+    }
+    *not_found = Usage_Error(QString("no thermometer '%1' in the calibration file").arg(name));
+    not_found->err.prepend(Lines(load_messages.filter(QRegularExpression("^ERR"))));
+    return false;
+}
+
 TCliResult List_Command(const TContext& context, const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -461,16 +479,12 @@ TCliResult Correct_Command(const TContext& context, const QStringList& arguments
     {
         return Usage_Error("correct needs a thermometer and at least one reading");
     }
-    QStringList load_messages;
-    QString error;
-    const TThermometerList list = Load(context, &load_messages, nullptr, parser, &error);
-    const QString description = Stored_Description(list, positional[1]);
-    if (description.isEmpty())
+    TThermometerList list;
+    QString description;
+    TCliResult not_found;
+    if (!Find_Thermometer(context, parser, positional[1], &list, &description, &not_found))
     {
-        TCliResult result =
-            Usage_Error(QString("no thermometer '%1' in the calibration file").arg(positional[1]));
-        result.err.prepend(Lines(load_messages.filter(QRegularExpression("^ERR"))));
-        return result;
+        return not_found;
     }
     // As the window decides it when the thermometer is selected.
     const bool in_calibration = list.Is_Calibration_Valid(description);
@@ -583,20 +597,17 @@ TCliResult Report_Command(const TContext& context, const QStringList& arguments)
             return Usage_Error("--uncertainty: " + problem);
         }
     }
-    QStringList load_messages;
-    QString error;
-    const TThermometerList list = Load(context, &load_messages, nullptr, parser, &error);
-    const QString description = Stored_Description(list, positional[2]);
-    if (description.isEmpty())
+    TThermometerList list;
+    QString description;
+    TCliResult not_found;
+    if (!Find_Thermometer(context, parser, positional[2], &list, &description, &not_found))
     {
-        TCliResult result =
-            Usage_Error(QString("no thermometer '%1' in the calibration file").arg(positional[2]));
-        result.err.prepend(Lines(load_messages.filter(QRegularExpression("^ERR"))));
-        return result;
+        return not_found;
     }
     const TThermometerCorrection correction = list.Get_Correction(description);
     const QDate due_date = list.Get_Calibration_Due_Date(description);
     TCliResult result;
+    QString error;
     if (!Is_Evaluation_Range_Usable(correction, &error))
     {
         result.err = error + '\n';
