@@ -387,7 +387,7 @@ private slots:
 
         const TThermometerChangeResult refused =
             store.Change_Thermometers(&list, [](TThermometerList* changed, QString* message) {
-                if (!Stored_Thermometer(*changed, "X").isNull())
+                if (!changed->Get_Stored_Record("X").isNull())
                 {
                     *message = "ERR  taken";
                     return false;
@@ -435,16 +435,16 @@ private slots:
         TCorrectionDialogData data{15, 20, 25, 15.12, 20.12, 25.12, {}, {}};
         list.Set_Correction_Data("Probe A", data);
         list.Set_Calibration_Due_Date("Probe A", QDate(2031, 1, 2));
-        const QString stored = Stored_Thermometer(list, "probe a");
+        const QString stored = list.Get_Stored_Record("probe a");
         QCOMPARE(stored, QString("Probe A\n%1\n15.00000,0.12000\n20.00000,0.12000\n25.00000,0.12000")
                              .arg(QDate(2031, 1, 2).toJulianDay()));
-        QVERIFY(Stored_Thermometer(list, "Probe B").isNull());
+        QVERIFY(list.Get_Stored_Record("Probe B").isNull());
         data.thermometer_reading2 = 20.120000001;
         list.Set_Correction_Data("Probe A", data);
-        QCOMPARE(Stored_Thermometer(list, "Probe A"), stored);
+        QCOMPARE(list.Get_Stored_Record("Probe A"), stored);
         data.thermometer_reading2 = 20.12001;
         list.Set_Correction_Data("Probe A", data);
-        QVERIFY(Stored_Thermometer(list, "Probe A") != stored);
+        QVERIFY(list.Get_Stored_Record("Probe A") != stored);
     }
 };
 

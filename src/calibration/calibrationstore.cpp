@@ -1,7 +1,6 @@
 #include "calibrationstore.h"
 
 #include "datetext.h"
-#include "numbertext.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
 
@@ -105,33 +104,6 @@ QString Not_A_Lock_Reason(const QLockFile& lock, const QString& lock_name, QStri
 }
 
 } // namespace
-
-QString Stored_Thermometer(const TThermometerList& list, const QString& description)
-{
-    TCorrectionDialogData unused;
-    if (!list.Get_Correction_Data(description, &unused))
-    {
-        return QString();
-    }
-    QString stored_description;
-    for (const QString& candidate : list.Get_Descriptions())
-    {
-        if (candidate.compare(description, Qt::CaseInsensitive) == 0)
-        {
-            stored_description = candidate;
-            break;
-        }
-    }
-    const TThermometerCorrection correction = list.Get_Correction(description);
-    QStringList fields;
-    fields << stored_description << QString::number(list.Get_Calibration_Due_Date(description).toJulianDay());
-    for (const TVector2* point :
-         {&correction.Get_Point1(), &correction.Get_Point2(), &correction.Get_Point3()})
-    {
-        fields << Fixed_Text(point->x, 5) + "," + Fixed_Text(point->y, 5);
-    }
-    return fields.join('\n');
-}
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
 {

@@ -11,12 +11,6 @@
 class QLockFile;
 class TThermometerList;
 
-// The thermometer found by description (letter case ignored) as the calibration file holds it: its
-// stored description, due date and test points to the file's five decimals. Two windows compare these
-// to tell whether a thermometer was changed meanwhile; values that differ only beyond what the file
-// keeps are the same. A null string when the list has no such thermometer.
-QString Stored_Thermometer(const TThermometerList& list, const QString& description);
-
 // One change to the calibration data (see TCalibrationStore::Change_Thermometers). It is handed a copy
 // of the list as it is on disk; it applies itself and returns true with its log line, or returns false
 // with the line that says why it no longer applies to the list as it is now.

@@ -286,6 +286,27 @@ void TThermometerList::Remove_Thermometer_Data(const QString& description)
 
 // Case-insensitive comparison folds each character as toCaseFolded does, so two descriptions compare
 // equal exactly when their folded texts are equal.
+QString TThermometerList::Get_Stored_Description(const QString& description) const
+{
+    const int index = Find_Entry(description);
+    return index < 0 ? QString() : entries[index].description;
+}
+
+QString TThermometerList::Get_Stored_Record(const QString& description) const
+{
+    const int index = Find_Entry(description);
+    if (index < 0)
+    {
+        return QString();
+    }
+    const TThermometerData& entry = entries[index];
+    const TThermometerCorrection& correction = entry.correction;
+    return QStringList({entry.description, QString::number(entry.calibration_due_date.toJulianDay()),
+                        Point_Text(correction.Get_Point1()), Point_Text(correction.Get_Point2()),
+                        Point_Text(correction.Get_Point3())})
+        .join('\n');
+}
+
 QString TThermometerList::Lookup_Key(const QString& description)
 {
     return description.toCaseFolded();

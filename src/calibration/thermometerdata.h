@@ -62,6 +62,14 @@ public:
 
     void Remove_Thermometer_Data(const QString& description);
 
+    // The description as the list keeps it (found with letter case ignored); empty when not found.
+    QString Get_Stored_Description(const QString& description) const;
+    // The thermometer as the calibration file holds it: its stored description, due date and test
+    // points as the file's texts. Two windows compare these to tell whether a thermometer was changed
+    // meanwhile; values that differ only beyond what the file keeps are the same. A null string when
+    // the list has no such thermometer.
+    QString Get_Stored_Record(const QString& description) const;
+
     int Get_Checksum_Error_Count() const { return checksum_error_count; }
     // Every entry that the last load left out, in file order; an unreadable entry ends the load.
     const QVector<TRejectedEntry>& Get_Rejected_Entries() const { return rejected_entries; }

@@ -151,24 +151,6 @@ QString Lines(const QStringList& lines)
 
 // The description as the list stores it, matched as the window matches it (letter case ignored);
 // empty when there is no such thermometer.
-QString Stored_Description(const TThermometerList& list, const QString& name)
-{
-    // Found by the list's own lookup; the loop only recovers the spelling the file keeps.
-    TCorrectionDialogData unused;
-    if (!list.Get_Correction_Data(name, &unused))
-    {
-        return QString();
-    }
-    for (const QString& description : list.Get_Descriptions())
-    {
-        if (description.compare(name, Qt::CaseInsensitive) == 0)
-        {
-            return description;
-        }
-    }
-    return name;
-}
-
 // Loads the data directory's calibration file; the lines of loading go to load_messages.
 TThermometerList Load(const TContext& context, QStringList* load_messages, int* warn_days,
                       const QCommandLineParser& parser, QString* error)
@@ -191,7 +173,7 @@ bool Find_Thermometer(const TContext& context, const QCommandLineParser& parser,
     QStringList load_messages;
     QString error;
     *list = Load(context, &load_messages, nullptr, parser, &error);
-    *description = Stored_Description(*list, name);
+    *description = list->Get_Stored_Description(name);
     if (!description->isEmpty())
     {
         return true;

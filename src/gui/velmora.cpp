@@ -756,7 +756,7 @@ void TVelmora::Show_Reloaded_Thermometers(const QStringList& selection)
     const QString previous =
         thermometer_selector->currentIndex() >= 0 ? thermometer_selector->currentText() : QString();
     Show_Thermometers(selection + QStringList(previous));
-    if (!previous.isEmpty() && Stored_Thermometer(thermometer_list, previous).isNull())
+    if (!previous.isEmpty() && thermometer_list.Get_Stored_Record(previous).isNull())
     {
         Log_Message(
             QString("WAR  Thermometer '%1', selected in this window, is no longer in the calibration "
@@ -823,7 +823,7 @@ void TVelmora::Edit_Thermometer()
         dialog_data.calibration_due_date = TClock::Today();
     }
     // An edit is a change from what the editor opened on; another window may change it meanwhile.
-    const QString opened = Stored_Thermometer(thermometer_list, dialog_data.description);
+    const QString opened = thermometer_list.Get_Stored_Record(dialog_data.description);
 
     correction_dialog->Set_Dialog_Data(dialog_data, descriptions);
     if (correction_dialog->exec() != 1)
@@ -847,7 +847,7 @@ void TVelmora::Edit_Thermometer()
     const bool saved = Change_Thermometers(
         [&](TThermometerList* list, QString* message) {
             const QString& description = dialog_data.description;
-            const QString on_disk = Stored_Thermometer(*list, description);
+            const QString on_disk = list->Get_Stored_Record(description);
             if (same_thermometer && on_disk.isNull())
             {
                 *message = QString("ERR  Thermometer '%1' was removed by another window after the Correction "
@@ -907,7 +907,7 @@ void TVelmora::Remove_Thermometer()
     confirmation_box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     confirmation_box->setDefaultButton(QMessageBox::No);
     // What was confirmed: another window may change it, or the selection, while the question is open.
-    const QString confirmed = Stored_Thermometer(thermometer_list, selected);
+    const QString confirmed = thermometer_list.Get_Stored_Record(selected);
     if (confirmation_box->exec() != QMessageBox::Yes)
     {
         return;
@@ -916,7 +916,7 @@ void TVelmora::Remove_Thermometer()
     // Once it is gone, the first remaining thermometer is selected.
     const bool saved = Change_Thermometers(
         [&](TThermometerList* list, QString* message) {
-            const QString on_disk = Stored_Thermometer(*list, selected);
+            const QString on_disk = list->Get_Stored_Record(selected);
             if (!confirmed.isNull() && on_disk.isNull())
             {
                 *message =
