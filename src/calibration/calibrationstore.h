@@ -9,6 +9,7 @@
 #include <functional>
 
 class QLockFile;
+struct THistoryContent;
 class TThermometerList;
 
 // One change to the calibration data (see TCalibrationStore::Change_Thermometers). It is handed a copy
@@ -47,6 +48,7 @@ public:
     const QStringList& Get_Data_Directory_Messages() const { return data_directory_messages; }
     QString Get_Settings_File_Name() const;
     QString Get_Calibration_File_Name() const;
+    QString Get_History_File_Name() const;
 
     // Loads the calibration data file into list and returns the start-up log lines.
     QStringList Load_Thermometers(TThermometerList* list);
@@ -68,6 +70,13 @@ public:
     // station saved it): an INF line saying so and what went wrong on loading. No lines, and *reloaded
     // false, when it did not change.
     QStringList Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded);
+    // Checks the calibration history at start-up, under the lock, against list as just loaded: WAR
+    // lines for a chain that does not hold and for every entry changed outside Velmora, which is
+    // recorded; the first sighting of each entry of a file that had no history is recorded too. A
+    // change that never reached the file is marked as not saved.
+    QStringList Check_Calibration_History(const TThermometerList& list);
+    // The history as it is on disk now, for showing; false with *error when it cannot be read.
+    bool Read_Calibration_History(THistoryContent* content, QString* error) const;
 
 private:
     TCalibrationStore() = default;
