@@ -234,6 +234,12 @@ QByteArray TCalibrationStore::Calibration_File_Content() const
     return content;
 }
 
+QDateTime TCalibrationStore::Calibration_File_Modified() const
+{
+    const QFileInfo info(Get_Calibration_File_Name());
+    return info.exists() ? info.lastModified() : QDateTime();
+}
+
 bool TCalibrationStore::Is_Known_Content(const QByteArray& content) const
 {
     return content_known && content.isNull() == known_content.isNull() && content == known_content;
@@ -483,7 +489,8 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     bool recorded = Read_History_File(history_name, &history, &history_error);
     if (recorded)
     {
-        QVector<THistoryRecord> records = Reconcile_History(history, *list, list_complete);
+        QVector<THistoryRecord> records =
+            Reconcile_History(history, *list, list_complete, Calibration_File_Modified());
         // The window checks the history at start-up; a history begun by a change needs no line of its own.
         history_messages = Reconciliation_Messages(records, true).filter(QRegularExpression("^(?!INF  )"));
         const QVector<THistoryRecord> changes = History_Differences(*list, changed);
@@ -541,7 +548,8 @@ QStringList TCalibrationStore::Check_Calibration_History(const TThermometerList&
     {
         return messages;
     }
-    const QVector<THistoryRecord> records = Reconcile_History(history, list, list_complete);
+    const QVector<THistoryRecord> records =
+        Reconcile_History(history, list, list_complete, Calibration_File_Modified());
     const bool recorded = Append_History(history_name, records, &history, &error);
     messages << Reconciliation_Messages(records, recorded);
     if (!recorded)

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -92,6 +93,8 @@ private:
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
     // The file's bytes; a null array when there is no file.
     QByteArray Calibration_File_Content() const;
+    // When the file was last written; invalid when there is none.
+    QDateTime Calibration_File_Modified() const;
     // Whether content is the file as this store last read or wrote it. The bytes themselves are kept:
     // comparing them costs far less than hashing them, and no two files compare equal.
     bool Is_Known_Content(const QByteArray& content) const;
