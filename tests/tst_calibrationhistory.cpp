@@ -255,6 +255,29 @@ private slots:
         QCOMPARE(at_start, QStringList());
     }
 
+    // Edited by hand while a window is open, then changed in it: the edit is recorded before the change,
+    // which starts from what the file held.
+    void Hand_Edit_Before_A_Change_Is_Recorded_First()
+    {
+        TThermometerList list;
+        TCalibrationStore store = Start(&list);
+        QVERIFY(store.Change_Thermometers(&list, Set("A", 0.2)).saved);
+        QVERIFY(store.Change_Thermometers(&list, Set("B", 0.2)).saved);
+        QVERIFY(Write_Calibration_File({{"A", 0.3, QDate(2027, 6, 1)}, {"B", 0.2, QDate(2027, 6, 1)}},
+                                       calibration_file));
+        const TThermometerChangeResult result = store.Change_Thermometers(&list, Set("A", 0.4));
+        QVERIFY(result.saved && result.reloaded);
+        QCOMPARE(
+            result.messages.mid(1),
+            QStringList({"WAR  Thermometer 'A' was changed outside Velmora: point 1 15.00000,0.20000 -> "
+                         "15.00000,0.30000; point 2 20.00000,0.20000 -> 20.00000,0.30000; point 3 "
+                         "25.00000,0.20000 -> 25.00000,0.30000. The change is recorded in the calibration "
+                         "history.",
+                         "INF  set A"}));
+        QCOMPARE(Actions(), QStringList({"added A", "added B", "changed outside Velmora A", "changed A"}));
+        QCOMPARE(History().records[3].before.points[0], QString("15.00000,0.30000"));
+    }
+
     // Thermometers added or removed by hand, or the last record deleted, which no chain can show.
     void Entries_Added_Or_Removed_Outside_Are_Reported_data()
     {
@@ -439,16 +462,16 @@ private slots:
         record.number = 7;
         record.time = "2026-12-07T10:30:00+01:00";
         record.user = "=cmd";
-        record.host = "lab, 2";
+        record.host = "-1+2";
         record.action = THistoryRecord::Changed;
-        record.description = "Probe \"X\"";
+        record.description = "Probe, \"X\"";
         record.has_before = record.has_after = true;
-        record.before = {"Probe \"X\"",
+        record.before = {"Probe, \"X\"",
                          "2026-12-17",
                          {"15.00000,0.20000", "20.00000,0.20000", "25.00000,0.20000"},
                          "0a1b"};
         record.after = record.before;
-        record.after.points[0] = "15.00000,-0.02000";
+        record.after.points[0] = "-5.00000,-0.02000";
         record.previous_hash = QByteArray(64, 'a');
         record.hash = QByteArray(64, 'b');
         const QStringList lines = History_Csv({record}).split('\n');
@@ -456,9 +479,9 @@ private slots:
         QCOMPARE(lines[0].count(','), 19);
         QCOMPARE(
             lines[1],
-            "7,2026-12-07T10:30:00+01:00,'=cmd,\"lab, 2\",changed,\"Probe \"\"X\"\"\",\"point 1 "
-            "15.00000,0.20000 -> 15.00000,-0.02000\",2026-12-17,\"15.00000,0.20000\",\"20.00000,0.20000\","
-            "\"25.00000,0.20000\",0a1b,2026-12-17,\"15.00000,-0.02000\",\"20.00000,0.20000\","
+            "7,2026-12-07T10:30:00+01:00,'=cmd,'-1+2,changed,\"Probe, \"\"X\"\"\",\"point 1 "
+            "15.00000,0.20000 -> -5.00000,-0.02000\",2026-12-17,\"15.00000,0.20000\",\"20.00000,0.20000\","
+            "\"25.00000,0.20000\",0a1b,2026-12-17,\"-5.00000,-0.02000\",\"20.00000,0.20000\","
             "\"25.00000,0.20000\",0a1b,," +
                 QString(64, 'a') + "," + QString(64, 'b'));
     }

@@ -14,6 +14,8 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSysInfo>
 
 #include <pwd.h>
@@ -283,8 +285,9 @@ QString History_File_Name(const QString& calibration_file_name)
     return info.absolutePath() + "/" + base_name + "_history.jsonl";
 }
 
-THistoryContent Read_History(const QByteArray& bytes)
+THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check)
 {
+    const int last_line_end = bytes.lastIndexOf('\n');
     THistoryContent content;
     content.head_hash = First_Previous_Hash;
     int start = 0;
@@ -305,7 +308,8 @@ THistoryContent Read_History(const QByteArray& bytes)
         {
             why = QString("it is numbered %1").arg(record.number);
         }
-        else if (is_record && record.previous_hash != content.head_hash)
+        else if (is_record && check == THistoryCheck::Whole_Chain &&
+                 record.previous_hash != content.head_hash)
         {
             why = number == 1 ? QString("it does not begin the chain")
                               : QString("it does not follow record %1").arg(number - 1);
@@ -315,8 +319,12 @@ THistoryContent Read_History(const QByteArray& bytes)
             content.first_break = number;
             content.break_reason = why;
         }
-        record.hash = Sha256_Hex(line);
-        content.head_hash = record.hash;
+        // Hashing is most of the cost of a read: an append needs only the last line's.
+        if (check == THistoryCheck::Whole_Chain || end == last_line_end)
+        {
+            record.hash = Sha256_Hex(line);
+            content.head_hash = record.hash;
+        }
         content.complete_size = end + 1;
         // A record out of place still tells what happened; only a line that is no record is left out.
         if (is_record)
@@ -329,7 +337,8 @@ THistoryContent Read_History(const QByteArray& bytes)
     return content;
 }
 
-bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error)
+bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error,
+                       THistoryCheck check)
 {
     *content = THistoryContent();
     content->head_hash = First_Previous_Hash;
@@ -357,7 +366,7 @@ bool Read_History_File(const QString& file_name, THistoryContent* content, QStri
         const QByteArray bytes = file.readAll();
         if (file.error() == QFileDevice::NoError)
         {
-            *content = Read_History(bytes);
+            *content = Read_History(bytes, check);
             return true;
         }
         reason = file.errorString();
@@ -387,6 +396,11 @@ QVector<THistoryRecord> History_Differences(const TThermometerList& before, cons
     QVector<THistoryRecord> records;
     for (const QString& description : after.Get_Descriptions())
     {
+        // Most entries are untouched by a change: equal as stored, their texts need not be made.
+        if (after.Has_Same_Entry(before, description))
+        {
+            continue;
+        }
         const THistoryState new_state = History_State(after, description);
         if (before.Get_Stored_Description(description).isNull())
         {
@@ -412,7 +426,8 @@ QVector<THistoryRecord> History_Differences(const TThermometerList& before, cons
 }
 
 QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const TThermometerList& list,
-                                          bool complete, const QDateTime& file_modified)
+                                          bool complete, const QDateTime& file_modified,
+                                          const QStringList& only)
 {
     QVector<THistoryRecord> records;
     const QStringList descriptions = list.Get_Descriptions();
@@ -428,17 +443,31 @@ QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const 
     }
 
     const TRecordedStates recorded = Recorded_States(content.records);
-    QStringList keys;
+    QSet<QString> only_keys;
+    for (const QString& description : only)
+    {
+        only_keys.insert(TThermometerList::Lookup_Key(description));
+    }
+    // The thermometers in the file first, then those the history has and the file lacks.
+    QStringList in_file_descriptions;
+    QStringList judged;
+    QSet<QString> file_keys;
     for (const QString& description : descriptions)
     {
-        keys << TThermometerList::Lookup_Key(description);
+        const QString key = TThermometerList::Lookup_Key(description);
+        file_keys.insert(key);
+        if (only_keys.isEmpty() || only_keys.contains(key))
+        {
+            in_file_descriptions << description;
+            judged << key;
+        }
     }
-    QStringList judged = keys;
     if (complete)
     {
         for (const QString& key : recorded.Keys_In_Order())
         {
-            if (!keys.contains(key) && recorded.states.contains(key))
+            if (!file_keys.contains(key) && recorded.states.contains(key) &&
+                (only_keys.isEmpty() || only_keys.contains(key)))
             {
                 judged << key;
             }
@@ -447,8 +476,9 @@ QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const 
     for (int index = 0; index < judged.size(); ++index)
     {
         const QString& key = judged[index];
-        const bool in_file = index < descriptions.size();
-        const THistoryState file_state = in_file ? History_State(list, descriptions[index]) : THistoryState();
+        const bool in_file = index < in_file_descriptions.size();
+        const THistoryState file_state =
+            in_file ? History_State(list, in_file_descriptions[index]) : THistoryState();
         const bool in_history = recorded.states.contains(key);
         const THistoryState history_state = recorded.states.value(key);
         if (in_file == in_history && (!in_file || file_state == history_state))
@@ -478,7 +508,7 @@ QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const 
             }
         }
         const QString description =
-            in_file ? descriptions[index] : (in_history ? history_state.description : QString());
+            in_file ? in_file_descriptions[index] : (in_history ? history_state.description : QString());
         records << Change_Record(THistoryRecord::Changed_Outside, description, in_history, history_state,
                                  in_file, file_state);
     }
@@ -667,9 +697,12 @@ QString History_Change_Text(const THistoryRecord& record)
 
 QString History_Csv(const QVector<THistoryRecord>& records)
 {
-    // A text a spreadsheet would take for a formula is shown as text.
+    // A text a spreadsheet would take for a formula is shown as text; a point such as "-5.00000,0.10000"
+    // stays as it is.
     const auto text_field = [](const QString& text) {
-        const bool formula = !text.isEmpty() && QString("=+@\t\r").contains(text[0]);
+        const bool formula = !text.isEmpty() &&
+                             (QString("=+@\t\r").contains(text[0]) ||
+                              (text[0] == '-' && !QRegularExpression("^[-0-9.,]*$").match(text).hasMatch()));
         return Csv_Field(formula ? "'" + text : text);
     };
     QString csv = "Record,Time,User,Host,Action,Thermometer,Change,"

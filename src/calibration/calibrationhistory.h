@@ -92,12 +92,24 @@ struct THistoryContent
 // "<base name>_history.jsonl" for any other calibration file.
 QString History_File_Name(const QString& calibration_file_name);
 
+// How much of the chain a read checks.
+enum class THistoryCheck
+{
+    // Every line's hash against the next line's previous-record hash: for showing and for the check
+    // at start-up.
+    Whole_Chain,
+    // Only the last line's hash, which the next record needs; a record's hash is then left empty and
+    // first_break names only a line that is no record or is misnumbered. For appending.
+    Head_Only
+};
+
 // Reads the records of a history file's bytes. Never fails: what cannot be read is reported in the
 // content's first_break and break_reason.
-THistoryContent Read_History(const QByteArray& bytes);
+THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check = THistoryCheck::Whole_Chain);
 // Reads the history file; a missing file is an empty history. False, with *error naming the path and
 // the system's reason, when it exists but cannot be read.
-bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error);
+bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error,
+                       THistoryCheck check = THistoryCheck::Whole_Chain);
 
 // The calibration of the thermometer in list that description finds, as the file would hold it.
 THistoryState History_State(const TThermometerList& list, const QString& description);
@@ -111,9 +123,11 @@ QVector<THistoryRecord> History_Differences(const TThermometerList& before, cons
 // is empty; Not_Saved when an entry still holds what it held before the last record of it, a change
 // by Velmora, and the file (last modified at file_modified; invalid when there is none) has not been
 // written since that record; Changed_Outside for any other difference. When complete is false (the
-// file did not load completely) a thermometer missing from list is not taken as removed.
+// file did not load completely) a thermometer missing from list is not taken as removed. only, when
+// not empty, limits the comparison to the thermometers it names.
 QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const TThermometerList& list,
-                                          bool complete, const QDateTime& file_modified);
+                                          bool complete, const QDateTime& file_modified,
+                                          const QStringList& only = QStringList());
 // The log lines about what Reconcile_History found: a WAR line for each difference, with what differs,
 // and an INF line counting the first sightings; recorded tells whether the records were written.
 QStringList Reconciliation_Messages(const QVector<THistoryRecord>& records, bool recorded);

@@ -317,6 +317,13 @@ QStringList TThermometerList::Get_Stored_Points(const QString& description) cons
             Point_Text(correction.Get_Point3())};
 }
 
+bool TThermometerList::Has_Same_Entry(const TThermometerList& other, const QString& description) const
+{
+    const int index = Find_Entry(description);
+    const int other_index = other.Find_Entry(description);
+    return index >= 0 && other_index >= 0 && Is_Same_Entry(entries[index], other.entries[other_index]);
+}
+
 QString TThermometerList::Get_Stored_Checksum(const QString& description) const
 {
     const int index = Find_Entry(description);

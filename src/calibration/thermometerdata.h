@@ -74,6 +74,9 @@ public:
     QStringList Get_Stored_Points(const QString& description) const;
     // The checksum the file stores with the thermometer's entry; empty when not found.
     QString Get_Stored_Checksum(const QString& description) const;
+    // Whether other holds the thermometer exactly as this list does: the same description, due date and
+    // test points, bit for bit. False when either lacks it.
+    bool Has_Same_Entry(const TThermometerList& other, const QString& description) const;
     // What descriptions are matched by: equal keys are the same thermometer.
     static QString Lookup_Key(const QString& description);
 
