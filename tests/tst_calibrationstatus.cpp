@@ -244,7 +244,9 @@ private slots:
                      ": in 10 days\nCalibrated range 15.00 to 25.00 \u00b0C");
         // After the loading lines, which stay as they were. The long warning lines come last: once the
         // window is laid out, the pane must not have scrolled their start out of view.
-        QCOMPARE(Log_Lines(&window).mid(6), warnings);
+        QStringList shown = Log_Lines(&window);
+        shown.removeAll("INF  Calibration history started: 4 thermometer(s) recorded as first seen.");
+        QCOMPARE(shown.mid(6), warnings);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(Child<QPlainTextEdit>(&window, "Log_Pane")->horizontalScrollBar()->value(), 0);

@@ -151,25 +151,52 @@ private slots:
     }
 
     // A save that fails (a full disk) changes nothing in the window: no line says that the change was
-    // made, and the next change, of another thermometer, does not save it after all.
+    // made, and the next change, of another thermometer, does not save it after all. The change's
+    // record goes first: when it cannot be written nothing is saved; when the save fails after it, the
+    // record is marked as not saved.
+    void Failed_Save_Leaves_The_Window_As_It_Was_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("record_written");
+        QTest::newRow("record not written") << "A" << false;
+        // Escaped in the calibration file, the description makes it larger than the history.
+        QTest::newRow("save fails after the record") << QString(2000, '&') << true;
+    }
+
     void Failed_Save_Leaves_The_Window_As_It_Was()
     {
-        QVERIFY(Write_Calibration_File({{"A", 0.1}}));
+        QFETCH(QString, description);
+        QFETCH(bool, record_written);
+        QVERIFY(Write_Calibration_File({{description, 0.1}}));
         TVelmora window;
         const QStringList log_before = Log_Lines(&window);
-        With_File_Size_Limit(rlim_t(Read_File(Calibration_File()).size()), [&] { Edit(&window, "Probe 2"); });
+        const QString history_file = Data_Directory() + "/calibration_history.jsonl";
+        const qint64 limit = QFileInfo(record_written ? Calibration_File() : history_file).size();
+        With_File_Size_Limit(rlim_t(limit), [&] { Edit(&window, "Probe 2"); });
         const QStringList added = Log_Lines(&window).mid(log_before.size());
         QCOMPARE(added.size(), 1);
-        QVERIFY2(added.first().startsWith("ERR  error writing file '" + Calibration_File() + "': ERR:  "),
-                 qPrintable(added.first()));
-        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), QString("[A]|19.90"));
-        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("A"));
+        const QString failure = record_written ? "ERR  error writing file '" + Calibration_File() + "': ERR:  "
+                                               : "ERR  Cannot write calibration history '" + history_file +
+                                                     "': File too large; the change was not saved.";
+        QVERIFY2(added.first().startsWith(failure), qPrintable(added.first()));
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), "[" + description + "]|19.90");
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList(description));
+        const QList<QByteArray> records = Read_File(history_file).split('\n');
+        QCOMPARE(records.size(), record_written ? 4 : 2); // and the empty text after the last line end
+        if (record_written)
+        {
+            QVERIFY(records[1].contains("\"action\":\"added\""));
+            QVERIFY(records[2].contains("\"action\":\"not saved\"") && records[2].contains("\"marks\":2"));
+        }
 
         Edit(&window, QString(), "20.25");
-        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("A"));
-        QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.25);
-        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), QString("[A]|19.75"));
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList(description));
+        QCOMPARE(Saved_List().Get_Correction(description).Get_Point2().y, 0.25);
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), "[" + description + "]|19.75");
         QCOMPARE(Lines_With(&window, "Probe 2"), QStringList());
+        // History and file agree: the next start finds nothing to report.
+        TVelmora next;
+        QCOMPARE(Lines_With(&next, "calibration history"), QStringList());
     }
 
     void Edits_data()

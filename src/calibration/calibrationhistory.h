@@ -79,6 +79,8 @@ struct THistoryContent
     QByteArray head_hash;
     // The number of complete lines, whether they read as records or not.
     int line_count = 0;
+    // The bytes up to and with the last line end: where the next record goes.
+    qint64 complete_size = 0;
 };
 
 // The calibration history: one JSON object per line, appended and never rewritten. Each record carries
@@ -104,12 +106,15 @@ THistoryState History_State(const TThermometerList& list, const QString& descrip
 QVector<THistoryRecord> History_Differences(const TThermometerList& before, const TThermometerList& after);
 
 // Compares list, as loaded from the calibration file, with what the history says the file holds, and
-// returns the records that bring the history up to date, each with its log line in *messages:
-// First_Seen for every entry when the history has no records; Not_Saved when an entry still holds
-// what it held before the last record of it; Changed_Outside for any other difference. When complete
-// is false (the file did not load completely) a thermometer missing from list is not taken as removed.
+// returns the records that bring the history up to date: First_Seen for every entry when the history
+// is empty; Not_Saved when an entry still holds what it held before the last record of it, a change
+// by Velmora; Changed_Outside for any other difference. When complete is false (the file did not load
+// completely) a thermometer missing from list is not taken as removed.
 QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const TThermometerList& list,
-                                          bool complete, QStringList* messages);
+                                          bool complete);
+// The log lines about what Reconcile_History found: a WAR line for each difference, with what differs,
+// and an INF line counting the first sightings; recorded tells whether the records were written.
+QStringList Reconciliation_Messages(const QVector<THistoryRecord>& records, bool recorded);
 // The Not_Saved records for records, whose change did not reach the file.
 QVector<THistoryRecord> Not_Saved_Records(const QVector<THistoryRecord>& records);
 

@@ -1,5 +1,6 @@
 #include "calibrationstore.h"
 
+#include "calibrationhistory.h"
 #include "datetext.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThread>
@@ -206,6 +208,11 @@ QString TCalibrationStore::Get_Calibration_File_Name() const
     return data_directory_path + "/" + Calibration_File_Base_Name + ".xml";
 }
 
+QString TCalibrationStore::Get_History_File_Name() const
+{
+    return History_File_Name(Get_Calibration_File_Name());
+}
+
 QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
 {
     Q_ASSERT_X(list != nullptr, "TCalibrationStore::Load_Thermometers", "list");
@@ -295,6 +302,7 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     keep_calibration_file =
         QFileInfo(file_name).isFile() &&
         (!loaded || !list->Get_Rejected_Entries().isEmpty() || list->Get_File_Version() != 1);
+    list_complete = !file_existed || (loaded && !keep_calibration_file);
     if (keep_calibration_file)
     {
         messages << QString("WAR  Calibration file '%1' will be kept under a new name at the first save.")
@@ -457,12 +465,39 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     // The window shows the list: it changes only once the file holds the change, so that a failed
     // save neither shows the change as made nor lets the next save write it after all.
     TThermometerList changed = *list;
+    QVector<THistoryRecord> change_records;
     QString change_message;
     if (!change(&changed, &change_message))
     {
         result.messages << change_message;
         return result;
     }
+
+    // The records go first, and reach the disk before the file is saved: a change that then fails to
+    // save, or is cut off, is found and marked at the next check, whereas a saved change without its
+    // record could not be told from an edit by hand.
+    const QString history_name = Get_History_File_Name();
+    THistoryContent history;
+    QString history_error;
+    QStringList history_messages;
+    bool recorded = Read_History_File(history_name, &history, &history_error);
+    if (recorded)
+    {
+        QVector<THistoryRecord> records = Reconcile_History(history, *list, list_complete);
+        // The window checks the history at start-up; a history begun by a change needs no line of its own.
+        history_messages = Reconciliation_Messages(records, true).filter(QRegularExpression("^(?!INF  )"));
+        const QVector<THistoryRecord> changes = History_Differences(*list, changed);
+        records += changes;
+        recorded = Append_History(history_name, records, &history, &history_error);
+        change_records = history.records.mid(history.records.size() - changes.size());
+    }
+    if (!recorded)
+    {
+        result.messages << QString("ERR  %1; the change was not saved.").arg(history_error);
+        return result;
+    }
+    result.messages << history_messages;
+
     QStringList save_messages;
     if (Write_Thermometers(&changed, &save_messages))
     {
@@ -470,8 +505,55 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
         result.saved = true;
         result.messages << change_message;
     }
+    else
+    {
+        // Should this fail too, the next check finds the file as it was before these records.
+        Append_History(history_name, Not_Saved_Records(change_records), &history, &history_error);
+    }
     result.messages << save_messages;
     return result;
+}
+
+QStringList TCalibrationStore::Check_Calibration_History(const TThermometerList& list)
+{
+    QStringList messages;
+    const QString history_name = Get_History_File_Name();
+    QLockFile lock(Get_Calibration_File_Name() + ".lock");
+    QString lock_problem;
+    QString advice;
+    if (!Take_Lock(&lock, &lock_problem, &advice))
+    {
+        messages << QString("WAR  Calibration history '%1' was not checked: %2.")
+                        .arg(QDir::toNativeSeparators(history_name), lock_problem);
+        return messages;
+    }
+    THistoryContent history;
+    QString error;
+    if (!Read_History_File(history_name, &history, &error))
+    {
+        messages << QString("WAR  %1; the calibration file was not checked against it.").arg(error);
+        return messages;
+    }
+    messages << History_Chain_Warnings(history_name, history);
+    // Saved by another writer since the load: that writer brought the history up to date under this
+    // lock, and list no longer shows the file.
+    if (!Is_Known_Content(Calibration_File_Content()))
+    {
+        return messages;
+    }
+    const QVector<THistoryRecord> records = Reconcile_History(history, list, list_complete);
+    const bool recorded = Append_History(history_name, records, &history, &error);
+    messages << Reconciliation_Messages(records, recorded);
+    if (!recorded)
+    {
+        messages << QString("ERR  %1; what the check found was not recorded.").arg(error);
+    }
+    return messages;
+}
+
+bool TCalibrationStore::Read_Calibration_History(THistoryContent* content, QString* error) const
+{
+    return Read_History_File(Get_History_File_Name(), content, error);
 }
 
 QStringList TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded)

@@ -103,6 +103,9 @@ private:
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.
     bool keep_calibration_file = false;
+    // The list shows every entry of the file (or there is no file): a thermometer missing from it was
+    // removed from the file.
+    bool list_complete = true;
     // The file as this store last read or wrote it (at first: no file); not known when it changed
     // while it was read.
     QByteArray known_content;

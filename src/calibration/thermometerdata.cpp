@@ -300,11 +300,27 @@ QString TThermometerList::Get_Stored_Record(const QString& description) const
         return QString();
     }
     const TThermometerData& entry = entries[index];
-    const TThermometerCorrection& correction = entry.correction;
-    return QStringList({entry.description, QString::number(entry.calibration_due_date.toJulianDay()),
-                        Point_Text(correction.Get_Point1()), Point_Text(correction.Get_Point2()),
-                        Point_Text(correction.Get_Point3())})
+    return (QStringList({entry.description, QString::number(entry.calibration_due_date.toJulianDay())}) +
+            Get_Stored_Points(description))
         .join('\n');
+}
+
+QStringList TThermometerList::Get_Stored_Points(const QString& description) const
+{
+    const int index = Find_Entry(description);
+    if (index < 0)
+    {
+        return QStringList();
+    }
+    const TThermometerCorrection& correction = entries[index].correction;
+    return {Point_Text(correction.Get_Point1()), Point_Text(correction.Get_Point2()),
+            Point_Text(correction.Get_Point3())};
+}
+
+QString TThermometerList::Get_Stored_Checksum(const QString& description) const
+{
+    const int index = Find_Entry(description);
+    return index < 0 ? QString() : Calculate_Checksum(entries[index]);
 }
 
 QString TThermometerList::Lookup_Key(const QString& description)

@@ -69,6 +69,13 @@ public:
     // meanwhile; values that differ only beyond what the file keeps are the same. A null string when
     // the list has no such thermometer.
     QString Get_Stored_Record(const QString& description) const;
+    // The texts of the thermometer's three test points as the file stores them ("reference,deviation"
+    // at five decimals); empty when the list has no such thermometer.
+    QStringList Get_Stored_Points(const QString& description) const;
+    // The checksum the file stores with the thermometer's entry; empty when not found.
+    QString Get_Stored_Checksum(const QString& description) const;
+    // What descriptions are matched by: equal keys are the same thermometer.
+    static QString Lookup_Key(const QString& description);
 
     int Get_Checksum_Error_Count() const { return checksum_error_count; }
     // Every entry that the last load left out, in file order; an unreadable entry ends the load.
@@ -102,7 +109,6 @@ private:
     void Rebuild_Index();
     // The part of a damaged file read before the damage, which xml_file's failed open kept.
     void Load_Entries_Before_Damage(TXmlFile* xml_file, int version);
-    static QString Lookup_Key(const QString& description);
     // Throws unless data, about to replace the file, reads back as exactly the records saved (as the
     // next load rebuilds them from their texts), naming the first entry that does not.
     void Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved) const;

@@ -460,6 +460,8 @@ void TVelmora::Load_Thermometers()
     const QStringList messages = calibration_store.Load_Thermometers(&thermometer_list);
     Fill_Selector();
     Log_Messages(messages);
+    // A hand edit of the file, or a save that never completed, shows against the history at once.
+    Log_Messages(calibration_store.Check_Calibration_History(thermometer_list));
 }
 
 void TVelmora::Fill_Selector()
