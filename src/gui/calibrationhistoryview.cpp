@@ -50,7 +50,7 @@ TCalibrationHistoryView::TCalibrationHistoryView(QWidget* parent) : QWidget(pare
 {
     setObjectName("Calibration_History_View");
     setWindowTitle("Calibration History");
-    resize(920, 480);
+    resize(1080, 480);
 
     Create_Widgets();
     Create_Layout();
@@ -77,6 +77,10 @@ void TCalibrationHistoryView::Create_Widgets()
     record_table->setHeaderLabels({"Record", "Time", "User", "Host", "Action", "Thermometer", "Change"});
     record_table->setRootIsDecorated(false);
     record_table->setUniformRowHeights(true);
+    // What changed is what an auditor reads: shown whole, scrolled to rather than cut off.
+    record_table->setTextElideMode(Qt::ElideNone);
+    record_table->header()->setStretchLastSection(false);
+    record_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     record_table->setSortingEnabled(false);
     record_table->setAllColumnsShowFocus(true);
     record_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -197,7 +201,7 @@ void TCalibrationHistoryView::Show_Records()
         items << item;
     }
     record_table->addTopLevelItems(items);
-    for (int column = 0; column < Change_Column; ++column)
+    for (int column = 0; column < Column_Count; ++column)
     {
         record_table->resizeColumnToContents(column);
     }
