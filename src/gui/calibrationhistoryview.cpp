@@ -70,6 +70,8 @@ void TCalibrationHistoryView::Create_Widgets()
     filter_label->setBuddy(filter_selector);
     shown_label = new QLabel(this);
     shown_label->setObjectName("Shown_Label");
+    // It names a thermometer, whose description may hold anything, markup too.
+    shown_label->setTextFormat(Qt::PlainText);
 
     record_table = new QTreeWidget(this);
     record_table->setObjectName("Record_Table");
