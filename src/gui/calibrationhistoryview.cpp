@@ -160,7 +160,11 @@ void TCalibrationHistoryView::Set_Selection(const QString& description)
         return;
     }
     selection = description;
-    Show_Records();
+    // A history of thousands of records takes a moment to show; all of them do not change.
+    if (filter_selector->currentIndex() != All_Thermometers)
+    {
+        Show_Records();
+    }
 }
 
 void TCalibrationHistoryView::Set_Export_Directory(const QString& directory)

@@ -1115,7 +1115,7 @@ void TVelmora::Read_History_Into_View()
 
 void TVelmora::Update_History_Selection()
 {
-    if (history_view != nullptr)
+    if (history_view != nullptr && history_view->isVisible())
     {
         history_view->Set_Selection(
             thermometer_selector->currentIndex() >= 0 ? thermometer_selector->currentText() : QString());

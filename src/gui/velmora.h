@@ -108,7 +108,7 @@ private:
     // Reads the calibration history again into the open history view, which then shows the record of a
     // change just made; a hidden view reads it when shown.
     void Read_History_Into_View();
-    // Hands the history view the selected thermometer.
+    // Hands the open history view the selected thermometer; a hidden view gets it when shown.
     void Update_History_Selection();
     // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector
     // (worked out by its model when shown).
