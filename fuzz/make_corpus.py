@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the calibration file fuzz target into fuzz/corpus.
+"""Writes the seed corpus of the calibration file fuzz target into fuzz/corpus, and that of the
+calibration history target into fuzz/history_corpus.
 
 Valid files carry correct checksums so that their entries load; each hostile file holds one class
 of input that once crashed, stalled or lost a thermometer.
 """
+import hashlib
+import json
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
+HISTORY_CORPUS = os.path.join(HERE, "history_corpus")
 
 
 def checksum(description, date, points):
@@ -95,6 +99,59 @@ def main():
         "<Entry>", "<Entry" + "".join(' a%d="%d"' % (index, index) for index in range(9)) + ">", 1))
     write("hostile_many_attributes.xml", document([valid]).replace(
         "<Entry>", "<Entry" + "".join(" a%d='x'" % index for index in range(10000)) + ">", 1))
+    write_history_corpus()
+
+
+def history_lines(changes):
+    """changes: (action, thermometer, before, after) with states as (due date, deviation) or None."""
+    lines = []
+    previous = "0" * 64
+    for number, (action, thermometer, before, after) in enumerate(changes, 1):
+        def state(value):
+            if value is None:
+                return None
+            due, deviation = value
+            points = ["%.5f,%.5f" % (reference, deviation) for reference in (15, 20, 25)]
+            return {"description": thermometer, "due_date": due, "point1": points[0], "point2": points[1],
+                    "point3": points[2], "checksum": "0000"}
+        record = {"record": number, "time": "2026-12-07T10:30:00+01:00", "user": "lab", "host": "station",
+                  "action": action, "thermometer": thermometer, "before": state(before), "after": state(after),
+                  "previous": previous}
+        if action == "not saved":
+            record["marks"] = number - 1
+        line = json.dumps(record, separators=(",", ":"), sort_keys=True, ensure_ascii=False)
+        previous = hashlib.sha256(line.encode("utf-8")).hexdigest()
+        lines.append(line)
+    return lines
+
+
+def write_history_corpus():
+    os.makedirs(HISTORY_CORPUS, exist_ok=True)
+
+    def write(name, lines, tail="\n"):
+        with open(os.path.join(HISTORY_CORPUS, name), "wb") as file:
+            file.write(("\n".join(lines) + tail).encode("utf-8"))
+
+    changes = [("first seen", "Probe X", None, ("2026-12-17", 0.2)),
+               ("changed", "Probe X", ("2026-12-17", 0.2), ("2062-12-17", 0.02)),
+               ("added", "B", None, ("2027-06-01", 0.1)),
+               ("not saved", "B", None, None),
+               ("changed outside Velmora", "probe x", ("2062-12-17", 0.02), ("2062-12-17", 0.03)),
+               ("removed", "Probe X", ("2062-12-17", 0.03), None)]
+    lines = history_lines(changes)
+    write("valid.jsonl", lines)
+    write("incomplete_last_line.jsonl", lines[:3] + [lines[3][:40]], tail="")
+    write("deleted_line.jsonl", lines[:2] + lines[3:])
+    write("edited_line.jsonl", lines[:1] + [lines[1].replace("0.02000", "0.20000")] + lines[2:])
+    write("not_a_record.jsonl", lines[:2] + ["{\"record\":3", "[]", "null"] + lines[2:])
+    write("wrong_types.jsonl", [lines[0].replace('"record":1', '"record":"1"'),
+                                lines[1].replace('"before":{', '"before":[{').replace('},"host"', '}],"host"')])
+    write("marks_missing.jsonl", history_lines([("added", "B", None, ("2027-06-01", 0.1)),
+                                                ("not saved", "B", None, None)])[:1] +
+          [history_lines([("added", "B", None, ("2027-06-01", 0.1)), ("not saved", "B", None, None)])[1]
+           .replace('"marks":1,', '')])
+    write("crlf.jsonl", [line + "\r" for line in lines[:2]])
+    write("deep_nesting.jsonl", ["[" * 2000 + "]" * 2000])
 
 
 if __name__ == "__main__":

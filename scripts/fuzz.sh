@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the calibration file fuzz target with clang (libFuzzer, AddressSanitizer, UndefinedBehavior-
-# Sanitizer) and runs it from the seed corpus in fuzz/corpus for SECONDS (default 120). A crash, a leak,
-# a stall of more than 10 s or an entry that does not come back unchanged ends it with a non-zero
-# status and leaves the input that caused it as crash-*, leak-*, timeout-* in the work directory.
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
+# each for SECONDS (default 120): the calibration file from the seed corpus in fuzz/corpus, then the
+# calibration history from fuzz/history_corpus. A crash, a leak, a stall of more than 10 s or a failed
+# check (an entry that does not come back unchanged, a record appended out of the chain) ends it with a
+# non-zero status and leaves the input that caused it as crash-*, leak-*, timeout-* in the work directory.
 #   bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 
@@ -17,11 +18,11 @@ velmora_extra_packages="clang libclang-rt-14-dev"
 tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
 build_dir=/tmp/velmora-build-$tag-fuzz
 CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DVELMORA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build_dir" --target fuzz_calibrationfile -j"$(nproc)"
+cmake --build "$build_dir" --target fuzz_calibrationfile fuzz_calibrationhistory -j"$(nproc)"
 
-# The corpus grown by earlier runs is kept beside the build and used again.
+# The corpora grown by earlier runs are kept beside the build and used again.
 work_dir=$build_dir/fuzz-work
-mkdir -p "$work_dir/corpus"
+mkdir -p "$work_dir/corpus" "$work_dir/history_corpus"
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS=suppressions=$source_dir/tests/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -31,3 +32,6 @@ cd "$work_dir"
 "$build_dir/fuzz/fuzz_calibrationfile" -max_len=131072 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -dict="$source_dir/fuzz/calibrationfile.dict" -artifact_prefix="$work_dir/" \
     corpus "$source_dir/fuzz/corpus"
+# History records are a few hundred bytes; 64 KiB holds a few hundred of them.
+"$build_dir/fuzz/fuzz_calibrationhistory" -max_len=65536 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work_dir/history-" history_corpus "$source_dir/fuzz/history_corpus"

@@ -207,21 +207,42 @@ private slots:
     {
         QTest::addColumn<bool>("tamper");
         QTest::addColumn<bool>("elsewhere");
+        QTest::addColumn<bool>("edited_outside"); // under its history, keeping the checksum
         QTest::addColumn<int>("status");
-        QTest::newRow("complete") << false << false << 0;
-        QTest::newRow("complete, named file") << false << true << 0;
-        QTest::newRow("checksum mismatch") << true << false << 1;
-        QTest::newRow("checksum mismatch, named file") << true << true << 1;
+        QTest::newRow("complete") << false << false << false << 0;
+        QTest::newRow("complete, named file") << false << true << false << 0;
+        QTest::newRow("checksum mismatch") << true << false << false << 1;
+        QTest::newRow("checksum mismatch, named file") << true << true << false << 1;
+        QTest::newRow("changed outside Velmora") << false << false << true << 1;
+        QTest::newRow("changed outside Velmora, named file") << false << true << true << 1;
     }
     // The start-up lines of the window for the same file, entries left out included.
     void Validate()
     {
         QFETCH(bool, tamper);
         QFETCH(bool, elsewhere);
+        QFETCH(bool, edited_outside);
         QFETCH(int, status);
         const QString file_name = elsewhere ? directory->path() + "/other.xml" : Calibration_File();
         QVERIFY(Test_Support::Write_Calibration_File(
             {Thermometer("T1", 400), Thermometer("T2", 10), Thermometer("T3", 400, 5.0)}, file_name));
+        const QString history_name =
+            QFileInfo(file_name).path() + (elsewhere ? "/other_history.jsonl" : "/calibration_history.jsonl");
+        QFile::remove(history_name);
+        if (edited_outside)
+        {
+            // A window's start begins the history; then T1's first deviation 0.12 becomes 0.21.
+            TCalibrationStore window_store = TCalibrationStore::For_Calibration_File(file_name);
+            TThermometerList window_list;
+            window_store.Load_Thermometers(&window_list);
+            QCOMPARE(window_store.Check_Calibration_History(window_list).size(), 1);
+            QByteArray content = Test_Support::Read_File(file_name);
+            const int at = content.indexOf("15.00000,0.12000");
+            QVERIFY(at > 0);
+            content.replace(at, 16, "15.00000,0.21000");
+            QVERIFY(Test_Support::Write_File(file_name, content));
+        }
+        const QByteArray history_before = Test_Support::Read_File(history_name);
         if (tamper)
         {
             // The second entry's due date changes under its checksum.
@@ -238,8 +259,12 @@ private slots:
         TThermometerList list;
         const QStringList expected = store.Load_Thermometers(&list);
         QCOMPARE(run.status, status);
-        QCOMPARE(run.out,
-                 Lines(expected + Calibration_Warnings(list, Today(), Default_Warn_Days_Before_Due)));
+        QCOMPARE(run.out, Lines(expected + store.Verify_Calibration_History(list) +
+                                Calibration_Warnings(list, Today(), Default_Warn_Days_Before_Due)));
+        QCOMPARE(
+            run.out.contains("WAR  Thermometer 'T1' was changed outside Velmora: point 1 15.00000,0.12000 -> "
+                             "15.00000,0.21000.\n"),
+            edited_outside);
         QCOMPARE(run.out.contains("WAR  Calibration entry 2 'T2' was left out: checksum mismatch."), tamper);
         QVERIFY(run.out.contains("WAR  Thermometer 'T3'"));
         if (!elsewhere)
@@ -251,6 +276,7 @@ private slots:
             QCOMPARE(listed.err.contains("WAR  Calibration entry 2 'T2' was left out"), tamper);
         }
         QCOMPARE(Test_Support::Read_File(file_name), before);
+        QCOMPARE(Test_Support::Read_File(history_name), history_before);
     }
 
     void List_data()

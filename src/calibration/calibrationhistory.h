@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -108,10 +109,11 @@ QVector<THistoryRecord> History_Differences(const TThermometerList& before, cons
 // Compares list, as loaded from the calibration file, with what the history says the file holds, and
 // returns the records that bring the history up to date: First_Seen for every entry when the history
 // is empty; Not_Saved when an entry still holds what it held before the last record of it, a change
-// by Velmora; Changed_Outside for any other difference. When complete is false (the file did not load
-// completely) a thermometer missing from list is not taken as removed.
+// by Velmora, and the file (last modified at file_modified; invalid when there is none) has not been
+// written since that record; Changed_Outside for any other difference. When complete is false (the
+// file did not load completely) a thermometer missing from list is not taken as removed.
 QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const TThermometerList& list,
-                                          bool complete);
+                                          bool complete, const QDateTime& file_modified);
 // The log lines about what Reconcile_History found: a WAR line for each difference, with what differs,
 // and an INF line counting the first sightings; recorded tells whether the records were written.
 QStringList Reconciliation_Messages(const QVector<THistoryRecord>& records, bool recorded);

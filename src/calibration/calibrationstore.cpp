@@ -234,6 +234,12 @@ QByteArray TCalibrationStore::Calibration_File_Content() const
     return content;
 }
 
+QDateTime TCalibrationStore::Calibration_File_Modified() const
+{
+    const QFileInfo info(Get_Calibration_File_Name());
+    return info.exists() ? info.lastModified() : QDateTime();
+}
+
 bool TCalibrationStore::Is_Known_Content(const QByteArray& content) const
 {
     return content_known && content.isNull() == known_content.isNull() && content == known_content;
@@ -483,7 +489,8 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     bool recorded = Read_History_File(history_name, &history, &history_error);
     if (recorded)
     {
-        QVector<THistoryRecord> records = Reconcile_History(history, *list, list_complete);
+        QVector<THistoryRecord> records =
+            Reconcile_History(history, *list, list_complete, Calibration_File_Modified());
         // The window checks the history at start-up; a history begun by a change needs no line of its own.
         history_messages = Reconciliation_Messages(records, true).filter(QRegularExpression("^(?!INF  )"));
         const QVector<THistoryRecord> changes = History_Differences(*list, changed);
@@ -516,35 +523,44 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
 
 QStringList TCalibrationStore::Check_Calibration_History(const TThermometerList& list)
 {
-    QStringList messages;
     const QString history_name = Get_History_File_Name();
     QLockFile lock(Get_Calibration_File_Name() + ".lock");
     QString lock_problem;
     QString advice;
     if (!Take_Lock(&lock, &lock_problem, &advice))
     {
-        messages << QString("WAR  Calibration history '%1' was not checked: %2.")
-                        .arg(QDir::toNativeSeparators(history_name), lock_problem);
-        return messages;
+        return {QString("WAR  Calibration history '%1' was not checked: %2.")
+                    .arg(QDir::toNativeSeparators(history_name), lock_problem)};
     }
+    return Compare_With_History(list, true);
+}
+
+QStringList TCalibrationStore::Verify_Calibration_History(const TThermometerList& list)
+{
+    return Compare_With_History(list, false);
+}
+
+QStringList TCalibrationStore::Compare_With_History(const TThermometerList& list, bool record)
+{
+    const QString history_name = Get_History_File_Name();
     THistoryContent history;
     QString error;
     if (!Read_History_File(history_name, &history, &error))
     {
-        messages << QString("WAR  %1; the calibration file was not checked against it.").arg(error);
-        return messages;
+        return {QString("WAR  %1; the calibration file was not checked against it.").arg(error)};
     }
-    messages << History_Chain_Warnings(history_name, history);
-    // Saved by another writer since the load: that writer brought the history up to date under this
+    QStringList messages = History_Chain_Warnings(history_name, history);
+    // Saved by another writer since the load: that writer brought the history up to date under the
     // lock, and list no longer shows the file.
     if (!Is_Known_Content(Calibration_File_Content()))
     {
         return messages;
     }
-    const QVector<THistoryRecord> records = Reconcile_History(history, list, list_complete);
-    const bool recorded = Append_History(history_name, records, &history, &error);
+    const QVector<THistoryRecord> records =
+        Reconcile_History(history, list, list_complete, Calibration_File_Modified());
+    const bool recorded = record && Append_History(history_name, records, &history, &error);
     messages << Reconciliation_Messages(records, recorded);
-    if (!recorded)
+    if (record && !recorded)
     {
         messages << QString("ERR  %1; what the check found was not recorded.").arg(error);
     }

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -75,6 +76,9 @@ public:
     // recorded; the first sighting of each entry of a file that had no history is recorded too. A
     // change that never reached the file is marked as not saved.
     QStringList Check_Calibration_History(const TThermometerList& list);
+    // The same check without the lock and without recording anything: what Check_Calibration_History
+    // would report, for a reader that never writes.
+    QStringList Verify_Calibration_History(const TThermometerList& list);
     // The history as it is on disk now, for showing; false with *error when it cannot be read.
     bool Read_Calibration_History(THistoryContent* content, QString* error) const;
 
@@ -92,6 +96,11 @@ private:
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
     // The file's bytes; a null array when there is no file.
     QByteArray Calibration_File_Content() const;
+    // Compares list with the history: the chain's WAR lines and what differs, recorded when record is
+    // true (the caller holds the lock).
+    QStringList Compare_With_History(const TThermometerList& list, bool record);
+    // When the file was last written; invalid when there is none.
+    QDateTime Calibration_File_Modified() const;
     // Whether content is the file as this store last read or wrote it. The bytes themselves are kept:
     // comparing them costs far less than hashing them, and no two files compare equal.
     bool Is_Known_Content(const QByteArray& content) const;

@@ -34,7 +34,7 @@ const char* const Overview =
     "  correct THERMOMETER READING...    each reading corrected as the window shows it\n"
     "  correct THERMOMETER --csv FILE --column N [--output FILE]\n"
     "                                    adds a column of corrected readings to a CSV file\n"
-    "  validate [FILE]                   loads a calibration file as the window does\n"
+    "  validate [FILE]                   loads a calibration file as the window does, checks its history\n"
     "  report corrections|uncertainty THERMOMETER [--uncertainty U] --output FILE\n"
     "                                    writes the window's report\n"
     "\n"
@@ -495,8 +495,10 @@ TCliResult Correct_Command(const TContext& context, const QStringList& arguments
 TCliResult Validate_Command(const TContext& context, const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("Loads a calibration file as the window does at start-up and prints "
-                                     "its lines; exit status 0 when it loaded completely, 1 otherwise.");
+    parser.setApplicationDescription("Loads a calibration file as the window does at start-up, checks it "
+                                     "against its calibration history and prints its lines; exit status 0 "
+                                     "when it loaded completely and agrees with a whole history, 1 "
+                                     "otherwise.");
     parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"}});
     Add_Common_Options(&parser);
     parser.addPositionalArgument("validate", "The command.");
@@ -526,8 +528,12 @@ TCliResult Validate_Command(const TContext& context, const QStringList& argument
     TThermometerList list;
     const QStringList load_messages = store.Load_Thermometers(&list);
     TCliResult result;
-    result.out = Lines(load_messages + Calibration_Warnings(list, context.today, warn_days));
-    result.status = Loaded_Completely(load_messages) ? Cli_Exit_Success : Cli_Exit_Failure;
+    // A hand edit or a history that does not hold is a finding: nothing is recorded here.
+    const QStringList history_messages = store.Verify_Calibration_History(list);
+    result.out =
+        Lines(load_messages + history_messages + Calibration_Warnings(list, context.today, warn_days));
+    result.status =
+        Loaded_Completely(load_messages) && history_messages.isEmpty() ? Cli_Exit_Success : Cli_Exit_Failure;
     return result;
 }
 
