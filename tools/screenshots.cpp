@@ -14,8 +14,10 @@
 #include <QDate>
 #include <QDir>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSettings>
 #include <QStyleFactory>
 #include <QTimer>
@@ -138,6 +140,36 @@ const TShot Shots[] = {
          {
              view->close();
          }
+         return pixmap;
+     }},
+    // Last, as it changes a thermometer: one reading changed in the Correction Editor, then the history of
+    // all thermometers with the record of that change on top of their first sightings.
+    {"calibration-history", 1,
+     [](TVelmora* window) {
+         QTimer::singleShot(0, []() {
+             QWidget* editor = QApplication::activeModalWidget();
+             QLineEdit* reading =
+                 editor != nullptr ? editor->findChild<QLineEdit*>("Thermometer_Reading2_Edit") : nullptr;
+             if (reading != nullptr)
+             {
+                 // Typed, not set: the editor keeps a field's stored value unless it was edited.
+                 reading->selectAll();
+                 reading->insert("20.09");
+                 editor->findChild<QPushButton*>("Accept_Button")->click();
+             }
+         });
+         QMetaObject::invokeMethod(window, "Edit_Thermometer");
+         QMetaObject::invokeMethod(window, "Show_Calibration_History");
+         QWidget* view = Top_Level("TCalibrationHistoryView");
+         if (view == nullptr)
+         {
+             return QPixmap();
+         }
+         view->findChild<QComboBox*>("Filter_Selector")->setCurrentIndex(1);
+         // Laid out for the texts just set.
+         QCoreApplication::processEvents();
+         const QPixmap pixmap = view->grab();
+         view->close();
          return pixmap;
      }},
 };

@@ -1,5 +1,7 @@
 #include "velmora.h"
 
+#include "calibrationhistory.h"
+#include "calibrationhistoryview.h"
 #include "calibrationstatemodel.h"
 #include "calibrationstatus.h"
 #include "clock.h"
@@ -108,6 +110,8 @@ void TVelmora::Create_Actions()
     correction_editor_action = new QAction("&Correction Editor", this);
     remove_thermometer_action = new QAction("&Remove Thermometer", this);
     remove_thermometer_action->setObjectName("Remove_Thermometer_Action");
+    calibration_history_action = new QAction("Calibration &History...", this);
+    calibration_history_action->setObjectName("Calibration_History_Action");
     quit_action = new QAction("&Quit", this);
     correction_curve_action = new QAction("&Correction Curve", this);
     correction_curve_action->setShortcut(Qt::Key_F7);
@@ -121,6 +125,7 @@ void TVelmora::Create_Menus()
     QMenu* edit_menu = menuBar()->addMenu("&Edit");
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
+    edit_menu->addAction(calibration_history_action);
     menuBar()->addMenu("&View")->addAction(correction_curve_action);
     menuBar()->addMenu("&Options")->addAction(options_action);
 }
@@ -379,6 +384,7 @@ void TVelmora::Connect_Signals()
     connect(evaluate_uncertainty_button, &QPushButton::clicked, this, &TVelmora::Evaluate_Uncertainty);
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
     connect(correction_curve_action, &QAction::triggered, this, &TVelmora::Show_Correction_Curve);
+    connect(calibration_history_action, &QAction::triggered, this, &TVelmora::Show_Calibration_History);
     for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
     {
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
@@ -589,6 +595,7 @@ void TVelmora::Thermometer_Selection_Changed(int index)
     current_correction = thermometer_list.Get_Correction(description);
     in_calibration = thermometer_list.Is_Calibration_Valid(description);
     Update_Corrected_Readings();
+    Update_History_Selection();
 }
 
 void TVelmora::Temperature_Input_Changed()
@@ -720,6 +727,8 @@ bool TVelmora::Change_Thermometers(const TThermometerChange& change, const QStri
         // so that the editor opens on its current values.
         Show_Reloaded_Thermometers(selection);
     }
+    // Also a change that was not saved may have left a record.
+    Read_History_Into_View();
     return result.saved;
 }
 
@@ -750,6 +759,7 @@ void TVelmora::Show_Thermometers(const QStringList& selection)
     else
     {
         Update_Corrected_Readings();
+        Update_History_Selection();
     }
 }
 
@@ -798,6 +808,7 @@ void TVelmora::Follow_Calibration_File()
     }
     Log_Messages(messages);
     Show_Reloaded_Thermometers(QStringList());
+    Read_History_Into_View();
 }
 
 void TVelmora::Edit_Thermometer()
@@ -1061,6 +1072,53 @@ void TVelmora::Update_Correction_View()
     if (correction_view != nullptr && correction_view->isVisible())
     {
         correction_view->Set_Data(Correction_View_Data());
+    }
+}
+
+void TVelmora::Show_Calibration_History()
+{
+    if (history_view == nullptr)
+    {
+        history_view = new TCalibrationHistoryView(this);
+        connect(history_view, &TCalibrationHistoryView::Message, this, &TVelmora::Log_Message);
+    }
+    if (!history_view->isVisible() && windowHandle() != nullptr && windowHandle()->screen() != nullptr)
+    {
+        const QSize frame = history_view->size() + (frameGeometry().size() - geometry().size());
+        history_view->move(
+            Place_Beside(frameGeometry(), frame, windowHandle()->screen()->availableGeometry()).topLeft());
+    }
+    history_view->show();
+    Update_History_Selection();
+    Read_History_Into_View();
+    history_view->raise();
+    history_view->activateWindow();
+}
+
+void TVelmora::Read_History_Into_View()
+{
+    if (history_view == nullptr || !history_view->isVisible())
+    {
+        return;
+    }
+    history_view->Set_Export_Directory(current_path);
+    THistoryContent content;
+    QString error;
+    if (!calibration_store.Read_Calibration_History(&content, &error))
+    {
+        Log_Message("ERR  " + error);
+        history_view->Set_Read_Error(error);
+        return;
+    }
+    history_view->Set_History(content, calibration_store.Get_History_File_Name());
+}
+
+void TVelmora::Update_History_Selection()
+{
+    if (history_view != nullptr && history_view->isVisible())
+    {
+        history_view->Set_Selection(
+            thermometer_selector->currentIndex() >= 0 ? thermometer_selector->currentText() : QString());
     }
 }
 

@@ -22,6 +22,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QVBoxLayout;
+class TCalibrationHistoryView;
 class TCalibrationStateModel;
 class TCorrectionDialog;
 class TCorrectionView;
@@ -60,6 +61,8 @@ private slots:
     // Judges every thermometer's calibration state again when the day has changed since it was last
     // judged, and arms the midnight timer for the next change.
     void Check_Calibration_Date();
+    // Opens the calibration history beside the window, read from the disk as it is now.
+    void Show_Calibration_History();
 
 private:
     // The steps of the constructor, in its order.
@@ -102,6 +105,11 @@ private:
     TCorrectionViewData Correction_View_Data() const;
     // Hands the open correction view the current state; a hidden view is updated when shown.
     void Update_Correction_View();
+    // Reads the calibration history again into the open history view, which then shows the record of a
+    // change just made; a hidden view reads it when shown.
+    void Read_History_Into_View();
+    // Hands the open history view the selected thermometer; a hidden view gets it when shown.
+    void Update_History_Selection();
     // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector
     // (worked out by its model when shown).
     void Warn_About_Calibrations();
@@ -153,6 +161,8 @@ private:
     QString current_path;
     QAction* correction_curve_action;
     TCorrectionView* correction_view = nullptr;
+    QAction* calibration_history_action;
+    TCalibrationHistoryView* history_view = nullptr;
     // The uncertainty of the last uncertainty report, drawn as the correction view's band.
     double last_uncertainty = 0.04;
     TOptionsDialog* options_dialog = nullptr;
