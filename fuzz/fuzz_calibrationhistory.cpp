@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -58,7 +60,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         Fail("complete part misjudged");
     }
+    // Read for an append, the same lines are counted and the same head is found; the records of the
+    // thermometer asked about are those of the whole read.
+    const THistoryContent for_append = Read_History(bytes, THistoryCheck::Head_Only, {"probe x"});
+    if (for_append.line_count != content.line_count || for_append.complete_size != content.complete_size ||
+        for_append.head_hash != content.head_hash ||
+        for_append.incomplete_last_line != content.incomplete_last_line)
+    {
+        Fail("a read for an append differs from the whole read");
+    }
+    for (const THistoryRecord& record : content.records)
+    {
+        const bool about = record.description.compare("Probe X", Qt::CaseInsensitive) == 0;
+        const bool found =
+            std::any_of(for_append.records.cbegin(), for_append.records.cend(),
+                        [&](const THistoryRecord& other) { return other.number == record.number; });
+        if (about && !found)
+        {
+            Fail("a record of the thermometer asked about was skipped");
+        }
+    }
     Reconcile_History(content, list, true, QDateTime());
+    Reconcile_History(for_append, list, true, QDateTime(), {"Probe X"});
     Reconcile_History(content, TThermometerList(), false, QDateTime());
     History_Csv(content.records);
     History_Chain_Warnings(history_name, content);

@@ -285,9 +285,14 @@ QString History_File_Name(const QString& calibration_file_name)
     return info.absolutePath() + "/" + base_name + "_history.jsonl";
 }
 
-THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check)
+THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const QStringList& about)
 {
     const int last_line_end = bytes.lastIndexOf('\n');
+    QSet<QString> wanted_keys;
+    for (const QString& description : check == THistoryCheck::Head_Only ? about : QStringList())
+    {
+        wanted_keys.insert(TThermometerList::Lookup_Key(description));
+    }
     THistoryContent content;
     content.head_hash = First_Previous_Hash;
     int start = 0;
@@ -301,6 +306,24 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check)
         }
         const QByteArray line = bytes.mid(start, end - start);
         const int number = ++content.line_count;
+        content.complete_size = end + 1;
+        // Parsing is most of the rest: a record of another thermometer is not parsed. Its description is
+        // taken from the one "thermometer" key as Velmora writes it; a line with an escape (written by
+        // hand: Velmora writes one only for a quote, a backslash or a control character), or that holds
+        // the key otherwise, is parsed.
+        if (!wanted_keys.isEmpty() && end != last_line_end && !line.contains('\\'))
+        {
+            static const QByteArray key = "\"thermometer\":\"";
+            const int at = line.indexOf(key);
+            const int value_end = at < 0 ? -1 : line.indexOf('"', at + key.size());
+            if (value_end >= 0 && line.indexOf(key, at + 1) < 0 &&
+                !wanted_keys.contains(TThermometerList::Lookup_Key(
+                    QString::fromUtf8(line.constData() + at + key.size(), value_end - at - key.size()))))
+            {
+                start = end + 1;
+                continue;
+            }
+        }
         QString why;
         THistoryRecord record = Parse_Record(line, &why);
         const bool is_record = why.isEmpty();
@@ -325,7 +348,6 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check)
             record.hash = Sha256_Hex(line);
             content.head_hash = record.hash;
         }
-        content.complete_size = end + 1;
         // A record out of place still tells what happened; only a line that is no record is left out.
         if (is_record)
         {
@@ -338,7 +360,7 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check)
 }
 
 bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error,
-                       THistoryCheck check)
+                       THistoryCheck check, const QStringList& about)
 {
     *content = THistoryContent();
     content->head_hash = First_Previous_Hash;
@@ -366,7 +388,7 @@ bool Read_History_File(const QString& file_name, THistoryContent* content, QStri
         const QByteArray bytes = file.readAll();
         if (file.error() == QFileDevice::NoError)
         {
-            *content = Read_History(bytes, check);
+            *content = Read_History(bytes, check, about);
             return true;
         }
         reason = file.errorString();

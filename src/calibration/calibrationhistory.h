@@ -104,12 +104,16 @@ enum class THistoryCheck
 };
 
 // Reads the records of a history file's bytes. Never fails: what cannot be read is reported in the
-// content's first_break and break_reason.
-THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check = THistoryCheck::Whole_Chain);
+// content's first_break and break_reason. With Head_Only, about (when not empty) names the thermometers
+// whose records are wanted: a line that does not hold one of these descriptions (letter case ignored)
+// is counted but not read, and the last line is always read.
+THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check = THistoryCheck::Whole_Chain,
+                             const QStringList& about = QStringList());
 // Reads the history file; a missing file is an empty history. False, with *error naming the path and
 // the system's reason, when it exists but cannot be read.
 bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error,
-                       THistoryCheck check = THistoryCheck::Whole_Chain);
+                       THistoryCheck check = THistoryCheck::Whole_Chain,
+                       const QStringList& about = QStringList());
 
 // The calibration of the thermometer in list that description finds, as the file would hold it.
 THistoryState History_State(const TThermometerList& list, const QString& description);

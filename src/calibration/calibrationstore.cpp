@@ -486,22 +486,21 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     THistoryContent history;
     QString history_error;
     QStringList history_messages;
-    bool recorded = Read_History_File(history_name, &history, &history_error, THistoryCheck::Head_Only);
-    if (recorded)
+    // The whole file is compared with its history at start-up; here only the thermometers the change is
+    // about, so that its record starts from what the file held, also after an edit by hand. A change that
+    // changes nothing as stored has no record.
+    const QVector<THistoryRecord> changes = History_Differences(*list, changed);
+    QStringList changed_descriptions;
+    for (const THistoryRecord& record : changes)
     {
-        // The whole file is compared with its history at start-up; here only the thermometers the change
-        // is about, so that its record starts from what the file held, also after an edit by hand.
-        const QVector<THistoryRecord> changes = History_Differences(*list, changed);
-        QStringList changed_descriptions;
-        for (const THistoryRecord& record : changes)
-        {
-            changed_descriptions << record.description;
-        }
-        QVector<THistoryRecord> records =
-            changed_descriptions.isEmpty()
-                ? QVector<THistoryRecord>()
-                : Reconcile_History(history, *list, list_complete, Calibration_File_Modified(),
-                                    changed_descriptions);
+        changed_descriptions << record.description;
+    }
+    bool recorded = changes.isEmpty() || Read_History_File(history_name, &history, &history_error,
+                                                           THistoryCheck::Head_Only, changed_descriptions);
+    if (!changes.isEmpty() && recorded)
+    {
+        QVector<THistoryRecord> records = Reconcile_History(
+            history, *list, list_complete, Calibration_File_Modified(), changed_descriptions);
         // The window checks the history at start-up; a history begun by a change needs no line of its own.
         history_messages = Reconciliation_Messages(records, true).filter(QRegularExpression("^(?!INF  )"));
         records += changes;
