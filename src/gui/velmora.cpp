@@ -1019,6 +1019,18 @@ void TVelmora::Evaluate_Uncertainty()
                  "INF  Uncertainty file written.");
 }
 
+void TVelmora::Place_Beside_Window(QWidget* view)
+{
+    // Beside the window rather than over the readings. A view not shown yet has no frame: the window's
+    // stands in for it.
+    if (!view->isVisible() && windowHandle() != nullptr && windowHandle()->screen() != nullptr)
+    {
+        const QSize frame = view->size() + (frameGeometry().size() - geometry().size());
+        view->move(
+            Place_Beside(frameGeometry(), frame, windowHandle()->screen()->availableGeometry()).topLeft());
+    }
+}
+
 void TVelmora::Show_Correction_Curve()
 {
     if (correction_view == nullptr)
@@ -1026,14 +1038,7 @@ void TVelmora::Show_Correction_Curve()
         correction_view = new TCorrectionView(this);
         connect(correction_view, &TCorrectionView::Message, this, &TVelmora::Log_Message);
     }
-    // Beside the window rather than over the readings it plots. A view not shown yet has no frame: the
-    // window's stands in for it.
-    if (!correction_view->isVisible() && windowHandle() != nullptr && windowHandle()->screen() != nullptr)
-    {
-        const QSize frame = correction_view->size() + (frameGeometry().size() - geometry().size());
-        correction_view->move(
-            Place_Beside(frameGeometry(), frame, windowHandle()->screen()->availableGeometry()).topLeft());
-    }
+    Place_Beside_Window(correction_view);
     correction_view->show();
     Update_Correction_View();
     correction_view->raise();
@@ -1082,12 +1087,7 @@ void TVelmora::Show_Calibration_History()
         history_view = new TCalibrationHistoryView(this);
         connect(history_view, &TCalibrationHistoryView::Message, this, &TVelmora::Log_Message);
     }
-    if (!history_view->isVisible() && windowHandle() != nullptr && windowHandle()->screen() != nullptr)
-    {
-        const QSize frame = history_view->size() + (frameGeometry().size() - geometry().size());
-        history_view->move(
-            Place_Beside(frameGeometry(), frame, windowHandle()->screen()->availableGeometry()).topLeft());
-    }
+    Place_Beside_Window(history_view);
     history_view->show();
     Update_History_Selection();
     Read_History_Into_View();

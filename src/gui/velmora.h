@@ -102,6 +102,8 @@ private:
     // Reloads the list when another window or station saved the file, and shows it.
     void Follow_Calibration_File();
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
+    // Moves a view about to be shown beside the window, where the screen has room.
+    void Place_Beside_Window(QWidget* view);
     TCorrectionViewData Correction_View_Data() const;
     // Hands the open correction view the current state; a hidden view is updated when shown.
     void Update_Correction_View();
