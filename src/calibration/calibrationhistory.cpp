@@ -182,12 +182,16 @@ THistoryRecord Parse_Record(const QByteArray& line, QString* why)
     return record;
 }
 
+// A recorded due date (ISO 8601) as the log shows dates; "none" for an entry without one.
+QString Due_Date_Shown(const QString& due_date)
+{
+    return due_date.isEmpty() ? QString("none") : Due_Date_Text(QDate::fromString(due_date, Qt::ISODate));
+}
+
 QString State_Text(const THistoryState& state)
 {
     return QString("due date %1, points %2 / %3 / %4")
-        .arg(state.due_date.isEmpty() ? QString("none")
-                                      : Due_Date_Text(QDate::fromString(state.due_date, Qt::ISODate)),
-             state.points[0], state.points[1], state.points[2]);
+        .arg(Due_Date_Shown(state.due_date), state.points[0], state.points[1], state.points[2]);
 }
 
 // The state each thermometer has after the records, by lookup key, and the index of the record that set
@@ -701,10 +705,8 @@ QString History_Change_Text(const THistoryRecord& record)
     }
     if (before.due_date != after.due_date)
     {
-        const auto date_text = [](const QString& date) {
-            return date.isEmpty() ? QString("none") : Due_Date_Text(QDate::fromString(date, Qt::ISODate));
-        };
-        changes << QString("due date %1 -> %2").arg(date_text(before.due_date), date_text(after.due_date));
+        changes << QString("due date %1 -> %2")
+                       .arg(Due_Date_Shown(before.due_date), Due_Date_Shown(after.due_date));
     }
     for (int point = 0; point < 3; ++point)
     {
