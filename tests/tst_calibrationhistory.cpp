@@ -2,6 +2,7 @@
 #include "calibrationstore.h"
 #include "calibrationtestsupport.h"
 #include "clock.h"
+#include "platform.h"
 
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -115,7 +116,7 @@ private slots:
         QCOMPARE(Actions(), QStringList({"added Probe X", "changed Probe X", "added B", "removed Probe X"}));
         const THistoryRecord& changed = history.records[1];
         QCOMPARE(changed.time, QString("2026-12-07T10:30:00+01:00"));
-        QCOMPARE(changed.user, Operating_System_User());
+        QCOMPARE(changed.user, Account_Name());
         QCOMPARE(changed.host, QSysInfo::machineHostName());
         QCOMPARE(changed.before.due_date, QString("2026-12-17"));
         QCOMPARE(changed.after.due_date, QString("2062-12-17"));

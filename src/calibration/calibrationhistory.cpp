@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "datetext.h"
+#include "platform.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
 
@@ -18,15 +19,11 @@
 #include <QSet>
 #include <QSysInfo>
 
-#include <pwd.h>
-#include <unistd.h>
 #if defined(FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
 #include <sanitizer/lsan_interface.h>
 #endif
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 namespace
 {
@@ -597,7 +594,7 @@ bool Append_History(const QString& file_name, QVector<THistoryRecord> records, T
         return true;
     }
     const QString time = Log_Date_Time_Text(TClock::Now());
-    const QString user = Operating_System_User();
+    const QString user = Account_Name();
     const QString host = QSysInfo::machineHostName();
     QByteArray head = content->head_hash;
     QByteArray lines;
@@ -632,9 +629,9 @@ bool Append_History(const QString& file_name, QVector<THistoryRecord> records, T
     {
         reason = file.errorString();
     }
-    else if (::fsync(file.handle()) != 0)
+    else
     {
-        reason = QString::fromLocal8Bit(std::strerror(errno));
+        Sync_To_Disk(&file, &reason);
     }
     if (!reason.isEmpty())
     {
@@ -755,19 +752,4 @@ QString History_Csv(const QVector<THistoryRecord>& records)
         csv += fields.join(',') + '\n';
     }
     return csv;
-}
-
-QString Operating_System_User()
-{
-    // The account, not what the environment claims: a record names who was logged in.
-    struct passwd entry;
-    struct passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(geteuid(), &entry, buffer, sizeof(buffer), &found) == 0 && found != nullptr &&
-        found->pw_name != nullptr)
-    {
-        return QString::fromLocal8Bit(found->pw_name);
-    }
-    const QString user = qEnvironmentVariable("USER");
-    return user.isEmpty() ? QString("uid %1").arg(geteuid()) : user;
 }

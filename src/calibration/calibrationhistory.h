@@ -160,7 +160,4 @@ QString History_Change_Text(const THistoryRecord& record);
 // checksums and both hashes.
 QString History_Csv(const QVector<THistoryRecord>& records);
 
-// The operating-system user running this program.
-QString Operating_System_User();
-
 #endif // CALIBRATIONHISTORY_H

@@ -1,0 +1,19 @@
+#ifndef PLATFORM_H
+#define PLATFORM_H
+
+#include <QString>
+
+class QFileDevice;
+
+// What the operating system offers and Qt does not. Every call into a system header lives in
+// platform.cpp, with a branch for Windows and one for POSIX systems; nothing else includes them.
+
+// The account this program runs as: the effective user's login name, not what the environment claims,
+// so that a record names who was really logged in.
+QString Account_Name();
+
+// Waits until the disk holds what was written to file (an open QFile). False, with reason set to the
+// system's reason, when the system cannot say so.
+bool Sync_To_Disk(QFileDevice* file, QString* reason);
+
+#endif // PLATFORM_H
