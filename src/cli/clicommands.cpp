@@ -17,31 +17,88 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace
 {
 
 const char* const Program_Name = "velmora-cli";
 
-const char* const Overview =
-    "Reads the calibration data of Velmora without a window; never writes it.\n"
-    "\n"
-    "Commands:\n"
-    "  list [--warn-days N] [--csv]      every thermometer with its calibration state\n"
-    "  check [--warn-days N]             the warnings of the window's start-up; exit status 0 all in\n"
-    "                                    calibration, 1 due soon, 2 out of calibration, not usable or\n"
-    "                                    implausible, 3 calibration file unreadable\n"
-    "  correct THERMOMETER READING...    each reading corrected as the window shows it\n"
-    "  correct THERMOMETER --csv FILE --column N [--output FILE]\n"
-    "                                    adds a column of corrected readings to a CSV file\n"
-    "  validate [FILE]                   loads a calibration file as the window does, checks its history\n"
-    "  report corrections|uncertainty THERMOMETER [--uncertainty U] --output FILE\n"
-    "                                    writes the window's report\n"
-    "\n"
-    "'velmora-cli COMMAND --help' describes a command.";
-
 // The uncertainty the window's dialog offers first.
 const double Default_Uncertainty = 0.04;
+
+// What the prologue reads for a command before the command runs.
+enum class TLoad
+{
+    // The data directory's calibration file.
+    List,
+    // The same, and the thermometer that one argument names.
+    Thermometer,
+    // The calibration file that the optional argument names, else the data directory's.
+    Calibration_File
+};
+
+// What every command shares: where the data directory is and what day it is.
+struct TContext
+{
+    // Empty: the window's data directory, chosen from application_directory as the window chooses it.
+    QString data_directory;
+    QString application_directory;
+    QDate today;
+};
+
+// One positional argument after the command's name, for --help.
+struct TArgument
+{
+    QString name;
+    QString description;
+    QString syntax;
+};
+
+// A command line as the prologue parsed it, with what it read for the command.
+struct TInvocation
+{
+    const QCommandLineParser* parser = nullptr;
+    // The positional arguments after the command's name.
+    QStringList arguments;
+    QDate today;
+    std::optional<TCalibrationStore> store;
+    TThermometerList list;
+    // The lines of loading list.
+    QStringList load_messages;
+    int warn_days = Default_Warn_Days_Before_Due;
+    // The thermometer an argument named, as the list stores it (TLoad::Thermometer).
+    QString description;
+};
+
+// One command of velmora-cli: how it is called, what it takes, what the prologue reads for it and
+// what it does then.
+struct TCommand
+{
+    QString name;
+    // The program's --help: each way the command is called, with what it does then.
+    QVector<QPair<QString, QString>> usages;
+    // The command's --help: what it does, then its options and arguments, then the epilogue.
+    QString description;
+    QList<QCommandLineOption> options;
+    QVector<TArgument> arguments;
+    QString epilogue;
+    // How many positional arguments follow the name (maximum -1: any number), and what they are, as
+    // in "correct needs a thermometer and at least one reading".
+    int minimum_arguments = 0;
+    int maximum_arguments = 0;
+    QString takes;
+    // A negative number among the arguments is a reading, not an option.
+    bool negative_arguments = false;
+    TLoad load = TLoad::List;
+    // TLoad::Thermometer: which argument names the thermometer.
+    int thermometer_argument = 0;
+    // The usage errors beyond the number of arguments, checked before anything is read: the error's
+    // text, or empty when there is none.
+    std::function<QString(const QCommandLineParser&, const QStringList&)> check;
+    std::function<TCliResult(const TInvocation&)> run;
+};
 
 TCliResult Usage_Error(const QString& message)
 {
@@ -51,46 +108,37 @@ TCliResult Usage_Error(const QString& message)
     return result;
 }
 
-TCliResult Help(const QCommandLineParser& parser, const QString& extra = QString())
-{
-    TCliResult result;
-    result.out = parser.helpText();
-    if (!extra.isEmpty())
-    {
-        result.out += "\n" + extra + "\n";
-    }
-    return result;
-}
-
 void Add_Common_Options(QCommandLineParser* parser)
 {
     parser->addOptions({{{"h", "help"}, "Shows this help."}, {{"v", "version"}, "Shows the version."}});
 }
 
-TCliResult Help_Or_Version(const QCommandLineParser& parser)
+// --help or --version, when the command line asks for one of them; nothing otherwise.
+std::optional<TCliResult> Help_Or_Version(const QCommandLineParser& parser,
+                                          const QString& epilogue = QString())
 {
-    if (parser.isSet("help"))
+    if (!parser.isSet("help") && !parser.isSet("version"))
     {
-        return Help(parser);
+        return std::nullopt;
     }
     TCliResult result;
+    if (parser.isSet("help"))
+    {
+        result.out = parser.helpText();
+        if (!epilogue.isEmpty())
+        {
+            result.out += "\n" + epilogue + "\n";
+        }
+        return result;
+    }
     result.out = QString("%1 %2\n").arg(Program_Name, VELMORA_VERSION);
     return result;
 }
 
-// What every command shares: the data directory and the window's settings.
-struct TContext
+QCommandLineOption Warn_Days_Option()
 {
-    QString data_directory;
-    QString application_directory;
-    QDate today;
-
-    TCalibrationStore Store() const
-    {
-        return data_directory.isEmpty() ? TCalibrationStore(application_directory)
-                                        : TCalibrationStore::In_Data_Directory(data_directory);
-    }
-};
+    return {"warn-days", "Due soon within N days (default: the window's setting).", "N"};
+}
 
 // The window's warning period, from its settings file or its default; --warn-days overrides it.
 bool Warn_Days(const QCommandLineParser& parser, const TCalibrationStore& store, int* days, QString* error)
@@ -149,78 +197,18 @@ QString Lines(const QStringList& lines)
     return lines.isEmpty() ? QString() : lines.join('\n') + '\n';
 }
 
-// The description as the list stores it, matched as the window matches it (letter case ignored);
-// empty when there is no such thermometer.
-// Loads the data directory's calibration file; the lines of loading go to load_messages.
-TThermometerList Load(const TContext& context, QStringList* load_messages, int* warn_days,
-                      const QCommandLineParser& parser, QString* error)
+TCliResult List_Command(const TInvocation& invocation)
 {
-    TCalibrationStore store = context.Store();
-    TThermometerList list;
-    *load_messages = store.Load_Thermometers(&list);
-    if (warn_days != nullptr && !Warn_Days(parser, store, warn_days, error))
-    {
-        return TThermometerList();
-    }
-    return list;
-}
-
-// Loads the list and finds the thermometer name names as the window finds it (letter case ignored).
-// False, with the usage error and the file's ERR lines in *not_found, when there is none.
-bool Find_Thermometer(const TContext& context, const QCommandLineParser& parser, const QString& name,
-                      TThermometerList* list, QString* description, TCliResult* not_found)
-{
-    QStringList load_messages;
-    QString error;
-    *list = Load(context, &load_messages, nullptr, parser, &error);
-    *description = list->Get_Stored_Description(name);
-    if (!description->isEmpty())
-    {
-        return true;
-    }
-    *not_found = Usage_Error(QString("no thermometer '%1' in the calibration file").arg(name));
-    not_found->err.prepend(Lines(load_messages.filter(QRegularExpression("^ERR"))));
-    return false;
-}
-
-TCliResult List_Command(const TContext& context, const QStringList& arguments)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Lists every thermometer with its calibration state, due date, days "
-                                     "left and calibrated range.");
-    parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"},
-                       {"csv", "Comma-separated values with a header, for scripts."}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("list", "The command.");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    if (parser.positionalArguments().size() > 1)
-    {
-        return Usage_Error(QString("list takes no arguments: '%1'").arg(parser.positionalArguments()[1]));
-    }
-    QStringList load_messages;
-    int warn_days = Default_Warn_Days_Before_Due;
-    QString error;
-    const TThermometerList list = Load(context, &load_messages, &warn_days, parser, &error);
-    if (!error.isEmpty())
-    {
-        return Usage_Error(error);
-    }
+    const TThermometerList& list = invocation.list;
     TCliResult result;
     // Entries left out would otherwise vanish from the list without a word.
-    result.err = Lines(load_messages.filter(QRegularExpression("^(WAR|ERR)")));
-    if (Has_Error_Line(load_messages))
+    result.err = Lines(invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)")));
+    if (Has_Error_Line(invocation.load_messages))
     {
         result.status = Cli_Exit_Failure;
         return result;
     }
-    const bool csv = parser.isSet("csv");
+    const bool csv = invocation.parser->isSet("csv");
     QVector<QStringList> rows;
     rows << (csv ? QStringList{"thermometer", "state", "due_date", "days_left", "calibrated_range"}
                  : QStringList{"Thermometer", "State", "Due date", "Days left", "Calibrated range"});
@@ -230,10 +218,10 @@ TCliResult List_Command(const TContext& context, const QStringList& arguments)
         const TThermometerCorrection correction = list.Get_Correction(description);
         // Scripts get the ISO date and the plain number of days; people the window's texts.
         rows << QStringList{
-            description, State_Text(list, description, context.today, warn_days),
+            description, State_Text(list, description, invocation.today, invocation.warn_days),
             csv ? due_date.toString(Qt::ISODate) : Due_Date_Text(due_date),
-            csv ? (due_date.isValid() ? QString::number(context.today.daysTo(due_date)) : QString())
-                : Days_Left_Text(due_date, context.today),
+            csv ? (due_date.isValid() ? QString::number(invocation.today.daysTo(due_date)) : QString())
+                : Days_Left_Text(due_date, invocation.today),
             Correction_Problem(correction).isEmpty() ? Calibrated_Range_Text(correction) : QString()};
     }
     if (csv)
@@ -269,47 +257,16 @@ TCliResult List_Command(const TContext& context, const QStringList& arguments)
     return result;
 }
 
-TCliResult Check_Command(const TContext& context, const QStringList& arguments)
+TCliResult Check_Command(const TInvocation& invocation)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Prints the warnings the window writes at start-up, nothing when all is well.");
-    parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("check", "The command.");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    if (parser.isSet("help"))
-    {
-        return Help(parser, "Exit status: 0 every thermometer in calibration, 1 one due soon, 2 one out of "
-                            "calibration,\nnot usable or implausible, 3 the calibration file cannot be "
-                            "read.");
-    }
-    if (parser.positionalArguments().size() > 1)
-    {
-        return Usage_Error(QString("check takes no arguments: '%1'").arg(parser.positionalArguments()[1]));
-    }
-    QStringList load_messages;
-    int warn_days = Default_Warn_Days_Before_Due;
-    QString error;
-    const TThermometerList list = Load(context, &load_messages, &warn_days, parser, &error);
-    if (!error.isEmpty())
-    {
-        return Usage_Error(error);
-    }
+    const TThermometerList& list = invocation.list;
     TCliResult result;
     // The load's own warnings first, as the window logs them: entries left out are thermometers that
     // can no longer be used.
-    const QStringList load_warnings = load_messages.filter(QRegularExpression("^(WAR|ERR)"));
-    const QStringList warnings = Calibration_Warnings(list, context.today, warn_days);
+    const QStringList load_warnings = invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)"));
+    const QStringList warnings = Calibration_Warnings(list, invocation.today, invocation.warn_days);
     result.out = Lines(load_warnings + warnings);
-    if (Has_Error_Line(load_messages))
+    if (Has_Error_Line(invocation.load_messages))
     {
         result.status = Cli_Exit_Unreadable;
         return result;
@@ -317,8 +274,8 @@ TCliResult Check_Command(const TContext& context, const QStringList& arguments)
     result.status = load_warnings.isEmpty() ? Cli_Exit_Success : 2;
     for (const QString& description : list.Get_Descriptions())
     {
-        switch (Calibration_State(list.Get_Calibration_Due_Date(description), context.today, warn_days,
-                                  list.Get_Correction(description)))
+        switch (Calibration_State(list.Get_Calibration_Due_Date(description), invocation.today,
+                                  invocation.warn_days, list.Get_Correction(description)))
         {
         case TCalibrationState::In_Calibration:
             break;
@@ -362,10 +319,13 @@ QStringList With_Negative_Readings(const QStringList& arguments)
 }
 
 // The readings of one column of a CSV file, taken elsewhere, corrected into a column of their own.
-TCliResult Correct_Csv_Column(const QCommandLineParser& parser, const QString& description,
-                              bool in_calibration, const QDate& due_date,
-                              const TThermometerCorrection& correction)
+TCliResult Correct_Csv_Column(const TInvocation& invocation)
 {
+    const QCommandLineParser& parser = *invocation.parser;
+    const QString& description = invocation.description;
+    const bool in_calibration = invocation.list.Is_Calibration_Valid(description);
+    const TThermometerCorrection correction = invocation.list.Get_Correction(description);
+    const QDate due_date = invocation.list.Get_Calibration_Due_Date(description);
     const int column = parser.value("column").toInt();
     TCliResult result;
     const QString csv_name = parser.value("csv");
@@ -419,65 +379,42 @@ TCliResult Correct_Csv_Column(const QCommandLineParser& parser, const QString& d
     return result;
 }
 
-TCliResult Correct_Command(const TContext& context, const QStringList& arguments)
+QString Correct_Usage(const QCommandLineParser& parser, const QStringList& arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Prints each reading corrected as the window shows it, one a line; "
-                                     "\"-----\" when it cannot be corrected, with the reason on standard "
-                                     "error and exit status 1. With --csv, the readings of one column of "
-                                     "a CSV file are corrected into a new last column, and the file is "
-                                     "printed (or written to --output) with it; every other byte stays.");
-    parser.addOptions({{"csv", "A CSV file holding the readings.", "FILE"},
-                       {"column", "The column of the readings in the CSV file, counted from 1.", "N"},
-                       {"output", "Where to write the CSV file with the corrected column.", "FILE"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("correct", "The command.");
-    parser.addPositionalArgument("THERMOMETER", "The thermometer's description (letter case ignored).");
-    parser.addPositionalArgument("READING", "Readings in °C, a point for the decimals.", "READING...");
-    if (!parser.parse(With_Negative_Readings(arguments)))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    const QStringList positional = parser.positionalArguments();
     const bool csv = parser.isSet("csv");
-    if (csv && positional.size() != 2)
+    if (csv && arguments.size() != 1)
     {
-        return Usage_Error("correct --csv needs a thermometer and no readings");
+        return "correct --csv needs a thermometer and no readings";
     }
     if (!csv && (parser.isSet("column") || parser.isSet("output")))
     {
-        return Usage_Error("--column and --output belong to --csv");
+        return "--column and --output belong to --csv";
     }
     bool is_number = false;
     if (csv && (parser.value("column").toInt(&is_number) < 1 || !is_number))
     {
-        return Usage_Error("--csv needs --column N, the column of the readings counted from 1");
+        return "--csv needs --column N, the column of the readings counted from 1";
     }
-    if (positional.size() < (csv ? 2 : 3))
+    if (!csv && arguments.size() < 2)
     {
-        return Usage_Error("correct needs a thermometer and at least one reading");
+        return "correct needs a thermometer and at least one reading";
     }
-    TThermometerList list;
-    QString description;
-    TCliResult not_found;
-    if (!Find_Thermometer(context, parser, positional[1], &list, &description, &not_found))
+    return QString();
+}
+
+TCliResult Correct_Command(const TInvocation& invocation)
+{
+    if (invocation.parser->isSet("csv"))
     {
-        return not_found;
+        return Correct_Csv_Column(invocation);
     }
+    const QString& description = invocation.description;
     // As the window decides it when the thermometer is selected.
-    const bool in_calibration = list.Is_Calibration_Valid(description);
-    const TThermometerCorrection correction = list.Get_Correction(description);
-    const QDate due_date = list.Get_Calibration_Due_Date(description);
-    if (csv)
-    {
-        return Correct_Csv_Column(parser, description, in_calibration, due_date, correction);
-    }
+    const bool in_calibration = invocation.list.Is_Calibration_Valid(description);
+    const TThermometerCorrection correction = invocation.list.Get_Correction(description);
+    const QDate due_date = invocation.list.Get_Calibration_Due_Date(description);
     TCliResult result;
-    for (const QString& reading : positional.mid(2))
+    for (const QString& reading : invocation.arguments.mid(1))
     {
         const QString text = Corrected_Reading_Text(reading, in_calibration, correction);
         result.out += text + '\n';
@@ -492,108 +429,55 @@ TCliResult Correct_Command(const TContext& context, const QStringList& arguments
     return result;
 }
 
-TCliResult Validate_Command(const TContext& context, const QStringList& arguments)
+TCliResult Validate_Command(const TInvocation& invocation)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Loads a calibration file as the window does at start-up, checks it "
-                                     "against its calibration history and prints its lines; exit status 0 "
-                                     "when it loaded completely and agrees with a whole history, 1 "
-                                     "otherwise.");
-    parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("validate", "The command.");
-    parser.addPositionalArgument("FILE", "The file (default: the data directory's).", "[FILE]");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 2)
-    {
-        return Usage_Error(QString("validate takes one file: '%1'").arg(positional[2]));
-    }
-    const TCalibrationStore settings_store = context.Store();
-    TCalibrationStore store =
-        positional.size() == 2 ? TCalibrationStore::For_Calibration_File(positional[1]) : settings_store;
-    int warn_days = Default_Warn_Days_Before_Due;
-    QString error;
-    if (!Warn_Days(parser, settings_store, &warn_days, &error))
-    {
-        return Usage_Error(error);
-    }
-    TThermometerList list;
-    const QStringList load_messages = store.Load_Thermometers(&list);
+    TCalibrationStore store = *invocation.store;
     TCliResult result;
     // A hand edit or a history that does not hold is a finding: nothing is recorded here.
-    const QStringList history_messages = store.Verify_Calibration_History(list);
-    result.out =
-        Lines(load_messages + history_messages + Calibration_Warnings(list, context.today, warn_days));
-    result.status =
-        Loaded_Completely(load_messages) && history_messages.isEmpty() ? Cli_Exit_Success : Cli_Exit_Failure;
+    const QStringList history_messages = store.Verify_Calibration_History(invocation.list);
+    result.out = Lines(invocation.load_messages + history_messages +
+                       Calibration_Warnings(invocation.list, invocation.today, invocation.warn_days));
+    result.status = Loaded_Completely(invocation.load_messages) && history_messages.isEmpty()
+                        ? Cli_Exit_Success
+                        : Cli_Exit_Failure;
     return result;
 }
 
-TCliResult Report_Command(const TContext& context, const QStringList& arguments)
+QString Report_Usage(const QCommandLineParser& parser, const QStringList& arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Writes the window's corrections or uncertainty report of a "
-                                     "thermometer; a failed write leaves an existing file as it was.");
-    parser.addOptions(
-        {{"uncertainty", "The calibration uncertainty (k=2) in °C, 0 to below 1 (default 0.04).", "U"},
-         {"output", "The report file to write.", "FILE"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("report", "The command.");
-    parser.addPositionalArgument("KIND", "corrections or uncertainty.");
-    parser.addPositionalArgument("THERMOMETER", "The thermometer's description (letter case ignored).");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 3)
-    {
-        return Usage_Error("report needs a kind (corrections or uncertainty) and a thermometer");
-    }
-    const QString kind = positional[1];
+    const QString kind = arguments[0];
     if (kind != "corrections" && kind != "uncertainty")
     {
-        return Usage_Error(QString("unknown report '%1': corrections or uncertainty").arg(kind));
+        return QString("unknown report '%1': corrections or uncertainty").arg(kind);
     }
     if (!parser.isSet("output") || parser.value("output").isEmpty())
     {
-        return Usage_Error("report needs --output FILE");
+        return "report needs --output FILE";
     }
     if (kind == "corrections" && parser.isSet("uncertainty"))
     {
-        return Usage_Error("--uncertainty belongs to the uncertainty report");
+        return "--uncertainty belongs to the uncertainty report";
     }
+    double uncertainty = Default_Uncertainty;
+    // The window's dialog accepts the same values only.
+    const QString problem = parser.isSet("uncertainty")
+                                ? Uncertainty_Problem(parser.value("uncertainty"), &uncertainty)
+                                : QString();
+    return problem.isEmpty() ? QString() : "--uncertainty: " + problem;
+}
+
+TCliResult Report_Command(const TInvocation& invocation)
+{
+    const QCommandLineParser& parser = *invocation.parser;
+    const QString kind = invocation.arguments[0];
+    const QString& description = invocation.description;
     double uncertainty = Default_Uncertainty;
     if (parser.isSet("uncertainty"))
     {
-        // The window's dialog accepts the same values only.
-        const QString problem = Uncertainty_Problem(parser.value("uncertainty"), &uncertainty);
-        if (!problem.isEmpty())
-        {
-            return Usage_Error("--uncertainty: " + problem);
-        }
+        Uncertainty_Problem(parser.value("uncertainty"), &uncertainty);
     }
-    TThermometerList list;
-    QString description;
-    TCliResult not_found;
-    if (!Find_Thermometer(context, parser, positional[2], &list, &description, &not_found))
-    {
-        return not_found;
-    }
-    const TThermometerCorrection correction = list.Get_Correction(description);
-    const QDate due_date = list.Get_Calibration_Due_Date(description);
+    const TThermometerCorrection correction = invocation.list.Get_Correction(description);
+    const QDate due_date = invocation.list.Get_Calibration_Due_Date(description);
     TCliResult result;
     QString error;
     if (!Is_Evaluation_Range_Usable(correction, &error))
@@ -617,8 +501,210 @@ TCliResult Report_Command(const TContext& context, const QStringList& arguments)
         kind == "corrections" ? "INF  Evaluation file written." : "INF  Uncertainty file written.";
     result.out =
         Lines(QStringList{written + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name))} +
-              Report_Warnings(description, due_date, context.today, correction));
+              Report_Warnings(description, due_date, invocation.today, correction));
     return result;
+}
+
+const TArgument Thermometer_Argument{"THERMOMETER", "The thermometer's description (letter case ignored).",
+                                     QString()};
+
+// Every command, in the order the program's --help lists them.
+const QVector<TCommand>& Commands()
+{
+    static const QVector<TCommand> commands = [] {
+        QVector<TCommand> table;
+
+        TCommand list;
+        list.name = "list";
+        list.usages = {{"list [--warn-days N] [--csv]", "every thermometer with its calibration state"}};
+        list.description =
+            "Lists every thermometer with its calibration state, due date, days left and calibrated range.";
+        list.options = {Warn_Days_Option(), {"csv", "Comma-separated values with a header, for scripts."}};
+        list.takes = "no arguments";
+        list.run = List_Command;
+        table << list;
+
+        TCommand check;
+        check.name = "check";
+        check.usages = {{"check [--warn-days N]",
+                         "the warnings of the window's start-up; exit status 0 all in\n"
+                         "calibration, 1 due soon, 2 out of calibration, not usable or\n"
+                         "implausible, 3 calibration file unreadable"}};
+        check.description = "Prints the warnings the window writes at start-up, nothing when all is well.";
+        check.options = {Warn_Days_Option()};
+        check.epilogue = "Exit status: 0 every thermometer in calibration, 1 one due soon, 2 one out of "
+                         "calibration,\nnot usable or implausible, 3 the calibration file cannot be read.";
+        check.takes = "no arguments";
+        check.run = Check_Command;
+        table << check;
+
+        TCommand correct;
+        correct.name = "correct";
+        correct.usages = {{"correct THERMOMETER READING...", "each reading corrected as the window shows it"},
+                          {"correct THERMOMETER --csv FILE --column N [--output FILE]",
+                           "adds a column of corrected readings to a CSV file"}};
+        correct.description =
+            "Prints each reading corrected as the window shows it, one a line; \"-----\" when it cannot "
+            "be corrected, with the reason on standard error and exit status 1. With --csv, the readings "
+            "of one column of a CSV file are corrected into a new last column, and the file is printed (or "
+            "written to --output) with it; every other byte stays.";
+        correct.options = {{"csv", "A CSV file holding the readings.", "FILE"},
+                           {"column", "The column of the readings in the CSV file, counted from 1.", "N"},
+                           {"output", "Where to write the CSV file with the corrected column.", "FILE"}};
+        correct.arguments = {Thermometer_Argument,
+                             {"READING", "Readings in °C, a point for the decimals.", "READING..."}};
+        correct.minimum_arguments = 1;
+        correct.maximum_arguments = -1;
+        correct.takes = "a thermometer and at least one reading";
+        correct.negative_arguments = true;
+        correct.load = TLoad::Thermometer;
+        correct.check = Correct_Usage;
+        correct.run = Correct_Command;
+        table << correct;
+
+        TCommand validate;
+        validate.name = "validate";
+        validate.usages = {
+            {"validate [FILE]", "loads a calibration file as the window does, checks its history"}};
+        validate.description = "Loads a calibration file as the window does at start-up, checks it against "
+                               "its calibration history and prints its lines; exit status 0 when it loaded "
+                               "completely and agrees with a whole history, 1 otherwise.";
+        validate.options = {Warn_Days_Option()};
+        validate.arguments = {{"FILE", "The file (default: the data directory's).", "[FILE]"}};
+        validate.maximum_arguments = 1;
+        validate.takes = "one file";
+        validate.load = TLoad::Calibration_File;
+        validate.run = Validate_Command;
+        table << validate;
+
+        TCommand report;
+        report.name = "report";
+        report.usages = {{"report corrections|uncertainty THERMOMETER [--uncertainty U] --output FILE",
+                          "writes the window's report"}};
+        report.description = "Writes the window's corrections or uncertainty report of a thermometer; a "
+                             "failed write leaves an existing file as it was.";
+        report.options = {
+            {"uncertainty", "The calibration uncertainty (k=2) in °C, 0 to below 1 (default 0.04).", "U"},
+            {"output", "The report file to write.", "FILE"}};
+        report.arguments = {{"KIND", "corrections or uncertainty.", QString()}, Thermometer_Argument};
+        report.minimum_arguments = 2;
+        report.maximum_arguments = 2;
+        report.takes = "a kind (corrections or uncertainty) and a thermometer";
+        report.load = TLoad::Thermometer;
+        report.thermometer_argument = 1;
+        report.check = Report_Usage;
+        report.run = Report_Command;
+        table << report;
+        return table;
+    }();
+    return commands;
+}
+
+// The program's --help: its options, then every command with what it does.
+QString Overview()
+{
+    // The summaries start in one column; a longer call has its summary on the next line.
+    const QString indent(36, ' ');
+    QString overview =
+        "Reads the calibration data of Velmora without a window; never writes it.\n\nCommands:\n";
+    for (const TCommand& command : Commands())
+    {
+        for (const auto& usage : command.usages)
+        {
+            const QString call = "  " + usage.first;
+            overview +=
+                (call.size() < indent.size() ? call.leftJustified(indent.size()) : call + "\n" + indent) +
+                QString(usage.second).replace("\n", "\n" + indent) + "\n";
+        }
+    }
+    return overview + "\n'velmora-cli COMMAND --help' describes a command.";
+}
+
+bool Has_Option(const TCommand& command, const QString& name)
+{
+    return std::any_of(command.options.begin(), command.options.end(),
+                       [&](const QCommandLineOption& option) { return option.names().contains(name); });
+}
+
+// Loads the calibration file the command reads into invocation, and the thermometer it names; the
+// usage error, with the file's ERR lines, when there is no such thermometer.
+std::optional<TCliResult> Load(const TCommand& command, const TContext& context, TInvocation* invocation)
+{
+    const TCalibrationStore data_directory_store =
+        context.data_directory.isEmpty() ? TCalibrationStore(context.application_directory)
+                                         : TCalibrationStore::In_Data_Directory(context.data_directory);
+    invocation->store = command.load == TLoad::Calibration_File && !invocation->arguments.isEmpty()
+                            ? TCalibrationStore::For_Calibration_File(invocation->arguments[0])
+                            : data_directory_store;
+    QString error;
+    // The warning period comes from the window's settings, whichever file is read.
+    if (Has_Option(command, "warn-days") &&
+        !Warn_Days(*invocation->parser, data_directory_store, &invocation->warn_days, &error))
+    {
+        return Usage_Error(error);
+    }
+    invocation->load_messages = invocation->store->Load_Thermometers(&invocation->list);
+    if (command.load != TLoad::Thermometer)
+    {
+        return std::nullopt;
+    }
+    const QString name = invocation->arguments[command.thermometer_argument];
+    invocation->description = invocation->list.Get_Stored_Description(name);
+    if (!invocation->description.isEmpty())
+    {
+        return std::nullopt;
+    }
+    TCliResult not_found = Usage_Error(QString("no thermometer '%1' in the calibration file").arg(name));
+    not_found.err.prepend(Lines(invocation->load_messages.filter(QRegularExpression("^ERR"))));
+    return not_found;
+}
+
+// The prologue every command shares: its own command line parsed, --help and --version answered, its
+// arguments counted and checked, its calibration file loaded; then the command.
+TCliResult Run_Command(const TCommand& command, const TContext& context, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command.description);
+    parser.addOptions(command.options);
+    Add_Common_Options(&parser);
+    parser.addPositionalArgument(command.name, "The command.");
+    for (const TArgument& argument : command.arguments)
+    {
+        parser.addPositionalArgument(argument.name, argument.description, argument.syntax);
+    }
+    if (!parser.parse(command.negative_arguments ? With_Negative_Readings(arguments) : arguments))
+    {
+        return Usage_Error(parser.errorText());
+    }
+    if (const std::optional<TCliResult> answer = Help_Or_Version(parser, command.epilogue))
+    {
+        return *answer;
+    }
+    TInvocation invocation;
+    invocation.parser = &parser;
+    invocation.arguments = parser.positionalArguments().mid(1);
+    invocation.today = context.today;
+    const int count = invocation.arguments.size();
+    if (count < command.minimum_arguments)
+    {
+        return Usage_Error(QString("%1 needs %2").arg(command.name, command.takes));
+    }
+    if (command.maximum_arguments >= 0 && count > command.maximum_arguments)
+    {
+        return Usage_Error(
+            QString("%1 takes %2: '%3'")
+                .arg(command.name, command.takes, invocation.arguments[command.maximum_arguments]));
+    }
+    const QString usage_problem = command.check ? command.check(parser, invocation.arguments) : QString();
+    if (!usage_problem.isEmpty())
+    {
+        return Usage_Error(usage_problem);
+    }
+    if (const std::optional<TCliResult> failed = Load(command, context, &invocation))
+    {
+        return *failed;
+    }
+    return command.run(invocation);
 }
 
 } // namespace
@@ -626,7 +712,7 @@ TCliResult Report_Command(const TContext& context, const QStringList& arguments)
 TCliResult Run_Cli(const QStringList& arguments, const QString& application_directory_path)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(Overview);
+    parser.setApplicationDescription(Overview());
     // Everything after the command is the command's: it parses its own options.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.addOptions({{"data-dir", "Reads the data directory DIR instead of the window's.", "DIR"}});
@@ -637,15 +723,9 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
     {
         return Usage_Error(parser.errorText());
     }
-    if (parser.isSet("help") || parser.isSet("version"))
+    if (const std::optional<TCliResult> answer = Help_Or_Version(parser))
     {
-        return Help_Or_Version(parser);
-    }
-    if (parser.isSet("version"))
-    {
-        TCliResult result;
-        result.out = QString("%1 %2\n").arg(Program_Name, VELMORA_VERSION);
-        return result;
+        return *answer;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
@@ -663,28 +743,14 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
             return Usage_Error(QString("--data-dir '%1' is not a directory").arg(context.data_directory));
         }
     }
+    const QString name = positional[0];
+    const QVector<TCommand>& commands = Commands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const TCommand& entry) { return entry.name == name; });
+    if (command == commands.end())
+    {
+        return Usage_Error(QString("unknown command '%1'").arg(name));
+    }
     // The command parses its own line: the program name, then the command and what follows it.
-    const QStringList command_arguments = QStringList{arguments.value(0)} + positional;
-    const QString command = positional[0];
-    if (command == "list")
-    {
-        return List_Command(context, command_arguments);
-    }
-    if (command == "check")
-    {
-        return Check_Command(context, command_arguments);
-    }
-    if (command == "correct")
-    {
-        return Correct_Command(context, command_arguments);
-    }
-    if (command == "validate")
-    {
-        return Validate_Command(context, command_arguments);
-    }
-    if (command == "report")
-    {
-        return Report_Command(context, command_arguments);
-    }
-    return Usage_Error(QString("unknown command '%1'").arg(command));
+    return Run_Command(*command, context, QStringList{arguments.value(0)} + positional);
 }
