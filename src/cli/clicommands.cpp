@@ -2,13 +2,14 @@
 
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
+#include "clicorrection.h"
 #include "clock.h"
-#include "csvcolumn.h"
 #include "datetext.h"
 #include "reports.h"
 #include "settingsfile.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
+#include "wholefile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -124,14 +125,15 @@ std::optional<TCliResult> Help_Or_Version(const QCommandLineParser& parser,
     TCliResult result;
     if (parser.isSet("help"))
     {
-        result.out = parser.helpText();
+        QString help = parser.helpText();
         if (!epilogue.isEmpty())
         {
-            result.out += "\n" + epilogue + "\n";
+            help += "\n" + epilogue + "\n";
         }
+        result.out = help.toUtf8();
         return result;
     }
-    result.out = QString("%1 %2\n").arg(Program_Name, VELMORA_VERSION);
+    result.out = QString("%1 %2\n").arg(Program_Name, VELMORA_VERSION).toUtf8();
     return result;
 }
 
@@ -161,10 +163,25 @@ bool Warn_Days(const QCommandLineParser& parser, const TCalibrationStore& store,
     return true;
 }
 
-bool Is_Implausible(const TThermometerList& list, const QString& description, const QDate& today)
+// The WAR lines for a thermometer that is in doubt: a calibration or a due date that looks like a slip
+// of the hand. None for one that is not.
+QStringList Doubt_Warnings(const TThermometerList& list, const QString& description, const QDate& today)
 {
-    return !Implausibility(list.Get_Correction(description)).isEmpty() ||
-           Is_Due_Date_Implausible(list.Get_Calibration_Due_Date(description), today);
+    QStringList warnings;
+    const QString calibration = Implausibility_Warning(description, list.Get_Correction(description));
+    if (!calibration.isEmpty())
+    {
+        warnings << calibration;
+    }
+    const QDate due_date = list.Get_Calibration_Due_Date(description);
+    if (Is_Due_Date_Implausible(due_date, today))
+    {
+        warnings << QString(
+                        "WAR  Thermometer '%1' is due on %2, more than %3 years ahead. Check its due date.")
+                        .arg(description, Due_Date_Text(due_date))
+                        .arg(Plausible_Due_Years);
+    }
+    return warnings;
 }
 
 // The state shown by list: the window's calibration state, or "Implausible" for a thermometer that
@@ -175,8 +192,8 @@ QString State_Text(const TThermometerList& list, const QString& description, con
     const TCalibrationState state = Calibration_State(list.Get_Calibration_Due_Date(description), today,
                                                       warn_days, list.Get_Correction(description));
     const bool corrects = state == TCalibrationState::In_Calibration || state == TCalibrationState::Due_Soon;
-    return corrects && Is_Implausible(list, description, today) ? QString("Implausible")
-                                                                : Calibration_State_Text(state);
+    return corrects && !Doubt_Warnings(list, description, today).isEmpty() ? QString("Implausible")
+                                                                           : Calibration_State_Text(state);
 }
 
 // The start-up lines of loading: any WAR or ERR line means the file did not load completely.
@@ -208,6 +225,11 @@ TCliResult List_Command(const TInvocation& invocation)
         result.status = Cli_Exit_Failure;
         return result;
     }
+    if (invocation.parser->isSet("names"))
+    {
+        result.out = Lines(list.Get_Descriptions()).toUtf8();
+        return result;
+    }
     const bool csv = invocation.parser->isSet("csv");
     QVector<QStringList> rows;
     rows << (csv ? QStringList{"thermometer", "state", "due_date", "days_left", "calibrated_range"}
@@ -224,17 +246,20 @@ TCliResult List_Command(const TInvocation& invocation)
                 : Days_Left_Text(due_date, invocation.today),
             Correction_Problem(correction).isEmpty() ? Calibrated_Range_Text(correction) : QString()};
     }
+    QString out;
     if (csv)
     {
         for (const QStringList& row : rows)
         {
             QStringList fields;
+            // A description such as "=1+1" must not run as a formula in the spreadsheet that opens the list.
             for (const QString& field : row)
             {
-                fields << Csv_Field(field);
+                fields << Csv_Text_Field(field);
             }
-            result.out += fields.join(',') + '\n';
+            out += fields.join(',') + '\n';
         }
+        result.out = out.toUtf8();
         return result;
     }
     QVector<int> widths(rows[0].size(), 0);
@@ -252,8 +277,9 @@ TCliResult List_Command(const TInvocation& invocation)
         {
             line += column + 1 < row.size() ? row[column].leftJustified(widths[column] + 2) : row[column];
         }
-        result.out += line.trimmed() + '\n';
+        out += line.trimmed() + '\n';
     }
+    result.out = out.toUtf8();
     return result;
 }
 
@@ -265,7 +291,7 @@ TCliResult Check_Command(const TInvocation& invocation)
     // can no longer be used.
     const QStringList load_warnings = invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)"));
     const QStringList warnings = Calibration_Warnings(list, invocation.today, invocation.warn_days);
-    result.out = Lines(load_warnings + warnings);
+    result.out = Lines(load_warnings + warnings).toUtf8();
     if (Has_Error_Line(invocation.load_messages))
     {
         result.status = Cli_Exit_Unreadable;
@@ -318,65 +344,78 @@ QStringList With_Negative_Readings(const QStringList& arguments)
     return result;
 }
 
+// The thermometer that invocation names, as the window has it when it is selected.
+TCliThermometer Named_Thermometer(const TInvocation& invocation)
+{
+    TCliThermometer thermometer;
+    thermometer.description = invocation.description;
+    thermometer.in_calibration = invocation.list.Is_Calibration_Valid(invocation.description);
+    thermometer.due_date = invocation.list.Get_Calibration_Due_Date(invocation.description);
+    thermometer.correction = invocation.list.Get_Correction(invocation.description);
+    return thermometer;
+}
+
 // The readings of one column of a CSV file, taken elsewhere, corrected into a column of their own.
-TCliResult Correct_Csv_Column(const TInvocation& invocation)
+// result already holds what was said about the thermometer.
+void Correct_Csv_Column(const TInvocation& invocation, const TCliThermometer& thermometer, TCliResult* result,
+                        bool* warned)
 {
     const QCommandLineParser& parser = *invocation.parser;
-    const QString& description = invocation.description;
-    const bool in_calibration = invocation.list.Is_Calibration_Valid(description);
-    const TThermometerCorrection correction = invocation.list.Get_Correction(description);
-    const QDate due_date = invocation.list.Get_Calibration_Due_Date(description);
-    const int column = parser.value("column").toInt();
-    TCliResult result;
     const QString csv_name = parser.value("csv");
     QFile csv_file(csv_name);
-    if (!csv_file.open(QIODevice::ReadOnly))
+    const bool opened = csv_file.open(QIODevice::ReadOnly);
+    const QByteArray content = opened ? csv_file.readAll() : QByteArray();
+    if (!opened || csv_file.error() != QFileDevice::NoError)
     {
-        result.err = QString("%1: cannot read '%2': %3\n")
-                         .arg(Program_Name, QDir::toNativeSeparators(csv_name), csv_file.errorString());
-        result.status = Cli_Exit_Failure;
-        return result;
+        result->err += QString("%1: cannot read '%2': %3\n")
+                           .arg(Program_Name, QDir::toNativeSeparators(csv_name), csv_file.errorString());
+        result->status = Cli_Exit_Failure;
+        return;
     }
-    const QString text = QString::fromUtf8(csv_file.readAll());
-    const QString content = With_Appended_Column(text, column, [&](int index, const QString& field) {
-        const QString reading = field.trimmed();
-        // A first line that holds no number there is the header: the new column is named after it.
-        if (index == 0 && !reading.isEmpty())
-        {
-            bool number = false;
-            reading.toDouble(&number);
-            if (!number)
-            {
-                return QString("Corrected %1 (%2)").arg(reading, description);
-            }
-        }
-        // An axis not read on that line stays empty, as in the temperature log.
-        if (reading.isEmpty())
-        {
-            return QString();
-        }
-        const QString corrected = Corrected_Reading_Text(reading, in_calibration, correction);
-        if (corrected == Not_Corrected)
-        {
-            result.err += QString("%1: line %2: '%3' not corrected: %4\n")
-                              .arg(Program_Name, QString::number(index + 1), reading,
-                                   Not_Corrected_Reason(reading, true, in_calibration, due_date, correction));
-            result.status = Cli_Exit_Failure;
-        }
-        return corrected;
-    });
+    TCsvFormat format;
+    format.delimiter = parser.isSet("delimiter") ? parser.value("delimiter").at(0).toLatin1() : ',';
+    format.decimal_comma = parser.isSet("decimal-comma");
+    const TCsvCorrection corrected =
+        Correct_Csv_Column(content, parser.value("column").toInt(), format, thermometer);
+    if (corrected.outcome == TCsvOutcome::No_Such_Column)
+    {
+        const TCliResult usage = Usage_Error(corrected.messages.value(0).text);
+        result->err += usage.err;
+        result->status = usage.status;
+        return;
+    }
+    if (corrected.outcome == TCsvOutcome::Refused)
+    {
+        result->err +=
+            QString("%1: cannot read '%2' as CSV: %3; nothing was written\n")
+                .arg(Program_Name, QDir::toNativeSeparators(csv_name), corrected.messages.value(0).text);
+        result->status = Cli_Exit_Failure;
+        return;
+    }
+    for (const TCsvMessage& message : corrected.messages)
+    {
+        result->err +=
+            (message.warning ? message.text : QString("%1: %2").arg(Program_Name, message.text)) + '\n';
+        *warned = *warned || message.warning;
+    }
+    if (corrected.outcome == TCsvOutcome::Not_All_Corrected)
+    {
+        result->status = Cli_Exit_Failure;
+    }
     if (!parser.isSet("output"))
     {
-        result.out = content;
-        return result;
+        result->out = corrected.content;
+        return;
     }
-    QString error;
-    if (!Write_Report_File(parser.value("output"), content, &error))
+    // The file's own bytes: no change of encoding or line ends on the way.
+    const QString output_name = parser.value("output");
+    QString reason;
+    if (!Write_Whole_File(output_name, corrected.content, &reason))
     {
-        result.err += error + '\n';
-        result.status = Cli_Exit_Failure;
+        result->err += QString("%1: cannot write '%2': %3\n")
+                           .arg(Program_Name, QDir::toNativeSeparators(output_name), reason);
+        result->status = Cli_Exit_Failure;
     }
-    return result;
 }
 
 QString Correct_Usage(const QCommandLineParser& parser, const QStringList& arguments)
@@ -386,45 +425,76 @@ QString Correct_Usage(const QCommandLineParser& parser, const QStringList& argum
     {
         return "correct --csv needs a thermometer and no readings";
     }
-    if (!csv && (parser.isSet("column") || parser.isSet("output")))
+    if (!csv)
     {
-        return "--column and --output belong to --csv";
+        for (const char* const option : {"column", "output", "delimiter", "decimal-comma"})
+        {
+            if (parser.isSet(option))
+            {
+                return QString("--%1 belongs to --csv").arg(option);
+            }
+        }
+        return arguments.size() < 2 ? QString("correct needs a thermometer and at least one reading")
+                                    : QString();
     }
-    bool is_number = false;
-    if (csv && (parser.value("column").toInt(&is_number) < 1 || !is_number))
+    if (!parser.isSet("column"))
     {
         return "--csv needs --column N, the column of the readings counted from 1";
     }
-    if (!csv && arguments.size() < 2)
+    bool is_number = false;
+    const int column = parser.value("column").toInt(&is_number);
+    if (!is_number || column < 1)
     {
-        return "correct needs a thermometer and at least one reading";
+        return QString("--column '%1': give the column of the readings as a number, counted from 1")
+            .arg(parser.value("column"));
+    }
+    const QString delimiter = parser.value("delimiter");
+    if (parser.isSet("delimiter") &&
+        (delimiter.size() != 1 || delimiter[0].unicode() >= 0x80 || QString("\"\r\n").contains(delimiter[0])))
+    {
+        return QString("--delimiter '%1': give one ASCII character other than a quote or a line end, such "
+                       "as ';'")
+            .arg(delimiter);
     }
     return QString();
 }
 
 TCliResult Correct_Command(const TInvocation& invocation)
 {
+    const TCliThermometer thermometer = Named_Thermometer(invocation);
+    TCliResult result;
+    // Said once, before the readings: their numbers stand, but the calibration behind them is in doubt.
+    const QStringList doubts = Doubt_Warnings(invocation.list, thermometer.description, invocation.today);
+    result.err = Lines(doubts);
+    bool warned = !doubts.isEmpty();
     if (invocation.parser->isSet("csv"))
     {
-        return Correct_Csv_Column(invocation);
+        Correct_Csv_Column(invocation, thermometer, &result, &warned);
     }
-    const QString& description = invocation.description;
-    // As the window decides it when the thermometer is selected.
-    const bool in_calibration = invocation.list.Is_Calibration_Valid(description);
-    const TThermometerCorrection correction = invocation.list.Get_Correction(description);
-    const QDate due_date = invocation.list.Get_Calibration_Due_Date(description);
-    TCliResult result;
-    for (const QString& reading : invocation.arguments.mid(1))
+    else
     {
-        const QString text = Corrected_Reading_Text(reading, in_calibration, correction);
-        result.out += text + '\n';
-        if (text == Not_Corrected)
+        QString out;
+        for (const QString& reading : invocation.arguments.mid(1))
         {
-            result.err += QString("%1: '%2' not corrected: %3\n")
-                              .arg(Program_Name, reading,
-                                   Not_Corrected_Reason(reading, true, in_calibration, due_date, correction));
-            result.status = Cli_Exit_Failure;
+            const TCorrectedReading corrected = Correct_Reading(reading, false, thermometer);
+            out += corrected.text + '\n';
+            if (!corrected.reason.isEmpty())
+            {
+                result.err +=
+                    QString("%1: '%2' not corrected: %3\n").arg(Program_Name, reading, corrected.reason);
+                result.status = Cli_Exit_Failure;
+            }
+            else if (!corrected.extrapolation.isEmpty())
+            {
+                result.err += QString("WAR  Reading %1.\n").arg(corrected.extrapolation);
+                warned = true;
+            }
         }
+        result.out = out.toUtf8();
+    }
+    if (warned && invocation.parser->isSet("strict") && result.status == Cli_Exit_Success)
+    {
+        result.status = Cli_Exit_Failure;
     }
     return result;
 }
@@ -436,7 +506,8 @@ TCliResult Validate_Command(const TInvocation& invocation)
     // A hand edit or a history that does not hold is a finding: nothing is recorded here.
     const QStringList history_messages = store.Verify_Calibration_History(invocation.list);
     result.out = Lines(invocation.load_messages + history_messages +
-                       Calibration_Warnings(invocation.list, invocation.today, invocation.warn_days));
+                       Calibration_Warnings(invocation.list, invocation.today, invocation.warn_days))
+                     .toUtf8();
     result.status = Loaded_Completely(invocation.load_messages) && history_messages.isEmpty()
                         ? Cli_Exit_Success
                         : Cli_Exit_Failure;
@@ -501,7 +572,8 @@ TCliResult Report_Command(const TInvocation& invocation)
         kind == "corrections" ? "INF  Evaluation file written." : "INF  Uncertainty file written.";
     result.out =
         Lines(QStringList{written + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name))} +
-              Report_Warnings(description, due_date, invocation.today, correction));
+              Report_Warnings(description, due_date, invocation.today, correction))
+            .toUtf8();
     return result;
 }
 
@@ -516,10 +588,13 @@ const QVector<TCommand>& Commands()
 
         TCommand list;
         list.name = "list";
-        list.usages = {{"list [--warn-days N] [--csv]", "every thermometer with its calibration state"}};
+        list.usages = {
+            {"list [--warn-days N] [--csv|--names]", "every thermometer with its calibration state"}};
         list.description =
             "Lists every thermometer with its calibration state, due date, days left and calibrated range.";
-        list.options = {Warn_Days_Option(), {"csv", "Comma-separated values with a header, for scripts."}};
+        list.options = {Warn_Days_Option(),
+                        {"csv", "Comma-separated values with a header, for scripts and spreadsheets."},
+                        {"names", "Only the descriptions, one a line."}};
         list.takes = "no arguments";
         list.run = List_Command;
         table << list;
@@ -540,17 +615,26 @@ const QVector<TCommand>& Commands()
 
         TCommand correct;
         correct.name = "correct";
-        correct.usages = {{"correct THERMOMETER READING...", "each reading corrected as the window shows it"},
-                          {"correct THERMOMETER --csv FILE --column N [--output FILE]",
-                           "adds a column of corrected readings to a CSV file"}};
+        correct.usages = {
+            {"correct THERMOMETER READING... [--strict]", "each reading corrected as the window shows it"},
+            {"correct THERMOMETER --csv FILE --column N [--delimiter C] [--decimal-comma]\n"
+             "        [--output FILE] [--strict]",
+             "adds a column of corrected readings to a CSV file"}};
         correct.description =
             "Prints each reading corrected as the window shows it, one a line; \"-----\" when it cannot "
-            "be corrected, with the reason on standard error and exit status 1. With --csv, the readings "
-            "of one column of a CSV file are corrected into a new last column, and the file is printed (or "
-            "written to --output) with it; every other byte stays.";
-        correct.options = {{"csv", "A CSV file holding the readings.", "FILE"},
-                           {"column", "The column of the readings in the CSV file, counted from 1.", "N"},
-                           {"output", "Where to write the CSV file with the corrected column.", "FILE"}};
+            "be corrected, with the reason on standard error and exit status 1. A reading corrected by "
+            "extending the curve beyond the calibrated range, and a thermometer whose calibration or due "
+            "date is in doubt, get a WAR line on standard error. With --csv, the readings of one column of "
+            "a CSV file are corrected into a new last column, and the file is printed (or written to "
+            "--output) with it; every other byte stays.";
+        correct.options = {
+            {"csv", "A CSV file holding the readings.", "FILE"},
+            {"column", "The column of the readings in the CSV file, counted from 1.", "N"},
+            {"delimiter", "The character between the fields of the CSV file (default ',').", "C"},
+            {"decimal-comma", "The CSV file's numbers have a decimal comma, the corrected ones too."},
+            {"output", "Where to write the CSV file with the corrected column (default: standard output).",
+             "FILE"},
+            {"strict", "Exit status 1 also after a WAR line."}};
         correct.arguments = {Thermometer_Argument,
                              {"READING", "Readings in °C, a point for the decimals.", "READING..."}};
         correct.minimum_arguments = 1;
@@ -579,8 +663,9 @@ const QVector<TCommand>& Commands()
 
         TCommand report;
         report.name = "report";
-        report.usages = {{"report corrections|uncertainty THERMOMETER [--uncertainty U] --output FILE",
-                          "writes the window's report"}};
+        report.usages = {
+            {"report corrections|uncertainty THERMOMETER [--uncertainty U]\n        --output FILE",
+             "writes the window's report"}};
         report.description = "Writes the window's corrections or uncertainty report of a thermometer; a "
                              "failed write leaves an existing file as it was.";
         report.options = {
@@ -630,12 +715,31 @@ bool Has_Option(const TCommand& command, const QString& name)
 // usage error, with the file's ERR lines, when there is no such thermometer.
 std::optional<TCliResult> Load(const TCommand& command, const TContext& context, TInvocation* invocation)
 {
-    const TCalibrationStore data_directory_store =
-        context.data_directory.isEmpty() ? TCalibrationStore(context.application_directory)
-                                         : TCalibrationStore::In_Data_Directory(context.data_directory);
-    invocation->store = command.load == TLoad::Calibration_File && !invocation->arguments.isEmpty()
-                            ? TCalibrationStore::For_Calibration_File(invocation->arguments[0])
-                            : data_directory_store;
+    TCalibrationStore data_directory_store =
+        TCalibrationStore::For_Command_Line(context.application_directory);
+    if (!context.data_directory.isEmpty())
+    {
+        data_directory_store = TCalibrationStore::In_Data_Directory(context.data_directory);
+        data_directory_store.Set_Reader(TCalibrationStore::TReader::Command_Line);
+    }
+    const bool named_file = command.load == TLoad::Calibration_File && !invocation->arguments.isEmpty();
+    const QString data_directory = data_directory_store.Get_Data_Directory();
+    // Made by the window at its first start; looking for it here must not make it.
+    if (!named_file && !QFileInfo(data_directory).isDir())
+    {
+        TCliResult missing;
+        missing.status = Cli_Exit_Unreadable;
+        missing.err = QString("%1: no data directory '%2': the window makes it when it first starts, or give "
+                              "--data-dir DIR\n")
+                          .arg(Program_Name, QDir::toNativeSeparators(data_directory));
+        return missing;
+    }
+    invocation->store = data_directory_store;
+    if (named_file)
+    {
+        invocation->store = TCalibrationStore::For_Calibration_File(invocation->arguments[0]);
+        invocation->store->Set_Reader(TCalibrationStore::TReader::Command_Line);
+    }
     QString error;
     // The warning period comes from the window's settings, whichever file is read.
     if (Has_Option(command, "warn-days") &&
@@ -735,14 +839,7 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
     TContext context;
     context.application_directory = application_directory_path;
     context.today = TClock::Today();
-    if (parser.isSet("data-dir"))
-    {
-        context.data_directory = parser.value("data-dir");
-        if (!QFileInfo(context.data_directory).isDir())
-        {
-            return Usage_Error(QString("--data-dir '%1' is not a directory").arg(context.data_directory));
-        }
-    }
+    context.data_directory = parser.value("data-dir");
     const QString name = positional[0];
     const QVector<TCommand>& commands = Commands();
     const auto command = std::find_if(commands.begin(), commands.end(),
