@@ -635,6 +635,12 @@ const QVector<TCommand>& Commands()
             {"output", "Where to write the CSV file with the corrected column (default: standard output).",
              "FILE"},
             {"strict", "Exit status 1 also after a WAR line."}};
+        correct.epilogue = "The CSV file is read and written as bytes, in its own encoding and line ends.\n"
+                           "A quote opens a quoted field only at the start of a field. Lines are counted\n"
+                           "as an editor counts them.\n"
+                           "Exit status: 0 every reading corrected, 1 one not corrected, the file refused\n"
+                           "or not written (with --strict also after a WAR line), 3 no data directory,\n"
+                           "64 a usage error or a column no line has, 74 standard output not written.";
         correct.arguments = {Thermometer_Argument,
                              {"READING", "Readings in °C, a point for the decimals.", "READING..."}};
         correct.minimum_arguments = 1;
