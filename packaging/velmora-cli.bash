@@ -1,12 +1,32 @@
 # bash completion for velmora-cli
 
+# The words of the command line up to the cursor as the shell will pass them, in words and cword: bash
+# splits COMP_WORDS also at "=" and ":", which descriptions may hold, so the pieces that no blank
+# separates in COMP_LINE are joined again.
+_velmora_cli_words()
+{
+    local line=${COMP_LINE:0:COMP_POINT} index word
+    words=()
+    for ((index = 0; index <= COMP_CWORD; ++index)); do
+        word=${COMP_WORDS[index]}
+        if ((index == 0)) || [[ $line =~ ^[[:space:]]+ ]]; then
+            line=${line#"${BASH_REMATCH[0]}"}
+            words+=("$word")
+        else
+            words[-1]+=$word
+        fi
+        line=${line#"$word"}
+    done
+    cword=$((${#words[@]} - 1))
+}
+
 # The thermometer descriptions of the data directory that the command line names (or the window's) that
 # start with the word being completed, letter case ignored as velmora-cli ignores it. A word opened with
 # a quote gets the descriptions as they are (readline closes the quote); any other word gets them with
-# their blanks and specials escaped.
+# their blanks and specials escaped, less what readline keeps before the word's last "=" or ":".
 _velmora_cli_thermometers()
 {
-    local current=$1 data_dir=$2 prefix quoted='' name
+    local current=$1 data_dir=$2 prefix quoted='' name kept='' breaks
     local -a names options=()
     case $current in
         \"* | \'*)
@@ -15,6 +35,8 @@ _velmora_cli_thermometers()
             ;;
         *)
             prefix=${current//\\/}
+            breaks=${COMP_WORDBREAKS//[[:space:]\"\']/}
+            [[ -n $breaks ]] && kept=${current%"${current##*[$breaks]}"}
             ;;
     esac
     if [[ -n $data_dir ]]; then
@@ -28,7 +50,8 @@ _velmora_cli_thermometers()
             if [[ -n $quoted ]]; then
                 COMPREPLY+=("$name")
             else
-                COMPREPLY+=("$(printf '%q' "$name")")
+                name=$(printf '%q' "$name")
+                COMPREPLY+=("${name:${#kept}}")
             fi
         fi
     done
@@ -36,9 +59,11 @@ _velmora_cli_thermometers()
 
 _velmora_cli()
 {
-    local current previous command='' word data_dir='' index arguments=0
-    current=${COMP_WORDS[COMP_CWORD]}
-    previous=${COMP_WORDS[COMP_CWORD-1]}
+    local current previous command='' word data_dir='' index arguments=0 cword
+    local -a words
+    _velmora_cli_words
+    current=${words[cword]}
+    previous=${words[cword-1]}
     case $previous in
         --data-dir)
             COMPREPLY=($(compgen -d -- "$current"))
@@ -54,11 +79,11 @@ _velmora_cli()
     esac
     # The command, the data directory, and how many arguments follow the command (options and their
     # values not counted).
-    for ((index = 1; index < COMP_CWORD; ++index)); do
-        word=${COMP_WORDS[index]}
+    for ((index = 1; index < cword; ++index)); do
+        word=${words[index]}
         case $word in
             --data-dir|--csv|--column|--output|--delimiter|--warn-days|--uncertainty)
-                [[ $word == --data-dir ]] && data_dir=${COMP_WORDS[index+1]}
+                [[ $word == --data-dir ]] && data_dir=${words[index+1]}
                 ((++index))
                 ;;
             -*)

@@ -917,46 +917,67 @@ private slots:
 
     void Completion_data()
     {
+        // The command line after "velmora-cli --data-dir DIR ", and its words as bash splits them (also at
+        // "=" and ":").
+        QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("words");
         QTest::addColumn<QStringList>("replies");
         QTest::newRow("correct, every thermometer")
-            << QStringList{"correct", ""} << QStringList{"Bath\\ probe", "Bad\\ \\\"5\\\"", "Other"};
+            << "correct " << QStringList{"correct", ""}
+            << QStringList{"Bath\\ probe", "Bad\\ \\\"5\\\"", "Other", "Probe:1\\ A=2", "=1+1"};
         QTest::newRow("correct, letter case ignored")
-            << QStringList{"correct", "ba"} << QStringList{"Bath\\ probe", "Bad\\ \\\"5\\\""};
+            << "correct ba" << QStringList{"correct", "ba"} << QStringList{"Bath\\ probe", "Bad\\ \\\"5\\\""};
         QTest::newRow("correct, after a quote")
-            << QStringList{"correct", "\"bat"} << QStringList{"Bath probe"};
+            << "correct \"bat" << QStringList{"correct", "\"bat"} << QStringList{"Bath probe"};
         QTest::newRow("correct, escaped blank")
-            << QStringList{"correct", "Bath\\ "} << QStringList{"Bath\\ probe"};
-        QTest::newRow("correct, a reading next") << QStringList{"correct", "Other", ""} << QStringList();
+            << "correct Bath\\ " << QStringList{"correct", "Bath\\ "} << QStringList{"Bath\\ probe"};
+        QTest::newRow("correct, a reading next")
+            << "correct Other " << QStringList{"correct", "Other", ""} << QStringList();
         QTest::newRow("correct, after options")
+            << "correct --csv r.csv --column 2 o"
             << QStringList{"correct", "--csv", "r.csv", "--column", "2", "o"} << QStringList{"Other"};
+        // readline keeps what stands before the last "=" or ":" and completes the rest.
+        QTest::newRow("correct, after a colon")
+            << "correct probe:" << QStringList{"correct", "probe", ":"} << QStringList{"1\\ A=2"};
+        QTest::newRow("correct, after an equals sign")
+            << "correct =" << QStringList{"correct", "="} << QStringList{"1+1"};
         QTest::newRow("report, the kind")
-            << QStringList{"report", ""} << QStringList{"corrections", "uncertainty"};
+            << "report " << QStringList{"report", ""} << QStringList{"corrections", "uncertainty"};
         QTest::newRow("report, the thermometer")
+            << "report uncertainty --uncertainty 0.1 O"
             << QStringList{"report", "uncertainty", "--uncertainty", "0.1", "O"} << QStringList{"Other"};
-        QTest::newRow("options") << QStringList{"list", "--n"} << QStringList{"--names"};
+        QTest::newRow("options") << "list --n" << QStringList{"list", "--n"} << QStringList{"--names"};
     }
     // bash completes thermometer descriptions from the data directory the command line names.
     void Completion()
     {
+        QFETCH(QString, line);
         QFETCH(QStringList, words);
         QFETCH(QStringList, replies);
         QVERIFY(Test_Support::Write_Calibration_File(
-            {Thermometer("Bath probe", 100), Thermometer("Bad \"5\"", 100), Thermometer("Other", 100)},
+            {Thermometer("Bath probe", 100), Thermometer("Bad \"5\"", 100), Thermometer("Other", 100),
+             Thermometer("Probe:1 A=2", 100), Thermometer("=1+1", 100)},
             Calibration_File()));
-        QStringList quoted;
-        for (const QString& word : QStringList{"velmora-cli", "--data-dir", Data_Directory()} + words)
+        const QStringList start{"velmora-cli", "--data-dir", Data_Directory()};
+        const auto quoted = [](const QString& word) {
+            return "'" + QString(word).replace("'", "'\\''") + "'";
+        };
+        QStringList quoted_words;
+        for (const QString& word : start + words)
         {
-            quoted << "'" + QString(word).replace("'", "'\\''") + "'";
+            quoted_words << quoted(word);
         }
+        const QString command_line = start.join(' ') + " " + line;
         const QString script = QString("source '%1'\nCOMP_WORDS=(%2)\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
+                                       "COMP_LINE=%3\nCOMP_POINT=${#COMP_LINE}\n"
                                        "_velmora_cli\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n")
-                                   .arg(VELMORA_CLI_COMPLETION, quoted.join(' '));
+                                   .arg(VELMORA_CLI_COMPLETION, quoted_words.join(' '), quoted(command_line));
         QProcess bash;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("PATH",
                            QFileInfo(VELMORA_CLI_EXECUTABLE).path() + ":" + environment.value("PATH"));
         environment.insert("HOME", directory->path() + "/home");
+        environment.insert("LC_ALL", "C.UTF-8");
         bash.setProcessEnvironment(environment);
         bash.start("bash", {"--norc", "-c", script});
         QVERIFY(bash.waitForFinished(60000));
