@@ -74,6 +74,8 @@ private:
         return content[position] == '\n' ? QByteArray("\n") : QByteArray();
     }
 
+    bool Ends_Field(char byte) const { return byte == delimiter || byte == '\n' || byte == '\r'; }
+
     // Steps over one byte, keeping line and column: a CR followed by an LF ends one line, not two.
     void Advance()
     {
@@ -98,7 +100,7 @@ private:
         {
             // Unquoted: a quote in it is a character like any other.
             const int start = at;
-            while (at < content.size() && content[at] != delimiter && Line_End_At(at).isEmpty())
+            while (at < content.size() && !Ends_Field(content[at]))
             {
                 Advance();
             }
@@ -136,7 +138,7 @@ private:
         const int after_quote = at;
         const int after_line = line;
         const int after_column = column;
-        while (at < content.size() && content[at] != delimiter && Line_End_At(at).isEmpty())
+        while (at < content.size() && !Ends_Field(content[at]))
         {
             Advance();
         }
