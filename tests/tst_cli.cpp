@@ -1042,6 +1042,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("no command") << QStringList() << "no command given";
+        QTest::newRow("empty data directory")
+            << QStringList{"--data-dir", "", "list"} << "--data-dir needs a directory";
         QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command 'frobnicate'";
         QTest::newRow("unknown option") << QStringList{"--frob"} << "Unknown option 'frob'";
         QTest::newRow("unknown command option") << QStringList{"list", "--frob"} << "Unknown option 'frob'";

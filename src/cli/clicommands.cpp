@@ -735,9 +735,11 @@ std::optional<TCliResult> Load(const TCommand& command, const TContext& context,
     {
         TCliResult missing;
         missing.status = Cli_Exit_Unreadable;
-        missing.err = QString("%1: no data directory '%2': the window makes it when it first starts, or give "
-                              "--data-dir DIR\n")
-                          .arg(Program_Name, QDir::toNativeSeparators(data_directory));
+        missing.err = QString("%1: no data directory '%2'%3\n")
+                          .arg(Program_Name, QDir::toNativeSeparators(data_directory),
+                               context.data_directory.isEmpty()
+                                   ? ": the window makes it when it first starts, or give --data-dir DIR"
+                                   : " (given with --data-dir)");
         return missing;
     }
     invocation->store = data_directory_store;
@@ -846,6 +848,10 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
     context.application_directory = application_directory_path;
     context.today = TClock::Today();
     context.data_directory = parser.value("data-dir");
+    if (parser.isSet("data-dir") && context.data_directory.isEmpty())
+    {
+        return Usage_Error("--data-dir needs a directory");
+    }
     const QString name = positional[0];
     const QVector<TCommand>& commands = Commands();
     const auto command = std::find_if(commands.begin(), commands.end(),
