@@ -564,6 +564,10 @@ private slots:
             << QStringList{program +
                            "line 2: '20.5' not corrected: \"20.5\" is not a number (--decimal-comma takes a "
                            "comma for the decimals)"};
+        QTest::newRow("decimal comma, not a number")
+            << QByteArray("X;Y\n2,0,5;a\n") << 1 << QStringList{"--delimiter", ";", "--decimal-comma"}
+            << QByteArray("X;Y;Corrected X (Bath probe)\n2,0,5;a;-----\n") << 1
+            << QStringList{program + "line 2: '2,0,5' not corrected: \"2,0,5\" is not a number"};
         QTest::newRow("decimal comma without the option")
             << QByteArray("X\n\"20,5\"\n") << 1 << QStringList()
             << QByteArray("X,Corrected X (Bath probe)\n\"20,5\",-----\n") << 1

@@ -102,6 +102,11 @@ TCorrectedReading Correct_Reading(const QString& reading, bool decimal_comma,
         {
             result.reason = format_reason;
         }
+        else if (decimal_comma)
+        {
+            // The reason quotes the number as the file has it, not as converted for the window's rules.
+            result.reason.replace(meter_text.trimmed(), reading.trimmed());
+        }
         return result;
     }
     result.text = decimal_comma ? QString(corrected).replace('.', ',') : corrected;
