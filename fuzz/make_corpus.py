@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the calibration file fuzz target into fuzz/corpus, and that of the
-calibration history target into fuzz/history_corpus.
+"""Writes the seed corpus of the calibration file fuzz target into fuzz/corpus, that of the
+calibration history target into fuzz/history_corpus and that of the CSV column target into
+fuzz/csv_corpus.
 
 Valid files carry correct checksums so that their entries load; each hostile file holds one class
 of input that once crashed, stalled or lost a thermometer.
@@ -12,6 +13,7 @@ import os
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
 HISTORY_CORPUS = os.path.join(HERE, "history_corpus")
+CSV_CORPUS = os.path.join(HERE, "csv_corpus")
 
 
 def checksum(description, date, points):
@@ -152,6 +154,31 @@ def write_history_corpus():
            .replace('"marks":1,', '')])
     write("crlf.jsonl", [line + "\r" for line in lines[:2]])
     write("deep_nesting.jsonl", ["[" * 2000 + "]" * 2000])
+
+    write_csv_corpus()
+
+
+def write_csv_corpus():
+    """Each seed is one byte of options (column 1 + bits 0-2, delimiter bits 3-4: comma, semicolon,
+    tab; decimal comma bit 5), then a CSV file in one of the shapes velmora-cli must keep."""
+    os.makedirs(CSV_CORPUS, exist_ok=True)
+
+    def write(name, column, content, delimiter=0, decimal_comma=False):
+        options = (column - 1) | (delimiter << 3) | (0x20 if decimal_comma else 0)
+        with open(os.path.join(CSV_CORPUS, name), "wb") as file:
+            file.write(bytes([options]) + content)
+
+    write("header_quoted_comma.csv", 2, b'Description,X\n"Table 2, left",20.50\nPos 2,15.00\n')
+    write("utf8_bom_crlf.csv", 2, b"\xef\xbb\xbfPos,Gr\xc3\xb6\xc3\x9fe\r\nTisch \xe2\x82\xac,20.00\r\n")
+    write("latin1_cr.csv", 2, b"Gr\xf6\xdfe,X\r\xfc,20\r,\r21")
+    write("quoted_line_end.csv", 2, b'Position,X\n"two\nlines",20\nthree,abc\n')
+    write("stray_quote.csv", 2, b'Description,X\nRod 5" stem,20.0\nNext,21.0')
+    write("after_closing_quote.csv", 2, b'P,X\nA,"20"5\nB,""""\n')
+    write("open_quote.csv", 2, b'P,X\nA,20\nB,"21\n')
+    write("semicolons.csv", 2, b'\xef\xbb\xbfPos;X\r\nA;20,5\r\nB;"21,0"\r\n', delimiter=1, decimal_comma=True)
+    write("split_decimal_comma.csv", 2, b"P,X,Y\nA,20,5,21,3\n20,5\n")
+    write("tabs_short_lines.csv", 3, b"a\tb\tc\n1\t20\n\n2\t\t30\n", delimiter=2)
+    write("blank_first_line.csv", 1, b"\n\nX\n20\n-3.15\n1e3\n")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,69 @@
 # bash completion for velmora-cli
+
+# The words of the command line up to the cursor as the shell will pass them, in words and cword: bash
+# splits COMP_WORDS also at "=" and ":", which descriptions may hold, so the pieces that no blank
+# separates in COMP_LINE are joined again.
+_velmora_cli_words()
+{
+    local line=${COMP_LINE:0:COMP_POINT} index word
+    words=()
+    for ((index = 0; index <= COMP_CWORD; ++index)); do
+        word=${COMP_WORDS[index]}
+        if ((index == 0)) || [[ $line =~ ^[[:space:]]+ ]]; then
+            line=${line#"${BASH_REMATCH[0]}"}
+            words+=("$word")
+        else
+            words[-1]+=$word
+        fi
+        line=${line#"$word"}
+    done
+    cword=$((${#words[@]} - 1))
+}
+
+# The thermometer descriptions of the data directory that the command line names (or the window's) that
+# start with the word being completed, letter case ignored as velmora-cli ignores it. A word opened with
+# a quote gets the descriptions as they are (readline closes the quote); any other word gets them with
+# their blanks and specials escaped, less what readline keeps before the word's last "=" or ":".
+_velmora_cli_thermometers()
+{
+    local current=$1 data_dir=$2 prefix quoted='' name kept='' breaks
+    local -a names options=()
+    case $current in
+        \"* | \'*)
+            quoted=1
+            prefix=${current:1}
+            ;;
+        *)
+            prefix=${current//\\/}
+            breaks=${COMP_WORDBREAKS//[[:space:]\"\']/}
+            [[ -n $breaks ]] && kept=${current%"${current##*[$breaks]}"}
+            ;;
+    esac
+    if [[ -n $data_dir ]]; then
+        [[ $data_dir == "~/"* ]] && data_dir=$HOME/${data_dir:2}
+        options=(--data-dir "$data_dir")
+    fi
+    mapfile -t names < <(velmora-cli "${options[@]}" list --names 2>/dev/null)
+    COMPREPLY=()
+    for name in "${names[@]}"; do
+        if [[ ${name,,} == "${prefix,,}"* ]]; then
+            if [[ -n $quoted ]]; then
+                COMPREPLY+=("$name")
+            else
+                name=$(printf '%q' "$name")
+                COMPREPLY+=("${name:${#kept}}")
+            fi
+        fi
+    done
+}
+
 _velmora_cli()
 {
-    local current previous command word
-    current=${COMP_WORDS[COMP_CWORD]}
-    previous=${COMP_WORDS[COMP_CWORD-1]}
+    local current previous command='' word data_dir='' index arguments=0 cword
+    local -a words
+    _velmora_cli_words
+    current=${words[cword]}
+    previous=${words[cword-1]}
     case $previous in
         --data-dir)
             COMPREPLY=($(compgen -d -- "$current"))
@@ -13,15 +73,27 @@ _velmora_cli()
             COMPREPLY=($(compgen -f -- "$current"))
             return
             ;;
-        --warn-days|--uncertainty|--column)
+        --warn-days|--uncertainty|--column|--delimiter)
             return
             ;;
     esac
-    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+    # The command, the data directory, and how many arguments follow the command (options and their
+    # values not counted).
+    for ((index = 1; index < cword; ++index)); do
+        word=${words[index]}
         case $word in
-            list|check|correct|validate|report)
-                command=$word
-                break
+            --data-dir|--csv|--column|--output|--delimiter|--warn-days|--uncertainty)
+                [[ $word == --data-dir ]] && data_dir=${words[index+1]}
+                ((++index))
+                ;;
+            -*)
+                ;;
+            *)
+                if [[ -z $command ]]; then
+                    command=$word
+                else
+                    ((++arguments))
+                fi
                 ;;
         esac
     done
@@ -30,7 +102,7 @@ _velmora_cli()
             COMPREPLY=($(compgen -W "list check correct validate report --data-dir --help --version" -- "$current"))
             ;;
         list)
-            COMPREPLY=($(compgen -W "--warn-days --csv --help" -- "$current"))
+            COMPREPLY=($(compgen -W "--warn-days --csv --names --help" -- "$current"))
             ;;
         check)
             COMPREPLY=($(compgen -W "--warn-days --help" -- "$current"))
@@ -39,14 +111,20 @@ _velmora_cli()
             COMPREPLY=($(compgen -f -W "--warn-days --help" -- "$current"))
             ;;
         report)
-            if [[ $previous == report ]]; then
-                COMPREPLY=($(compgen -W "corrections uncertainty" -- "$current"))
-            else
+            if [[ $current == -* ]]; then
                 COMPREPLY=($(compgen -W "--uncertainty --output --help" -- "$current"))
+            elif ((arguments == 0)); then
+                COMPREPLY=($(compgen -W "corrections uncertainty" -- "$current"))
+            elif ((arguments == 1)); then
+                _velmora_cli_thermometers "$current" "$data_dir"
             fi
             ;;
         correct)
-            COMPREPLY=($(compgen -W "--csv --column --output --help" -- "$current"))
+            if [[ $current == -* ]]; then
+                COMPREPLY=($(compgen -W "--csv --column --delimiter --decimal-comma --output --strict --help" -- "$current"))
+            elif ((arguments == 0)); then
+                _velmora_cli_thermometers "$current" "$data_dir"
+            fi
             ;;
     esac
 }

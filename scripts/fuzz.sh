@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
 # each for SECONDS (default 120): the calibration file from the seed corpus in fuzz/corpus, then the
-# calibration history from fuzz/history_corpus. A crash, a leak, a stall of more than 10 s or a failed
-# check (an entry that does not come back unchanged, a record appended out of the chain) ends it with a
-# non-zero status and leaves the input that caused it as crash-*, leak-*, timeout-* in the work directory.
+# calibration history from fuzz/history_corpus, then velmora-cli's CSV column from fuzz/csv_corpus. A
+# crash, a leak, a stall of more than 10 s or a failed check (an entry that does not come back unchanged,
+# a record appended out of the chain, a CSV file that does not come back byte for byte without the added
+# column) ends it with a non-zero status and leaves the input that caused it as crash-*, leak-*,
+# timeout-* in the work directory.
 #   bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 
@@ -18,11 +20,11 @@ velmora_extra_packages="clang libclang-rt-14-dev"
 tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
 build_dir=/tmp/velmora-build-$tag-fuzz
 CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DVELMORA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build_dir" --target fuzz_calibrationfile fuzz_calibrationhistory -j"$(nproc)"
+cmake --build "$build_dir" --target fuzz_calibrationfile fuzz_calibrationhistory fuzz_csvcolumn -j"$(nproc)"
 
 # The corpora grown by earlier runs are kept beside the build and used again.
 work_dir=$build_dir/fuzz-work
-mkdir -p "$work_dir/corpus" "$work_dir/history_corpus"
+mkdir -p "$work_dir/corpus" "$work_dir/history_corpus" "$work_dir/csv_corpus"
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS=suppressions=$source_dir/tests/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -35,3 +37,6 @@ cd "$work_dir"
 # History records are a few hundred bytes; 64 KiB holds a few hundred of them.
 "$build_dir/fuzz/fuzz_calibrationhistory" -max_len=65536 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work_dir/history-" history_corpus "$source_dir/fuzz/history_corpus"
+# A file of readings is a few lines; 16 KiB holds hundreds, with quoted fields across lines.
+"$build_dir/fuzz/fuzz_csvcolumn" -max_len=16384 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work_dir/csv-" csv_corpus "$source_dir/fuzz/csv_corpus"

@@ -8,9 +8,16 @@
 #include "temperaturelog.h"
 #include "thermometerdata.h"
 
+#include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Test_Support::TThermometer;
 
@@ -21,6 +28,8 @@ struct TRun
 {
     int status = -1;
     QString out;
+    // Standard output as it came.
+    QByteArray bytes;
     QString err;
 };
 
@@ -56,25 +65,54 @@ private:
     QString Calibration_File() const { return Data_Directory() + "/calibration_data.xml"; }
 
     // Without a display and with a home of its own, so that no user's data directory is read.
-    TRun Run(const QStringList& arguments) const
+    TRun Run(const QStringList& arguments, const QString& standard_output = QString()) const
+    {
+        return Run_Program(VELMORA_CLI_EXECUTABLE, QStringList{"--data-dir", Data_Directory()} + arguments,
+                           standard_output);
+    }
+
+    // standard_output: a file that takes standard output instead of a pipe to the test.
+    TRun Run_Program(const QString& program, const QStringList& arguments,
+                     const QString& standard_output = QString()) const
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("QT_QPA_PLATFORM");
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
+        environment.remove("XDG_DATA_HOME");
         environment.insert("HOME", directory->path() + "/home");
         process.setProcessEnvironment(environment);
-        process.start(VELMORA_CLI_EXECUTABLE, QStringList{"--data-dir", Data_Directory()} + arguments);
+        if (!standard_output.isEmpty())
+        {
+            process.setStandardOutputFile(standard_output);
+        }
+        process.start(program, arguments);
         TRun run;
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         {
             return run;
         }
         run.status = process.exitCode();
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.bytes = process.readAllStandardOutput();
+        run.out = QString::fromUtf8(run.bytes);
         run.err = QString::fromUtf8(process.readAllStandardError());
         return run;
+    }
+
+    // Every file and directory under path with its bytes: what a command must leave as it found it.
+    static QMap<QString, QByteArray> Snapshot(const QString& path)
+    {
+        QMap<QString, QByteArray> files;
+        QDirIterator iterator(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                              QDirIterator::Subdirectories);
+        while (iterator.hasNext())
+        {
+            const QString name = iterator.next();
+            files.insert(name,
+                         QFileInfo(name).isDir() ? QByteArray("(directory)") : Test_Support::Read_File(name));
+        }
+        return files;
     }
 
     TThermometerList Loaded_List() const
@@ -356,6 +394,7 @@ private slots:
         const TThermometerCorrection correction = list.Get_Correction("Bath probe");
         QStringList expected;
         QStringList reasons;
+        int extrapolated = 0;
         for (const QString& reading : readings)
         {
             expected << Corrected_Reading_Text(reading, in_calibration, correction);
@@ -364,58 +403,592 @@ private slots:
                 reasons << Not_Corrected_Reason(reading, true, in_calibration,
                                                 list.Get_Calibration_Due_Date("Bath probe"), correction);
             }
+            else if (Is_Outside_Calibrated_Range(reading.toDouble(), correction))
+            {
+                ++extrapolated;
+            }
         }
         const TRun run = Run(QStringList{"correct", name} + readings);
         QCOMPARE(run.out, Lines(expected));
         QCOMPARE(run.status, reasons.isEmpty() ? 0 : 1);
-        QCOMPARE(run.err.count('\n'), reasons.size());
+        QCOMPARE(run.err.count('\n'), reasons.size() + extrapolated);
+        QCOMPARE(run.err.count("by extrapolation, outside the calibrated range 15.00 to 25.00 °C."),
+                 extrapolated);
         for (const QString& reason : reasons)
         {
             QVERIFY2(run.err.contains(reason), qPrintable(run.err));
         }
     }
 
+    void Correct_Warnings_data()
+    {
+        QTest::addColumn<TThermometer>("thermometer");
+        QTest::addColumn<QStringList>("readings");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QStringList>("warnings");
+        const QString range = "outside the calibrated range 15.00 to 25.00 \u00b0C.";
+        QTest::newRow("within the range")
+            << Thermometer("Probe A", 100) << QStringList{"20", "15.5"} << "19.88\n15.38\n"
+            << QStringList();
+        // Printed without a word, although the window marks both.
+        QTest::newRow("extrapolated")
+            << Thermometer("Probe A", 100) << QStringList{"30", "-3.15", "20"} << "29.88\n-3.27\n19.88\n"
+            << QStringList{"WAR  Reading 30 corrected to 29.88 by extrapolation, " + range,
+                           "WAR  Reading -3.15 corrected to -3.27 by extrapolation, " + range};
+        QTest::newRow("within a degree of the range")
+            << Thermometer("Probe A", 100) << QStringList{"25.9", "14.1"} << "25.78\n13.98\n"
+            << QStringList();
+        QTest::newRow("doubtful calibration")
+            << Thermometer("Probe A", 100, 3.0) << QStringList{"20"} << "17.00\n"
+            << QStringList{"WAR  Thermometer 'Probe A' has an implausible calibration: the test point at "
+                           "15.00 \u00b0C "
+                           "deviates by 3.00 \u00b0C, more than 1 \u00b0C; the test point at 20.00 \u00b0C "
+                           "deviates by "
+                           "3.00 \u00b0C, more than 1 \u00b0C; the test point at 25.00 \u00b0C deviates by "
+                           "3.00 \u00b0C, "
+                           "more than 1 \u00b0C. Check its test points."};
+        const TThermometer far_ahead = Thermometer("Probe A", 365 * 12);
+        QTest::newRow("doubtful due date")
+            << far_ahead << QStringList{"20"} << "19.88\n"
+            << QStringList{
+                   QString("WAR  Thermometer 'Probe A' is due on %1, more than 10 years ahead. Check its due "
+                           "date.")
+                       .arg(Due_Date_Text(far_ahead.due_date))};
+    }
+    // The numbers stand; what makes them doubtful is said on standard error, and --strict fails on it.
+    void Correct_Warnings()
+    {
+        QFETCH(TThermometer, thermometer);
+        QFETCH(QStringList, readings);
+        QFETCH(QString, out);
+        QFETCH(QStringList, warnings);
+        QVERIFY(Test_Support::Write_Calibration_File({thermometer}, Calibration_File()));
+        const TRun run = Run(QStringList{"correct", "probe a"} + readings);
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.err, Lines(warnings));
+        QCOMPARE(run.status, 0);
+        const TRun strict = Run(QStringList{"correct", "probe a", "--strict"} + readings);
+        QCOMPARE(strict.out, out);
+        QCOMPARE(strict.err, Lines(warnings));
+        QCOMPARE(strict.status, warnings.isEmpty() ? 0 : 1);
+    }
+
     void Correct_Csv_data()
     {
         QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("options");
         QTest::addColumn<QByteArray>("expected");
         QTest::addColumn<int>("status");
+        // What standard error holds, one a line, in this order.
+        QTest::addColumn<QStringList>("messages");
+        const QString program = "velmora-cli: ";
+
         QTest::newRow("header, quoted comma")
-            << QByteArray("Description,X\n\"Table 2, left\",20.50\nPos 2,15.00\n") << 2
+            << QByteArray("Description,X\n\"Table 2, left\",20.50\nPos 2,15.00\n") << 2 << QStringList()
             << QByteArray("Description,X,Corrected X (Bath probe)\n\"Table 2, left\",20.50,20.38\n"
                           "Pos 2,15.00,14.88\n")
-            << 0;
+            << 0 << QStringList();
         QTest::newRow("CRLF, empty reading, no last line end")
-            << QByteArray("a,20\r\nb,\r\nc,21") << 2 << QByteArray("a,20,19.88\r\nb,,\r\nc,21,20.88") << 0;
+            << QByteArray("a,20\r\nb,\r\nc,21") << 2 << QStringList()
+            << QByteArray("a,20,19.88\r\nb,,\r\nc,21,20.88") << 0 << QStringList();
+        QTest::newRow("CR line ends")
+            << QByteArray("X\r20\r\r21") << 1 << QStringList()
+            << QByteArray("X,Corrected X (Bath probe)\r20,19.88\r\r21,20.88") << 0 << QStringList();
         QTest::newRow("not a number")
-            << QByteArray("x,20\ny,abc\n") << 2 << QByteArray("x,20,19.88\ny,abc,-----\n") << 1;
+            << QByteArray("x,20\ny,abc\n") << 2 << QStringList() << QByteArray("x,20,19.88\ny,abc,-----\n")
+            << 1 << QStringList{program + "line 2: 'abc' not corrected: \"abc\" is not a number"};
         QTest::newRow("first column, quoted line end")
-            << QByteArray("20,\"two\nlines\"\n") << 1 << QByteArray("20,\"two\nlines\",19.88\n") << 0;
+            << QByteArray("20,\"two\nlines\"\n") << 1 << QStringList()
+            << QByteArray("20,\"two\nlines\",19.88\n") << 0 << QStringList();
+        // Re-encoded to Latin-1, "€" became "?" and "ö" one byte.
+        QTest::newRow("UTF-8 kept") << QByteArray("Pos,Gr\xC3\xB6\xC3\x9F"
+                                                  "e\r\nTisch \xE2\x82\xAC,20.00\r\n")
+                                    << 2 << QStringList()
+                                    << QByteArray("Pos,Gr\xC3\xB6\xC3\x9F"
+                                                  "e,Corrected Gr\xC3\xB6\xC3\x9F"
+                                                  "e (Bath probe)\r\n"
+                                                  "Tisch \xE2\x82\xAC,20.00,19.88\r\n")
+                                    << 0 << QStringList();
+        QTest::newRow("UTF-8 with byte-order mark")
+            << QByteArray("\xEF\xBB\xBFX,Pos\n20,a\n") << 1 << QStringList()
+            << QByteArray("\xEF\xBB\xBFX,Pos,Corrected X (Bath probe)\n20,a,19.88\n") << 0 << QStringList();
+        QTest::newRow("byte-order mark only") << QByteArray("\xEF\xBB\xBF") << 1 << QStringList()
+                                              << QByteArray("\xEF\xBB\xBF") << 0 << QStringList();
+        // Read as UTF-8, the byte fc became the three bytes ef bf bd.
+        QTest::newRow("Latin-1 kept") << QByteArray("Gr\xF6\xDF"
+                                                    "e,X\n\xFC"
+                                                    "ber,20\n")
+                                      << 2 << QStringList()
+                                      << QByteArray("Gr\xF6\xDF"
+                                                    "e,X,Corrected X (Bath probe)\n\xFC"
+                                                    "ber,20,19.88\n")
+                                      << 0 << QStringList();
+        // The inch mark opened a quoted field that swallowed the rest of the file.
+        QTest::newRow("quote inside a field")
+            << QByteArray("Description,X\nRod 5\" stem,20.0\nNext,21.0\n") << 2 << QStringList()
+            << QByteArray(
+                   "Description,X,Corrected X (Bath probe)\nRod 5\" stem,20.0,19.88\nNext,21.0,20.88\n")
+            << 0 << QStringList();
+        QTest::newRow("text after the closing quote")
+            << QByteArray("P,X\nA,\"20\"5\nB,21\n") << 2 << QStringList()
+            << QByteArray("P,X,Corrected X (Bath probe)\nA,\"20\"5,-----\nB,21,20.88\n") << 1
+            << QStringList{program +
+                           "line 2: '205' not corrected: line 2, column 7: text after the closing quote of "
+                           "the field that starts at column 3"};
+        // Counted by records, the error was on "line 3".
+        QTest::newRow("line numbers after a quoted line end")
+            << QByteArray("Position,X\n\"two\nlines\",20\nthree,abc\n") << 2 << QStringList()
+            << QByteArray("Position,X,Corrected X (Bath probe)\n\"two\nlines\",20,19.88\nthree,abc,-----\n")
+            << 1 << QStringList{program + "line 4: 'abc' not corrected: \"abc\" is not a number"};
+        // The header was taken for a reading: "-----" and exit status 1.
+        QTest::newRow("blank first line")
+            << QByteArray("\nX\n20\n") << 1 << QStringList()
+            << QByteArray("\nX,Corrected X (Bath probe)\n20,19.88\n") << 0 << QStringList();
+        QTest::newRow("line without the column")
+            << QByteArray("a,b,c\n1,20\n2\n") << 2 << QStringList()
+            << QByteArray("a,b,c,Corrected b (Bath probe)\n1,20,19.88\n2,-----\n") << 1
+            << QStringList{program + "line 3: not corrected: the line has no column 2, only 1"};
+        QTest::newRow("semicolons, decimal commas")
+            << QByteArray("\xEF\xBB\xBFPos;X\r\nA;20,5\r\nB;\"21,0\"\r\n") << 2
+            << QStringList{"--delimiter", ";", "--decimal-comma"}
+            << QByteArray(
+                   "\xEF\xBB\xBFPos;X;Corrected X (Bath probe)\r\nA;20,5;20,38\r\nB;\"21,0\";20,88\r\n")
+            << 0 << QStringList();
+        QTest::newRow("decimal commas, quoted in a comma file")
+            << QByteArray("P,X\nA,\"20,5\"\n") << 2 << QStringList{"--decimal-comma"}
+            << QByteArray("P,X,Corrected X (Bath probe)\nA,\"20,5\",\"20,38\"\n") << 0 << QStringList();
+        QTest::newRow("decimal comma, a point given")
+            << QByteArray("X\n20.5\n") << 1 << QStringList{"--decimal-comma"}
+            << QByteArray("X,Corrected X (Bath probe)\n20.5,-----\n") << 1
+            << QStringList{program +
+                           "line 2: '20.5' not corrected: \"20.5\" is not a number (--decimal-comma takes a "
+                           "comma for the decimals)"};
+        QTest::newRow("decimal comma, not a number")
+            << QByteArray("X;Y\n2,0,5;a\n") << 1 << QStringList{"--delimiter", ";", "--decimal-comma"}
+            << QByteArray("X;Y;Corrected X (Bath probe)\n2,0,5;a;-----\n") << 1
+            << QStringList{program + "line 2: '2,0,5' not corrected: \"2,0,5\" is not a number"};
+        QTest::newRow("decimal comma without the option")
+            << QByteArray("X\n\"20,5\"\n") << 1 << QStringList()
+            << QByteArray("X,Corrected X (Bath probe)\n\"20,5\",-----\n") << 1
+            << QStringList{program +
+                           "line 2: '20,5' not corrected: \"20,5\" is not a number (for decimal commas give "
+                           "--decimal-comma)"};
+        // Read as 20 without a word.
+        QTest::newRow("decimal comma splitting a field")
+            << QByteArray("P,X,Y\nA,20,5,21,3\n") << 2 << QStringList()
+            << QByteArray("P,X,Y,Corrected X (Bath probe)\nA,20,5,21,3,-----\n") << 1
+            << QStringList{program +
+                           "line 2: '20,5' not corrected: a decimal comma splits it into two fields, and the "
+                           "line has 5 fields where the first has 3; quote it, or give --delimiter ';' "
+                           "--decimal-comma for a file that separates fields with semicolons"};
+        QTest::newRow("perhaps a decimal comma, no header")
+            << QByteArray("20,5\n") << 1 << QStringList() << QByteArray("20,5,19.88\n") << 0
+            << QStringList{
+                   "WAR  Line 1: read 20 from '20,5'; were it a decimal comma, the file would need quotes or "
+                   "--delimiter ';' --decimal-comma."};
+        QTest::newRow("integers beside integers, with a header")
+            << QByteArray("X,Count\n20,5\n") << 1 << QStringList()
+            << QByteArray("X,Count,Corrected X (Bath probe)\n20,5,19.88\n") << 0 << QStringList();
+        // Extrapolated without a word.
+        QTest::newRow("extrapolated") << QByteArray("X\n30\n20\n") << 1 << QStringList()
+                                      << QByteArray("X,Corrected X (Bath probe)\n30,29.88\n20,19.88\n") << 0
+                                      << QStringList{"WAR  Line 2: reading 30 corrected to 29.88 by "
+                                                     "extrapolation, outside the calibrated range "
+                                                     "15.00 to 25.00 \u00b0C."};
+        QTest::newRow("extrapolated, strict") << QByteArray("X\n30\n") << 1 << QStringList{"--strict"}
+                                              << QByteArray("X,Corrected X (Bath probe)\n30,29.88\n") << 1
+                                              << QStringList{"WAR  Line 2: reading 30 corrected to 29.88 by "
+                                                             "extrapolation, outside the calibrated range "
+                                                             "15.00 to 25.00 \u00b0C."};
+        QTest::newRow("tab between fields")
+            << QByteArray("P\tX\nA\t20\n") << 2 << QStringList{"--delimiter", "\t"}
+            << QByteArray("P\tX\tCorrected X (Bath probe)\nA\t20\t19.88\n") << 0 << QStringList();
     }
-    // Readings taken elsewhere: the file comes back byte for byte with a corrected column appended,
-    // on standard output and through --output alike.
+    // Readings taken elsewhere: the file comes back byte for byte with a corrected column appended, on
+    // standard output and through --output alike.
     void Correct_Csv()
     {
         QFETCH(QByteArray, csv);
         QFETCH(int, column);
+        QFETCH(QStringList, options);
         QFETCH(QByteArray, expected);
         QFETCH(int, status);
+        QFETCH(QStringList, messages);
         QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Bath probe", 100)}, Calibration_File()));
         const QString input = directory->path() + "/readings.csv";
         QVERIFY(Test_Support::Write_File(input, csv));
-        const QStringList arguments{"correct", "bath probe", "--csv",
-                                    input,     "--column",   QString::number(column)};
+        const QStringList arguments =
+            QStringList{"correct", "bath probe", "--csv", input, "--column", QString::number(column)} +
+            options;
         const TRun printed = Run(arguments);
-        QCOMPARE(printed.out.toUtf8(), expected);
+        QCOMPARE(printed.bytes, expected);
         QCOMPARE(printed.status, status);
-        QCOMPARE(printed.err.contains("line 2: 'abc' not corrected"), status == 1);
+        QCOMPARE(printed.err, Lines(messages));
         const QString output = directory->path() + "/corrected.csv";
         const TRun written = Run(arguments + QStringList{"--output", output});
-        QCOMPARE(written.out, QString());
+        QCOMPARE(written.bytes, QByteArray());
         QCOMPARE(written.status, status);
+        QCOMPARE(written.err, Lines(messages));
         QCOMPARE(Test_Support::Read_File(output), expected);
         QCOMPARE(Test_Support::Read_File(input), csv);
+    }
+
+    void Csv_Refused_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("quoted field left open") << QByteArray("P,X\nA,20\n\xC3\xA4,\"21\n") << 2 << 1
+                                                << "line 3, column 3: the quoted field that starts there is "
+                                                   "not closed before the end of the file; "
+                                                   "nothing was written";
+        // An empty column was added with exit status 0.
+        QTest::newRow("column beyond every line") << QByteArray("a,b,c\n1,2,3\n") << 9 << 64
+                                                  << "--column 9: no line of the file has more than 3 fields";
+    }
+    // Nothing on standard output, and an existing --output file stays as it was.
+    void Csv_Refused()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(int, column);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Bath probe", 100)}, Calibration_File()));
+        const QString input = directory->path() + "/readings.csv";
+        QVERIFY(Test_Support::Write_File(input, csv));
+        const QString output = directory->path() + "/corrected.csv";
+        QVERIFY(Test_Support::Write_File(output, "kept"));
+        const QStringList arguments{"correct", "Bath probe", "--csv",
+                                    input,     "--column",   QString::number(column)};
+        for (const QStringList& extra : {QStringList(), QStringList{"--output", output}})
+        {
+            const TRun run = Run(arguments + extra);
+            QCOMPARE(run.status, status);
+            QCOMPARE(run.bytes, QByteArray());
+            QVERIFY2(run.err.startsWith("velmora-cli: ") && run.err.contains(message), qPrintable(run.err));
+        }
+        QCOMPARE(Test_Support::Read_File(output), QByteArray("kept"));
+    }
+
+    void Csv_Header_Encoding_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("UTF-8 file") << QString("Gr\u00f6\u00dfe \u20ac") << QByteArray("X\n20\n")
+                                    << QByteArray("Corrected X (Gr\xC3\xB6\xC3\x9F"
+                                                  "e \xE2\x82\xAC)");
+        QTest::newRow("Latin-1 file") << QString("Gr\u00f6\u00dfe") << QByteArray("X\xFC\n20\n")
+                                      << QByteArray("Corrected X\xFC (Gr\xF6\xDF"
+                                                    "e)");
+        QTest::newRow("Latin-1 file, a description beyond it")
+            << QString("S\u00e4ule \u20ac") << QByteArray("X\xFC\n20\n")
+            << QByteArray("Corrected X\xFC (Saule ?)");
+    }
+    // The new column's name is written in the file's encoding where it can be, else in ASCII.
+    void Csv_Header_Encoding()
+    {
+        QFETCH(QString, description);
+        QFETCH(QByteArray, csv);
+        QFETCH(QByteArray, header);
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer(description, 100)}, Calibration_File()));
+        const QString input = directory->path() + "/readings.csv";
+        QVERIFY(Test_Support::Write_File(input, csv));
+        const TRun run = Run({"correct", description, "--csv", input, "--column", "1"});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.bytes, csv.left(csv.indexOf('\n')) + "," + header + "\n20,19.88\n");
+    }
+
+    // A full standard output is a failure with the system's reason, for every command that prints.
+    void Full_Standard_Output_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("list") << QStringList{"list"};
+        QTest::newRow("list --csv") << QStringList{"list", "--csv"};
+        QTest::newRow("check") << QStringList{"check", "--warn-days", "400"};
+        QTest::newRow("correct") << QStringList{"correct", "Bath probe", "20"};
+        QTest::newRow("validate") << QStringList{"validate"};
+        QTest::newRow("help") << QStringList{"--help"};
+    }
+    void Full_Standard_Output()
+    {
+        QFETCH(QStringList, arguments);
+        if (!QFileInfo("/dev/full").exists())
+        {
+            QSKIP("no /dev/full here");
+        }
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Bath probe", 100)}, Calibration_File()));
+        const TRun run = Run(arguments, "/dev/full");
+        QCOMPARE(run.status, 74);
+        QCOMPARE(run.err, QString("velmora-cli: cannot write standard output: %1\n")
+                              .arg(QString::fromLocal8Bit(std::strerror(ENOSPC))));
+    }
+
+    // --output onto a named pipe writes into it: the reader gets the content, and the pipe stays.
+    void Output_Into_Pipe_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("csv") << QStringList{"correct", "Bath probe", "--csv", "READINGS", "--column", "2"};
+        QTest::newRow("report") << QStringList{"report", "corrections", "Bath probe"};
+    }
+    void Output_Into_Pipe()
+    {
+        QFETCH(QStringList, arguments);
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Bath probe", 100)}, Calibration_File()));
+        const QString readings = directory->path() + "/readings.csv";
+        QVERIFY(Test_Support::Write_File(readings, "P,X\nA,20\n"));
+        arguments.replaceInStrings("READINGS", readings);
+        const QString pipe = directory->path() + "/pipe";
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const int reader = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const TRun run = Run(arguments + QStringList{"--output", pipe});
+        QByteArray received(65536, '\0');
+        const ssize_t size = ::read(reader, received.data(), size_t(received.size()));
+        ::close(reader);
+        received.truncate(int(qMax<ssize_t>(size, 0)));
+        QCOMPARE(run.status, 0);
+        QVERIFY2(received.startsWith(arguments[0] == "correct" ? "P,X,Corrected X (Bath probe)\nA,20,19.88\n"
+                                                               : "Thermometer:,Bath probe"),
+                 received.constData());
+        struct stat status;
+        QCOMPARE(::stat(QFile::encodeName(pipe).constData(), &status), 0);
+        QVERIFY(S_ISFIFO(status.st_mode));
+    }
+
+    void List_Formula_Guard_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain") << "Bath probe"
+                               << "Bath probe";
+        QTest::newRow("equals sign") << "=HYPERLINK(\"x\")"
+                                     << "\"'=HYPERLINK(\"\"x\"\")\"";
+        QTest::newRow("plus") << "+1"
+                              << "'+1";
+        QTest::newRow("at sign") << "@SUM(A1)"
+                                 << "'@SUM(A1)";
+        QTest::newRow("minus before text") << "-2+3 probe"
+                                           << "'-2+3 probe";
+        QTest::newRow("minus before a number") << "-5"
+                                               << "-5";
+    }
+    // A description that a spreadsheet would run as a formula is shown as text in list --csv.
+    void List_Formula_Guard()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, field);
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer(description, 100)}, Calibration_File()));
+        const TRun run = Run({"list", "--csv"});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.split('\n').value(1).startsWith(field + ",In calibration,"), qPrintable(run.out));
+        // The names for completion and scripts are the descriptions as they are.
+        QCOMPARE(Run({"list", "--names"}).out, description + "\n");
+    }
+
+    void Data_Directory_Choice_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<int>("status");
+        // Where the command looked, relative to the scratch directory.
+        QTest::addColumn<QString>("looked_at");
+        QTest::newRow("beside the program, none yet") << "build" << 3 << "bin/.velmora";
+        QTest::newRow("beside the program") << "build with data" << 0 << QString();
+        QTest::newRow("program directory not writable, none in the user's")
+            << "read-only build with data" << 3 << "home/.local/share/velmora";
+        QTest::newRow("program directory not writable, the user's used")
+            << "read-only build, user data" << 0 << QString();
+        QTest::newRow("installed, none yet") << "installed" << 3 << "home/.local/share/velmora";
+        QTest::newRow("installed") << "installed, user data" << 0 << QString();
+        QTest::newRow("named, missing") << "named missing" << 3 << "nowhere";
+    }
+    // The data directory the window would use, found without making it or copying anything into it; a
+    // missing one is named.
+    void Data_Directory_Choice()
+    {
+        QFETCH(QString, layout);
+        QFETCH(int, status);
+        QFETCH(QString, looked_at);
+        const QString root = directory->path();
+        const QString bin = root + "/bin";
+        QVERIFY(QDir().mkpath(bin));
+        const QString program = bin + "/velmora-cli";
+        QVERIFY(QFile::copy(VELMORA_CLI_EXECUTABLE, program));
+        const QString user_directory = root + "/home/.local/share/velmora";
+        if (layout.startsWith("installed"))
+        {
+            QVERIFY(QDir().mkpath(root + "/share/applications"));
+            QVERIFY(Test_Support::Write_File(root + "/share/applications/" VELMORA_APPLICATION_ID ".desktop",
+                                             ""));
+        }
+        if (layout.contains("with data"))
+        {
+            QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Beside", 100)},
+                                                         bin + "/.velmora/calibration_data.xml"));
+        }
+        if (layout.contains("user data"))
+        {
+            QVERIFY(Test_Support::Write_Calibration_File({Thermometer("User", 100)},
+                                                         user_directory + "/calibration_data.xml"));
+        }
+        const bool read_only = layout.startsWith("read-only");
+        // As a program unpacked by another user: neither its directory nor its data directory writable.
+        QStringList read_only_directories;
+        for (const QString& path : read_only ? QStringList{bin + "/.velmora", bin} : QStringList())
+        {
+            if (QFileInfo::exists(path))
+            {
+                QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+                read_only_directories << path;
+            }
+        }
+        const QMap<QString, QByteArray> before = Snapshot(root);
+        const QStringList data_directory =
+            layout == "named missing" ? QStringList{"--data-dir", root + "/nowhere"} : QStringList();
+        const TRun run = Run_Program(program, data_directory + QStringList{"list", "--names"});
+        const QMap<QString, QByteArray> after = Snapshot(root);
+        for (const QString& path : read_only_directories)
+        {
+            QFile::setPermissions(path,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+        QCOMPARE(run.status, status);
+        QCOMPARE(after.keys(), before.keys());
+        QVERIFY(after == before);
+        if (status == 3)
+        {
+            QCOMPARE(run.out, QString());
+            QVERIFY2(run.err.startsWith(
+                         QString("velmora-cli: no data directory '%1'").arg(root + "/" + looked_at)),
+                     qPrintable(run.err));
+        }
+        else
+        {
+            QCOMPARE(run.out, QString(layout.contains("user data") ? "User\n" : "Beside\n"));
+        }
+    }
+
+    // Every command leaves the data directory as it found it: the calibration file, its history, the
+    // settings, and no lock or probe file.
+    void Writes_Nothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("list") << QStringList{"list"};
+        QTest::newRow("check") << QStringList{"check"};
+        QTest::newRow("correct") << QStringList{"correct", "Bath probe", "20"};
+        QTest::newRow("validate") << QStringList{"validate"};
+        QTest::newRow("report") << QStringList{"report", "corrections", "Bath probe", "--output", "REPORT"};
+        QTest::newRow("correct csv") << QStringList{"correct", "Bath probe", "--csv",
+                                                    "REPORT",  "--column",   "1"};
+    }
+    void Writes_Nothing()
+    {
+        QFETCH(QStringList, arguments);
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer("Bath probe", 100), Thermometer("T2", 3)},
+                                                     Calibration_File()));
+        QVERIFY(Test_Support::Write_File(Data_Directory() + "/velmora_settings.ini",
+                                         "[General]\nWarn_Days_Before_Due=60\n"));
+        TCalibrationStore window_store = TCalibrationStore::In_Data_Directory(Data_Directory());
+        TThermometerList list;
+        window_store.Load_Thermometers(&list);
+        window_store.Check_Calibration_History(list);
+        QVERIFY(QFileInfo::exists(Data_Directory() + "/calibration_history.jsonl"));
+        const QString report = directory->path() + "/report.csv";
+        QVERIFY(Test_Support::Write_File(report, "20\n"));
+        arguments.replaceInStrings("REPORT", report);
+        const QMap<QString, QByteArray> before = Snapshot(Data_Directory());
+        const TRun run = Run(arguments);
+        QVERIFY2(run.status == 0 || (arguments[0] == "check" && run.status == 1), qPrintable(run.err));
+        QVERIFY(Snapshot(Data_Directory()) == before);
+        QCOMPARE(QDir(directory->path() + "/home")
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+
+    // With no calibration file yet, the remedy is the command line's, not the window's menu.
+    void Missing_Calibration_File_Remedy()
+    {
+        const TRun run = Run({"list"});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(
+            run.err,
+            QString("ERR  Cannot load calibration file: '%1': no calibration file exists yet. Thermometers "
+                    "are added in the window (velmora); --data-dir DIR reads another data directory.\n")
+                .arg(Calibration_File()));
+    }
+
+    void Completion_data()
+    {
+        // The command line after "velmora-cli --data-dir DIR ", and its words as bash splits them (also at
+        // "=" and ":").
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QStringList>("replies");
+        QTest::newRow("correct, every thermometer")
+            << "correct " << QStringList{"correct", ""}
+            << QStringList{"Bath\\ probe", "Bad\\ \\\"5\\\"", "Other", "Probe:1\\ A=2", "=1+1"};
+        QTest::newRow("correct, letter case ignored")
+            << "correct ba" << QStringList{"correct", "ba"} << QStringList{"Bath\\ probe", "Bad\\ \\\"5\\\""};
+        QTest::newRow("correct, after a quote")
+            << "correct \"bat" << QStringList{"correct", "\"bat"} << QStringList{"Bath probe"};
+        QTest::newRow("correct, escaped blank")
+            << "correct Bath\\ " << QStringList{"correct", "Bath\\ "} << QStringList{"Bath\\ probe"};
+        QTest::newRow("correct, a reading next")
+            << "correct Other " << QStringList{"correct", "Other", ""} << QStringList();
+        QTest::newRow("correct, after options")
+            << "correct --csv r.csv --column 2 o"
+            << QStringList{"correct", "--csv", "r.csv", "--column", "2", "o"} << QStringList{"Other"};
+        // readline keeps what stands before the last "=" or ":" and completes the rest.
+        QTest::newRow("correct, after a colon")
+            << "correct probe:" << QStringList{"correct", "probe", ":"} << QStringList{"1\\ A=2"};
+        QTest::newRow("correct, after an equals sign")
+            << "correct =" << QStringList{"correct", "="} << QStringList{"1+1"};
+        QTest::newRow("report, the kind")
+            << "report " << QStringList{"report", ""} << QStringList{"corrections", "uncertainty"};
+        QTest::newRow("report, the thermometer")
+            << "report uncertainty --uncertainty 0.1 O"
+            << QStringList{"report", "uncertainty", "--uncertainty", "0.1", "O"} << QStringList{"Other"};
+        QTest::newRow("options") << "list --n" << QStringList{"list", "--n"} << QStringList{"--names"};
+    }
+    // bash completes thermometer descriptions from the data directory the command line names.
+    void Completion()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, words);
+        QFETCH(QStringList, replies);
+        QVERIFY(Test_Support::Write_Calibration_File(
+            {Thermometer("Bath probe", 100), Thermometer("Bad \"5\"", 100), Thermometer("Other", 100),
+             Thermometer("Probe:1 A=2", 100), Thermometer("=1+1", 100)},
+            Calibration_File()));
+        const QStringList start{"velmora-cli", "--data-dir", Data_Directory()};
+        const auto quoted = [](const QString& word) {
+            return "'" + QString(word).replace("'", "'\\''") + "'";
+        };
+        QStringList quoted_words;
+        for (const QString& word : start + words)
+        {
+            quoted_words << quoted(word);
+        }
+        const QString command_line = start.join(' ') + " " + line;
+        const QString script = QString("source '%1'\nCOMP_WORDS=(%2)\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
+                                       "COMP_LINE=%3\nCOMP_POINT=${#COMP_LINE}\n"
+                                       "_velmora_cli\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n")
+                                   .arg(VELMORA_CLI_COMPLETION, quoted_words.join(' '), quoted(command_line));
+        QProcess bash;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH",
+                           QFileInfo(VELMORA_CLI_EXECUTABLE).path() + ":" + environment.value("PATH"));
+        environment.insert("HOME", directory->path() + "/home");
+        environment.insert("LC_ALL", "C.UTF-8");
+        bash.setProcessEnvironment(environment);
+        bash.start("bash", {"--norc", "-c", script});
+        QVERIFY(bash.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(bash.readAllStandardError()), QString());
+        QStringList got = QString::fromUtf8(bash.readAllStandardOutput()).split('\n');
+        got.removeAll(QString());
+        QCOMPARE(got, replies);
     }
 
     void Report_data()
@@ -473,6 +1046,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("no command") << QStringList() << "no command given";
+        QTest::newRow("empty data directory")
+            << QStringList{"--data-dir", "", "list"} << "--data-dir needs a directory";
         QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command 'frobnicate'";
         QTest::newRow("unknown option") << QStringList{"--frob"} << "Unknown option 'frob'";
         QTest::newRow("unknown command option") << QStringList{"list", "--frob"} << "Unknown option 'frob'";
@@ -503,7 +1078,19 @@ private slots:
         QTest::newRow("csv with readings")
             << QStringList{"correct", "Bath probe", "20", "--csv", "r.csv", "--column", "1"} << "no readings";
         QTest::newRow("column without csv")
-            << QStringList{"correct", "Bath probe", "20", "--column", "1"} << "belong to --csv";
+            << QStringList{"correct", "Bath probe", "20", "--column", "1"} << "--column belongs to --csv";
+        QTest::newRow("delimiter without csv")
+            << QStringList{"correct", "Bath probe", "20", "--delimiter", ";"}
+            << "--delimiter belongs to --csv";
+        QTest::newRow("column 0")
+            << QStringList{"correct", "Bath probe", "--csv", "r.csv", "--column", "0"}
+            << "--column '0': give the column of the readings as a number, counted from 1";
+        QTest::newRow("delimiter a quote")
+            << QStringList{"correct", "Bath probe", "--csv", "r.csv", "--column", "1", "--delimiter", "\""}
+            << "--delimiter '\"': give one ASCII character";
+        QTest::newRow("delimiter of two characters")
+            << QStringList{"correct", "Bath probe", "--csv", "r.csv", "--column", "1", "--delimiter", ";;"}
+            << "--delimiter ';;'";
     }
     void Usage_Errors()
     {

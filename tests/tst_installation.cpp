@@ -3,6 +3,7 @@
 #include <QDirIterator>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -74,9 +75,15 @@ private slots:
                                 "bin/velmora-cli",
                                 "share/applications/" VELMORA_APPLICATION_ID ".desktop",
                                 "share/bash-completion/completions/velmora-cli",
+                                "share/doc/velmora/user-guide.md",
                                 "share/man/man1/velmora.1.gz",
                                 "share/man/man1/velmora-cli.1.gz",
                                 "share/metainfo/" VELMORA_APPLICATION_ID ".metainfo.xml"};
+        for (const char* const picture : {"calibration-history", "calibration-states", "correction-curve",
+                                          "correction-editor", "main-window-2x"})
+        {
+            expected.append(QString("share/doc/velmora/screenshots/%1.png").arg(picture));
+        }
         for (int size : {16, 32, 48, 64, 128, 256})
         {
             expected.append(
@@ -98,6 +105,17 @@ private slots:
             Read_File(prefix.filePath("share/applications/" VELMORA_APPLICATION_ID ".desktop"));
         QVERIFY(entry.contains("\nIcon=" VELMORA_APPLICATION_ID "\n"));
         QVERIFY(entry.contains("\nExec=velmora\n"));
+        // Every picture the installed guide shows is installed beside it.
+        const QString guide =
+            QString::fromUtf8(Read_File(prefix.filePath("share/doc/velmora/user-guide.md")));
+        QRegularExpressionMatchIterator pictures =
+            QRegularExpression("\\]\\(([^)]+\\.png)\\)").globalMatch(guide);
+        QVERIFY(pictures.hasNext());
+        while (pictures.hasNext())
+        {
+            const QString picture = "share/doc/velmora/" + pictures.next().captured(1);
+            QVERIFY2(installed.contains(picture), qPrintable(picture));
+        }
         QVERIFY(
             Read_File(prefix.filePath("share/metainfo/" VELMORA_APPLICATION_ID ".metainfo.xml"))
                 .contains("<launchable type=\"desktop-id\">" VELMORA_APPLICATION_ID ".desktop</launchable>"));

@@ -718,14 +718,7 @@ QString History_Change_Text(const THistoryRecord& record)
 
 QString History_Csv(const QVector<THistoryRecord>& records)
 {
-    // A text a spreadsheet would take for a formula is shown as text; a point such as "-5.00000,0.10000"
-    // stays as it is.
-    const auto text_field = [](const QString& text) {
-        const bool formula = !text.isEmpty() &&
-                             (QString("=+@\t\r").contains(text[0]) ||
-                              (text[0] == '-' && !QRegularExpression("^[-0-9.,]*$").match(text).hasMatch()));
-        return Csv_Field(formula ? "'" + text : text);
-    };
+    const auto text_field = Csv_Text_Field;
     QString csv = "Record,Time,User,Host,Action,Thermometer,Change,"
                   "Due Date Before,Point 1 Before,Point 2 Before,Point 3 Before,Checksum Before,"
                   "Due Date After,Point 1 After,Point 2 After,Point 3 After,Checksum After,"

@@ -105,14 +105,19 @@ QString Not_A_Lock_Reason(const QLockFile& lock, const QString& lock_name, QStri
     return QString("the lock file '%1' is %2, not a lock Velmora can use").arg(name, what);
 }
 
+// An installed program finds its desktop entry in the install layout around it, whatever the prefix.
+bool Is_Installed(const QString& application_directory_path)
+{
+    return QFileInfo::exists(application_directory_path + "/" + VELMORA_DESKTOP_ENTRY_FROM_BINDIR);
+}
+
 } // namespace
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
 {
     const QString user_path = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    // An installed program finds its desktop entry in the install layout around it, whatever the
-    // prefix. A bin directory is no place for data, not even a writable one: each user keeps their own.
-    if (QFileInfo::exists(application_directory_path + "/" + VELMORA_DESKTOP_ENTRY_FROM_BINDIR))
+    // A bin directory is no place for data, not even a writable one: each user keeps their own.
+    if (Is_Installed(application_directory_path))
     {
         Use_User_Directory(user_path);
         if (data_directory_messages.isEmpty())
@@ -164,6 +169,22 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
         warning += QString(" Copied %1 from it.").arg(copied.join(" and "));
     }
     data_directory_messages.prepend(warning);
+}
+
+TCalibrationStore TCalibrationStore::For_Command_Line(const QString& application_directory_path)
+{
+    // The constructor's choice, asked of the file system rather than tried: the window makes ".velmora"
+    // where it can, and falls back to the user's directory where it cannot write.
+    const QString preferred_path =
+        QDir(application_directory_path + "/" + Data_Directory_Name).absolutePath();
+    const QFileInfo preferred(preferred_path);
+    const bool beside_program = !Is_Installed(application_directory_path) &&
+                                (preferred.exists() ? preferred.isDir() && preferred.isWritable()
+                                                    : QFileInfo(application_directory_path).isWritable());
+    TCalibrationStore store = In_Data_Directory(
+        beside_program ? preferred_path : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    store.reader = TReader::Command_Line;
+    return store;
 }
 
 TCalibrationStore TCalibrationStore::In_Data_Directory(const QString& data_directory_path)
@@ -273,9 +294,12 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
         }
         else
         {
-            message += ": no calibration file exists yet. To add the first thermometer, open Edit > "
-                       "Correction Editor (Ctrl+E), type its description, due date and test points and "
-                       "press Accept.";
+            message += reader == TReader::Window
+                           ? ": no calibration file exists yet. To add the first thermometer, open Edit > "
+                             "Correction Editor (Ctrl+E), type its description, due date and test points and "
+                             "press Accept."
+                           : ": no calibration file exists yet. Thermometers are added in the window "
+                             "(velmora); --data-dir DIR reads another data directory.";
         }
         messages << message;
     }

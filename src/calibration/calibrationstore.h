@@ -36,11 +36,23 @@ public:
     // Chooses the data directory: the user's own application data directory for an installed program;
     // otherwise ".velmora" beside the executable when it can be written, else the user's directory.
     explicit TCalibrationStore(const QString& application_directory_path);
+    // The store of a command line that only reads: the data directory the constructor would choose, found
+    // without creating or copying anything, so that it may not exist; its lines name the command
+    // line's remedies (see Set_Reader).
+    static TCalibrationStore For_Command_Line(const QString& application_directory_path);
     // A store on the data directory a caller names (a command line's choice), used as it is: nothing
     // is created or copied and no lines are logged about it.
     static TCalibrationStore In_Data_Directory(const QString& data_directory_path);
     // A store that reads the calibration file file_name instead, in the directory that holds it.
     static TCalibrationStore For_Calibration_File(const QString& file_name);
+
+    // Who reads the lines: the window, whose remedies are its menus, or the command line.
+    enum class TReader
+    {
+        Window,
+        Command_Line
+    };
+    void Set_Reader(TReader new_reader) { reader = new_reader; }
 
     const QString& Get_Data_Directory() const { return data_directory_path; }
     // The lines to log about that choice: INF naming the user's directory of an installed program, WAR
@@ -109,6 +121,7 @@ private:
     // Empty: the data directory's calibration file.
     QString calibration_file_name;
     QStringList data_directory_messages;
+    TReader reader = TReader::Window;
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.
     bool keep_calibration_file = false;

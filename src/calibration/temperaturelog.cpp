@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -41,6 +42,14 @@ QString Csv_Field(const QString& field)
     QString quoted = field;
     quoted.replace('"', "\"\"");
     return '"' + quoted + '"';
+}
+
+QString Csv_Text_Field(const QString& text)
+{
+    static const QRegularExpression number_like("^[-0-9.,]*$");
+    const bool formula = !text.isEmpty() && (QString("=+@\t\r").contains(text[0]) ||
+                                             (text[0] == '-' && !number_like.match(text).hasMatch()));
+    return Csv_Field(formula ? "'" + text : text);
 }
 
 QString Temperature_Log_Header(bool with_date_time)

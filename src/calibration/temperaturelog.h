@@ -19,6 +19,10 @@ QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
 
 // A field of the CSV files, quoted only when it would otherwise break the row.
 QString Csv_Field(const QString& field);
+// A text field of a CSV file meant for spreadsheets: a text that a spreadsheet would take for a formula
+// ("=", "+", "@", a tab or carriage return first, or "-" before anything but a number or a point such as
+// "-5.00000,0.10000") gets an apostrophe first, so that it shows as text; then quoted as Csv_Field quotes.
+QString Csv_Text_Field(const QString& text);
 
 // with_date_time: the file's entries begin with a "Date and Time" column.
 QString Temperature_Log_Header(bool with_date_time = false);
@@ -37,8 +41,7 @@ QString Temperature_Log_Line(const QString& description, const QString& thermome
 // in the file.
 QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString& description,
                                          const QString& thermometer, const QStringList& axis_texts,
-                                         bool date_time_column = false,
-                                         const QDateTime& now = TClock::Now(),
+                                         bool date_time_column = false, const QDateTime& now = TClock::Now(),
                                          bool* entry_written = nullptr);
 
 #endif // TEMPERATURELOG_H

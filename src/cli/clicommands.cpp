@@ -2,13 +2,14 @@
 
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
+#include "clicorrection.h"
 #include "clock.h"
-#include "csvcolumn.h"
 #include "datetext.h"
 #include "reports.h"
 #include "settingsfile.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
+#include "wholefile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -17,31 +18,88 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace
 {
 
 const char* const Program_Name = "velmora-cli";
 
-const char* const Overview =
-    "Reads the calibration data of Velmora without a window; never writes it.\n"
-    "\n"
-    "Commands:\n"
-    "  list [--warn-days N] [--csv]      every thermometer with its calibration state\n"
-    "  check [--warn-days N]             the warnings of the window's start-up; exit status 0 all in\n"
-    "                                    calibration, 1 due soon, 2 out of calibration, not usable or\n"
-    "                                    implausible, 3 calibration file unreadable\n"
-    "  correct THERMOMETER READING...    each reading corrected as the window shows it\n"
-    "  correct THERMOMETER --csv FILE --column N [--output FILE]\n"
-    "                                    adds a column of corrected readings to a CSV file\n"
-    "  validate [FILE]                   loads a calibration file as the window does, checks its history\n"
-    "  report corrections|uncertainty THERMOMETER [--uncertainty U] --output FILE\n"
-    "                                    writes the window's report\n"
-    "\n"
-    "'velmora-cli COMMAND --help' describes a command.";
-
 // The uncertainty the window's dialog offers first.
 const double Default_Uncertainty = 0.04;
+
+// What the prologue reads for a command before the command runs.
+enum class TLoad
+{
+    // The data directory's calibration file.
+    List,
+    // The same, and the thermometer that one argument names.
+    Thermometer,
+    // The calibration file that the optional argument names, else the data directory's.
+    Calibration_File
+};
+
+// What every command shares: where the data directory is and what day it is.
+struct TContext
+{
+    // Empty: the window's data directory, chosen from application_directory as the window chooses it.
+    QString data_directory;
+    QString application_directory;
+    QDate today;
+};
+
+// One positional argument after the command's name, for --help.
+struct TArgument
+{
+    QString name;
+    QString description;
+    QString syntax;
+};
+
+// A command line as the prologue parsed it, with what it read for the command.
+struct TInvocation
+{
+    const QCommandLineParser* parser = nullptr;
+    // The positional arguments after the command's name.
+    QStringList arguments;
+    QDate today;
+    std::optional<TCalibrationStore> store;
+    TThermometerList list;
+    // The lines of loading list.
+    QStringList load_messages;
+    int warn_days = Default_Warn_Days_Before_Due;
+    // The thermometer an argument named, as the list stores it (TLoad::Thermometer).
+    QString description;
+};
+
+// One command of velmora-cli: how it is called, what it takes, what the prologue reads for it and
+// what it does then.
+struct TCommand
+{
+    QString name;
+    // The program's --help: each way the command is called, with what it does then.
+    QVector<QPair<QString, QString>> usages;
+    // The command's --help: what it does, then its options and arguments, then the epilogue.
+    QString description;
+    QList<QCommandLineOption> options;
+    QVector<TArgument> arguments;
+    QString epilogue;
+    // How many positional arguments follow the name (maximum -1: any number), and what they are, as
+    // in "correct needs a thermometer and at least one reading".
+    int minimum_arguments = 0;
+    int maximum_arguments = 0;
+    QString takes;
+    // A negative number among the arguments is a reading, not an option.
+    bool negative_arguments = false;
+    TLoad load = TLoad::List;
+    // TLoad::Thermometer: which argument names the thermometer.
+    int thermometer_argument = 0;
+    // The usage errors beyond the number of arguments, checked before anything is read: the error's
+    // text, or empty when there is none.
+    std::function<QString(const QCommandLineParser&, const QStringList&)> check;
+    std::function<TCliResult(const TInvocation&)> run;
+};
 
 TCliResult Usage_Error(const QString& message)
 {
@@ -51,46 +109,38 @@ TCliResult Usage_Error(const QString& message)
     return result;
 }
 
-TCliResult Help(const QCommandLineParser& parser, const QString& extra = QString())
-{
-    TCliResult result;
-    result.out = parser.helpText();
-    if (!extra.isEmpty())
-    {
-        result.out += "\n" + extra + "\n";
-    }
-    return result;
-}
-
 void Add_Common_Options(QCommandLineParser* parser)
 {
     parser->addOptions({{{"h", "help"}, "Shows this help."}, {{"v", "version"}, "Shows the version."}});
 }
 
-TCliResult Help_Or_Version(const QCommandLineParser& parser)
+// --help or --version, when the command line asks for one of them; nothing otherwise.
+std::optional<TCliResult> Help_Or_Version(const QCommandLineParser& parser,
+                                          const QString& epilogue = QString())
 {
-    if (parser.isSet("help"))
+    if (!parser.isSet("help") && !parser.isSet("version"))
     {
-        return Help(parser);
+        return std::nullopt;
     }
     TCliResult result;
-    result.out = QString("%1 %2\n").arg(Program_Name, VELMORA_VERSION);
+    if (parser.isSet("help"))
+    {
+        QString help = parser.helpText();
+        if (!epilogue.isEmpty())
+        {
+            help += "\n" + epilogue + "\n";
+        }
+        result.out = help.toUtf8();
+        return result;
+    }
+    result.out = QString("%1 %2\n").arg(Program_Name, VELMORA_VERSION).toUtf8();
     return result;
 }
 
-// What every command shares: the data directory and the window's settings.
-struct TContext
+QCommandLineOption Warn_Days_Option()
 {
-    QString data_directory;
-    QString application_directory;
-    QDate today;
-
-    TCalibrationStore Store() const
-    {
-        return data_directory.isEmpty() ? TCalibrationStore(application_directory)
-                                        : TCalibrationStore::In_Data_Directory(data_directory);
-    }
-};
+    return {"warn-days", "Due soon within N days (default: the window's setting).", "N"};
+}
 
 // The window's warning period, from its settings file or its default; --warn-days overrides it.
 bool Warn_Days(const QCommandLineParser& parser, const TCalibrationStore& store, int* days, QString* error)
@@ -113,10 +163,25 @@ bool Warn_Days(const QCommandLineParser& parser, const TCalibrationStore& store,
     return true;
 }
 
-bool Is_Implausible(const TThermometerList& list, const QString& description, const QDate& today)
+// The WAR lines for a thermometer that is in doubt: a calibration or a due date that looks like a slip
+// of the hand. None for one that is not.
+QStringList Doubt_Warnings(const TThermometerList& list, const QString& description, const QDate& today)
 {
-    return !Implausibility(list.Get_Correction(description)).isEmpty() ||
-           Is_Due_Date_Implausible(list.Get_Calibration_Due_Date(description), today);
+    QStringList warnings;
+    const QString calibration = Implausibility_Warning(description, list.Get_Correction(description));
+    if (!calibration.isEmpty())
+    {
+        warnings << calibration;
+    }
+    const QDate due_date = list.Get_Calibration_Due_Date(description);
+    if (Is_Due_Date_Implausible(due_date, today))
+    {
+        warnings << QString(
+                        "WAR  Thermometer '%1' is due on %2, more than %3 years ahead. Check its due date.")
+                        .arg(description, Due_Date_Text(due_date))
+                        .arg(Plausible_Due_Years);
+    }
+    return warnings;
 }
 
 // The state shown by list: the window's calibration state, or "Implausible" for a thermometer that
@@ -127,8 +192,8 @@ QString State_Text(const TThermometerList& list, const QString& description, con
     const TCalibrationState state = Calibration_State(list.Get_Calibration_Due_Date(description), today,
                                                       warn_days, list.Get_Correction(description));
     const bool corrects = state == TCalibrationState::In_Calibration || state == TCalibrationState::Due_Soon;
-    return corrects && Is_Implausible(list, description, today) ? QString("Implausible")
-                                                                : Calibration_State_Text(state);
+    return corrects && !Doubt_Warnings(list, description, today).isEmpty() ? QString("Implausible")
+                                                                           : Calibration_State_Text(state);
 }
 
 // The start-up lines of loading: any WAR or ERR line means the file did not load completely.
@@ -149,78 +214,23 @@ QString Lines(const QStringList& lines)
     return lines.isEmpty() ? QString() : lines.join('\n') + '\n';
 }
 
-// The description as the list stores it, matched as the window matches it (letter case ignored);
-// empty when there is no such thermometer.
-// Loads the data directory's calibration file; the lines of loading go to load_messages.
-TThermometerList Load(const TContext& context, QStringList* load_messages, int* warn_days,
-                      const QCommandLineParser& parser, QString* error)
+TCliResult List_Command(const TInvocation& invocation)
 {
-    TCalibrationStore store = context.Store();
-    TThermometerList list;
-    *load_messages = store.Load_Thermometers(&list);
-    if (warn_days != nullptr && !Warn_Days(parser, store, warn_days, error))
-    {
-        return TThermometerList();
-    }
-    return list;
-}
-
-// Loads the list and finds the thermometer name names as the window finds it (letter case ignored).
-// False, with the usage error and the file's ERR lines in *not_found, when there is none.
-bool Find_Thermometer(const TContext& context, const QCommandLineParser& parser, const QString& name,
-                      TThermometerList* list, QString* description, TCliResult* not_found)
-{
-    QStringList load_messages;
-    QString error;
-    *list = Load(context, &load_messages, nullptr, parser, &error);
-    *description = list->Get_Stored_Description(name);
-    if (!description->isEmpty())
-    {
-        return true;
-    }
-    *not_found = Usage_Error(QString("no thermometer '%1' in the calibration file").arg(name));
-    not_found->err.prepend(Lines(load_messages.filter(QRegularExpression("^ERR"))));
-    return false;
-}
-
-TCliResult List_Command(const TContext& context, const QStringList& arguments)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Lists every thermometer with its calibration state, due date, days "
-                                     "left and calibrated range.");
-    parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"},
-                       {"csv", "Comma-separated values with a header, for scripts."}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("list", "The command.");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    if (parser.positionalArguments().size() > 1)
-    {
-        return Usage_Error(QString("list takes no arguments: '%1'").arg(parser.positionalArguments()[1]));
-    }
-    QStringList load_messages;
-    int warn_days = Default_Warn_Days_Before_Due;
-    QString error;
-    const TThermometerList list = Load(context, &load_messages, &warn_days, parser, &error);
-    if (!error.isEmpty())
-    {
-        return Usage_Error(error);
-    }
+    const TThermometerList& list = invocation.list;
     TCliResult result;
     // Entries left out would otherwise vanish from the list without a word.
-    result.err = Lines(load_messages.filter(QRegularExpression("^(WAR|ERR)")));
-    if (Has_Error_Line(load_messages))
+    result.err = Lines(invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)")));
+    if (Has_Error_Line(invocation.load_messages))
     {
         result.status = Cli_Exit_Failure;
         return result;
     }
-    const bool csv = parser.isSet("csv");
+    if (invocation.parser->isSet("names"))
+    {
+        result.out = Lines(list.Get_Descriptions()).toUtf8();
+        return result;
+    }
+    const bool csv = invocation.parser->isSet("csv");
     QVector<QStringList> rows;
     rows << (csv ? QStringList{"thermometer", "state", "due_date", "days_left", "calibrated_range"}
                  : QStringList{"Thermometer", "State", "Due date", "Days left", "Calibrated range"});
@@ -230,23 +240,26 @@ TCliResult List_Command(const TContext& context, const QStringList& arguments)
         const TThermometerCorrection correction = list.Get_Correction(description);
         // Scripts get the ISO date and the plain number of days; people the window's texts.
         rows << QStringList{
-            description, State_Text(list, description, context.today, warn_days),
+            description, State_Text(list, description, invocation.today, invocation.warn_days),
             csv ? due_date.toString(Qt::ISODate) : Due_Date_Text(due_date),
-            csv ? (due_date.isValid() ? QString::number(context.today.daysTo(due_date)) : QString())
-                : Days_Left_Text(due_date, context.today),
+            csv ? (due_date.isValid() ? QString::number(invocation.today.daysTo(due_date)) : QString())
+                : Days_Left_Text(due_date, invocation.today),
             Correction_Problem(correction).isEmpty() ? Calibrated_Range_Text(correction) : QString()};
     }
+    QString out;
     if (csv)
     {
         for (const QStringList& row : rows)
         {
             QStringList fields;
+            // A description such as "=1+1" must not run as a formula in the spreadsheet that opens the list.
             for (const QString& field : row)
             {
-                fields << Csv_Field(field);
+                fields << Csv_Text_Field(field);
             }
-            result.out += fields.join(',') + '\n';
+            out += fields.join(',') + '\n';
         }
+        result.out = out.toUtf8();
         return result;
     }
     QVector<int> widths(rows[0].size(), 0);
@@ -264,52 +277,22 @@ TCliResult List_Command(const TContext& context, const QStringList& arguments)
         {
             line += column + 1 < row.size() ? row[column].leftJustified(widths[column] + 2) : row[column];
         }
-        result.out += line.trimmed() + '\n';
+        out += line.trimmed() + '\n';
     }
+    result.out = out.toUtf8();
     return result;
 }
 
-TCliResult Check_Command(const TContext& context, const QStringList& arguments)
+TCliResult Check_Command(const TInvocation& invocation)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Prints the warnings the window writes at start-up, nothing when all is well.");
-    parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("check", "The command.");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    if (parser.isSet("help"))
-    {
-        return Help(parser, "Exit status: 0 every thermometer in calibration, 1 one due soon, 2 one out of "
-                            "calibration,\nnot usable or implausible, 3 the calibration file cannot be "
-                            "read.");
-    }
-    if (parser.positionalArguments().size() > 1)
-    {
-        return Usage_Error(QString("check takes no arguments: '%1'").arg(parser.positionalArguments()[1]));
-    }
-    QStringList load_messages;
-    int warn_days = Default_Warn_Days_Before_Due;
-    QString error;
-    const TThermometerList list = Load(context, &load_messages, &warn_days, parser, &error);
-    if (!error.isEmpty())
-    {
-        return Usage_Error(error);
-    }
+    const TThermometerList& list = invocation.list;
     TCliResult result;
     // The load's own warnings first, as the window logs them: entries left out are thermometers that
     // can no longer be used.
-    const QStringList load_warnings = load_messages.filter(QRegularExpression("^(WAR|ERR)"));
-    const QStringList warnings = Calibration_Warnings(list, context.today, warn_days);
-    result.out = Lines(load_warnings + warnings);
-    if (Has_Error_Line(load_messages))
+    const QStringList load_warnings = invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)"));
+    const QStringList warnings = Calibration_Warnings(list, invocation.today, invocation.warn_days);
+    result.out = Lines(load_warnings + warnings).toUtf8();
+    if (Has_Error_Line(invocation.load_messages))
     {
         result.status = Cli_Exit_Unreadable;
         return result;
@@ -317,8 +300,8 @@ TCliResult Check_Command(const TContext& context, const QStringList& arguments)
     result.status = load_warnings.isEmpty() ? Cli_Exit_Success : 2;
     for (const QString& description : list.Get_Descriptions())
     {
-        switch (Calibration_State(list.Get_Calibration_Due_Date(description), context.today, warn_days,
-                                  list.Get_Correction(description)))
+        switch (Calibration_State(list.Get_Calibration_Due_Date(description), invocation.today,
+                                  invocation.warn_days, list.Get_Correction(description)))
         {
         case TCalibrationState::In_Calibration:
             break;
@@ -361,239 +344,211 @@ QStringList With_Negative_Readings(const QStringList& arguments)
     return result;
 }
 
-// The readings of one column of a CSV file, taken elsewhere, corrected into a column of their own.
-TCliResult Correct_Csv_Column(const QCommandLineParser& parser, const QString& description,
-                              bool in_calibration, const QDate& due_date,
-                              const TThermometerCorrection& correction)
+// The thermometer that invocation names, as the window has it when it is selected.
+TCliThermometer Named_Thermometer(const TInvocation& invocation)
 {
-    const int column = parser.value("column").toInt();
-    TCliResult result;
+    TCliThermometer thermometer;
+    thermometer.description = invocation.description;
+    thermometer.in_calibration = invocation.list.Is_Calibration_Valid(invocation.description);
+    thermometer.due_date = invocation.list.Get_Calibration_Due_Date(invocation.description);
+    thermometer.correction = invocation.list.Get_Correction(invocation.description);
+    return thermometer;
+}
+
+// The readings of one column of a CSV file, taken elsewhere, corrected into a column of their own.
+// result already holds what was said about the thermometer.
+void Correct_Csv_Column(const TInvocation& invocation, const TCliThermometer& thermometer, TCliResult* result,
+                        bool* warned)
+{
+    const QCommandLineParser& parser = *invocation.parser;
     const QString csv_name = parser.value("csv");
     QFile csv_file(csv_name);
-    if (!csv_file.open(QIODevice::ReadOnly))
+    const bool opened = csv_file.open(QIODevice::ReadOnly);
+    const QByteArray content = opened ? csv_file.readAll() : QByteArray();
+    if (!opened || csv_file.error() != QFileDevice::NoError)
     {
-        result.err = QString("%1: cannot read '%2': %3\n")
-                         .arg(Program_Name, QDir::toNativeSeparators(csv_name), csv_file.errorString());
-        result.status = Cli_Exit_Failure;
-        return result;
+        result->err += QString("%1: cannot read '%2': %3\n")
+                           .arg(Program_Name, QDir::toNativeSeparators(csv_name), csv_file.errorString());
+        result->status = Cli_Exit_Failure;
+        return;
     }
-    const QString text = QString::fromUtf8(csv_file.readAll());
-    const QString content = With_Appended_Column(text, column, [&](int index, const QString& field) {
-        const QString reading = field.trimmed();
-        // A first line that holds no number there is the header: the new column is named after it.
-        if (index == 0 && !reading.isEmpty())
-        {
-            bool number = false;
-            reading.toDouble(&number);
-            if (!number)
-            {
-                return QString("Corrected %1 (%2)").arg(reading, description);
-            }
-        }
-        // An axis not read on that line stays empty, as in the temperature log.
-        if (reading.isEmpty())
-        {
-            return QString();
-        }
-        const QString corrected = Corrected_Reading_Text(reading, in_calibration, correction);
-        if (corrected == Not_Corrected)
-        {
-            result.err += QString("%1: line %2: '%3' not corrected: %4\n")
-                              .arg(Program_Name, QString::number(index + 1), reading,
-                                   Not_Corrected_Reason(reading, true, in_calibration, due_date, correction));
-            result.status = Cli_Exit_Failure;
-        }
-        return corrected;
-    });
+    TCsvFormat format;
+    format.delimiter = parser.isSet("delimiter") ? parser.value("delimiter").at(0).toLatin1() : ',';
+    format.decimal_comma = parser.isSet("decimal-comma");
+    const TCsvCorrection corrected =
+        Correct_Csv_Column(content, parser.value("column").toInt(), format, thermometer);
+    if (corrected.outcome == TCsvOutcome::No_Such_Column)
+    {
+        const TCliResult usage = Usage_Error(corrected.messages.value(0).text);
+        result->err += usage.err;
+        result->status = usage.status;
+        return;
+    }
+    if (corrected.outcome == TCsvOutcome::Refused)
+    {
+        result->err +=
+            QString("%1: cannot read '%2' as CSV: %3; nothing was written\n")
+                .arg(Program_Name, QDir::toNativeSeparators(csv_name), corrected.messages.value(0).text);
+        result->status = Cli_Exit_Failure;
+        return;
+    }
+    for (const TCsvMessage& message : corrected.messages)
+    {
+        result->err +=
+            (message.warning ? message.text : QString("%1: %2").arg(Program_Name, message.text)) + '\n';
+        *warned = *warned || message.warning;
+    }
+    if (corrected.outcome == TCsvOutcome::Not_All_Corrected)
+    {
+        result->status = Cli_Exit_Failure;
+    }
     if (!parser.isSet("output"))
     {
-        result.out = content;
-        return result;
+        result->out = corrected.content;
+        return;
     }
-    QString error;
-    if (!Write_Report_File(parser.value("output"), content, &error))
+    // The file's own bytes: no change of encoding or line ends on the way.
+    const QString output_name = parser.value("output");
+    QString reason;
+    if (!Write_Whole_File(output_name, corrected.content, &reason))
     {
-        result.err += error + '\n';
+        result->err += QString("%1: cannot write '%2': %3\n")
+                           .arg(Program_Name, QDir::toNativeSeparators(output_name), reason);
+        result->status = Cli_Exit_Failure;
+    }
+}
+
+QString Correct_Usage(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const bool csv = parser.isSet("csv");
+    if (csv && arguments.size() != 1)
+    {
+        return "correct --csv needs a thermometer and no readings";
+    }
+    if (!csv)
+    {
+        for (const char* const option : {"column", "output", "delimiter", "decimal-comma"})
+        {
+            if (parser.isSet(option))
+            {
+                return QString("--%1 belongs to --csv").arg(option);
+            }
+        }
+        return arguments.size() < 2 ? QString("correct needs a thermometer and at least one reading")
+                                    : QString();
+    }
+    if (!parser.isSet("column"))
+    {
+        return "--csv needs --column N, the column of the readings counted from 1";
+    }
+    bool is_number = false;
+    const int column = parser.value("column").toInt(&is_number);
+    if (!is_number || column < 1)
+    {
+        return QString("--column '%1': give the column of the readings as a number, counted from 1")
+            .arg(parser.value("column"));
+    }
+    const QString delimiter = parser.value("delimiter");
+    if (parser.isSet("delimiter") &&
+        (delimiter.size() != 1 || delimiter[0].unicode() >= 0x80 || QString("\"\r\n").contains(delimiter[0])))
+    {
+        return QString("--delimiter '%1': give one ASCII character other than a quote or a line end, such "
+                       "as ';'")
+            .arg(delimiter);
+    }
+    return QString();
+}
+
+TCliResult Correct_Command(const TInvocation& invocation)
+{
+    const TCliThermometer thermometer = Named_Thermometer(invocation);
+    TCliResult result;
+    // Said once, before the readings: their numbers stand, but the calibration behind them is in doubt.
+    const QStringList doubts = Doubt_Warnings(invocation.list, thermometer.description, invocation.today);
+    result.err = Lines(doubts);
+    bool warned = !doubts.isEmpty();
+    if (invocation.parser->isSet("csv"))
+    {
+        Correct_Csv_Column(invocation, thermometer, &result, &warned);
+    }
+    else
+    {
+        QString out;
+        for (const QString& reading : invocation.arguments.mid(1))
+        {
+            const TCorrectedReading corrected = Correct_Reading(reading, false, thermometer);
+            out += corrected.text + '\n';
+            if (!corrected.reason.isEmpty())
+            {
+                result.err +=
+                    QString("%1: '%2' not corrected: %3\n").arg(Program_Name, reading, corrected.reason);
+                result.status = Cli_Exit_Failure;
+            }
+            else if (!corrected.extrapolation.isEmpty())
+            {
+                result.err += QString("WAR  Reading %1.\n").arg(corrected.extrapolation);
+                warned = true;
+            }
+        }
+        result.out = out.toUtf8();
+    }
+    if (warned && invocation.parser->isSet("strict") && result.status == Cli_Exit_Success)
+    {
         result.status = Cli_Exit_Failure;
     }
     return result;
 }
 
-TCliResult Correct_Command(const TContext& context, const QStringList& arguments)
+TCliResult Validate_Command(const TInvocation& invocation)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Prints each reading corrected as the window shows it, one a line; "
-                                     "\"-----\" when it cannot be corrected, with the reason on standard "
-                                     "error and exit status 1. With --csv, the readings of one column of "
-                                     "a CSV file are corrected into a new last column, and the file is "
-                                     "printed (or written to --output) with it; every other byte stays.");
-    parser.addOptions({{"csv", "A CSV file holding the readings.", "FILE"},
-                       {"column", "The column of the readings in the CSV file, counted from 1.", "N"},
-                       {"output", "Where to write the CSV file with the corrected column.", "FILE"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("correct", "The command.");
-    parser.addPositionalArgument("THERMOMETER", "The thermometer's description (letter case ignored).");
-    parser.addPositionalArgument("READING", "Readings in °C, a point for the decimals.", "READING...");
-    if (!parser.parse(With_Negative_Readings(arguments)))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    const QStringList positional = parser.positionalArguments();
-    const bool csv = parser.isSet("csv");
-    if (csv && positional.size() != 2)
-    {
-        return Usage_Error("correct --csv needs a thermometer and no readings");
-    }
-    if (!csv && (parser.isSet("column") || parser.isSet("output")))
-    {
-        return Usage_Error("--column and --output belong to --csv");
-    }
-    bool is_number = false;
-    if (csv && (parser.value("column").toInt(&is_number) < 1 || !is_number))
-    {
-        return Usage_Error("--csv needs --column N, the column of the readings counted from 1");
-    }
-    if (positional.size() < (csv ? 2 : 3))
-    {
-        return Usage_Error("correct needs a thermometer and at least one reading");
-    }
-    TThermometerList list;
-    QString description;
-    TCliResult not_found;
-    if (!Find_Thermometer(context, parser, positional[1], &list, &description, &not_found))
-    {
-        return not_found;
-    }
-    // As the window decides it when the thermometer is selected.
-    const bool in_calibration = list.Is_Calibration_Valid(description);
-    const TThermometerCorrection correction = list.Get_Correction(description);
-    const QDate due_date = list.Get_Calibration_Due_Date(description);
-    if (csv)
-    {
-        return Correct_Csv_Column(parser, description, in_calibration, due_date, correction);
-    }
-    TCliResult result;
-    for (const QString& reading : positional.mid(2))
-    {
-        const QString text = Corrected_Reading_Text(reading, in_calibration, correction);
-        result.out += text + '\n';
-        if (text == Not_Corrected)
-        {
-            result.err += QString("%1: '%2' not corrected: %3\n")
-                              .arg(Program_Name, reading,
-                                   Not_Corrected_Reason(reading, true, in_calibration, due_date, correction));
-            result.status = Cli_Exit_Failure;
-        }
-    }
-    return result;
-}
-
-TCliResult Validate_Command(const TContext& context, const QStringList& arguments)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Loads a calibration file as the window does at start-up, checks it "
-                                     "against its calibration history and prints its lines; exit status 0 "
-                                     "when it loaded completely and agrees with a whole history, 1 "
-                                     "otherwise.");
-    parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("validate", "The command.");
-    parser.addPositionalArgument("FILE", "The file (default: the data directory's).", "[FILE]");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 2)
-    {
-        return Usage_Error(QString("validate takes one file: '%1'").arg(positional[2]));
-    }
-    const TCalibrationStore settings_store = context.Store();
-    TCalibrationStore store =
-        positional.size() == 2 ? TCalibrationStore::For_Calibration_File(positional[1]) : settings_store;
-    int warn_days = Default_Warn_Days_Before_Due;
-    QString error;
-    if (!Warn_Days(parser, settings_store, &warn_days, &error))
-    {
-        return Usage_Error(error);
-    }
-    TThermometerList list;
-    const QStringList load_messages = store.Load_Thermometers(&list);
+    TCalibrationStore store = *invocation.store;
     TCliResult result;
     // A hand edit or a history that does not hold is a finding: nothing is recorded here.
-    const QStringList history_messages = store.Verify_Calibration_History(list);
-    result.out =
-        Lines(load_messages + history_messages + Calibration_Warnings(list, context.today, warn_days));
-    result.status =
-        Loaded_Completely(load_messages) && history_messages.isEmpty() ? Cli_Exit_Success : Cli_Exit_Failure;
+    const QStringList history_messages = store.Verify_Calibration_History(invocation.list);
+    result.out = Lines(invocation.load_messages + history_messages +
+                       Calibration_Warnings(invocation.list, invocation.today, invocation.warn_days))
+                     .toUtf8();
+    result.status = Loaded_Completely(invocation.load_messages) && history_messages.isEmpty()
+                        ? Cli_Exit_Success
+                        : Cli_Exit_Failure;
     return result;
 }
 
-TCliResult Report_Command(const TContext& context, const QStringList& arguments)
+QString Report_Usage(const QCommandLineParser& parser, const QStringList& arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Writes the window's corrections or uncertainty report of a "
-                                     "thermometer; a failed write leaves an existing file as it was.");
-    parser.addOptions(
-        {{"uncertainty", "The calibration uncertainty (k=2) in °C, 0 to below 1 (default 0.04).", "U"},
-         {"output", "The report file to write.", "FILE"}});
-    Add_Common_Options(&parser);
-    parser.addPositionalArgument("report", "The command.");
-    parser.addPositionalArgument("KIND", "corrections or uncertainty.");
-    parser.addPositionalArgument("THERMOMETER", "The thermometer's description (letter case ignored).");
-    if (!parser.parse(arguments))
-    {
-        return Usage_Error(parser.errorText());
-    }
-    if (parser.isSet("help") || parser.isSet("version"))
-    {
-        return Help_Or_Version(parser);
-    }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 3)
-    {
-        return Usage_Error("report needs a kind (corrections or uncertainty) and a thermometer");
-    }
-    const QString kind = positional[1];
+    const QString kind = arguments[0];
     if (kind != "corrections" && kind != "uncertainty")
     {
-        return Usage_Error(QString("unknown report '%1': corrections or uncertainty").arg(kind));
+        return QString("unknown report '%1': corrections or uncertainty").arg(kind);
     }
     if (!parser.isSet("output") || parser.value("output").isEmpty())
     {
-        return Usage_Error("report needs --output FILE");
+        return "report needs --output FILE";
     }
     if (kind == "corrections" && parser.isSet("uncertainty"))
     {
-        return Usage_Error("--uncertainty belongs to the uncertainty report");
+        return "--uncertainty belongs to the uncertainty report";
     }
+    double uncertainty = Default_Uncertainty;
+    // The window's dialog accepts the same values only.
+    const QString problem = parser.isSet("uncertainty")
+                                ? Uncertainty_Problem(parser.value("uncertainty"), &uncertainty)
+                                : QString();
+    return problem.isEmpty() ? QString() : "--uncertainty: " + problem;
+}
+
+TCliResult Report_Command(const TInvocation& invocation)
+{
+    const QCommandLineParser& parser = *invocation.parser;
+    const QString kind = invocation.arguments[0];
+    const QString& description = invocation.description;
     double uncertainty = Default_Uncertainty;
     if (parser.isSet("uncertainty"))
     {
-        // The window's dialog accepts the same values only.
-        const QString problem = Uncertainty_Problem(parser.value("uncertainty"), &uncertainty);
-        if (!problem.isEmpty())
-        {
-            return Usage_Error("--uncertainty: " + problem);
-        }
+        Uncertainty_Problem(parser.value("uncertainty"), &uncertainty);
     }
-    TThermometerList list;
-    QString description;
-    TCliResult not_found;
-    if (!Find_Thermometer(context, parser, positional[2], &list, &description, &not_found))
-    {
-        return not_found;
-    }
-    const TThermometerCorrection correction = list.Get_Correction(description);
-    const QDate due_date = list.Get_Calibration_Due_Date(description);
+    const TThermometerCorrection correction = invocation.list.Get_Correction(description);
+    const QDate due_date = invocation.list.Get_Calibration_Due_Date(description);
     TCliResult result;
     QString error;
     if (!Is_Evaluation_Range_Usable(correction, &error))
@@ -617,8 +572,251 @@ TCliResult Report_Command(const TContext& context, const QStringList& arguments)
         kind == "corrections" ? "INF  Evaluation file written." : "INF  Uncertainty file written.";
     result.out =
         Lines(QStringList{written + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name))} +
-              Report_Warnings(description, due_date, context.today, correction));
+              Report_Warnings(description, due_date, invocation.today, correction))
+            .toUtf8();
     return result;
+}
+
+const TArgument Thermometer_Argument{"THERMOMETER", "The thermometer's description (letter case ignored).",
+                                     QString()};
+
+// Every command, in the order the program's --help lists them.
+const QVector<TCommand>& Commands()
+{
+    static const QVector<TCommand> commands = [] {
+        QVector<TCommand> table;
+
+        TCommand list;
+        list.name = "list";
+        list.usages = {
+            {"list [--warn-days N] [--csv|--names]", "every thermometer with its calibration state"}};
+        list.description =
+            "Lists every thermometer with its calibration state, due date, days left and calibrated range.";
+        list.options = {Warn_Days_Option(),
+                        {"csv", "Comma-separated values with a header, for scripts and spreadsheets."},
+                        {"names", "Only the descriptions, one a line."}};
+        list.takes = "no arguments";
+        list.run = List_Command;
+        table << list;
+
+        TCommand check;
+        check.name = "check";
+        check.usages = {{"check [--warn-days N]",
+                         "the warnings of the window's start-up; exit status 0 all in\n"
+                         "calibration, 1 due soon, 2 out of calibration, not usable or\n"
+                         "implausible, 3 calibration file unreadable"}};
+        check.description = "Prints the warnings the window writes at start-up, nothing when all is well.";
+        check.options = {Warn_Days_Option()};
+        check.epilogue = "Exit status: 0 every thermometer in calibration, 1 one due soon, 2 one out of "
+                         "calibration,\nnot usable or implausible, 3 the calibration file cannot be read.";
+        check.takes = "no arguments";
+        check.run = Check_Command;
+        table << check;
+
+        TCommand correct;
+        correct.name = "correct";
+        correct.usages = {
+            {"correct THERMOMETER READING... [--strict]", "each reading corrected as the window shows it"},
+            {"correct THERMOMETER --csv FILE --column N [--delimiter C] [--decimal-comma]\n"
+             "        [--output FILE] [--strict]",
+             "adds a column of corrected readings to a CSV file"}};
+        correct.description =
+            "Prints each reading corrected as the window shows it, one a line; \"-----\" when it cannot "
+            "be corrected, with the reason on standard error and exit status 1. A reading corrected by "
+            "extending the curve beyond the calibrated range, and a thermometer whose calibration or due "
+            "date is in doubt, get a WAR line on standard error. With --csv, the readings of one column of "
+            "a CSV file are corrected into a new last column, and the file is printed (or written to "
+            "--output) with it; every other byte stays.";
+        correct.options = {
+            {"csv", "A CSV file holding the readings.", "FILE"},
+            {"column", "The column of the readings in the CSV file, counted from 1.", "N"},
+            {"delimiter", "The character between the fields of the CSV file (default ',').", "C"},
+            {"decimal-comma", "The CSV file's numbers have a decimal comma, the corrected ones too."},
+            {"output", "Where to write the CSV file with the corrected column (default: standard output).",
+             "FILE"},
+            {"strict", "Exit status 1 also after a WAR line."}};
+        correct.epilogue = "The CSV file is read and written as bytes, in its own encoding and line ends.\n"
+                           "A quote opens a quoted field only at the start of a field. Lines are counted\n"
+                           "as an editor counts them.\n"
+                           "Exit status: 0 every reading corrected, 1 one not corrected, the file refused\n"
+                           "or not written (with --strict also after a WAR line), 3 no data directory,\n"
+                           "64 a usage error or a column no line has, 74 standard output not written.";
+        correct.arguments = {Thermometer_Argument,
+                             {"READING", "Readings in °C, a point for the decimals.", "READING..."}};
+        correct.minimum_arguments = 1;
+        correct.maximum_arguments = -1;
+        correct.takes = "a thermometer and at least one reading";
+        correct.negative_arguments = true;
+        correct.load = TLoad::Thermometer;
+        correct.check = Correct_Usage;
+        correct.run = Correct_Command;
+        table << correct;
+
+        TCommand validate;
+        validate.name = "validate";
+        validate.usages = {
+            {"validate [FILE]", "loads a calibration file as the window does, checks its history"}};
+        validate.description = "Loads a calibration file as the window does at start-up, checks it against "
+                               "its calibration history and prints its lines; exit status 0 when it loaded "
+                               "completely and agrees with a whole history, 1 otherwise.";
+        validate.options = {Warn_Days_Option()};
+        validate.arguments = {{"FILE", "The file (default: the data directory's).", "[FILE]"}};
+        validate.maximum_arguments = 1;
+        validate.takes = "one file";
+        validate.load = TLoad::Calibration_File;
+        validate.run = Validate_Command;
+        table << validate;
+
+        TCommand report;
+        report.name = "report";
+        report.usages = {
+            {"report corrections|uncertainty THERMOMETER [--uncertainty U]\n        --output FILE",
+             "writes the window's report"}};
+        report.description = "Writes the window's corrections or uncertainty report of a thermometer; a "
+                             "failed write leaves an existing file as it was.";
+        report.options = {
+            {"uncertainty", "The calibration uncertainty (k=2) in °C, 0 to below 1 (default 0.04).", "U"},
+            {"output", "The report file to write.", "FILE"}};
+        report.arguments = {{"KIND", "corrections or uncertainty.", QString()}, Thermometer_Argument};
+        report.minimum_arguments = 2;
+        report.maximum_arguments = 2;
+        report.takes = "a kind (corrections or uncertainty) and a thermometer";
+        report.load = TLoad::Thermometer;
+        report.thermometer_argument = 1;
+        report.check = Report_Usage;
+        report.run = Report_Command;
+        table << report;
+        return table;
+    }();
+    return commands;
+}
+
+// The program's --help: its options, then every command with what it does.
+QString Overview()
+{
+    // The summaries start in one column; a longer call has its summary on the next line.
+    const QString indent(36, ' ');
+    QString overview =
+        "Reads the calibration data of Velmora without a window; never writes it.\n\nCommands:\n";
+    for (const TCommand& command : Commands())
+    {
+        for (const auto& usage : command.usages)
+        {
+            const QString call = "  " + usage.first;
+            overview +=
+                (call.size() < indent.size() ? call.leftJustified(indent.size()) : call + "\n" + indent) +
+                QString(usage.second).replace("\n", "\n" + indent) + "\n";
+        }
+    }
+    return overview + "\n'velmora-cli COMMAND --help' describes a command.";
+}
+
+bool Has_Option(const TCommand& command, const QString& name)
+{
+    return std::any_of(command.options.begin(), command.options.end(),
+                       [&](const QCommandLineOption& option) { return option.names().contains(name); });
+}
+
+// Loads the calibration file the command reads into invocation, and the thermometer it names; the
+// usage error, with the file's ERR lines, when there is no such thermometer.
+std::optional<TCliResult> Load(const TCommand& command, const TContext& context, TInvocation* invocation)
+{
+    TCalibrationStore data_directory_store =
+        TCalibrationStore::For_Command_Line(context.application_directory);
+    if (!context.data_directory.isEmpty())
+    {
+        data_directory_store = TCalibrationStore::In_Data_Directory(context.data_directory);
+        data_directory_store.Set_Reader(TCalibrationStore::TReader::Command_Line);
+    }
+    const bool named_file = command.load == TLoad::Calibration_File && !invocation->arguments.isEmpty();
+    const QString data_directory = data_directory_store.Get_Data_Directory();
+    // Made by the window at its first start; looking for it here must not make it.
+    if (!named_file && !QFileInfo(data_directory).isDir())
+    {
+        TCliResult missing;
+        missing.status = Cli_Exit_Unreadable;
+        missing.err = QString("%1: no data directory '%2'%3\n")
+                          .arg(Program_Name, QDir::toNativeSeparators(data_directory),
+                               context.data_directory.isEmpty()
+                                   ? ": the window makes it when it first starts, or give --data-dir DIR"
+                                   : " (given with --data-dir)");
+        return missing;
+    }
+    invocation->store = data_directory_store;
+    if (named_file)
+    {
+        invocation->store = TCalibrationStore::For_Calibration_File(invocation->arguments[0]);
+        invocation->store->Set_Reader(TCalibrationStore::TReader::Command_Line);
+    }
+    QString error;
+    // The warning period comes from the window's settings, whichever file is read.
+    if (Has_Option(command, "warn-days") &&
+        !Warn_Days(*invocation->parser, data_directory_store, &invocation->warn_days, &error))
+    {
+        return Usage_Error(error);
+    }
+    invocation->load_messages = invocation->store->Load_Thermometers(&invocation->list);
+    if (command.load != TLoad::Thermometer)
+    {
+        return std::nullopt;
+    }
+    const QString name = invocation->arguments[command.thermometer_argument];
+    invocation->description = invocation->list.Get_Stored_Description(name);
+    if (!invocation->description.isEmpty())
+    {
+        return std::nullopt;
+    }
+    TCliResult not_found = Usage_Error(QString("no thermometer '%1' in the calibration file").arg(name));
+    not_found.err.prepend(Lines(invocation->load_messages.filter(QRegularExpression("^ERR"))));
+    return not_found;
+}
+
+// The prologue every command shares: its own command line parsed, --help and --version answered, its
+// arguments counted and checked, its calibration file loaded; then the command.
+TCliResult Run_Command(const TCommand& command, const TContext& context, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command.description);
+    parser.addOptions(command.options);
+    Add_Common_Options(&parser);
+    parser.addPositionalArgument(command.name, "The command.");
+    for (const TArgument& argument : command.arguments)
+    {
+        parser.addPositionalArgument(argument.name, argument.description, argument.syntax);
+    }
+    if (!parser.parse(command.negative_arguments ? With_Negative_Readings(arguments) : arguments))
+    {
+        return Usage_Error(parser.errorText());
+    }
+    if (const std::optional<TCliResult> answer = Help_Or_Version(parser, command.epilogue))
+    {
+        return *answer;
+    }
+    TInvocation invocation;
+    invocation.parser = &parser;
+    invocation.arguments = parser.positionalArguments().mid(1);
+    invocation.today = context.today;
+    const int count = invocation.arguments.size();
+    if (count < command.minimum_arguments)
+    {
+        return Usage_Error(QString("%1 needs %2").arg(command.name, command.takes));
+    }
+    if (command.maximum_arguments >= 0 && count > command.maximum_arguments)
+    {
+        return Usage_Error(
+            QString("%1 takes %2: '%3'")
+                .arg(command.name, command.takes, invocation.arguments[command.maximum_arguments]));
+    }
+    const QString usage_problem = command.check ? command.check(parser, invocation.arguments) : QString();
+    if (!usage_problem.isEmpty())
+    {
+        return Usage_Error(usage_problem);
+    }
+    if (const std::optional<TCliResult> failed = Load(command, context, &invocation))
+    {
+        return *failed;
+    }
+    return command.run(invocation);
 }
 
 } // namespace
@@ -626,7 +824,7 @@ TCliResult Report_Command(const TContext& context, const QStringList& arguments)
 TCliResult Run_Cli(const QStringList& arguments, const QString& application_directory_path)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(Overview);
+    parser.setApplicationDescription(Overview());
     // Everything after the command is the command's: it parses its own options.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.addOptions({{"data-dir", "Reads the data directory DIR instead of the window's.", "DIR"}});
@@ -637,15 +835,9 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
     {
         return Usage_Error(parser.errorText());
     }
-    if (parser.isSet("help") || parser.isSet("version"))
+    if (const std::optional<TCliResult> answer = Help_Or_Version(parser))
     {
-        return Help_Or_Version(parser);
-    }
-    if (parser.isSet("version"))
-    {
-        TCliResult result;
-        result.out = QString("%1 %2\n").arg(Program_Name, VELMORA_VERSION);
-        return result;
+        return *answer;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
@@ -655,36 +847,19 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
     TContext context;
     context.application_directory = application_directory_path;
     context.today = TClock::Today();
-    if (parser.isSet("data-dir"))
+    context.data_directory = parser.value("data-dir");
+    if (parser.isSet("data-dir") && context.data_directory.isEmpty())
     {
-        context.data_directory = parser.value("data-dir");
-        if (!QFileInfo(context.data_directory).isDir())
-        {
-            return Usage_Error(QString("--data-dir '%1' is not a directory").arg(context.data_directory));
-        }
+        return Usage_Error("--data-dir needs a directory");
+    }
+    const QString name = positional[0];
+    const QVector<TCommand>& commands = Commands();
+    const auto command = std::find_if(commands.begin(), commands.end(),
+                                      [&](const TCommand& entry) { return entry.name == name; });
+    if (command == commands.end())
+    {
+        return Usage_Error(QString("unknown command '%1'").arg(name));
     }
     // The command parses its own line: the program name, then the command and what follows it.
-    const QStringList command_arguments = QStringList{arguments.value(0)} + positional;
-    const QString command = positional[0];
-    if (command == "list")
-    {
-        return List_Command(context, command_arguments);
-    }
-    if (command == "check")
-    {
-        return Check_Command(context, command_arguments);
-    }
-    if (command == "correct")
-    {
-        return Correct_Command(context, command_arguments);
-    }
-    if (command == "validate")
-    {
-        return Validate_Command(context, command_arguments);
-    }
-    if (command == "report")
-    {
-        return Report_Command(context, command_arguments);
-    }
-    return Usage_Error(QString("unknown command '%1'").arg(command));
+    return Run_Command(*command, context, QStringList{arguments.value(0)} + positional);
 }
