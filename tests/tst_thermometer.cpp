@@ -1,6 +1,28 @@
+#include "exactnumbers.h"
+#include "temperaturelog.h"
 #include "thermometerdata.h"
 
 #include <QtTest>
+
+#include <random>
+
+using Exact::TRational;
+
+namespace
+{
+TThermometerCorrection Correction_Of(const Exact::TDecimalPoints& points)
+{
+    return TThermometerCorrection({points.x[0].toDouble(), points.y[0].toDouble()},
+                                  {points.x[1].toDouble(), points.y[1].toDouble()},
+                                  {points.x[2].toDouble(), points.y[2].toDouble()});
+}
+
+QString Points_Text(const Exact::TDecimalPoints& points)
+{
+    return QString("(%1, %2), (%3, %4), (%5, %6)")
+        .arg(points.x[0], points.y[0], points.x[1], points.y[1], points.x[2], points.y[2]);
+}
+} // namespace
 
 class TTestThermometer : public QObject
 {
@@ -25,6 +47,79 @@ private slots:
         const TThermometerCorrection fit({xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]});
         QCOMPARE(fit.Is_Valid(), abc != QVector<double>(3));
         QVERIFY(qAbs(fit.Get_A() - abc[0]) + qAbs(fit.Get_B() - abc[1]) + qAbs(fit.Get_C() - abc[2]) < 1e-9);
+    }
+
+    // Two test points a hundredth of a degree apart; the corrected values worked out exactly by hand.
+    void Close_Test_Points_data()
+    {
+        QTest::addColumn<QStringList>("points"); // x, y, x, y, x, y
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<QString>("corrected");
+        const QStringList top{"170.09", "0.2737", "183.53", "0.2373", "183.54", "0.2133"};
+        const QStringList bottom{"219.49", "-0.1142", "219.50", "-0.2935", "239.12", "-0.1701"};
+        QTest::newRow("181.29, exactly 176.575016") << top << "181.29"
+                                                    << "176.58";
+        QTest::newRow("175, exactly 167.274610") << top << "175.00"
+                                                 << "167.27";
+        QTest::newRow("184, exactly 184.929235") << top << "184"
+                                                 << "184.93";
+        QTest::newRow("220, exactly 229.025502") << bottom << "220"
+                                                 << "229.03";
+        QTest::newRow("230, exactly 317.725121") << bottom << "230.00"
+                                                 << "317.73";
+        QTest::newRow("240, exactly 223.681088") << bottom << "240"
+                                                 << "223.68";
+    }
+
+    void Close_Test_Points()
+    {
+        QFETCH(QStringList, points);
+        QFETCH(QString, reading);
+        QFETCH(QString, corrected);
+        const Exact::TDecimalPoints decimal{{points[0], points[2], points[4]},
+                                            {points[1], points[3], points[5]}};
+        QCOMPARE(Corrected_Reading_Text(reading, true, Correction_Of(decimal)), corrected);
+    }
+
+    // Over thousands of calibrations, ordinary ones and ones with test points a hundredth of a degree
+    // apart, and readings within, near and far beyond their ranges: the value shown is the exact
+    // r - d(r) rounded to its two decimals, an exact tie either way.
+    void Corrected_Values_Are_Exact()
+    {
+        std::mt19937_64 generator(38);
+        QStringList wrong;
+        int count = 0;
+        for (int calibration = 0; calibration < 3000; ++calibration)
+        {
+            const Exact::TDecimalPoints points = Exact::Random_Points(generator);
+            const TThermometerCorrection correction = Correction_Of(points);
+            const Exact::TParabola curve = points.Exact_Curve();
+            QVERIFY2(correction.Is_Valid(), qPrintable(Points_Text(points)));
+            const qint64 low = qRound64(points.x[0].toDouble() * 100);
+            const qint64 high = qRound64(points.x[2].toDouble() * 100);
+            const qint64 readings[] = {low + qint64(generator() % quint64(high - low + 1)),
+                                       low + qint64(generator() % quint64(high - low + 1)),
+                                       low - qint64(generator() % 150),
+                                       high + qint64(generator() % 150),
+                                       low - qint64(generator() % 5000),
+                                       high + qint64(generator() % 5000)};
+            for (const qint64 hundredths : readings)
+            {
+                const QString reading = QString::number(double(hundredths) / 100.0, 'f', 2);
+                const TRational r = TRational::Of_Decimal(reading);
+                const TRational exact = r - curve.At(r);
+                const QString shown = Corrected_Reading_Text(reading, true, correction);
+                ++count;
+                if (!Exact::Is_Rounding_Of(exact, shown) && wrong.size() < 10)
+                {
+                    wrong << QString("%1 at %2: %3, exactly %4")
+                                 .arg(Points_Text(points), reading, shown)
+                                 .arg(exact.Approximate(), 0, 'f', 6);
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        QCOMPARE(count, 18000);
     }
 
     void Set_Point1_Resorts()

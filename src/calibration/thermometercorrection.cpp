@@ -13,10 +13,10 @@ namespace
 // A correction whose test points span less than this, in degrees, is not applied.
 constexpr double Minimum_Span = 1.0;
 
-// Two reference temperatures closer than this are one and the same temperature. Exactly equal ones
-// make the fit's determinant zero; nearly equal ones leave it so small that rounding swamps the
-// coefficients: a millidegree apart the fitted curve is already off by a part in a thousand, a tenth
-// of that apart it is noise. No real calibration puts two test points this close.
+// Two reference temperatures closer than this are one and the same temperature: no reference is known
+// to better than a millidegree, and the curve through two points closer still would turn on the last
+// digit of their readings. Exactly equal ones give no curve at all. No real calibration puts two test
+// points this close.
 constexpr double Minimum_Point_Distance = 1e-3;
 
 void Compare_Exchange(TVector2& left, TVector2& right)
