@@ -1,4 +1,5 @@
 #include "clock.h"
+#include "exactnumbers.h"
 #include "reports.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
@@ -9,8 +10,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 using namespace Test_Support;
+using Exact::TRational;
 
 namespace
 {
@@ -20,6 +23,35 @@ QStringList Lines(const QString& report)
 {
     return report.split('\n', Qt::SkipEmptyParts);
 }
+
+TThermometerCorrection Correction_Of(const Exact::TDecimalPoints& points)
+{
+    return TThermometerCorrection({points.x[0].toDouble(), points.y[0].toDouble()},
+                                  {points.x[1].toDouble(), points.y[1].toDouble()},
+                                  {points.x[2].toDouble(), points.y[2].toDouble()});
+}
+
+QString Points_Text(const Exact::TDecimalPoints& points)
+{
+    return QString("(%1, %2), (%3, %4), (%5, %6)")
+        .arg(points.x[0], points.y[0], points.x[1], points.y[1], points.x[2], points.y[2]);
+}
+
+// A unit in the sixth significant digit of value, which is not 0.
+TRational Sixth_Digit(const TRational& value)
+{
+    int exponent = int(std::floor(std::log10(std::fabs(value.Approximate()))));
+    while (TRational::Power_Of_Ten(exponent + 1) <= value.Absolute())
+    {
+        ++exponent;
+    }
+    while (value.Absolute() < TRational::Power_Of_Ten(exponent))
+    {
+        --exponent;
+    }
+    return TRational::Power_Of_Ten(exponent - 5);
+}
+
 } // namespace
 
 class TReportsTest : public QObject
@@ -46,6 +78,121 @@ private slots:
         // Points at one whole number give a single row.
         QCOMPARE(Lines(::Corrections_Report("T", QDate(), Correction(20, 0, 20, 0, 20, 0))).mid(6),
                  QStringList({"20.0000,20.0000,0"}));
+    }
+
+    // Every digit of the deviation column is right, checked against values worked out exactly by hand.
+    void Deviation_Column_data()
+    {
+        QTest::addColumn<QStringList>("points"); // x, y, x, y, x, y
+        QTest::addColumn<QString>("row");
+        // d(292.9) = -0.007750588965...; it was written 0.0077509.
+        QTest::newRow("292.9") << QStringList{"292.84", "-0.0253", "298.04", "0.8662", "299.62", "0.8848"}
+                               << "292.9000,292.9078,0.00775059";
+        QTest::newRow("example at 22")
+            << QStringList{"15", "0.1", "20", "0.2", "25", "0.4"} << "22.0000,21.7320,-0.268";
+        // d(20) = 0.002 * 400 - 0.05 * 20 + 0.2 = 0: a zero deviation without a sign.
+        QTest::newRow("zero") << QStringList{"15", "0.05", "20", "0", "25", "0.15"} << "20.0000,20.0000,0";
+        // Two test points a hundredth apart: d(225) = -71.218268043151.
+        QTest::newRow("close points at 225")
+            << QStringList{"219.49", "-0.1142", "219.50", "-0.2935", "239.12", "-0.1701"}
+            << "225.0000,296.2183,71.2183";
+    }
+
+    void Deviation_Column()
+    {
+        QFETCH(QStringList, points);
+        QFETCH(QString, row);
+        const Exact::TDecimalPoints decimal{{points[0], points[2], points[4]},
+                                            {points[1], points[3], points[5]}};
+        const QStringList rows = Lines(::Corrections_Report("T", QDate(), Correction_Of(decimal))).mid(6);
+        const QString reference = row.section(',', 0, 0);
+        const auto found = std::find_if(rows.begin(), rows.end(), [&reference](const QString& line) {
+            return line.startsWith(reference + ",");
+        });
+        QVERIFY(found != rows.end());
+        QCOMPARE(*found, row);
+    }
+
+    // Over two hundred calibrations, ordinary ones, ones with test points a hundredth apart and wide
+    // ones: the corrected value is the exact t - d(t) and the deviation the exact -d(t), each rounded to
+    // its last digit; an exact tie may go either way, and a deviation within its error bound of a tie
+    // too. The deviation has its six digits wherever the bound allows them.
+    void Corrections_Report_Is_Exact()
+    {
+        std::mt19937_64 generator(380);
+        QStringList wrong;
+        int rows = 0;
+        int six_digit_rows = 0;
+        for (int calibration = 0; calibration < 200; ++calibration)
+        {
+            const Exact::TDecimalPoints points = Exact::Random_Points(generator);
+            const TThermometerCorrection correction = Correction_Of(points);
+            const Exact::TParabola curve = points.Exact_Curve();
+            for (const QString& line : Lines(::Corrections_Report("T", QDate(), correction)).mid(6))
+            {
+                const QStringList fields = line.split(',');
+                const TRational t = TRational::Of_Decimal(fields[0]);
+                const TRational deviation = -curve.At(t);
+                const double bound = Deviation_Error_Bound(correction, fields[0].toDouble());
+                bool right = Exact::Is_Rounding_Of(t + deviation, fields[1]) &&
+                             Exact::Is_Rounding_Of(deviation, fields[2], TRational::Of_Double(bound));
+                // Six digits unless the bound forbids the sixth.
+                if (deviation.Sign() != 0 && TRational::Of_Double(2 * bound) <= Sixth_Digit(deviation))
+                {
+                    right = right && (deviation - TRational::Of_Decimal(fields[2])).Absolute() <=
+                                         Sixth_Digit(deviation) / TRational(2) + TRational::Of_Double(bound);
+                    ++six_digit_rows;
+                }
+                ++rows;
+                if (!right && wrong.size() < 10)
+                {
+                    wrong << QString("%1: %2, exactly %3 and %4")
+                                 .arg(Points_Text(points), line)
+                                 .arg((t + deviation).Approximate(), 0, 'f', 6)
+                                 .arg(deviation.Approximate(), 0, 'g', 9);
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        // Nearly every row has its six digits.
+        QVERIFY2(six_digit_rows > rows * 9 / 10,
+                 qPrintable(QString("%1 of %2").arg(six_digit_rows).arg(rows)));
+    }
+
+    // Every cell of the uncertainty report for test points a hundredth apart is the exact t - d(t) of its
+    // shifted points, rounded to four decimals.
+    void Uncertainty_Report_Close_Points()
+    {
+        const Exact::TDecimalPoints points{{"219.49", "219.50", "239.12"}, {"-0.1142", "-0.2935", "-0.1701"}};
+        const QStringList lines = Lines(::Uncertainty_Report("T", QDate(), Correction_Of(points), 0.04));
+        const QStringList temperatures = lines[2].split(',').mid(4);
+        QCOMPARE(temperatures.first(), QString("219.0000"));
+        QCOMPARE(temperatures.last(), QString("240.0000"));
+        QStringList wrong;
+        for (const QString& line : lines.mid(3))
+        {
+            const QStringList fields = line.split(',');
+            Exact::TDecimalPoints shifted = points;
+            for (int point = 0; point < 3; ++point)
+            {
+                // Offsets are 0 or plus or minus 0.04: exact in decimals.
+                const TRational y =
+                    TRational::Of_Decimal(points.y[point]) + TRational::Of_Decimal(fields[1 + point]);
+                shifted.y[point] = QString::number(y.Approximate(), 'f', 4);
+            }
+            for (int column = 0; column < temperatures.size(); ++column)
+            {
+                const TRational t = TRational::Of_Decimal(temperatures[column]);
+                const TRational exact = t - shifted.Exact_Deviation(t);
+                if (!Exact::Is_Rounding_Of(exact, fields[4 + column]) && wrong.size() < 10)
+                {
+                    wrong << QString("set %1 at %2: %3, exactly %4")
+                                 .arg(fields[0], temperatures[column], fields[4 + column])
+                                 .arg(exact.Approximate(), 0, 'f', 6);
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
     }
 
     // A corrected value or a point just below zero is written without a minus before its zeros.

@@ -122,6 +122,46 @@ private slots:
         QCOMPARE(count, 18000);
     }
 
+    // The deviation is printed no finer than this bound vouches for. It must hold against the exact
+    // value, and stay small: below 1e-11 for test points well apart within 0 to 40 degrees, so
+    // that six digits of a deviation above a thousandth are printed; below 1e-7 for the steep curves of
+    // test points a hundredth apart, where coefficients in the millions are cancelled.
+    void Deviation_Error_Bound_Holds()
+    {
+        std::mt19937_64 generator(3838);
+        QStringList wrong;
+        for (int calibration = 0; calibration < 1000; ++calibration)
+        {
+            const Exact::TDecimalPoints points = Exact::Random_Points(generator);
+            const TThermometerCorrection correction = Correction_Of(points);
+            const TVector2 p[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+            const bool ordinary = p[0].x >= 0 && p[2].x <= 40 && p[1].x - p[0].x >= 1 && p[2].x - p[1].x >= 1;
+            const qint64 low = qRound64(std::floor(p[0].x)) * 10;
+            const qint64 high = qRound64(std::ceil(p[2].x)) * 10;
+            for (int sample = 0; sample < 10; ++sample)
+            {
+                // Tenths, as in the corrections report.
+                const QString t =
+                    QString::number(double(low + qint64(generator() % quint64(high - low + 1))) / 10, 'f', 1);
+                const double deviation = correction.Evaluate_Point(t.toDouble()).y;
+                const double bound = Deviation_Error_Bound(correction, t.toDouble());
+                const TRational error =
+                    (TRational::Of_Double(deviation) - points.Exact_Deviation(TRational::Of_Decimal(t)))
+                        .Absolute();
+                if ((TRational::Of_Double(bound) < error || bound > (ordinary ? 1e-11 : 1e-7)) &&
+                    wrong.size() < 10)
+                {
+                    wrong << QString("%1 at %2: off by %3, bound %4")
+                                 .arg(Points_Text(points), t)
+                                 .arg(error.Approximate(), 0, 'g', 3)
+                                 .arg(bound, 0, 'g', 3);
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        QCOMPARE(Deviation_Error_Bound(TThermometerCorrection(), 20.0), 0.0);
+    }
+
     void Set_Point1_Resorts()
     {
         TThermometerCorrection correction({10, 5}, {15, 0.1}, {20, 0.2});
