@@ -1,3 +1,4 @@
+#include "calibrationstatus.h"
 #include "exactnumbers.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
@@ -160,6 +161,49 @@ private slots:
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
         QCOMPARE(Deviation_Error_Bound(TThermometerCorrection(), 20.0), 0.0);
+    }
+
+    // One rule at both ends, judged on the temperature the reading stands for: beyond by exactly one
+    // degree is inside, a hundredth more is outside.
+    void Outside_Calibrated_Range_data()
+    {
+        QTest::addColumn<QVector<double>>("xy");
+        QTest::addColumn<double>("reading");
+        QTest::addColumn<bool>("outside");
+        const QVector<double> odd{15.37, 0, 20, 0, 25.37, 0};
+        const QVector<double> whole{15, 0, 20, 0, 25, 0};
+        QTest::newRow("16.37 above 15.37") << QVector<double>{5.37, 0, 10, 0, 15.37, 0} << 16.37 << false;
+        QTest::newRow("16.38 above 15.37") << QVector<double>{5.37, 0, 10, 0, 15.37, 0} << 16.38 << true;
+        QTest::newRow("26.00 above 25.00") << whole << 26.0 << false;
+        QTest::newRow("26.01 above 25.00") << whole << 26.01 << true;
+        QTest::newRow("14.37 below 15.37") << odd << 14.37 << false;
+        QTest::newRow("14.36 below 15.37") << odd << 14.36 << true;
+        QTest::newRow("26.37 above 25.37") << odd << 26.37 << false;
+        QTest::newRow("-0.9 below 0.1") << QVector<double>{0.1, 0, 5, 0, 10, 0} << -0.9 << false;
+        QTest::newRow("-0.91 below 0.1") << QVector<double>{0.1, 0, 5, 0, 10, 0} << -0.91 << true;
+        // A probe reading 1.5 degrees high over 0 to 40.
+        const QVector<double> high{0, 1.5, 20, 1.5, 40, 1.5};
+        QTest::newRow("41.4 reads 39.9") << high << 41.4 << false;
+        QTest::newRow("42.5 reads 41.0") << high << 42.5 << false;
+        QTest::newRow("42.51 reads 41.01") << high << 42.51 << true;
+        QTest::newRow("-1.0 reads -2.5") << high << -1.0 << true;
+        QTest::newRow("0.5 reads -1.0") << high << 0.5 << false;
+        QTest::newRow("0.49 reads -1.01") << high << 0.49 << true;
+        // Deviation 0.01 t: a reading of 31.4 stands for 31.4 - 0.314 = 31.086.
+        QTest::newRow("sloped, 31.4 reads 31.086")
+            << QVector<double>{10, 0.1, 20, 0.2, 30, 0.3} << 31.4 << true;
+        QTest::newRow("sloped, 31.3 reads 30.987")
+            << QVector<double>{10, 0.1, 20, 0.2, 30, 0.3} << 31.3 << false;
+        QTest::newRow("not a number") << high << qQNaN() << false;
+    }
+
+    void Outside_Calibrated_Range()
+    {
+        QFETCH(QVector<double>, xy);
+        QFETCH(double, reading);
+        QFETCH(bool, outside);
+        const TThermometerCorrection correction({xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]});
+        QCOMPARE(Is_Outside_Calibrated_Range(reading, correction), outside);
     }
 
     void Set_Point1_Resorts()

@@ -3,6 +3,7 @@
 #include "datetext.h"
 #include "thermometerdata.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -299,8 +300,12 @@ QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerC
 
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction)
 {
-    return reading < correction.Get_Point1().x - Range_Margin ||
-           reading > correction.Get_Point3().x + Range_Margin;
+    // How far beyond the nearer end, negative inside: one comparison decides both ends alike, with the
+    // same tolerance for typed values that come out a hair beyond (16.37 - 15.37 is 1.0000000000000018).
+    const double temperature = Corrected_Temperature(correction, reading);
+    const double beyond =
+        std::max(correction.Get_Point1().x - temperature, temperature - correction.Get_Point3().x);
+    return beyond > Range_Margin + Limit_Tolerance;
 }
 
 bool Parse_Warn_Days(const QString& text, int* days, QString* reason)

@@ -93,8 +93,10 @@ QStringList Report_Warnings(const QString& description, const QDate& due_date, c
 // the calibrated range (see Is_Outside_Calibrated_Range), naming their axes; empty when there are none.
 QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction);
 
-// A reading more than one degree beyond the lowest or highest reference temperature is corrected
-// by extrapolating the curve.
+// Whether the temperature a reading stands for, its corrected value, lies more than one degree beyond
+// the lowest or the highest reference temperature, where the curve is extrapolated. The calibrated range
+// is one of true temperatures: a probe reading 1.5 degrees high is still inside at a reading of 41.4 for
+// a range ending at 40. Exactly one degree beyond is inside, at either end.
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction);
 
 // A warning period typed by the operator: a whole number of days from 0 to 3650. On refusal reason

@@ -149,6 +149,11 @@ bool TThermometerCorrection::Fit_Curve(double* a_value, double* b_value, double*
     return std::isfinite(*a_value) && std::isfinite(*b_value) && std::isfinite(*c_value);
 }
 
+double Corrected_Temperature(const TThermometerCorrection& correction, double reading)
+{
+    return reading - correction.Evaluate_Point(reading).y;
+}
+
 // A first-order bound: each term is a magnitude that some step of the computation rounds, at most a few
 // times, to within half a unit in the last place; the factor covers those few times over.
 double Deviation_Error_Bound(const TThermometerCorrection& correction, double t)
@@ -205,8 +210,7 @@ double Largest_Model_Difference(const TThermometerCorrection& correction, double
         return 0.0;
     }
     const auto difference = [&correction](double t) {
-        const double reading = t + correction.Evaluate_Point(t).y;
-        return std::fabs(reading - correction.Evaluate_Point(reading).y - t);
+        return std::fabs(Corrected_Temperature(correction, t + correction.Evaluate_Point(t).y) - t);
     };
     // The difference is a polynomial of the fourth degree in T, with at most two peaks inside the range:
     // sampled, then the best sample narrowed down between its neighbours, so that the value said to be

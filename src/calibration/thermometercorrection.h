@@ -62,6 +62,10 @@ private:
     mutable double c;
 };
 
+// The temperature a reading r stands for: r - d(r), the deviation taken at the reading. Not finite for a
+// reading so far out that the curve overflows.
+double Corrected_Temperature(const TThermometerCorrection& correction, double reading);
+
 // How far the deviation that Evaluate_Point gives at t can lie from the exact value of the parabola
 // through the test points and at t as written in decimals: the rounding of the points and of t into
 // binary, of the fit and of the evaluation, with room to spare. Says how many of a deviation's digits are
