@@ -1,3 +1,4 @@
+#include "calibrationstatus.h"
 #include "clock.h"
 #include "exactnumbers.h"
 #include "reports.h"
@@ -52,6 +53,16 @@ TRational Sixth_Digit(const TRational& value)
     return TRational::Power_Of_Ten(exponent - 5);
 }
 
+// Writes a calibration file of one thermometer with the given points (reference, reading).
+bool Write_Curved_Thermometer(const QVector<double>& points, const QDate& due_date)
+{
+    TThermometerList list;
+    list.Set_Correction_Data("Probe 7",
+                             {points[0], points[2], points[4], points[1], points[3], points[5], {}, {}});
+    list.Set_Calibration_Due_Date("Probe 7", due_date);
+    QDir().mkpath(Data_Directory());
+    return list.Save_Calibration_File(Calibration_File());
+}
 } // namespace
 
 class TReportsTest : public QObject
@@ -346,6 +357,67 @@ private slots:
                              QDir::toNativeSeparators(uncertainties) + "'") +
                      warnings);
         TClock::Set_Fixed_Now(QDateTime());
+    }
+
+    // How far a corrected value can be from the exact inverse of the calibration follows both reports as
+    // a WAR line once it reaches the window's last digit; the reports stay as they are.
+    void Model_Difference_Follows_Reports_data()
+    {
+        QTest::addColumn<QVector<double>>("points"); // reference, reading, three times
+        QTest::addColumn<QString>("warning");
+        const QString written =
+            "WAR  Report written for thermometer 'Probe 7', where corrections take the "
+            "deviation at the reading, so within the calibrated range a corrected value "
+            "differs from the exact inverse of the calibration by up to %1 \u00b0C (at %2 "
+            "\u00b0C).";
+        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968.
+        QTest::newRow("curved") << QVector<double>{15, 15.1, 20, 20.2, 25, 25.4}
+                                << written.arg("0.020", "25.00");
+        QTest::newRow("within half a digit") << QVector<double>{15, 15.1, 20, 20.15, 25, 25.2} << QString();
+        QTest::newRow("beyond 0 to 40")
+            << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << written.arg("0.010", "70.00");
+    }
+
+    void Model_Difference_Follows_Reports()
+    {
+        QFETCH(QVector<double>, points);
+        QFETCH(QString, warning);
+        const QDate due_date = QDate::currentDate().addYears(1);
+        QVERIFY(Write_Curved_Thermometer(points, due_date));
+        TThermometerList list;
+        QVERIFY(list.Load_Calibration_File(Calibration_File()));
+        const TThermometerCorrection correction = list.Get_Correction("Probe 7");
+        Store_Setting("Current_Path", folder.path());
+        TVelmora window;
+        const QString corrections = folder.path() + "/" + QTest::currentDataTag() + " e.csv";
+        const QString uncertainties = folder.path() + "/" + QTest::currentDataTag() + " u.csv";
+        const QStringList warnings = warning.isEmpty() ? QStringList() : QStringList(warning);
+
+        QString proposed;
+        Answer_Save_Dialog(corrections, &proposed);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
+        QStringList lines = Log_Lines(&window);
+        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
+                 QStringList("INF  Evaluation file written. File: '" + QDir::toNativeSeparators(corrections) +
+                             "'") +
+                     warnings);
+        Answer_Input_Dialog("0.04");
+        Answer_Save_Dialog(uncertainties, &proposed);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
+        lines = Log_Lines(&window);
+        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
+                 QStringList("INF  Uncertainty file written. File: '" +
+                             QDir::toNativeSeparators(uncertainties) + "'") +
+                     warnings);
+
+        // The files hold the reports alone: the table's rows, nothing after them.
+        const QByteArray corrections_file = Read_File(corrections);
+        const QByteArray uncertainties_file = Read_File(uncertainties);
+        QCOMPARE(corrections_file, ::Corrections_Report("Probe 7", due_date, correction).toLatin1());
+        QCOMPARE(uncertainties_file, ::Uncertainty_Report("Probe 7", due_date, correction, 0.04).toLatin1());
+        QCOMPARE(Lines(QString::fromLatin1(uncertainties_file)).size(), 3 + 57);
+        QVERIFY(!corrections_file.contains("corrections take") &&
+                !uncertainties_file.contains("corrections take"));
     }
 
     void Unusable_Range_Opens_No_Dialog()

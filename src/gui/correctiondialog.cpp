@@ -392,16 +392,10 @@ QString TCorrectionDialog::Calibration_Explanation() const
         text += QString("\nWarning: implausible calibration: %1. Check the readings; Accept still saves it.")
                     .arg(implausibility);
     }
-    // Half the last digit shown: below it the display cannot tell the two apart.
-    double at_temperature = 0.0;
-    const double difference = Largest_Model_Difference(correction, &at_temperature);
-    if (difference > 0.005)
+    const QString model_difference = Model_Difference_Note(correction);
+    if (!model_difference.isEmpty())
     {
-        text += QString::fromUtf8("\nNote: corrections take the deviation at the reading, so within the "
-                                  "calibrated range a corrected value differs from the exact inverse of "
-                                  "the calibration by up to %1 \u00b0C (at %2 \u00b0C).")
-                    .arg(difference, 0, 'f', 3)
-                    .arg(at_temperature, 0, 'f', 2);
+        text += "\nNote: " + model_difference + ".";
     }
     return text;
 }
