@@ -186,8 +186,12 @@ bool Find_Thermometer(const TContext& context, const QCommandLineParser& parser,
 TCliResult List_Command(const TContext& context, const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription("Lists every thermometer with its calibration state, due date, days "
-                                     "left and calibrated range.");
+    parser.setApplicationDescription(
+        QString("Lists every thermometer with its calibration state, due date, "
+                "days left, calibrated range and model error: how far a corrected "
+                "value can differ from the exact inverse of the calibration, where "
+                "that exceeds %1 °C.")
+            .arg(Stated_Model_Difference));
     parser.addOptions({{"warn-days", "Due soon within N days (default: the window's setting).", "N"},
                        {"csv", "Comma-separated values with a header, for scripts."}});
     Add_Common_Options(&parser);
@@ -222,8 +226,10 @@ TCliResult List_Command(const TContext& context, const QStringList& arguments)
     }
     const bool csv = parser.isSet("csv");
     QVector<QStringList> rows;
-    rows << (csv ? QStringList{"thermometer", "state", "due_date", "days_left", "calibrated_range"}
-                 : QStringList{"Thermometer", "State", "Due date", "Days left", "Calibrated range"});
+    rows << (csv ? QStringList{"thermometer", "state", "due_date", "days_left", "calibrated_range",
+                               "model_error"}
+                 : QStringList{"Thermometer", "State", "Due date", "Days left", "Calibrated range",
+                               "Model error"});
     for (const QString& description : list.Get_Descriptions())
     {
         const QDate due_date = list.Get_Calibration_Due_Date(description);
@@ -235,6 +241,8 @@ TCliResult List_Command(const TContext& context, const QStringList& arguments)
             csv ? (due_date.isValid() ? QString::number(context.today.daysTo(due_date)) : QString())
                 : Days_Left_Text(due_date, context.today),
             Correction_Problem(correction).isEmpty() ? Calibrated_Range_Text(correction) : QString()};
+        // How far a corrected value can be from the exact inverse of the calibration, as the editor says.
+        rows.last() << Model_Difference_Text(correction);
     }
     if (csv)
     {
