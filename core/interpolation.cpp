@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -39,6 +40,88 @@ bool Fit_Polynomial(const QVector<TVector2>& points, int degree, double* coeffic
         matrix[row * columns + count] = static_cast<double>(sum);
     }
     return Solve_Linear_System(count, columns, matrix, coefficients);
+}
+
+// Three points of distinct x: the least-squares quadratic is the parabola through them. Taken from
+// Newton's divided differences, each coefficient is as exact as its rounding allows even for two points a
+// hundredth of a degree apart, where the normal equations, whose condition is the square of the
+// points', lost four decimals. Equal x give coefficients that are not finite, as the normal equations do.
+void Interpolating_Quadratic(const TVector2& p0, const TVector2& p1, const TVector2& p2, double* a, double* b,
+                             double* c)
+{
+    // The y are taken in units of a power of two near the largest of them, which changes no rounding,
+    // so that the difference of two huge ones does not overflow where the coefficients do not.
+    int exponent = 0;
+    const double largest = std::max({std::fabs(p0.y), std::fabs(p1.y), std::fabs(p2.y)});
+    if (std::isfinite(largest))
+    {
+        std::frexp(largest, &exponent);
+    }
+    const double y0 = std::ldexp(p0.y, -exponent);
+    const double y1 = std::ldexp(p1.y, -exponent);
+    const double y2 = std::ldexp(p2.y, -exponent);
+
+    const double slope01 = (y1 - y0) / (p1.x - p0.x);
+    const double slope12 = (y2 - y1) / (p2.x - p1.x);
+    const double curvature = (slope12 - slope01) / (p2.x - p0.x);
+    // y = y0 + slope01 (x - x0) + curvature (x - x0) (x - x1), multiplied out.
+    *a = std::ldexp(curvature, exponent);
+    *b = std::ldexp(slope01 - curvature * (p0.x + p1.x), exponent);
+    *c = std::ldexp(y0 - p0.x * (slope01 - curvature * p1.x), exponent);
+}
+
+// More than three points: the normal equations in x centred on the middle of the points' range and
+// scaled to -1 .. 1, where the powers stay near 1 instead of reaching 1e9; the coefficients found for
+// that variable are then multiplied out. All x equal give coefficients that are not finite.
+void Least_Squares_Quadratic(const QVector<TVector2>& points, double* a, double* b, double* c)
+{
+    double low = points.first().x;
+    double high = low;
+    for (const TVector2& point : points)
+    {
+        low = std::min(low, point.x);
+        high = std::max(high, point.x);
+    }
+    const double middle = low + (high - low) / 2.0;
+    const double half_range = (high - low) / 2.0;
+
+    TSum s1 = 0;
+    TSum s2 = 0;
+    TSum s3 = 0;
+    TSum s4 = 0;
+    TSum t0 = 0;
+    TSum t1 = 0;
+    TSum t2 = 0;
+    for (const TVector2& point : points)
+    {
+        const TSum s = (static_cast<TSum>(point.x) - middle) / half_range;
+        const TSum y = point.y;
+        s1 += s;
+        s2 += s * s;
+        s3 += s * s * s;
+        s4 += s * s * s * s;
+        t0 += y;
+        t1 += s * y;
+        t2 += s * s * y;
+    }
+    const TSum n = points.size();
+
+    // Cramer's rule, each determinant expanded along its first column.
+    const TSum determinant = s4 * (n * s2 - s1 * s1) - s3 * (n * s3 - s2 * s1) + s2 * (s1 * s3 - s2 * s2);
+    const TSum scaled_a =
+        (t2 * (n * s2 - s1 * s1) - t1 * (n * s3 - s2 * s1) + t0 * (s1 * s3 - s2 * s2)) / determinant;
+    const TSum scaled_b =
+        (s4 * (n * t1 - s1 * t0) - s3 * (n * t2 - s2 * t0) + s2 * (s1 * t2 - s2 * t1)) / determinant;
+    const TSum scaled_c =
+        (s4 * (s2 * t0 - s1 * t1) - s3 * (s3 * t0 - s1 * t2) + s2 * (s3 * t1 - s2 * t2)) / determinant;
+
+    // A s^2 + B s + C with s = (x - m) / h.
+    const TSum a_value = scaled_a / half_range / half_range;
+    const TSum b_value = scaled_b / half_range - 2 * a_value * middle;
+    const TSum c_value = scaled_c - (scaled_b / half_range) * middle + a_value * middle * middle;
+    *a = static_cast<double>(a_value);
+    *b = static_cast<double>(b_value);
+    *c = static_cast<double>(c_value);
 }
 
 // The common part of the 2-D and 3-D interpolations: the whole interpolated point, with the
@@ -191,40 +274,12 @@ bool Calculate_Quadratic_Fit(const QVector<TVector2>& points, double* a, double*
     {
         return false;
     }
-
-    TSum s1 = 0;
-    TSum s2 = 0;
-    TSum s3 = 0;
-    TSum s4 = 0;
-    TSum t0 = 0;
-    TSum t1 = 0;
-    TSum t2 = 0;
-    for (const TVector2& point : points)
+    if (points.size() == 3)
     {
-        const TSum x = point.x;
-        const TSum y = point.y;
-        s1 += x;
-        s2 += x * x;
-        s3 += std::pow(x, 3);
-        s4 += std::pow(x, 4);
-        t0 += y;
-        t1 += x * y;
-        t2 += x * x * y;
+        Interpolating_Quadratic(points[0], points[1], points[2], a, b, c);
+        return true;
     }
-    const TSum n = points.size();
-
-    // Cramer's rule on the normal equations, each determinant expanded along its first column.
-    const TSum determinant = s4 * (n * s2 - s1 * s1) - s3 * (n * s3 - s2 * s1) + s2 * (s1 * s3 - s2 * s2);
-    const TSum a_value =
-        (t2 * (n * s2 - s1 * s1) - t1 * (n * s3 - s2 * s1) + t0 * (s1 * s3 - s2 * s2)) / determinant;
-    const TSum b_value =
-        (s4 * (n * t1 - s1 * t0) - s3 * (n * t2 - s2 * t0) + s2 * (s1 * t2 - s2 * t1)) / determinant;
-    const TSum c_value =
-        (s4 * (s2 * t0 - s1 * t1) - s3 * (s3 * t0 - s1 * t2) + s2 * (s3 * t1 - s2 * t2)) / determinant;
-
-    *a = static_cast<double>(a_value);
-    *b = static_cast<double>(b_value);
-    *c = static_cast<double>(c_value);
+    Least_Squares_Quadratic(points, a, b, c);
     return true;
 }
 

@@ -16,7 +16,8 @@ bool Calculate_Slope_End_Points(const QVector<TVector2>& points, double* slope);
 bool Calculate_Linear_Fit(const QVector<TVector2>& points, double* slope, double* intercept);
 // Slope of a line through the origin from the mean ratio, points left of the y axis mirrored.
 bool Calculate_Slope_Origin(const QVector<TVector2>& points, double* slope);
-// y = a*x^2 + b*x + c. Outputs are untouched on failure.
+// y = a*x^2 + b*x + c; with three points of distinct x, the parabola through them, exact to the rounding
+// of its coefficients. Outputs are untouched on failure.
 bool Calculate_Quadratic_Fit(const QVector<TVector2>& points, double* a, double* b, double* c);
 // y = a*x^3 + b*x^2 + c*x + d.
 bool Calculate_Cubic_Fit(const QVector<TVector2>& points, double* a, double* b, double* c, double* d);

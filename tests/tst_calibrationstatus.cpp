@@ -271,11 +271,17 @@ private slots:
                                << "\"20,5\" is not a number (use a full stop)";
         QTest::newRow("unusable") << 3 << QStringList() << "-----"
                                   << "test points unusable: test points span less than one degree";
+        // Judged on the corrected value, the temperature: the probe reads 0.12 high.
         const QString outside = "outside the calibrated range 15.00 to 25.00 \u00b0C";
-        QTest::newRow("1 below the lowest") << 0 << QStringList{"14"} << "13.88"
+        QTest::newRow("1 below the lowest") << 0 << QStringList{"14.12"} << "14.00"
                                             << "";
-        QTest::newRow("further below") << 0 << QStringList{"13.99"} << "13.87" << outside;
-        QTest::newRow("further above") << 0 << QStringList{"26.01"} << "25.89" << outside;
+        QTest::newRow("further below") << 0 << QStringList{"14.11"} << "13.99" << outside;
+        QTest::newRow("reading 1 below") << 0 << QStringList{"14"} << "13.88" << outside;
+        QTest::newRow("1 above the highest") << 0 << QStringList{"26.12"} << "26.00"
+                                             << "";
+        QTest::newRow("reading beyond, temperature not") << 0 << QStringList{"26.1"} << "25.98"
+                                                         << "";
+        QTest::newRow("further above") << 0 << QStringList{"26.13"} << "26.01" << outside;
         QTest::newRow("marking cleared") << 0 << QStringList{"30", "abc", "26"} << "25.88"
                                          << "";
     }

@@ -345,12 +345,12 @@ private slots:
         QCOMPARE(csv.err, QString());
         const QStringList rows = csv.out.split('\n');
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[0], QString("thermometer,state,due_date,days_left,calibrated_range"));
+        QCOMPARE(rows[0], QString("thermometer,state,due_date,days_left,calibrated_range,model_error"));
         QVERIFY2(rows[1].startsWith("First,In calibration,"), qPrintable(rows[1]));
         QCOMPARE(rows[2],
                  QStringList({Csv_Field(thermometer.description), state,
                               thermometer.due_date.toString(Qt::ISODate),
-                              QString::number(Today().daysTo(thermometer.due_date)), Csv_Field(range)})
+                              QString::number(Today().daysTo(thermometer.due_date)), Csv_Field(range), ""})
                      .join(','));
         QCOMPARE(rows[3], QString());
 
@@ -367,6 +367,54 @@ private slots:
         }
         // The columns line up: the state starts at the same place in every row.
         QCOMPARE(lines[2].indexOf(state), lines[0].indexOf("State"));
+    }
+
+    // How far a corrected value can differ from the exact inverse of the calibration, where it exceeds
+    // 0.005 °C: the same bound as the Correction Editor's, worked out by hand.
+    void List_Model_Error_data()
+    {
+        QTest::addColumn<QVector<double>>("points"); // reference, reading, three times
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("model_error");
+        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968.
+        QTest::newRow("curved") << QVector<double>{15, 15.1, 20, 20.2, 25, 25.4} << "In calibration"
+                                << "0.020 °C";
+        // d(t) = 0.01 t - 0.05: off by 0.01 d(T), 0.002 at most.
+        QTest::newRow("within half a digit")
+            << QVector<double>{15, 15.1, 20, 20.15, 25, 25.2} << "In calibration"
+            << "";
+        // Files may hold what the editor does not accept.
+        QTest::newRow("beyond 0 to 40") << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << "In calibration"
+                                        << "0.010 °C";
+        QTest::newRow("implausible") << QVector<double>{15, 15, 20, 20.95, 25, 25} << "Implausible"
+                                     << "0.155 °C";
+    }
+
+    void List_Model_Error()
+    {
+        QFETCH(QVector<double>, points);
+        QFETCH(QString, state);
+        QFETCH(QString, model_error);
+        TThermometerList list;
+        list.Set_Correction_Data("Probe 7",
+                                 {points[0], points[2], points[4], points[1], points[3], points[5], {}, {}});
+        list.Set_Calibration_Due_Date("Probe 7", Today().addDays(200));
+        QVERIFY(list.Save_Calibration_File(Calibration_File()));
+
+        const TRun csv = Run({"list", "--csv"});
+        QCOMPARE(csv.status, 0);
+        const QStringList rows = csv.out.split('\n');
+        QVERIFY2(rows[1].startsWith("Probe 7," + state + ","), qPrintable(rows[1]));
+        QVERIFY2(rows[1].endsWith("\u00b0C," + model_error), qPrintable(rows[1]));
+
+        const TRun table = Run({"list"});
+        const QStringList lines = table.out.split('\n');
+        QVERIFY2(lines[1].endsWith(model_error.isEmpty() ? QString("\u00b0C") : "  " + model_error),
+                 qPrintable(lines[1]));
+        if (!model_error.isEmpty())
+        {
+            QCOMPARE(lines[1].indexOf(model_error), lines[0].indexOf("Model error"));
+        }
     }
 
     void Correct_data()

@@ -9,6 +9,7 @@
 #include <QDomDocument>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QHelpEvent>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -77,6 +78,24 @@ struct THelp_Event_Counter : QObject
         return false;
     }
 };
+
+// The title as the chart draws it, its lines joined by blanks.
+QString Shown_Title(QChart* chart)
+{
+    QList<QGraphicsItem*> items = chart->childItems();
+    while (!items.isEmpty())
+    {
+        QGraphicsItem* item = items.takeFirst();
+        const QGraphicsTextItem* text = dynamic_cast<const QGraphicsTextItem*>(item);
+        if (text != nullptr && text->toPlainText().startsWith("Probe 7"))
+        {
+            QString shown = text->toPlainText();
+            return shown.replace(QChar(0x2028), ' ').replace('\n', ' ');
+        }
+        items << item->childItems();
+    }
+    return QString();
+}
 
 bool Has_Band(QChart* chart, const QString& name)
 {
@@ -329,6 +348,46 @@ private slots:
         QCOMPARE(view->frameGeometry(),
                  Place_Beside(window.frameGeometry(), view->frameGeometry().size(), screen));
         QCOMPARE(view->frameGeometry().right(), screen.right());
+    }
+
+    // How far a corrected value can be from the exact inverse of the calibration is said under the
+    // title, whole at any width: a chart cuts a long title off.
+    void Caption_States_The_Model_Difference_data()
+    {
+        QTest::addColumn<QVector<double>>("xy");
+        QTest::addColumn<QString>("note");
+        const QString note =
+            " Note: corrections take the deviation at the reading, so within the calibrated "
+            "range a corrected value differs from the exact inverse of the calibration by up "
+            "to %1 °C (at %2 °C).";
+        // 25.40 is corrected to 24.97968 by d(25.4) = 0.42032.
+        QTest::newRow("curved") << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4} << note.arg("0.020", "25.00");
+        // d(t) = 0.01 t - 0.05: off by 0.01 d(T), 0.002 at most.
+        QTest::newRow("within half a digit") << QVector<double>{15, 0.1, 20, 0.15, 25, 0.2} << QString();
+        QTest::newRow("beyond 0 to 40")
+            << QVector<double>{50, 0.1, 60, 0.2, 70, 0.4} << note.arg("0.010", "70.00");
+    }
+
+    void Caption_States_The_Model_Difference()
+    {
+        QFETCH(QVector<double>, xy);
+        QFETCH(QString, note);
+        TCorrectionViewData data = Probe_7();
+        data.correction = TThermometerCorrection({xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]});
+        const QString expected = "Probe 7 · Calibration due Dec 31 2031 · in calibration" + note;
+        for (const QSize& size : {QSize(560, 400), QSize(820, 560), QSize(1920, 1080)})
+        {
+            QGraphicsScene scene; // owns the chart
+            QChart* chart = Create_Correction_Chart(data);
+            scene.addItem(chart);
+            chart->resize(size);
+            QCOMPARE(Shown_Title(chart), expected);
+        }
+        TCorrectionView view;
+        view.Set_Data(data);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(Shown_Title(view.Get_Chart()), expected);
     }
 
     void Svg_Export_Has_The_Title_And_The_Markers()

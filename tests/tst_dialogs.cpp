@@ -11,6 +11,13 @@
 
 const TCorrectionDialogData Valid_Record{20.004, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
 const TCorrectionDialogData Usable_Record{15, 20, 25, 15.1, 20.05, 24.98, "Probe 7", QDate(2030, 12, 31)};
+Q_DECLARE_METATYPE(TCorrectionDialogData)
+
+// The due date line of the records above, on the fixed day Dec 07 2026.
+QString Due_Line()
+{
+    return "Due Tuesday, December 31, 2030: in 1485 days.";
+}
 
 // "date" takes an ISO date; any other name is a line edit, finished with Return.
 void Change_Field(QDialog& dialog, const QString& field, const QString& text)
@@ -105,9 +112,17 @@ private slots:
         for (const ushort code : {0xFEFF, 0xFFFE, 0x85})
             QTest::newRow(qPrintable(QString::number(code, 16)))
                 << QStringList{D, "P" + QString(QChar(code))} << unkept;
+        // What is doubtful about the calibration is said although the value is refused.
+        const QString doubtful =
+            "\nWarning: implausible calibration: the test point at 20.00 \u00b0C deviates by "
+            "%1 \u00b0C, more than 1 \u00b0C. Check the readings.\nNote: corrections take "
+            "the deviation at the reading, so within the calibrated range a corrected value "
+            "differs from the exact inverse of the calibration by up to %2 \u00b0C (at %3 "
+            "\u00b0C).";
         QTest::newRow("41, then description")
             << QStringList{T2, "41", D, "Probe 9"}
-            << refused + "test point 2 thermometer reading 41 is outside 0 to 40.\n" + due;
+            << refused + "test point 2 thermometer reading 41 is outside 0 to 40.\n" + due +
+                   doubtful.arg("21.00", "380.020", "20.57");
         QTest::newRow("comma before range")
             << QStringList{T2, "20,5", R1, "41"}
             << refused + "test point 1 reference temperature 41 is outside 0 to 40.\n" + due;
@@ -129,7 +144,7 @@ private slots:
                                            "the calibration by up to 401.510 \u00b0C (at 30.59 \u00b0C).";
         QTest::newRow("40.01") << QStringList{T2, "40.01"}
                                << refused + "test point 2 thermometer reading 40.01 is outside 0 to 40.\n" +
-                                      due;
+                                      due + doubtful.arg("20.01", "329.621", "20.60");
         QTest::newRow("due today") << QStringList{"date", today.toString(Qt::ISODate)}
                                    << "Due " + QLocale::c().toString(today, "dddd, MMMM d, yyyy") +
                                           ": due today. Warning: the due date is today or earlier" + dashes;
@@ -149,6 +164,49 @@ private slots:
         QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(),
                  !explanation.startsWith("Accept is unavailable") && !edits.isEmpty());
     }
+    // A calibration file may hold a calibration beyond 0 to 40 degrees: opened, it cannot be accepted as
+    // it stands, but what is doubtful about it and the model's difference are said all the same.
+    void Correction_Beyond_0_To_40_data()
+    {
+        QTest::addColumn<TCorrectionDialogData>("record");
+        QTest::addColumn<QString>("explanation");
+        const QString note =
+            "\nNote: corrections take the deviation at the reading, so within the calibrated "
+            "range a corrected value differs from the exact inverse of the calibration by up "
+            "to %1 \u00b0C (at %2 \u00b0C).";
+        QTest::newRow("curved, 50 to 70")
+            << TCorrectionDialogData{50, 60, 70, 50.1, 60.2, 70.4, "Probe 9", QDate(2030, 12, 31)}
+            << "Accept is unavailable: the test point 1 reference temperature 50.00 is outside 0 to 40.\n" +
+                   Due_Line() + note.arg("0.010", "70.00");
+        QTest::newRow("1.5 high, -30 to 0")
+            << TCorrectionDialogData{-30, -15, 0, -28.5, -13.5, 1.5, "Probe 9", QDate(2030, 12, 31)}
+            << "Accept is unavailable: the test point 1 reference temperature -30.00 is outside 0 to 40.\n" +
+                   Due_Line() +
+                   "\nWarning: implausible calibration: the test point at -30.00 \u00b0C deviates by "
+                   "1.50 \u00b0C, more than 1 \u00b0C; the test point at -15.00 \u00b0C deviates by "
+                   "1.50 \u00b0C, more than 1 \u00b0C; the test point at 0.00 \u00b0C deviates by "
+                   "1.50 \u00b0C, more than 1 \u00b0C. Check the readings.";
+        QTest::newRow("plain, 40 to 60")
+            << TCorrectionDialogData{40, 50, 60, 40.1, 50.1, 60.1, "Probe 9", QDate(2030, 12, 31)}
+            << "Accept is unavailable: the test point 1 thermometer reading 40.10 is outside 0 to 40.\n" +
+                   Due_Line();
+    }
+
+    void Correction_Beyond_0_To_40()
+    {
+        QFETCH(TCorrectionDialogData, record);
+        QFETCH(QString, explanation);
+        TClock::Set_Fixed_Now(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(record, {});
+        QCOMPARE(dialog.findChild<QLabel*>("Explanation_Label")->text(), explanation);
+        // Typing keeps them.
+        Change_Field(dialog, "Description_Edit", "Probe 10");
+        QCOMPARE(dialog.findChild<QLabel*>("Explanation_Label")->text(), explanation);
+        QVERIFY(!dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
+        TClock::Set_Fixed_Now(QDateTime());
+    }
+
     // Warnings that leave Accept available, on the line under the test points while the operator types:
     // blocking reasons first, then the due date, a doubtful calibration, and the model's approximation.
     void Correction_Warnings_data()

@@ -1,4 +1,5 @@
 #include "datetext.h"
+#include "exactnumbers.h"
 #include "interpolation.h"
 #include "numbertext.h"
 
@@ -9,6 +10,29 @@
 #include <random>
 
 Q_DECLARE_METATYPE(TVector2)
+
+using Exact::TRational;
+
+namespace
+{
+// |computed - exact| within a part in 10^14 of exact: double precision, give or take a few roundings.
+bool Is_Close(double computed, const TRational& exact)
+{
+    return (TRational::Of_Double(computed) - exact).Absolute() <=
+           exact.Absolute() * TRational::Power_Of_Ten(-14);
+}
+
+QString Coefficients_Text(const double computed[3], const TRational exact[3])
+{
+    return QString("a %1 (exact %2), b %3 (%4), c %5 (%6)")
+        .arg(computed[0], 0, 'g', 17)
+        .arg(exact[0].Approximate(), 0, 'g', 17)
+        .arg(computed[1], 0, 'g', 17)
+        .arg(exact[1].Approximate(), 0, 'g', 17)
+        .arg(computed[2], 0, 'g', 17)
+        .arg(exact[2].Approximate(), 0, 'g', 17);
+}
+} // namespace
 
 class TTestNumerics : public QObject
 {
@@ -39,6 +63,126 @@ private slots:
         QVERIFY(!Calculate_Quadratic_Fit({{15, 0.1}, {20, 0.2}}, &a, &b, &c) && a == 7 && b == 7 && c == 7);
         QVERIFY(Calculate_Cubic_Fit({{0, -1}, {1, 1}, {2, 5}, {3, 17}}, &a, &b, &c, &d));
         QVERIFY(qAbs(a - 1) + qAbs(b + 2) + qAbs(c - 3) + qAbs(d + 1) < 1e-9);
+    }
+
+    // Three points: the parabola through them, to double precision also where two lie a hundredth of a
+    // degree apart, which the normal equations got wrong in the fourth decimal. Exact coefficients from
+    // Lagrange's formula over the points as held.
+    void Quadratic_Fit_Through_Three_Points_data()
+    {
+        QTest::addColumn<QVector<double>>("xy");
+        QTest::newRow("well apart") << QVector<double>{15, 0.1, 20, 0.2, 25, 0.4};
+        QTest::newRow("unsorted") << QVector<double>{25, 0.4, 15, 0.1, 20, 0.2};
+        QTest::newRow("a hundredth apart")
+            << QVector<double>{219.49, -0.1142, 219.50, -0.2935, 239.12, -0.1701};
+        QTest::newRow("a hundredth apart at the top")
+            << QVector<double>{170.09, 0.2737, 183.53, 0.2373, 183.54, 0.2133};
+        QTest::newRow("a millidegree apart") << QVector<double>{20.000, 0.1, 20.001, 0.1005, 35, -0.2};
+        QTest::newRow("below zero") << QVector<double>{-80.25, 0.31, -40.5, -0.02, -40.4, 0.07};
+        QTest::newRow("hot") << QVector<double>{950.0, 2.5, 1050.0, -1.25, 1050.05, 0.75};
+    }
+
+    void Quadratic_Fit_Through_Three_Points()
+    {
+        QFETCH(QVector<double>, xy);
+        double computed[3] = {0, 0, 0};
+        QVERIFY(Calculate_Quadratic_Fit({{xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]}}, &computed[0],
+                                        &computed[1], &computed[2]));
+        TRational exact[3];
+        for (int i = 0; i < 3; ++i)
+        {
+            const TRational x = TRational::Of_Double(xy[2 * i]);
+            const TRational y = TRational::Of_Double(xy[2 * i + 1]);
+            TRational denominator = 1;
+            TRational others_sum;
+            TRational others_product = 1;
+            for (int j = 0; j < 3; ++j)
+            {
+                if (j != i)
+                {
+                    const TRational other = TRational::Of_Double(xy[2 * j]);
+                    denominator = denominator * (x - other);
+                    others_sum = others_sum + other;
+                    others_product = others_product * other;
+                }
+            }
+            // y (t - x_j) (t - x_k) / ((x - x_j) (x - x_k)), multiplied out.
+            exact[0] = exact[0] + y / denominator;
+            exact[1] = exact[1] - y * others_sum / denominator;
+            exact[2] = exact[2] + y * others_product / denominator;
+        }
+        QVERIFY2(Is_Close(computed[0], exact[0]) && Is_Close(computed[1], exact[1]) &&
+                     Is_Close(computed[2], exact[2]),
+                 qPrintable(Coefficients_Text(computed, exact)));
+    }
+
+    // More points: the least-squares parabola, exact from the normal equations solved in rationals.
+    void Quadratic_Fit_Least_Squares_data()
+    {
+        QTest::addColumn<QVector<double>>("xy");
+        QTest::newRow("five well apart") << QVector<double>{10, 0.1, 15, 0.12, 20, 0.2, 25, 0.27, 30, 0.41};
+        QTest::newRow("hot, in close pairs")
+            << QVector<double>{219.49, -0.11, 219.5, -0.29, 229.3, -0.2, 239.12, -0.17, 239.13, -0.16};
+        QTest::newRow("a parabola") << QVector<double>{-2, 4, -1, 1, 0, 0, 1, 1, 2, 4, 3, 9};
+    }
+
+    void Quadratic_Fit_Least_Squares()
+    {
+        QFETCH(QVector<double>, xy);
+        QVector<TVector2> points;
+        TRational s[5];
+        TRational t[3];
+        for (int i = 0; i + 1 < xy.size(); i += 2)
+        {
+            points.append({xy[i], xy[i + 1]});
+            const TRational x = TRational::Of_Double(xy[i]);
+            TRational power = 1;
+            for (int k = 0; k < 5; ++k)
+            {
+                s[k] = s[k] + power;
+                if (k < 3)
+                {
+                    t[k] = t[k] + power * TRational::Of_Double(xy[i + 1]);
+                }
+                power = power * x;
+            }
+        }
+        // Cramer's rule on [s4 s3 s2; s3 s2 s1; s2 s1 s0] (a b c) = (t2 t1 t0).
+        const auto determinant = [](const TRational m[3][3]) {
+            return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                   m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                   m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+        };
+        const TRational matrix[3][3] = {{s[4], s[3], s[2]}, {s[3], s[2], s[1]}, {s[2], s[1], s[0]}};
+        const TRational right[3] = {t[2], t[1], t[0]};
+        TRational exact[3];
+        for (int column = 0; column < 3; ++column)
+        {
+            TRational replaced[3][3];
+            for (int row = 0; row < 3; ++row)
+            {
+                for (int k = 0; k < 3; ++k)
+                {
+                    replaced[row][k] = k == column ? right[row] : matrix[row][k];
+                }
+            }
+            exact[column] = determinant(replaced) / determinant(matrix);
+        }
+        double computed[3] = {0, 0, 0};
+        QVERIFY(Calculate_Quadratic_Fit(points, &computed[0], &computed[1], &computed[2]));
+        // The curve, not each coefficient: c of the parabola is exactly 0.
+        for (const double at : {xy.first(), xy[xy.size() / 2], xy[xy.size() - 2]})
+        {
+            const TRational x = TRational::Of_Double(at);
+            const TRational expected = (exact[0] * x + exact[1]) * x + exact[2];
+            const double fitted = (computed[2] + computed[1] * at) + (at * at) * computed[0];
+            QVERIFY2((TRational::Of_Double(fitted) - expected).Absolute() <= TRational::Power_Of_Ten(-11),
+                     qPrintable(QString("at %1: %2, exact %3; %4")
+                                    .arg(at)
+                                    .arg(fitted, 0, 'g', 17)
+                                    .arg(expected.Approximate(), 0, 'g', 17)
+                                    .arg(Coefficients_Text(computed, exact))));
+        }
     }
 
     void Solve_Linear_System()

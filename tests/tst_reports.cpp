@@ -1,4 +1,6 @@
+#include "calibrationstatus.h"
 #include "clock.h"
+#include "exactnumbers.h"
 #include "reports.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
@@ -9,8 +11,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 using namespace Test_Support;
+using Exact::TRational;
 
 namespace
 {
@@ -19,6 +23,45 @@ const TThermometerCorrection Sample = Correction(25, 0.4, 15, 0.1, 20, 0.2);
 QStringList Lines(const QString& report)
 {
     return report.split('\n', Qt::SkipEmptyParts);
+}
+
+TThermometerCorrection Correction_Of(const Exact::TDecimalPoints& points)
+{
+    return TThermometerCorrection({points.x[0].toDouble(), points.y[0].toDouble()},
+                                  {points.x[1].toDouble(), points.y[1].toDouble()},
+                                  {points.x[2].toDouble(), points.y[2].toDouble()});
+}
+
+QString Points_Text(const Exact::TDecimalPoints& points)
+{
+    return QString("(%1, %2), (%3, %4), (%5, %6)")
+        .arg(points.x[0], points.y[0], points.x[1], points.y[1], points.x[2], points.y[2]);
+}
+
+// A unit in the sixth significant digit of value, which is not 0.
+TRational Sixth_Digit(const TRational& value)
+{
+    int exponent = int(std::floor(std::log10(std::fabs(value.Approximate()))));
+    while (TRational::Power_Of_Ten(exponent + 1) <= value.Absolute())
+    {
+        ++exponent;
+    }
+    while (value.Absolute() < TRational::Power_Of_Ten(exponent))
+    {
+        --exponent;
+    }
+    return TRational::Power_Of_Ten(exponent - 5);
+}
+
+// Writes a calibration file of one thermometer with the given points (reference, reading).
+bool Write_Curved_Thermometer(const QVector<double>& points, const QDate& due_date)
+{
+    TThermometerList list;
+    list.Set_Correction_Data("Probe 7",
+                             {points[0], points[2], points[4], points[1], points[3], points[5], {}, {}});
+    list.Set_Calibration_Due_Date("Probe 7", due_date);
+    QDir().mkpath(Data_Directory());
+    return list.Save_Calibration_File(Calibration_File());
 }
 } // namespace
 
@@ -46,6 +89,121 @@ private slots:
         // Points at one whole number give a single row.
         QCOMPARE(Lines(::Corrections_Report("T", QDate(), Correction(20, 0, 20, 0, 20, 0))).mid(6),
                  QStringList({"20.0000,20.0000,0"}));
+    }
+
+    // Every digit of the deviation column is right, checked against values worked out exactly by hand.
+    void Deviation_Column_data()
+    {
+        QTest::addColumn<QStringList>("points"); // x, y, x, y, x, y
+        QTest::addColumn<QString>("row");
+        // d(292.9) = -0.007750588965...; it was written 0.0077509.
+        QTest::newRow("292.9") << QStringList{"292.84", "-0.0253", "298.04", "0.8662", "299.62", "0.8848"}
+                               << "292.9000,292.9078,0.00775059";
+        QTest::newRow("example at 22")
+            << QStringList{"15", "0.1", "20", "0.2", "25", "0.4"} << "22.0000,21.7320,-0.268";
+        // d(20) = 0.002 * 400 - 0.05 * 20 + 0.2 = 0: a zero deviation without a sign.
+        QTest::newRow("zero") << QStringList{"15", "0.05", "20", "0", "25", "0.15"} << "20.0000,20.0000,0";
+        // Two test points a hundredth apart: d(225) = -71.218268043151.
+        QTest::newRow("close points at 225")
+            << QStringList{"219.49", "-0.1142", "219.50", "-0.2935", "239.12", "-0.1701"}
+            << "225.0000,296.2183,71.2183";
+    }
+
+    void Deviation_Column()
+    {
+        QFETCH(QStringList, points);
+        QFETCH(QString, row);
+        const Exact::TDecimalPoints decimal{{points[0], points[2], points[4]},
+                                            {points[1], points[3], points[5]}};
+        const QStringList rows = Lines(::Corrections_Report("T", QDate(), Correction_Of(decimal))).mid(6);
+        const QString reference = row.section(',', 0, 0);
+        const auto found = std::find_if(rows.begin(), rows.end(), [&reference](const QString& line) {
+            return line.startsWith(reference + ",");
+        });
+        QVERIFY(found != rows.end());
+        QCOMPARE(*found, row);
+    }
+
+    // Over two hundred calibrations, ordinary ones, ones with test points a hundredth apart and wide
+    // ones: the corrected value is the exact t - d(t) and the deviation the exact -d(t), each rounded to
+    // its last digit; an exact tie may go either way, and a deviation within its error bound of a tie
+    // too. The deviation has its six digits wherever the bound allows them.
+    void Corrections_Report_Is_Exact()
+    {
+        std::mt19937_64 generator(380);
+        QStringList wrong;
+        int rows = 0;
+        int six_digit_rows = 0;
+        for (int calibration = 0; calibration < 200; ++calibration)
+        {
+            const Exact::TDecimalPoints points = Exact::Random_Points(generator);
+            const TThermometerCorrection correction = Correction_Of(points);
+            const Exact::TParabola curve = points.Exact_Curve();
+            for (const QString& line : Lines(::Corrections_Report("T", QDate(), correction)).mid(6))
+            {
+                const QStringList fields = line.split(',');
+                const TRational t = TRational::Of_Decimal(fields[0]);
+                const TRational deviation = -curve.At(t);
+                const double bound = Deviation_Error_Bound(correction, fields[0].toDouble());
+                bool right = Exact::Is_Rounding_Of(t + deviation, fields[1]) &&
+                             Exact::Is_Rounding_Of(deviation, fields[2], TRational::Of_Double(bound));
+                // Six digits unless the bound forbids the sixth.
+                if (deviation.Sign() != 0 && TRational::Of_Double(2 * bound) <= Sixth_Digit(deviation))
+                {
+                    right = right && (deviation - TRational::Of_Decimal(fields[2])).Absolute() <=
+                                         Sixth_Digit(deviation) / TRational(2) + TRational::Of_Double(bound);
+                    ++six_digit_rows;
+                }
+                ++rows;
+                if (!right && wrong.size() < 10)
+                {
+                    wrong << QString("%1: %2, exactly %3 and %4")
+                                 .arg(Points_Text(points), line)
+                                 .arg((t + deviation).Approximate(), 0, 'f', 6)
+                                 .arg(deviation.Approximate(), 0, 'g', 9);
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        // Nearly every row has its six digits.
+        QVERIFY2(six_digit_rows > rows * 9 / 10,
+                 qPrintable(QString("%1 of %2").arg(six_digit_rows).arg(rows)));
+    }
+
+    // Every cell of the uncertainty report for test points a hundredth apart is the exact t - d(t) of its
+    // shifted points, rounded to four decimals.
+    void Uncertainty_Report_Close_Points()
+    {
+        const Exact::TDecimalPoints points{{"219.49", "219.50", "239.12"}, {"-0.1142", "-0.2935", "-0.1701"}};
+        const QStringList lines = Lines(::Uncertainty_Report("T", QDate(), Correction_Of(points), 0.04));
+        const QStringList temperatures = lines[2].split(',').mid(4);
+        QCOMPARE(temperatures.first(), QString("219.0000"));
+        QCOMPARE(temperatures.last(), QString("240.0000"));
+        QStringList wrong;
+        for (const QString& line : lines.mid(3))
+        {
+            const QStringList fields = line.split(',');
+            Exact::TDecimalPoints shifted = points;
+            for (int point = 0; point < 3; ++point)
+            {
+                // Offsets are 0 or plus or minus 0.04: exact in decimals.
+                const TRational y =
+                    TRational::Of_Decimal(points.y[point]) + TRational::Of_Decimal(fields[1 + point]);
+                shifted.y[point] = QString::number(y.Approximate(), 'f', 4);
+            }
+            for (int column = 0; column < temperatures.size(); ++column)
+            {
+                const TRational t = TRational::Of_Decimal(temperatures[column]);
+                const TRational exact = t - shifted.Exact_Deviation(t);
+                if (!Exact::Is_Rounding_Of(exact, fields[4 + column]) && wrong.size() < 10)
+                {
+                    wrong << QString("set %1 at %2: %3, exactly %4")
+                                 .arg(fields[0], temperatures[column], fields[4 + column])
+                                 .arg(exact.Approximate(), 0, 'f', 6);
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
     }
 
     // A corrected value or a point just below zero is written without a minus before its zeros.
@@ -199,6 +357,67 @@ private slots:
                              QDir::toNativeSeparators(uncertainties) + "'") +
                      warnings);
         TClock::Set_Fixed_Now(QDateTime());
+    }
+
+    // How far a corrected value can be from the exact inverse of the calibration follows both reports as
+    // a WAR line once it reaches the window's last digit; the reports stay as they are.
+    void Model_Difference_Follows_Reports_data()
+    {
+        QTest::addColumn<QVector<double>>("points"); // reference, reading, three times
+        QTest::addColumn<QString>("warning");
+        const QString written =
+            "WAR  Report written for thermometer 'Probe 7', where corrections take the "
+            "deviation at the reading, so within the calibrated range a corrected value "
+            "differs from the exact inverse of the calibration by up to %1 \u00b0C (at %2 "
+            "\u00b0C).";
+        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968.
+        QTest::newRow("curved") << QVector<double>{15, 15.1, 20, 20.2, 25, 25.4}
+                                << written.arg("0.020", "25.00");
+        QTest::newRow("within half a digit") << QVector<double>{15, 15.1, 20, 20.15, 25, 25.2} << QString();
+        QTest::newRow("beyond 0 to 40")
+            << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << written.arg("0.010", "70.00");
+    }
+
+    void Model_Difference_Follows_Reports()
+    {
+        QFETCH(QVector<double>, points);
+        QFETCH(QString, warning);
+        const QDate due_date = QDate::currentDate().addYears(1);
+        QVERIFY(Write_Curved_Thermometer(points, due_date));
+        TThermometerList list;
+        QVERIFY(list.Load_Calibration_File(Calibration_File()));
+        const TThermometerCorrection correction = list.Get_Correction("Probe 7");
+        Store_Setting("Current_Path", folder.path());
+        TVelmora window;
+        const QString corrections = folder.path() + "/" + QTest::currentDataTag() + " e.csv";
+        const QString uncertainties = folder.path() + "/" + QTest::currentDataTag() + " u.csv";
+        const QStringList warnings = warning.isEmpty() ? QStringList() : QStringList(warning);
+
+        QString proposed;
+        Answer_Save_Dialog(corrections, &proposed);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
+        QStringList lines = Log_Lines(&window);
+        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
+                 QStringList("INF  Evaluation file written. File: '" + QDir::toNativeSeparators(corrections) +
+                             "'") +
+                     warnings);
+        Answer_Input_Dialog("0.04");
+        Answer_Save_Dialog(uncertainties, &proposed);
+        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
+        lines = Log_Lines(&window);
+        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
+                 QStringList("INF  Uncertainty file written. File: '" +
+                             QDir::toNativeSeparators(uncertainties) + "'") +
+                     warnings);
+
+        // The files hold the reports alone: the table's rows, nothing after them.
+        const QByteArray corrections_file = Read_File(corrections);
+        const QByteArray uncertainties_file = Read_File(uncertainties);
+        QCOMPARE(corrections_file, ::Corrections_Report("Probe 7", due_date, correction).toLatin1());
+        QCOMPARE(uncertainties_file, ::Uncertainty_Report("Probe 7", due_date, correction, 0.04).toLatin1());
+        QCOMPARE(Lines(QString::fromLatin1(uncertainties_file)).size(), 3 + 57);
+        QVERIFY(!corrections_file.contains("corrections take") &&
+                !uncertainties_file.contains("corrections take"));
     }
 
     void Unusable_Range_Opens_No_Dialog()

@@ -198,8 +198,8 @@ private slots:
         QVERIFY(Log_Lines(&window).last().startsWith("WAR  Cannot open temperature log file for writing."));
     }
 
-    // A reading more than a degree beyond the test points is corrected by extending the curve; the
-    // log cannot show that, so the pane names the ticked axes that hold one.
+    // A reading that stands for a temperature more than a degree beyond the test points is corrected by
+    // extending the curve; the log cannot show that, so the pane names the ticked axes that hold one.
     void Window_Names_Extrapolated_Axes_data()
     {
         QTest::addColumn<QStringList>("readings"); // X, Y, Z, Part; "-" leaves the axis unticked
@@ -208,7 +208,11 @@ private slots:
                                 "range 15.00 to 25.00 \u00b0C.";
         QTest::newRow("both ends") << QStringList{"0.2", "20", "39.95", "24"}
                                    << QStringList{outside.arg("X, Z")};
-        QTest::newRow("within a degree of the ends") << QStringList{"14", "20", "26", "15"} << QStringList();
+        // The probe reads 0.12 high: 14.12 and 26.12 stand for 14.00 and 26.00, one degree beyond.
+        QTest::newRow("within a degree of the ends")
+            << QStringList{"14.12", "20", "26.12", "15"} << QStringList();
+        QTest::newRow("judged on the temperature")
+            << QStringList{"26.1", "20", "14", "15"} << QStringList{outside.arg("Z")};
         QTest::newRow("unticked and dashes left out")
             << QStringList{"-0.2", "abc", "13.99", "25.5"}
             << QStringList{"WAR  Entry written with \"-----\" for Y: \"abc\" is not a number.",

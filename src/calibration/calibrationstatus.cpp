@@ -3,6 +3,7 @@
 #include "datetext.h"
 #include "thermometerdata.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -299,8 +300,49 @@ QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerC
 
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction)
 {
-    return reading < correction.Get_Point1().x - Range_Margin ||
-           reading > correction.Get_Point3().x + Range_Margin;
+    // How far beyond the nearer end, negative inside: one comparison decides both ends alike, with the
+    // same tolerance for typed values that come out a hair beyond (16.37 - 15.37 is 1.0000000000000018).
+    const double temperature = Corrected_Temperature(correction, reading);
+    const double beyond =
+        std::max(correction.Get_Point1().x - temperature, temperature - correction.Get_Point3().x);
+    return beyond > Range_Margin + Limit_Tolerance;
+}
+
+namespace
+{
+
+// The difference with the temperature it occurs at, when it is stated; 0 otherwise.
+double Stated_Difference(const TThermometerCorrection& correction, double* at_temperature)
+{
+    const double difference = Largest_Model_Difference(correction, at_temperature);
+    return difference > Stated_Model_Difference ? difference : 0.0;
+}
+
+QString Difference_Text(double difference)
+{
+    return QString::fromUtf8("%1 \u00b0C").arg(difference, 0, 'f', 3);
+}
+
+} // namespace
+
+QString Model_Difference_Note(const TThermometerCorrection& correction)
+{
+    double at_temperature = 0.0;
+    const double difference = Stated_Difference(correction, &at_temperature);
+    if (difference == 0.0)
+    {
+        return QString();
+    }
+    return QString("corrections take the deviation at the reading, so within the calibrated range a "
+                   "corrected value differs from the exact inverse of the calibration by up to %1 (at %2)")
+        .arg(Difference_Text(difference), Temperature_Text(at_temperature));
+}
+
+QString Model_Difference_Text(const TThermometerCorrection& correction)
+{
+    double at_temperature = 0.0;
+    const double difference = Stated_Difference(correction, &at_temperature);
+    return difference == 0.0 ? QString() : Difference_Text(difference);
 }
 
 bool Parse_Warn_Days(const QString& text, int* days, QString* reason)
@@ -402,6 +444,11 @@ QStringList Report_Warnings(const QString& description, const QDate& due_date, c
     if (!implausibility.isEmpty())
     {
         warnings << written + "whose calibration is implausible: " + implausibility + ".";
+    }
+    const QString model_difference = Model_Difference_Note(correction);
+    if (!model_difference.isEmpty())
+    {
+        warnings << written + "where " + model_difference + ".";
     }
     return warnings;
 }

@@ -85,17 +85,32 @@ QString Implausibility(const TThermometerCorrection& correction);
 bool Is_Due_Date_Implausible(const QDate& due_date, const QDate& today);
 // The WAR line for a doubtful calibration; empty for a plausible one.
 QString Implausibility_Warning(const QString& description, const TThermometerCorrection& correction);
-// The WAR lines after a report of a thermometer out of calibration, with an unusable correction or
-// with a doubtful calibration; none otherwise.
+// The WAR lines after a report of a thermometer out of calibration, with an unusable correction, with a
+// doubtful calibration or with a model difference that is stated (Model_Difference_Note); none otherwise.
+// The report itself is written as it always was.
 QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
                             const TThermometerCorrection& correction);
 // The WAR line for a temperature log entry holding readings corrected by extending the curve beyond
 // the calibrated range (see Is_Outside_Calibrated_Range), naming their axes; empty when there are none.
 QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction);
 
-// A reading more than one degree beyond the lowest or highest reference temperature is corrected
-// by extrapolating the curve.
+// Whether the temperature a reading stands for, its corrected value, lies more than one degree beyond
+// the lowest or the highest reference temperature, where the curve is extrapolated. The calibrated range
+// is one of true temperatures: a probe reading 1.5 degrees high is still inside at a reading of 41.4 for
+// a range ending at 40. Exactly one degree beyond is inside, at either end.
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction);
+
+// A correction takes the deviation at the reading, not at the temperature that the thermometer read,
+// so within the calibrated range a corrected value differs from the exact inverse of the calibration
+// by up to Largest_Model_Difference. That is stated wherever corrections are shown or tabulated once it
+// exceeds Stated_Model_Difference, half the last digit the window shows.
+const double Stated_Model_Difference = 0.005;
+// "corrections take the deviation at the reading, so within the calibrated range a corrected value
+// differs from the exact inverse of the calibration by up to 0.020 °C (at 25.00 °C)"; empty when the
+// difference is not stated. The editor, the correction view and the reports' WAR line all say this.
+QString Model_Difference_Note(const TThermometerCorrection& correction);
+// The stated difference alone, "0.020 °C", for a column; empty when it is not stated.
+QString Model_Difference_Text(const TThermometerCorrection& correction);
 
 // A warning period typed by the operator: a whole number of days from 0 to 3650. On refusal reason
 // says why and days is untouched.

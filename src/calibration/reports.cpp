@@ -18,6 +18,45 @@ namespace
 const double Maximum_Evaluation_Span = 10000.0;
 const double Maximum_Evaluation_Temperature = 100000.0;
 
+// The corrected value minus the reference, -d(t), as 'g' writes it with six significant digits, but
+// rounded no finer than the place whose half unit covers the error bound: every digit written is right.
+// That cuts digits only where the deviation is near zero, or for test points so close together that
+// the curve's coefficients dwarf the deviation.
+QString Deviation_Text(double deviation, double error_bound)
+{
+    const int significant_digits = 6;
+    // A zero deviation is 0 whatever its sign bit.
+    if (deviation == 0.0)
+    {
+        return QStringLiteral("0");
+    }
+    if (error_bound == 0.0 || !std::isfinite(deviation))
+    {
+        return QString("%1").arg(deviation, 0, 'g', significant_digits);
+    }
+    // Test points near the largest number: the bound itself overflowed.
+    if (!std::isfinite(error_bound))
+    {
+        return QString("%1").arg(deviation, 0, 'g', 1);
+    }
+    // The finest decimal place p with half of 10^-p at least the bound, and the place of the leading digit.
+    const int decimals = int(std::floor(-std::log10(2.0 * error_bound)));
+    const int leading = int(std::floor(std::log10(std::fabs(deviation))));
+    const int digits = leading + decimals + 1;
+    if (digits >= significant_digits)
+    {
+        return QString("%1").arg(deviation, 0, 'g', significant_digits);
+    }
+    if (digits >= 1)
+    {
+        return QString("%1").arg(deviation, 0, 'g', digits);
+    }
+    // Below the first place that can be vouched for: 0, or one unit of that place.
+    const double unit = std::pow(10.0, -decimals);
+    return std::fabs(deviation) < unit / 2.0 ? QString("0")
+                                             : QString("%1").arg(std::copysign(unit, deviation), 0, 'g', 1);
+}
+
 } // namespace
 
 bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error)
@@ -52,15 +91,17 @@ QString Corrections_Report(const QString& description, const QDate& due_date,
     report += "Reference C,Corrected C,Deviation C\n";
 
     // The step is accumulated, not recomputed from a row number; the 0.001 margin keeps the last
-    // whole degree although the repeated addition drifts.
+    // whole degree although the repeated addition drifts. A row is evaluated at the temperature it
+    // shows, not at the drifted sum: over a wide range the drift reaches the deviation's sixth digit.
     const double end = std::ceil(correction.Get_Point3().x) + 0.001;
     for (double t = std::floor(correction.Get_Point1().x); t < end; t += 0.1)
     {
-        const TVector2 deviation = correction.Evaluate_Point(t);
-        const double corrected = t - deviation.y;
+        const QString reference_text = Shown_Number_Text(t, 4);
+        const double reference = Decimal_Value(reference_text);
+        const double deviation = correction.Evaluate_Point(reference).y;
         report += QString("%1,%2,%3\n")
-                      .arg(Shown_Number_Text(t, 4), Shown_Number_Text(corrected, 4))
-                      .arg(corrected - t, 0, 'g', -1);
+                      .arg(reference_text, Shown_Number_Text(reference - deviation, 4),
+                           Deviation_Text(-deviation, Deviation_Error_Bound(correction, reference)));
     }
     return report;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace
@@ -13,10 +14,10 @@ namespace
 // A correction whose test points span less than this, in degrees, is not applied.
 constexpr double Minimum_Span = 1.0;
 
-// Two reference temperatures closer than this are one and the same temperature. Exactly equal ones
-// make the fit's determinant zero; nearly equal ones leave it so small that rounding swamps the
-// coefficients: a millidegree apart the fitted curve is already off by a part in a thousand, a tenth
-// of that apart it is noise. No real calibration puts two test points this close.
+// Two reference temperatures closer than this are one and the same temperature: no reference is known
+// to better than a millidegree, and the curve through two points closer still would turn on the last
+// digit of their readings. Exactly equal ones give no curve at all. No real calibration puts two test
+// points this close.
 constexpr double Minimum_Point_Distance = 1e-3;
 
 void Compare_Exchange(TVector2& left, TVector2& right)
@@ -148,6 +149,56 @@ bool TThermometerCorrection::Fit_Curve(double* a_value, double* b_value, double*
     return std::isfinite(*a_value) && std::isfinite(*b_value) && std::isfinite(*c_value);
 }
 
+double Corrected_Temperature(const TThermometerCorrection& correction, double reading)
+{
+    return reading - correction.Evaluate_Point(reading).y;
+}
+
+// A first-order bound: each term is a magnitude that some step of the computation rounds, at most a few
+// times, to within half a unit in the last place; the factor covers those few times over.
+double Deviation_Error_Bound(const TThermometerCorrection& correction, double t)
+{
+    if (!correction.Is_Valid())
+    {
+        return 0.0;
+    }
+    const TVector2 points[3] = {correction.Get_Point1(), correction.Get_Point2(), correction.Get_Point3()};
+    const double a = correction.Get_A();
+    const double b = correction.Get_B();
+    const double c = correction.Get_C();
+
+    // A point's y off by e moves the curve at t by e L(t), its x off by e by -e d'(x) L(t), where L is
+    // the point's Lagrange polynomial; t off by e moves the deviation by e d'(t).
+    double inputs = std::fabs(2.0 * a * t + b) * std::fabs(t);
+    for (int i = 0; i < 3; ++i)
+    {
+        double lagrange = 1.0;
+        for (int j = 0; j < 3; ++j)
+        {
+            if (j != i)
+            {
+                lagrange *= (t - points[j].x) / (points[i].x - points[j].x);
+            }
+        }
+        inputs += std::fabs(lagrange) *
+                  (std::fabs(points[i].y) + std::fabs(2.0 * a * points[i].x + b) * std::fabs(points[i].x));
+    }
+
+    // The divided differences, their product form multiplied out, and the evaluation (c + b t) + t^2 a.
+    const TVector2& p0 = points[0];
+    const TVector2& p1 = points[1];
+    const double slope01 = std::fabs((p1.y - p0.y) / (p1.x - p0.x));
+    const double slope12 = std::fabs((points[2].y - p1.y) / (points[2].x - p1.x));
+    const double fit = slope01 * std::fabs(t - p0.x) +
+                       std::fabs((t - p0.x) * (t - p1.x)) * (slope01 + slope12) / (points[2].x - p0.x) +
+                       std::fabs(p0.y) + std::fabs(p0.x) * slope01 + std::fabs(a * p0.x * p1.x) +
+                       std::fabs(t) * (slope01 + std::fabs(a) * std::fabs(p0.x + p1.x));
+    const double evaluation = std::fabs(c) + std::fabs(b * t) + std::fabs(a) * t * t;
+
+    const double unit_roundoff = std::numeric_limits<double>::epsilon() / 2.0;
+    return 16.0 * unit_roundoff * (inputs + fit + evaluation);
+}
+
 double Largest_Model_Difference(const TThermometerCorrection& correction, double* at_temperature)
 {
     Q_ASSERT_X(at_temperature != nullptr, "Largest_Model_Difference", "at_temperature");
@@ -159,8 +210,7 @@ double Largest_Model_Difference(const TThermometerCorrection& correction, double
         return 0.0;
     }
     const auto difference = [&correction](double t) {
-        const double reading = t + correction.Evaluate_Point(t).y;
-        return std::fabs(reading - correction.Evaluate_Point(reading).y - t);
+        return std::fabs(Corrected_Temperature(correction, t + correction.Evaluate_Point(t).y) - t);
     };
     // The difference is a polynomial of the fourth degree in T, with at most two peaks inside the range:
     // sampled, then the best sample narrowed down between its neighbours, so that the value said to be

@@ -62,6 +62,16 @@ private:
     mutable double c;
 };
 
+// The temperature a reading r stands for: r - d(r), the deviation taken at the reading. Not finite for a
+// reading so far out that the curve overflows.
+double Corrected_Temperature(const TThermometerCorrection& correction, double reading);
+
+// How far the deviation that Evaluate_Point gives at t can lie from the exact value of the parabola
+// through the test points and at t as written in decimals: the rounding of the points and of t into
+// binary, of the fit and of the evaluation, with room to spare. Says how many of a deviation's digits are
+// worth printing; 0 for a correction that gives no curve, whose deviation is exactly 0.
+double Deviation_Error_Bound(const TThermometerCorrection& correction, double t);
+
 // The correction takes the deviation at the reading r, not at the temperature T that the thermometer
 // read as r = T + d(T), so the corrected r - d(r) is not exactly T. Returns the largest |r - d(r) - T|
 // for T across the calibrated range, and sets at_temperature to the T where it occurs; 0 for a

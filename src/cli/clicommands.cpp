@@ -232,8 +232,10 @@ TCliResult List_Command(const TInvocation& invocation)
     }
     const bool csv = invocation.parser->isSet("csv");
     QVector<QStringList> rows;
-    rows << (csv ? QStringList{"thermometer", "state", "due_date", "days_left", "calibrated_range"}
-                 : QStringList{"Thermometer", "State", "Due date", "Days left", "Calibrated range"});
+    rows << (csv ? QStringList{"thermometer", "state", "due_date", "days_left", "calibrated_range",
+                               "model_error"}
+                 : QStringList{"Thermometer", "State", "Due date", "Days left", "Calibrated range",
+                               "Model error"});
     for (const QString& description : list.Get_Descriptions())
     {
         const QDate due_date = list.Get_Calibration_Due_Date(description);
@@ -245,6 +247,8 @@ TCliResult List_Command(const TInvocation& invocation)
             csv ? (due_date.isValid() ? QString::number(invocation.today.daysTo(due_date)) : QString())
                 : Days_Left_Text(due_date, invocation.today),
             Correction_Problem(correction).isEmpty() ? Calibrated_Range_Text(correction) : QString()};
+        // How far a corrected value can be from the exact inverse of the calibration, as the editor says.
+        rows.last() << Model_Difference_Text(correction);
     }
     QString out;
     if (csv)
@@ -590,8 +594,10 @@ const QVector<TCommand>& Commands()
         list.name = "list";
         list.usages = {
             {"list [--warn-days N] [--csv|--names]", "every thermometer with its calibration state"}};
-        list.description =
-            "Lists every thermometer with its calibration state, due date, days left and calibrated range.";
+        list.description = QString("Lists every thermometer with its calibration state, due date, days left, "
+                                   "calibrated range and model error: how far a corrected value can differ "
+                                   "from the exact inverse of the calibration, where that exceeds %1 °C.")
+                               .arg(Stated_Model_Difference);
         list.options = {Warn_Days_Option(),
                         {"csv", "Comma-separated values with a header, for scripts and spreadsheets."},
                         {"names", "Only the descriptions, one a line."}};

@@ -212,7 +212,7 @@ void TCorrectionDialog::Set_Dialog_Data(const TCorrectionDialogData& dialog_data
     const QString problem = Entry_Problem();
     Show_Explanation(
         (problem.isEmpty() ? QString("Accept becomes available when a field is changed.") : problem) + "\n" +
-        Due_Date_Explanation() + (problem.isEmpty() ? Calibration_Explanation() : QString()));
+        Due_Date_Explanation() + Calibration_Explanation(problem.isEmpty()));
 }
 
 void TCorrectionDialog::Get_Dialog_Data(TCorrectionDialogData* dialog_data)
@@ -255,9 +255,10 @@ void TCorrectionDialog::Update_Accept_Button()
 {
     const QString problem = Entry_Problem();
     accept_button->setEnabled(problem.isEmpty());
-    // A refused value is the first thing to fix; doubts about the calibration it makes would only distract.
-    Show_Explanation(problem.isEmpty() ? Due_Date_Explanation() + Calibration_Explanation()
-                                       : problem + "\n" + Due_Date_Explanation());
+    // A refused value is the first thing to fix, but a calibration file may hold one (a range beyond 0 to
+    // 40): what is doubtful about the calibration it makes is said all the same.
+    Show_Explanation((problem.isEmpty() ? QString() : problem + "\n") + Due_Date_Explanation() +
+                     Calibration_Explanation(problem.isEmpty()));
 }
 
 QString TCorrectionDialog::Entry_Problem() const
@@ -375,7 +376,7 @@ bool TCorrectionDialog::Temperature_Values(double values[6]) const
     return all_numbers;
 }
 
-QString TCorrectionDialog::Calibration_Explanation() const
+QString TCorrectionDialog::Calibration_Explanation(bool acceptable) const
 {
     double values[6];
     if (!Temperature_Values(values))
@@ -389,19 +390,13 @@ QString TCorrectionDialog::Calibration_Explanation() const
     const QString implausibility = Implausibility(correction);
     if (!implausibility.isEmpty())
     {
-        text += QString("\nWarning: implausible calibration: %1. Check the readings; Accept still saves it.")
-                    .arg(implausibility);
+        text += QString("\nWarning: implausible calibration: %1. Check the readings%2.")
+                    .arg(implausibility, acceptable ? "; Accept still saves it" : "");
     }
-    // Half the last digit shown: below it the display cannot tell the two apart.
-    double at_temperature = 0.0;
-    const double difference = Largest_Model_Difference(correction, &at_temperature);
-    if (difference > 0.005)
+    const QString model_difference = Model_Difference_Note(correction);
+    if (!model_difference.isEmpty())
     {
-        text += QString::fromUtf8("\nNote: corrections take the deviation at the reading, so within the "
-                                  "calibrated range a corrected value differs from the exact inverse of "
-                                  "the calibration by up to %1 \u00b0C (at %2 \u00b0C).")
-                    .arg(difference, 0, 'f', 3)
-                    .arg(at_temperature, 0, 'f', 2);
+        text += "\nNote: " + model_difference + ".";
     }
     return text;
 }

@@ -44,9 +44,10 @@ private:
     bool Temperature_Values(double values[6]) const;
     // Sets the line under the test points, growing the dialog to show all of it.
     void Show_Explanation(const QString& text);
-    // Warnings about a calibration that is accepted but doubtful, and how far the correction's model is
-    // from the exact inverse of the calibration; each line starts with a line break.
-    QString Calibration_Explanation() const;
+    // Warnings about a calibration that is doubtful, and how far the correction's model is from the exact
+    // inverse of the calibration; each line starts with a line break. Shown also for an entry that cannot
+    // be accepted as it stands, which a calibration file may hold; acceptable says whether it can.
+    QString Calibration_Explanation(bool acceptable) const;
 
     QDateEdit* calibration_due_date_edit;
     QLineEdit* description_edit;

@@ -1,5 +1,6 @@
 #include "correctionview.h"
 
+#include "calibrationstatus.h"
 #include "correctioncurve.h"
 #include "datetext.h"
 #include "numbertext.h"
@@ -8,6 +9,8 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -107,6 +110,31 @@ void Place_Labels(QChart* chart, const QVector<TReadingLabel>& labels)
             std::max(area.top(), std::min(anchor.y() - bounds.height(), area.bottom() - bounds.height()));
         label.item->setPos(left, top);
     }
+}
+
+// Text as HTML in lines of at most width in the font without bold, broken between words; one line
+// while there is no width yet.
+QString Wrapped_Html(const QString& text, QFont font, qreal width)
+{
+    font.setBold(false);
+    const QFontMetricsF metrics(font);
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(' '))
+    {
+        const QString longer = line.isEmpty() ? word : line + ' ' + word;
+        if (!line.isEmpty() && width > 0 && metrics.horizontalAdvance(longer) > width)
+        {
+            lines << line.toHtmlEscaped();
+            line = word;
+        }
+        else
+        {
+            line = longer;
+        }
+    }
+    lines << line.toHtmlEscaped();
+    return lines.join("<br>");
 }
 
 struct TRange
@@ -302,6 +330,31 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data)
     QFont legend_font = chart->legend()->font();
     legend_font.setPointSize(9);
     chart->legend()->setFont(legend_font);
+
+    // The readings' labels show corrected values: how far those can be from the exact inverse of the
+    // calibration is said under the title, in the image exported too. A chart cuts a long title off
+    // rather than wrap it, so the note is broken into lines that fit whenever the chart's width changes.
+    const QString model_difference = Model_Difference_Note(data.correction);
+    if (!model_difference.isEmpty())
+    {
+        const QString note = "Note: " + model_difference + ".";
+        const auto show_note = [chart, title, note]() {
+            qreal left = 0;
+            qreal top = 0;
+            qreal right = 0;
+            qreal bottom = 0;
+            chart->layout()->getContentsMargins(&left, &top, &right, &bottom);
+            // A few pixels spare for the rounding of the text's width.
+            const qreal width =
+                chart->size().width() - chart->margins().left() - chart->margins().right() - left - right - 8;
+            chart->setTitle(title + "<br><span style=\"font-weight:normal\">" +
+                            Wrapped_Html(note, chart->titleFont(), width) + "</span>");
+            // At once: an export renders right after resizing, before a deferred layout would run.
+            chart->layout()->activate();
+        };
+        QObject::connect(chart, &QGraphicsWidget::geometryChanged, chart, show_note);
+        show_note();
+    }
     return chart;
 }
 
