@@ -483,8 +483,9 @@ private slots:
             << Thermometer("Probe A", 100) << QStringList{"30", "-3.15", "20"} << "29.88\n-3.27\n19.88\n"
             << QStringList{"WAR  Reading 30 corrected to 29.88 by extrapolation, " + range,
                            "WAR  Reading -3.15 corrected to -3.27 by extrapolation, " + range};
+        // Judged on the corrected value: 14.1 is corrected to 13.98, beyond the degree, and 14.2 to 14.08.
         QTest::newRow("within a degree of the range")
-            << Thermometer("Probe A", 100) << QStringList{"25.9", "14.1"} << "25.78\n13.98\n"
+            << Thermometer("Probe A", 100) << QStringList{"25.9", "14.2"} << "25.78\n14.08\n"
             << QStringList();
         QTest::newRow("doubtful calibration")
             << Thermometer("Probe A", 100, 3.0) << QStringList{"20"} << "17.00\n"
