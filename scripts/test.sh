@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Velmora and runs the whole test suite headless.
+# Installs what is missing, builds Velmora and runs the whole test suite headless, the benchmark's smoke
+# run included.
 #   bash scripts/test.sh             normal build
 #   bash scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build
 #   bash scripts/test.sh --qt6       build against Qt 6 instead of Qt 5.15; combines with --sanitize
@@ -30,14 +31,16 @@ for option in "$@"; do
     esac
 done
 
-# The tests check the desktop entry and the AppStream metainfo with these packages' validators.
-velmora_extra_packages="desktop-file-utils appstream"
+# The tests check the desktop entry and the AppStream metainfo with these packages' validators; the
+# benchmark needs valgrind's header.
+velmora_extra_packages="desktop-file-utils appstream valgrind"
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
 build_dir=$(velmora_build_dir $variant)
 
-cmake -S "$source_dir" -B "$build_dir" -DVELMORA_SANITIZE=$sanitize -DVELMORA_QT_MAJOR=$velmora_qt_major
+cmake -S "$source_dir" -B "$build_dir" -DVELMORA_BENCH=ON -DVELMORA_SANITIZE=$sanitize \
+    -DVELMORA_QT_MAJOR=$velmora_qt_major
 cmake --build "$build_dir" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
