@@ -41,6 +41,8 @@ export CCACHE_DIR=${CCACHE_DIR:-$(pwd)/.ci/ccache-$(id -un)}
 CCACHE_BASEDIR=$(dirname "$(velmora_build_dir any)")
 export CCACHE_BASEDIR
 export CCACHE_NOHASHDIR=1
+# Room for the objects of every build the scripts make, several versions of them over.
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-2G}
 # shellcheck disable=SC2034 # used by the scripts that source this file
 velmora_launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 
