@@ -5,19 +5,17 @@
 #                                      growth from N to 10 N, and fails when an edit at N = 1,000 costs
 #                                      more than 1.2 x (save_base + parse)
 #   bash bench/run.sh 100 1000         the same for the sizes given (all under callgrind)
-#   bash bench/run.sh --smoke          one run at small N without callgrind, as CI does
 #   --qt6                              (before the sizes) builds against Qt 6 instead of Qt 5.15
+# The test suite runs the benchmark once at small N without callgrind (velmora_bench_smoke).
 # BENCH_BUILD_DIR overrides the build directory; BENCH_WALL_SIZES the sizes timed without callgrind.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 source_dir=$(pwd)
 
-smoke=no
 velmora_qt_major=5
 while [ $# -gt 0 ]; do
     case $1 in
-    --smoke) smoke=yes ;;
     --qt6) velmora_qt_major=6 ;;
     *) break ;;
     esac
@@ -34,7 +32,7 @@ velmora_extra_packages="valgrind"
 
 tag=$(printf '%s' "$source_dir" | md5sum | cut -c1-8)
 build_dir=${BENCH_BUILD_DIR:-/tmp/velmora-bench-$tag-qt$velmora_qt_major}
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BENCH=ON \
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release $velmora_launcher -DVELMORA_BENCH=ON \
     -DVELMORA_QT_MAJOR="$velmora_qt_major" >/dev/null
 cmake --build "$build_dir" --target velmora_bench -j2 >/dev/null
 bench=$build_dir/bench/velmora_bench
@@ -42,11 +40,6 @@ bench=$build_dir/bench/velmora_bench
 # The same environment every time, so that instruction counts repeat.
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
-
-if [ "$smoke" = yes ]; then
-    "$bench" 10 100
-    exit 0
-fi
 
 out_dir=$(mktemp -d)
 trap 'rm -rf "$out_dir"' EXIT

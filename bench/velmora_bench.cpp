@@ -11,6 +11,7 @@
 #include "messagebox.h"
 #include "thermometerdata.h"
 #include "velmora.h"
+#include "version.h"
 
 #include <QAction>
 #include <QApplication>

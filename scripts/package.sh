@@ -30,16 +30,11 @@ velmora_extra_packages="dpkg-dev file lintian"
 
 build_dir=$(velmora_build_dir $variant)
 
-# Debian's own compiler and linker flags, hardening included, as a package built by Debian gets them.
-DEB_BUILD_MAINT_OPTIONS=hardening=+all
-export DEB_BUILD_MAINT_OPTIONS
-CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
-LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
-export CXXFLAGS LDFLAGS
-
-# The package needs the program only: the tests are not built for it, and QtTest is not needed.
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
-    -DBUILD_TESTING=OFF -DVELMORA_QT_MAJOR=$velmora_qt_major
+# Debian's own compiler and linker flags, hardening included, as a package built by Debian gets them
+# (the test command builds with them too, so that after it every object here comes from ccache). The
+# package needs the program only: the tests are not built for it, and QtTest is not needed.
+cmake -S "$source_dir" -B "$build_dir" "${velmora_release_options[@]}" $velmora_launcher \
+    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DBUILD_TESTING=OFF -DVELMORA_QT_MAJOR=$velmora_qt_major
 cmake --build "$build_dir" --target velmora -j"$(nproc)"
 rm -f "$build_dir"/velmora_*.deb
 (cd "$build_dir" && cpack -G DEB)

@@ -14,7 +14,7 @@ source_dir=$(pwd)
 
 build_dir=$(velmora_build_dir screenshots)
 
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release $velmora_launcher
 cmake --build "$build_dir" --target velmora_screenshots -j2
 # The main window's log shows where the data directory lies: run from a fixed place, so that the
 # pictures do not change with the build directory.

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release $velmora_launcher
 cmake --build build --target velmora -j"$(nproc)"
 # Installed, Velmora keeps its data in the per-user data directory, out of reach of a rebuild or a clean
 # of the build tree; the install also puts the menu entry and the icon in place.

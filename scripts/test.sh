@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Velmora and runs the whole test suite headless.
-#   bash scripts/test.sh             normal build
+# Installs what is missing, builds Velmora and runs the whole test suite headless, the benchmark's smoke
+# run included, two tests at a time on two cores.
+#   bash scripts/test.sh             built as the package is: Release, with Debian's compiler flags
 #   bash scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build
 #   bash scripts/test.sh --qt6       build against Qt 6 instead of Qt 5.15; combines with --sanitize
 # Run as root, it builds outside the source tree and runs the tests as the unprivileged user
@@ -30,14 +31,23 @@ for option in "$@"; do
     esac
 done
 
-# The tests check the desktop entry and the AppStream metainfo with these packages' validators.
-velmora_extra_packages="desktop-file-utils appstream"
+# The tests check the desktop entry and the AppStream metainfo with these packages' validators; the
+# benchmark needs valgrind's header.
+velmora_extra_packages="desktop-file-utils appstream valgrind"
 # shellcheck source=scripts/install-deps.sh
 . scripts/install-deps.sh
 
 build_dir=$(velmora_build_dir $variant)
 
-cmake -S "$source_dir" -B "$build_dir" -DVELMORA_SANITIZE=$sanitize -DVELMORA_QT_MAJOR=$velmora_qt_major
+# The package's flags, so that the package build finds every object in ccache; the sanitizers want
+# their own.
+if [ $sanitize = ON ]; then
+    build_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS= -DCMAKE_EXE_LINKER_FLAGS=)
+else
+    build_options=("${velmora_release_options[@]}")
+fi
+cmake -S "$source_dir" -B "$build_dir" "${build_options[@]}" $velmora_launcher -DVELMORA_BENCH=ON \
+    -DVELMORA_SANITIZE=$sanitize -DVELMORA_QT_MAJOR=$velmora_qt_major
 cmake --build "$build_dir" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
@@ -46,7 +56,7 @@ if [ "$(id -u)" -eq 0 ]; then
     PATH="$PATH:/usr/sbin:/sbin"
     id velmora-test >/dev/null 2>&1 || useradd --create-home --shell /bin/sh velmora-test
     chown -R velmora-test: "$build_dir"
-    runuser -u velmora-test -- sh -c 'cd "$1" && ctest --output-on-failure' sh "$build_dir"
+    runuser -u velmora-test -- sh -c 'cd "$1" && ctest --output-on-failure -j"$2"' sh "$build_dir" "$(nproc)"
 else
-    (cd "$build_dir" && ctest --output-on-failure)
+    (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)")
 fi

@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "qtcompat.h"
 #include "velmora.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -7,6 +7,7 @@
 #include "reports.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
+#include "version.h"
 
 #include <QDirIterator>
 #include <QProcess>

@@ -1,4 +1,5 @@
 #include "calibrationtestsupport.h"
+#include "version.h"
 
 #include <QDirIterator>
 #include <QImage>

@@ -1,16 +1,11 @@
 #include "calibrationstatus.h"
-#include "clock.h"
+#include "calibrationtestsupport.h"
 #include "exactnumbers.h"
+#include "exportfilename.h"
 #include "reports.h"
-#include "velmora.h"
-#include "velmoratestsupport.h"
 
-#include <QMessageBox>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <cerrno>
-#include <cstring>
 #include <random>
 
 using namespace Test_Support;
@@ -52,29 +47,13 @@ TRational Sixth_Digit(const TRational& value)
     }
     return TRational::Power_Of_Ten(exponent - 5);
 }
-
-// Writes a calibration file of one thermometer with the given points (reference, reading).
-bool Write_Curved_Thermometer(const QVector<double>& points, const QDate& due_date)
-{
-    TThermometerList list;
-    list.Set_Correction_Data("Probe 7",
-                             {points[0], points[2], points[4], points[1], points[3], points[5], {}, {}});
-    list.Set_Calibration_Due_Date("Probe 7", due_date);
-    QDir().mkpath(Data_Directory());
-    return list.Save_Calibration_File(Calibration_File());
-}
 } // namespace
 
 class TReportsTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir folder;
-
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { Remove_Data_Directories(); }
-
     void Corrections_Report()
     {
         const QStringList lines =
@@ -238,201 +217,54 @@ private slots:
         QCOMPARE(sets[2], sets[10]); // sign bits of points that are not shifted change nothing
     }
 
-    void Reports_Are_Written_From_The_Window()
+    void Unusable_Range_Is_Refused_data()
     {
-        QVERIFY(Write_Calibration_File({{"Probe 7", 0.1, QDate(2031, 12, 31)}}));
-        Store_Setting("Current_Path", folder.path());
-        TVelmora window;
-        const TThermometerCorrection correction = Correction(15, 0.1, 20, 0.1, 25, 0.1);
-        QString proposed; // by the last save dialog, with its filter
-        QString shown;    // by the last input dialog
-        Answer_Save_Dialog(folder.path() + "/e.csv", &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
-        QCOMPARE(proposed, folder.path() + "/evaluation.csv|CSV data (*.csv *.txt)");
-        QCOMPARE(Read_File(folder.path() + "/e.csv"),
-                 ::Corrections_Report("Probe 7", QDate(2031, 12, 31), correction).toLatin1());
-        QCOMPARE(Log_Lines(&window).last(), "INF  Evaluation file written. File: '" +
-                                                QDir::toNativeSeparators(folder.path() + "/e.csv") + "'");
-
-        Answer_Input_Dialog("0.1", &shown);
-        Answer_Save_Dialog(folder.path() + "/u.csv", &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
-        QCOMPARE(shown, QString("0.04"));
-        QCOMPARE(Read_File(folder.path() + "/u.csv"),
-                 ::Uncertainty_Report("Probe 7", QDate(2031, 12, 31), correction, 0.1).toLatin1());
-        QCOMPARE(Log_Lines(&window).last(), "INF  Uncertainty file written. File: '" +
-                                                QDir::toNativeSeparators(folder.path() + "/u.csv") + "'");
-
-        // Cancelling writes and logs nothing; the next run offers the value last shown.
-        const QStringList log_before = Log_Lines(&window);
-        Answer_Input_Dialog(QString(), &shown);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
-        QCOMPARE(shown, QString("0.1"));
-        QCOMPARE(Log_Lines(&window), log_before);
-
-        // A file that cannot be opened is named, with the reason.
-        Answer_Save_Dialog(folder.path() + "/missing/e.csv", &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
-        QCOMPARE(Log_Lines(&window).last(), "ERR  Cannot open evaluation file for writing. File: '" +
-                                                QDir::toNativeSeparators(folder.path() + "/missing/e.csv") +
-                                                "'.  Reason: No such file or directory");
-
-        // A write that fails is not reported as written and leaves the previous report intact.
-        QVERIFY(Write_File(folder.path() + "/full.csv", "previous report"));
-        Answer_Save_Dialog(folder.path() + "/full.csv", &proposed);
-        Answer_Next_Modal("QMessageBox", [](QWidget* modal) { // replace the existing file
-            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
-        });
-        With_File_Size_Limit(100, [&]() { QMetaObject::invokeMethod(&window, "Evaluate_Corrections"); });
-        // The system's reason, not Qt's "Unknown error" for a short write.
-        QCOMPARE(Log_Lines(&window).last(),
-                 "ERR  Evaluation file '" + QDir::toNativeSeparators(folder.path() + "/full.csv") +
-                     "' was not written completely: " + QString::fromLocal8Bit(std::strerror(EFBIG)));
-        QCOMPARE(Read_File(folder.path() + "/full.csv"), QByteArray("previous report"));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"e.csv", "full.csv", "u.csv"}));
-    }
-
-    // A report of a doubtful thermometer is written as any other, and the log pane says what it is.
-    void Doubtful_Thermometer_Reports_Are_Warned_data()
-    {
-        const QDate today(2026, 12, 7);
-        QTest::addColumn<TThermometer>("thermometer");
-        QTest::addColumn<QStringList>("warnings");
-        const QString written = "WAR  Report written for thermometer 'Probe 7', ";
-        const QString implausible = written +
-                                    "whose calibration is implausible: the test point at 15.00 \u00b0C "
-                                    "deviates by 1.50 \u00b0C, more than 1 \u00b0C; the test point at "
-                                    "20.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 \u00b0C; the "
-                                    "test point at 25.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 "
-                                    "\u00b0C.";
-        QTest::newRow("in calibration") << TThermometer{"Probe 7", 0.1, today.addDays(1)} << QStringList();
-        QTest::newRow("due today") << TThermometer{"Probe 7", 0.1, today}
-                                   << QStringList{written + "which is out of calibration since Dec 07 2026."};
-        QTest::newRow("no due date") << TThermometer{"Probe 7", 0.1, QDate()}
-                                     << QStringList{written + "which is out of calibration: no due date."};
-        QTest::newRow("not usable")
-            << TThermometer{"Probe 7", 0.1, today.addDays(1), {20, 20.4, 20.9}}
-            << QStringList{written +
-                           "whose correction is not usable: test points span less than one degree."};
-        QTest::newRow("implausible") << TThermometer{"Probe 7", 1.5, today.addDays(1)}
-                                     << QStringList{implausible};
-        QTest::newRow("overdue and implausible")
-            << TThermometer{"Probe 7", 1.5, today.addDays(-1)}
-            << QStringList{written + "which is out of calibration since Dec 06 2026.", implausible};
-    }
-
-    void Doubtful_Thermometer_Reports_Are_Warned()
-    {
-        QFETCH(TThermometer, thermometer);
-        QFETCH(QStringList, warnings);
-        TClock::Set_Fixed_Now(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
-        QVERIFY(Write_Calibration_File({thermometer}));
-        TThermometerList list;
-        QVERIFY(list.Load_Calibration_File(Calibration_File()));
-        const TThermometerCorrection correction = list.Get_Correction("Probe 7");
-        const QDate due_date = list.Get_Calibration_Due_Date("Probe 7");
-        Store_Setting("Current_Path", folder.path());
-        TVelmora window;
-        // Files of their own: an existing one would be confirmed first.
-        const QString corrections = folder.path() + "/" + QTest::currentDataTag() + " e.csv";
-        const QString uncertainties = folder.path() + "/" + QTest::currentDataTag() + " u.csv";
-        QString proposed;
-        Answer_Save_Dialog(corrections, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
-        QCOMPARE(Read_File(corrections), ::Corrections_Report("Probe 7", due_date, correction).toLatin1());
-        QStringList lines = Log_Lines(&window);
-        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
-                 QStringList("INF  Evaluation file written. File: '" + QDir::toNativeSeparators(corrections) +
-                             "'") +
-                     warnings);
-
-        Answer_Input_Dialog("0.1");
-        Answer_Save_Dialog(uncertainties, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
-        QCOMPARE(Read_File(uncertainties),
-                 ::Uncertainty_Report("Probe 7", due_date, correction, 0.1).toLatin1());
-        lines = Log_Lines(&window);
-        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
-                 QStringList("INF  Uncertainty file written. File: '" +
-                             QDir::toNativeSeparators(uncertainties) + "'") +
-                     warnings);
-        TClock::Set_Fixed_Now(QDateTime());
-    }
-
-    // How far a corrected value can be from the exact inverse of the calibration follows both reports as
-    // a WAR line once it reaches the window's last digit; the reports stay as they are.
-    void Model_Difference_Follows_Reports_data()
-    {
-        QTest::addColumn<QVector<double>>("points"); // reference, reading, three times
-        QTest::addColumn<QString>("warning");
-        const QString written =
-            "WAR  Report written for thermometer 'Probe 7', where corrections take the "
-            "deviation at the reading, so within the calibrated range a corrected value "
-            "differs from the exact inverse of the calibration by up to %1 \u00b0C (at %2 "
-            "\u00b0C).";
-        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968.
-        QTest::newRow("curved") << QVector<double>{15, 15.1, 20, 20.2, 25, 25.4}
-                                << written.arg("0.020", "25.00");
-        QTest::newRow("within half a digit") << QVector<double>{15, 15.1, 20, 20.15, 25, 25.2} << QString();
-        QTest::newRow("beyond 0 to 40")
-            << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << written.arg("0.010", "70.00");
-    }
-
-    void Model_Difference_Follows_Reports()
-    {
-        QFETCH(QVector<double>, points);
-        QFETCH(QString, warning);
-        const QDate due_date = QDate::currentDate().addYears(1);
-        QVERIFY(Write_Curved_Thermometer(points, due_date));
-        TThermometerList list;
-        QVERIFY(list.Load_Calibration_File(Calibration_File()));
-        const TThermometerCorrection correction = list.Get_Correction("Probe 7");
-        Store_Setting("Current_Path", folder.path());
-        TVelmora window;
-        const QString corrections = folder.path() + "/" + QTest::currentDataTag() + " e.csv";
-        const QString uncertainties = folder.path() + "/" + QTest::currentDataTag() + " u.csv";
-        const QStringList warnings = warning.isEmpty() ? QStringList() : QStringList(warning);
-
-        QString proposed;
-        Answer_Save_Dialog(corrections, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
-        QStringList lines = Log_Lines(&window);
-        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
-                 QStringList("INF  Evaluation file written. File: '" + QDir::toNativeSeparators(corrections) +
-                             "'") +
-                     warnings);
-        Answer_Input_Dialog("0.04");
-        Answer_Save_Dialog(uncertainties, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
-        lines = Log_Lines(&window);
-        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
-                 QStringList("INF  Uncertainty file written. File: '" +
-                             QDir::toNativeSeparators(uncertainties) + "'") +
-                     warnings);
-
-        // The files hold the reports alone: the table's rows, nothing after them.
-        const QByteArray corrections_file = Read_File(corrections);
-        const QByteArray uncertainties_file = Read_File(uncertainties);
-        QCOMPARE(corrections_file, ::Corrections_Report("Probe 7", due_date, correction).toLatin1());
-        QCOMPARE(uncertainties_file, ::Uncertainty_Report("Probe 7", due_date, correction, 0.04).toLatin1());
-        QCOMPARE(Lines(QString::fromLatin1(uncertainties_file)).size(), 3 + 57);
-        QVERIFY(!corrections_file.contains("corrections take") &&
-                !uncertainties_file.contains("corrections take"));
-    }
-
-    void Unusable_Range_Opens_No_Dialog()
-    {
-        QString error;
+        QTest::addColumn<TThermometerCorrection>("correction");
+        QTest::addColumn<QString>("error"); // how the log line starts; empty: usable
+        QTest::newRow("calibration range") << Sample << QString();
         // Far from zero a step of 0.1 no longer moves t: the report would never end.
-        QVERIFY(!Is_Evaluation_Range_Usable(Correction(1e17, 0, 1e17, 0, 1e17 + 64, 0), &error));
-        QVERIFY(Write_Calibration_File({{"Wide", 0.0, QDate(2031, 1, 1), {0, 1, 5e6}}}));
-        TVelmora window;
-        for (const char* slot : {"Evaluate_Corrections", "Evaluate_Uncertainty"})
-        {
-            QVERIFY(QMetaObject::invokeMethod(&window, slot));
-            QVERIFY(Log_Lines(&window).last().startsWith(
-                "ERR  Cannot evaluate the temperature range 0 to 5e+06"));
-        }
+        QTest::newRow("far from zero") << Correction(1e17, 0, 1e17, 0, 1e17 + 64, 0)
+                                       << "ERR  Cannot evaluate the temperature range 1e+17 to ";
+        QTest::newRow("millions of rows") << Correction(0, 0, 1, 0, 5e6, 0)
+                                          << "ERR  Cannot evaluate the temperature range 0 to 5e+06: it is "
+                                             "not a calibration range.";
+    }
+
+    void Unusable_Range_Is_Refused()
+    {
+        QFETCH(TThermometerCorrection, correction);
+        QFETCH(QString, error);
+        QString reason;
+        QCOMPARE(Is_Evaluation_Range_Usable(correction, &reason), error.isEmpty());
+        QVERIFY2(reason.startsWith(error) && reason.isEmpty() == error.isEmpty(), qPrintable(reason));
+    }
+
+    // What an export proposes must be a file name on every system, never a directory.
+    void Export_File_Name_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "Probe 7"
+                               << "Probe 7.png";
+        QTest::newRow("blanks around") << "  Probe 7 "
+                                       << "Probe 7.png";
+        QTest::newRow("refused characters") << "a/b\\c:d*e?f\"g<h>i|j"
+                                            << "a_b_c_d_e_f_g_h_i_j.png";
+        QTest::newRow("control character") << "Probe\t7\n"
+                                           << "Probe_7.png";
+        QTest::newRow("dots alone") << ".."
+                                    << "correction_curve.png";
+        QTest::newRow("empty") << " "
+                               << "correction_curve.png";
+        QTest::newRow("dots inside") << "Probe 7.1"
+                                     << "Probe 7.1.png";
+    }
+
+    void Export_File_Name()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, name);
+        QCOMPARE(::Export_File_Name(description, "png"), name);
     }
 };
 
@@ -440,7 +272,7 @@ private slots:
 int main(int argc, char* argv[])
 {
     qputenv("LC_ALL", "de_DE.UTF-8"); // read when the application object is made
-    QApplication application(argc, argv);
+    QCoreApplication application(argc, argv);
     TReportsTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,9 +1,6 @@
+#include "calibrationtestsupport.h"
 #include "temperaturelog.h"
-#include "velmora.h"
-#include "velmoratestsupport.h"
 
-#include <QCheckBox>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,12 +17,7 @@ class TTemperatureLogTest : public QObject
     QString Log_File() const { return record_directory.path() + "/velmora.csv"; }
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init()
-    {
-        Remove_Data_Directories();
-        QFile::remove(Log_File());
-    }
+    void init() { QFile::remove(Log_File()); }
 
     void Data_Line_data()
     {
@@ -167,77 +159,6 @@ private slots:
                      ? QStringList("WAR  Date and time not logged: '" + QDir::toNativeSeparators(Log_File()) +
                                    "' has no \"Date and Time\" column; a new log file gets one.")
                      : QStringList());
-    }
-
-    // The log records "-----" as shown; the pane says why, for the ticked axes only, and only for an
-    // entry that was written.
-    void Window_Explains_Dashes()
-    {
-        QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate()}}));
-        Store_Setting("Log_Date_Time", true);
-        TVelmora window;
-        Child<QLineEdit>(&window, "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path()));
-        Child<QLineEdit>(&window, "Description_Field")->setText("P1");
-        Child<QCheckBox>(&window, "Y_Check_Box")->setChecked(false);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
-        QCOMPARE(Log_Lines(&window).last(),
-                 "WAR  Entry written with \"-----\" for X, Z, Part: out of calibration since " +
-                     QLocale::c().toString(QDate::currentDate(), "MMM dd yyyy") + ".");
-        const QList<QByteArray> lines = Read_File(Log_File()).split('\n');
-        QCOMPARE(lines[0] + "\n", "Date and Time," + Header);
-        QVERIFY2(QRegularExpression(
-                     "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d,P1,T1,-----,,-----,-----$")
-                     .match(QString::fromLatin1(lines[1]))
-                     .hasMatch(),
-                 lines[1].constData());
-
-        Child<QLineEdit>(&window, "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path() + "/missing"));
-        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
-        QVERIFY(Log_Lines(&window).last().startsWith("WAR  Cannot open temperature log file for writing."));
-    }
-
-    // A reading that stands for a temperature more than a degree beyond the test points is corrected by
-    // extending the curve; the log cannot show that, so the pane names the ticked axes that hold one.
-    void Window_Names_Extrapolated_Axes_data()
-    {
-        QTest::addColumn<QStringList>("readings"); // X, Y, Z, Part; "-" leaves the axis unticked
-        QTest::addColumn<QStringList>("warnings"); // the WAR lines after the entry was written
-        const QString outside = "WAR  Entry written with extrapolated values for %1: outside the calibrated "
-                                "range 15.00 to 25.00 \u00b0C.";
-        QTest::newRow("both ends") << QStringList{"0.2", "20", "39.95", "24"}
-                                   << QStringList{outside.arg("X, Z")};
-        // The probe reads 0.12 high: 14.12 and 26.12 stand for 14.00 and 26.00, one degree beyond.
-        QTest::newRow("within a degree of the ends")
-            << QStringList{"14.12", "20", "26.12", "15"} << QStringList();
-        QTest::newRow("judged on the temperature")
-            << QStringList{"26.1", "20", "14", "15"} << QStringList{outside.arg("Z")};
-        QTest::newRow("unticked and dashes left out")
-            << QStringList{"-0.2", "abc", "13.99", "25.5"}
-            << QStringList{"WAR  Entry written with \"-----\" for Y: \"abc\" is not a number.",
-                           outside.arg("Z")};
-    }
-
-    void Window_Names_Extrapolated_Axes()
-    {
-        QFETCH(QStringList, readings);
-        QFETCH(QStringList, warnings);
-        QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate().addYears(1)}}));
-        TVelmora window;
-        Child<QLineEdit>(&window, "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path()));
-        const char* const axes[] = {"X", "Y", "Z", "Part"};
-        for (int axis = 0; axis < 4; ++axis)
-        {
-            const QString name = axes[axis];
-            const bool ticked = !readings[axis].startsWith('-');
-            Child<QCheckBox>(&window, qPrintable(name + "_Check_Box"))->setChecked(ticked);
-            Type(&window, qPrintable(name + "_Meter_Field"), ticked ? readings[axis] : readings[axis].mid(1));
-        }
-        const int lines = Log_Lines(&window).size();
-        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
-        QCOMPARE(Log_Lines(&window).mid(lines).filter(QRegularExpression("^WAR")), warnings);
     }
 };
 

@@ -9,6 +9,7 @@
 #include "settingsfile.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
+#include "version.h"
 #include "wholefile.h"
 
 #include <QCommandLineParser>

@@ -1,4 +1,5 @@
 #include "clicommands.h"
+#include "version.h"
 
 #include <QCoreApplication>
 

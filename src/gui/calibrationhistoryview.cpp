@@ -1,6 +1,6 @@
 #include "calibrationhistoryview.h"
 
-#include "correctionview.h"
+#include "exportfilename.h"
 #include "wholefile.h"
 
 #include <QComboBox>

@@ -3,6 +3,7 @@
 #include "calibrationstatus.h"
 #include "correctioncurve.h"
 #include "datetext.h"
+#include "exportfilename.h"
 #include "numbertext.h"
 #include "wholefile.h"
 
@@ -154,24 +155,6 @@ QString Test_Point_Text(int number, const QPointF& point)
     return QString("Test point %1: reference %2 °C, reading %3 °C, deviation %4 °C")
         .arg(number)
         .arg(Shown_Number_Text(point.x(), 2), Shown_Number_Text(point.x() + point.y(), 2), Signed(point.y()));
-}
-
-QString Export_File_Name(const QString& description, const QString& suffix)
-{
-    QString name = description.trimmed();
-    for (QChar& character : name)
-    {
-        if (QString("/\\:*?\"<>|").contains(character) || character.category() == QChar::Other_Control)
-        {
-            character = '_';
-        }
-    }
-    // A name of dots alone would name a directory.
-    if (name.isEmpty() || name.count('.') == name.size())
-    {
-        name = "correction_curve";
-    }
-    return name + "." + suffix;
 }
 
 QChart* Create_Correction_Chart(const TCorrectionViewData& data)

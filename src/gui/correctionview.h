@@ -44,10 +44,6 @@ QChart* Create_Correction_Chart(const TCorrectionViewData& data);
 // The tooltip of a test point.
 QString Test_Point_Text(int number, const QPointF& point);
 
-// The file name an export proposes: the thermometer's description with the characters that file
-// systems refuse replaced, and the suffix.
-QString Export_File_Name(const QString& description, const QString& suffix);
-
 // A window of its own beside the main window, not modal: the main window hands it its data again
 // whenever the selection, the readings or the uncertainty change while it is open.
 class TCorrectionView : public QWidget

@@ -17,6 +17,7 @@
 #include "reports.h"
 #include "returnkeychain.h"
 #include "temperaturelog.h"
+#include "version.h"
 #include "windowgeometry.h"
 
 #include <QAction>
