@@ -120,15 +120,16 @@ private slots:
         QVERIFY(QFile::setPermissions(user_parent, QFile::ReadOwner | QFile::ExeOwner));
         TCalibrationStore store(application_directory);
         TThermometerList list;
-        list.Set_Correction_Data("T1", TCorrectionDialogData());
-        const QStringList save_lines = store.Save_Thermometers(&list);
+        const TThermometerChangeResult save = store.Change_Thermometers(&list, Add_X());
         QCOMPARE(store.Get_Data_Directory_Messages(),
                  QStringList("ERR  Cannot write data directory '" + Native(User_Directory()) +
                              "': Permission denied; settings and thermometers will not be saved."));
-        QCOMPARE(save_lines.size(), 1);
-        QVERIFY2(
-            save_lines.first().startsWith("ERR  error writing file '" + store.Get_Calibration_File_Name()),
-            qPrintable(save_lines.first()));
+        QCOMPARE(save.messages.size(), 1);
+        QVERIFY2(save.messages.first().startsWith("ERR  Cannot lock calibration file '" +
+                                                  Native(store.Get_Calibration_File_Name()) + "': "),
+                 qPrintable(save.messages.first()));
+        QVERIFY(!save.saved);
+        QCOMPARE(list.Get_Descriptions(), QStringList());
         QVERIFY(!QFileInfo::exists(User_Directory()));
     }
 
@@ -194,36 +195,41 @@ private slots:
         const QStringList start_up = store.Load_Thermometers(&list);
         QVERIFY2(start_up.value(0).startsWith(lines[0]), qPrintable(start_up.value(0)));
         QCOMPARE(start_up.mid(1), lines.mid(1));
-        list.Set_Correction_Data("X", TCorrectionDialogData());
-        const QStringList first_save = store.Save_Thermometers(&list);
-        QCOMPARE(store.Save_Thermometers(&list), QStringList());
+        const TThermometerChangeResult first_save = store.Change_Thermometers(&list, Add_X());
+        QVERIFY(first_save.saved);
+        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages, QStringList("INF  added"));
         QCOMPARE(Read_File(kept(1)), QByteArray("earlier"));
         QCOMPARE(Read_File(kept(2)), before.isEmpty() ? QByteArray() : damaged);
-        QCOMPARE(first_save,
-                 before.isEmpty()
-                     ? QStringList()
-                     : QStringList("WAR  Calibration file '" + Native(calibration_file) +
-                                   "' did not load completely; kept it as '" + Native(kept(2)) + "'."));
+        QCOMPARE(first_save.messages,
+                 QStringList("INF  added") +
+                     (before.isEmpty()
+                          ? QStringList()
+                          : QStringList("WAR  Calibration file '" + Native(calibration_file) +
+                                        "' did not load completely; kept it as '" + Native(kept(2)) + "'.")));
         QVERIFY(Read_File(calibration_file).contains(">X<"));
     }
 
     // A full disk: a kept copy cut short would lose the thermometers it is kept for, so nothing is saved.
     void Damaged_File_Is_Kept_Whole_Or_Not_At_All()
     {
-        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}, calibration_file));
+        // Escaped in the calibration file, the description makes it larger than its history.
+        const QString a = QString(400, '&');
+        QVERIFY(Write_Calibration_File({{a}, {"B"}}, calibration_file));
         const QByteArray damaged = Read_File(calibration_file).replace(">B<", ">B2<");
         QVERIFY(Write_File(calibration_file, damaged));
         TCalibrationStore store(application_directory);
         TThermometerList list;
         store.Load_Thermometers(&list);
-        list.Set_Correction_Data("X", TCorrectionDialogData());
-        QStringList lines;
-        With_File_Size_Limit(rlim_t(damaged.size() - 1), [&]() { lines = store.Save_Thermometers(&list); });
+        TThermometerChangeResult save;
+        With_File_Size_Limit(rlim_t(damaged.size() - 1),
+                             [&]() { save = store.Change_Thermometers(&list, Add_X()); });
         const QString kept = data_directory + "/calibration_data_kept_1.xml";
-        QCOMPARE(lines,
+        QCOMPARE(save.messages,
                  QStringList("ERR  Cannot keep calibration file '" + Native(calibration_file) + "' as '" +
                              Native(kept) + "'; the thermometers were not saved.  Reason: " +
                              QString::fromLocal8Bit(std::strerror(EFBIG))));
+        QVERIFY(!save.saved);
+        QCOMPARE(list.Get_Descriptions(), QStringList(a));
         QCOMPARE(Read_File(calibration_file), damaged);
         QVERIFY(!QFileInfo::exists(kept));
     }

@@ -259,7 +259,7 @@ private slots:
         TThermometerList list;
         const QStringList expected = store.Load_Thermometers(&list);
         QCOMPARE(run.status, status);
-        QCOMPARE(run.out, Lines(expected + store.Verify_Calibration_History(list) +
+        QCOMPARE(run.out, Lines(expected + store.Verify_Calibration_History(list).messages +
                                 Calibration_Warnings(list, Today(), Default_Warn_Days_Before_Due)));
         QCOMPARE(
             run.out.contains("WAR  Thermometer 'T1' was changed outside Velmora: point 1 15.00000,0.12000 -> "

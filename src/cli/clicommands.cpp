@@ -529,11 +529,10 @@ TCliResult Validate_Command(const TContext& context, const QStringList& argument
     const QStringList load_messages = store.Load_Thermometers(&list);
     TCliResult result;
     // A hand edit or a history that does not hold is a finding: nothing is recorded here.
-    const QStringList history_messages = store.Verify_Calibration_History(list);
+    const THistoryCheckResult history = store.Verify_Calibration_History(list);
     result.out =
-        Lines(load_messages + history_messages + Calibration_Warnings(list, context.today, warn_days));
-    result.status =
-        Loaded_Completely(load_messages) && history_messages.isEmpty() ? Cli_Exit_Success : Cli_Exit_Failure;
+        Lines(load_messages + history.messages + Calibration_Warnings(list, context.today, warn_days));
+    result.status = Loaded_Completely(load_messages) && history.agrees ? Cli_Exit_Success : Cli_Exit_Failure;
     return result;
 }
 
