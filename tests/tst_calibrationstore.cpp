@@ -52,46 +52,82 @@ private slots:
         QVERIFY(QDir().mkpath(application_directory));
     }
 
-    // Data beside the executable is taken over when the per-user directory lacks it.
+    // Data beside the executable is taken over when the per-user directory lacks it; the calibration
+    // history goes with the calibration file, and only with it.
     void Unusable_Data_Directory_Falls_Back_data()
     {
-        QTest::addColumn<bool>("blocked_by_file");     // else a read-only .velmora
-        QTest::addColumn<QByteArray>("settings_here"); // in the per-user directory already
+        QTest::addColumn<bool>("blocked_by_file"); // else a read-only .velmora
+        QTest::addColumn<QString>("here");         // in the per-user directory already
         QTest::addColumn<QString>("copied");
-        QTest::newRow("a file named .velmora") << true << QByteArray() << QString();
+        QTest::newRow("a file named .velmora") << true << QString() << QString();
         QTest::newRow("a read-only .velmora")
-            << false << QByteArray() << " Copied calibration_data.xml and velmora_settings.ini from it.";
+            << false << QString()
+            << " Copied calibration_data.xml, calibration_history.jsonl and velmora_settings.ini from it.";
         QTest::newRow("settings already here")
-            << false << QByteArray("here") << " Copied calibration_data.xml from it.";
+            << false << "velmora_settings.ini"
+            << " Copied calibration_data.xml and calibration_history.jsonl from it.";
+        QTest::newRow("a calibration file already here") << false << "calibration_data.xml"
+                                                         << " Copied velmora_settings.ini from it.";
     }
 
     void Unusable_Data_Directory_Falls_Back()
     {
         QFETCH(bool, blocked_by_file);
-        QFETCH(QByteArray, settings_here);
+        QFETCH(QString, here);
         QFETCH(QString, copied);
         if (!blocked_by_file && geteuid() == 0)
         {
             QSKIP("root writes into read-only directories");
         }
         const QString settings = data_directory + "/velmora_settings.ini";
-        QVERIFY(blocked_by_file
-                    ? Write_File(data_directory, "")
-                    : Write_Calibration_File({{"T1"}}, calibration_file) && Write_File(settings, "a"));
-        QVERIFY(settings_here.isEmpty() ||
-                (QDir().mkpath(User_Directory()) &&
-                 Write_File(User_Directory() + "/velmora_settings.ini", settings_here)));
+        if (blocked_by_file)
+        {
+            QVERIFY(Write_File(data_directory, ""));
+        }
+        else
+        {
+            // A calibration file saved with its history, which it names.
+            QVERIFY(QDir().mkpath(data_directory));
+            TCalibrationStore beside = TCalibrationStore::In_Data_Directory(data_directory);
+            TThermometerList list;
+            QVERIFY(beside.Change_Thermometers(&list, Add_X()).saved);
+            QVERIFY(Write_File(settings, "a"));
+        }
+        const QString user_file = User_Directory() + "/" + here;
+        if (here.endsWith(".xml"))
+        {
+            QVERIFY(Write_Calibration_File({{"T2"}}, user_file));
+        }
+        else if (!here.isEmpty())
+        {
+            QVERIFY(QDir().mkpath(User_Directory()) && Write_File(user_file, "here"));
+        }
+        const QByteArray here_before = Read_File(user_file);
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner);
-        const TCalibrationStore store(application_directory);
+        TCalibrationStore store(application_directory);
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(store.Get_Data_Directory_Messages(),
                  QStringList(QString("WAR  Cannot write data directory '%1', using '%2' instead.")
                                  .arg(Native(data_directory), Native(User_Directory())) +
                              copied));
         QCOMPARE(store.Get_Data_Directory(), User_Directory());
-        QCOMPARE(Read_File(store.Get_Calibration_File_Name()), Read_File(calibration_file));
-        QCOMPARE(Read_File(store.Get_Settings_File_Name()),
-                 settings_here.isEmpty() ? Read_File(settings) : settings_here);
+        for (const QString& name :
+             QStringList({"calibration_data.xml", "calibration_history.jsonl", "velmora_settings.ini"}))
+        {
+            const QString target = User_Directory() + "/" + name;
+            QCOMPARE(Read_File(target), name == here            ? here_before
+                                        : copied.contains(name) ? Read_File(data_directory + "/" + name)
+                                                                : QByteArray());
+        }
+        // Moved together, file and history still agree: nothing is started anew.
+        QStringList started;
+        if (here.endsWith(".xml"))
+        {
+            started << "INF  Calibration history started: 1 thermometer(s) recorded as first seen.";
+        }
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QCOMPARE(store.Check_Calibration_History(list), started);
     }
 
     // An installed program never reads ".velmora" beside it, not even a writable one.
