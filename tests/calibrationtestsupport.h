@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QThread>
 
 #include <csignal>
 #include <cstring>
@@ -125,7 +126,8 @@ inline TThermometerChange Set_Thermometer(const QString& description, double dev
 //       one change at the tests' time; files may grow to LIMIT bytes (0: no limit), and a write beyond
 //       kills the process (SIGXFSZ), as a crash in the middle of a save would. Exit status 0 when saved.
 //   --writer loop DIRECTORY DESCRIPTION STOP_FILE
-//       changes the thermometer again and again until STOP_FILE exists; prints how many changes it saved.
+//       changes the thermometer again and again, a moment apart, until STOP_FILE exists; prints how many
+//       changes it saved.
 inline int Writer_Main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
@@ -170,6 +172,8 @@ inline int Writer_Main(int argc, char** argv)
                 return 1;
             }
             ++saved;
+            // As windows do, with a moment between changes for others to take the lock.
+            QThread::msleep(25);
         }
         out << saved << '\n';
         return 0;

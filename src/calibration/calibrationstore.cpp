@@ -109,11 +109,10 @@ QString Not_A_Lock_Reason(const QLockFile& lock, const QString& lock_name, QStri
 
 // Whether a live writer holds the lock that lock_name names, judged without taking it (by a reader that
 // cannot): the process it names runs. A lock file of another host, or one its writer has not filled
-// yet, counts as held; a directory or a link in its place is a lock no Velmora can take.
+// yet, counts as held; a directory in its place is a lock no Velmora can take. A link is followed.
 bool Is_Lock_Held(const QString& lock_name)
 {
-    const QFileInfo info(lock_name);
-    if (info.isSymLink() || !info.isFile())
+    if (!QFileInfo(lock_name).isFile())
     {
         return false;
     }
