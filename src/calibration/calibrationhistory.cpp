@@ -296,7 +296,8 @@ struct TRecordedStates
     }
 };
 
-// What a history that holds held complete lines lost of the records the calibration file was saved after.
+// What the history lost of the records the calibration file was saved after, when it holds held
+// complete lines.
 QString Loss_Text(int anchor_records, const QByteArray& anchor_hash, int held)
 {
     const QString anchor = QString("the calibration file was saved after its record %1 (SHA-256 %2)")
