@@ -619,6 +619,35 @@ private slots:
                  QStringList({"added Probe A", "not saved Probe A", "added Probe C", "saved Probe C"}));
     }
 
+    // Saved, but the disk filled up before the mark: the change stands, and the next start marks it.
+    void Mark_That_Does_Not_Fit_Is_Made_Later()
+    {
+        // Plain and long, the description makes the history larger than the file.
+        QVERIFY(Write_Calibration_File({{QString(3000, 'x')}}, calibration_file));
+        TThermometerList list;
+        TCalibrationStore store = Start(&list);
+        TThermometerList with_x = list;
+        QString message;
+        QVERIFY(Set("X", 0.1)(&with_x, &message));
+        const qint64 limit = Size_After(History_Differences(list, with_x));
+        TThermometerChangeResult result;
+        With_File_Size_Limit(rlim_t(limit),
+                             [&] { result = store.Change_Thermometers(&list, Set("X", 0.1)); });
+        QVERIFY(result.saved);
+        QCOMPARE(result.messages,
+                 QStringList({"INF  set X", "WAR  Cannot write calibration history '" + Native(history_file) +
+                                                "': File too large; the change was saved, and the "
+                                                "next change or start marks it as saved."}));
+        QCOMPARE(list.Get_Descriptions(), QStringList({QString(3000, 'x'), "X"}));
+        QCOMPARE(QFileInfo(history_file).size(), limit);
+        QStringList at_start;
+        Start(&list, &at_start);
+        QCOMPARE(at_start,
+                 QStringList("INF  The change of record 2 of the calibration history ('X') reached the "
+                             "calibration file; the record is marked as saved."));
+        QCOMPARE(Actions().mid(1), QStringList({"added X", "saved X"}));
+    }
+
     // A backup put back, with its old file time (cp -p, rsync -a) or a new one: the change it undoes was
     // in force and marked as saved, so the difference is a change outside Velmora.
     void Restored_Backup_Is_Changed_Outside_data()

@@ -180,14 +180,13 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
     // The history goes with the file it belongs to, and only with it.
     QStringList copied;
     const QString calibration_name = QString(Calibration_File_Base_Name) + ".xml";
-    for (const QString& name : {calibration_name, QFileInfo(History_File_Name(calibration_name)).fileName(),
-                                QString(Settings_File_Name).mid(1)})
+    const QString history_name = QFileInfo(History_File_Name(calibration_name)).fileName();
+    for (const QString& name : {calibration_name, history_name, QString(Settings_File_Name).mid(1)})
     {
         const QString source = preferred_path + "/" + name;
         const QString target = data_directory_path + "/" + name;
-        const bool with_file = name != calibration_name && name.endsWith(".jsonl");
         if (QFileInfo(source).isFile() && !QFileInfo::exists(target) &&
-            (!with_file || copied.contains(calibration_name)) && QFile::copy(source, target))
+            (name != history_name || copied.contains(calibration_name)) && QFile::copy(source, target))
         {
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
             copied << name;
@@ -593,9 +592,8 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
         if (!Append_History(history_name, Mark_Records(change_records, THistoryRecord::Saved), &history,
                             &history_error))
         {
-            result.messages << QString(
-                                   "WAR  %1; the change was saved, and the next check of the history marks "
-                                   "it as saved.")
+            result.messages << QString("WAR  %1; the change was saved, and the next change or start marks it "
+                                       "as saved.")
                                    .arg(history_error);
         }
     }
