@@ -559,7 +559,8 @@ private:
 };
 
 // The byte offset of the first of the changes (Added, Changed, Removed) that the complete lines end
-// with; complete_size when the last line is none.
+// with; complete_size when the last line is none. A line whose head does not read as one of another
+// action is taken as a change: a change that may be open is read rather than passed over.
 int Open_Changes_Start(const QByteArray& bytes, int complete_size)
 {
     int start = complete_size;
@@ -571,7 +572,7 @@ int Open_Changes_Start(const QByteArray& bytes, int complete_size)
         QByteArray description;
         const QByteArray line =
             QByteArray::fromRawData(bytes.constData() + line_start, start - 1 - line_start);
-        if (!TLineHead(line).Read(&action, &description) || !Is_Change(THistoryRecord::TAction(action)))
+        if (TLineHead(line).Read(&action, &description) && !Is_Change(THistoryRecord::TAction(action)))
         {
             break;
         }
