@@ -8,6 +8,7 @@
 #include <windows.h>
 #else
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +58,23 @@ bool Sync_To_Disk(QFileDevice* file, QString* reason)
     return true;
 }
 
+bool Is_Process_Running(qint64 process_id)
+{
+    if (process_id <= 0 || process_id > qint64(MAXDWORD))
+    {
+        return false;
+    }
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, DWORD(process_id));
+    if (process == nullptr)
+    {
+        // Running, but not ours to open.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 #else
 
 QString Account_Name()
@@ -81,6 +99,16 @@ bool Sync_To_Disk(QFileDevice* file, QString* reason)
         return false;
     }
     return true;
+}
+
+bool Is_Process_Running(qint64 process_id)
+{
+    if (process_id <= 0 || process_id != qint64(pid_t(process_id)))
+    {
+        return false;
+    }
+    // Signal 0 only asks; a process of another user answers with EPERM.
+    return ::kill(pid_t(process_id), 0) == 0 || errno == EPERM;
 }
 
 #endif

@@ -16,4 +16,8 @@ QString Account_Name();
 // system's reason, when the system cannot say so.
 bool Sync_To_Disk(QFileDevice* file, QString* reason);
 
+// Whether the process with this id runs on this computer, as QLockFile judges the process that holds a
+// lock: a reader that cannot take a lock itself tells a live writer from one that was killed.
+bool Is_Process_Running(qint64 process_id);
+
 #endif // PLATFORM_H

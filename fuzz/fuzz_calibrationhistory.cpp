@@ -21,10 +21,52 @@ namespace
     std::abort();
 }
 
+// A start as the window makes it: the history in the file is compared with list and what that finds is
+// appended. A second start must then find nothing to add: every comparison reaches a fixed point.
+void Start_Twice(const QString& history_name, const QByteArray& bytes, const TThermometerList& list,
+                 bool complete)
+{
+    QFile file(history_name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+    {
+        Fail("cannot write", history_name);
+    }
+    file.close();
+    const int anchor_line = list.Get_History_Anchor().records;
+    THistoryContent content;
+    QString error;
+    if (!Read_History_File(history_name, &content, &error, THistoryCheck::Whole_Chain, QStringList(),
+                           anchor_line))
+    {
+        Fail("cannot read", error);
+    }
+    const THistoryComparison first = Compare_History(content, list, complete);
+    History_Comparison_Messages(history_name, content, first, true);
+    History_Agrees(content, first);
+    if (!Append_History(history_name, first.records, &content, &error))
+    {
+        Fail("cannot append", error);
+    }
+    THistoryContent again;
+    if (!Read_History_File(history_name, &again, &error, THistoryCheck::Whole_Chain, QStringList(),
+                           anchor_line))
+    {
+        Fail("cannot read", error);
+    }
+    const THistoryComparison second = Compare_History(again, list, complete);
+    if (!second.records.isEmpty())
+    {
+        Fail("a second start added a record:", History_Action_Text(second.records[0].action) + " " +
+                                                   second.records[0].description + ": " +
+                                                   History_Change_Text(second.records[0]));
+    }
+}
+
 } // namespace
 
 // A history file from the fuzz input is read, checked against a calibration list, shown and exported;
-// then a record is appended to it, which must follow the last complete line whatever came before.
+// a read for an append must find every record a change needs; a start, done twice, must record nothing
+// the second time; and a record appended to it must follow the last complete line whatever came before.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QTemporaryDir directory(QDir(QStringLiteral("/dev/shm")).exists()
@@ -36,6 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         thermometers.Set_Correction_Data("Probe X",
                                          TCorrectionDialogData{15, 20, 25, 15.1, 20.1, 25.1, {}, {}});
         thermometers.Set_Calibration_Due_Date("Probe X", QDate(2027, 6, 1));
+        return thermometers;
+    }();
+    // The same list as a file saved after the history's second record holds it.
+    static const TThermometerList anchored = [] {
+        TThermometerList thermometers = list;
+        THistoryAnchor anchor;
+        anchor.records = 2;
+        anchor.last_record_hash = QByteArray(64, 'a');
+        const QString file_name = directory.filePath("calibration_data.xml");
+        if (!thermometers.Save_Calibration_File(file_name, anchor) ||
+            !thermometers.Load_Calibration_File(file_name) || thermometers.Get_History_Anchor() != anchor)
+        {
+            Fail("cannot save the anchored list");
+        }
         return thermometers;
     }();
 
@@ -60,31 +116,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
         Fail("complete part misjudged");
     }
-    // Read for an append, the same lines are counted and the same head is found; the records of the
-    // thermometer asked about are those of the whole read.
-    const THistoryContent for_append = Read_History(bytes, THistoryCheck::Head_Only, {"probe x"});
+    // Read for an append, the same lines are counted and the same head is found, and every record the
+    // change needs is read: those of the thermometer asked about (by their states), every Not_Saved and
+    // History_Lost record, the open changes at the end and the last line.
+    const THistoryContent for_append = Read_History(bytes, THistoryCheck::Head_Only, {"probe x"}, 2);
     if (for_append.line_count != content.line_count || for_append.complete_size != content.complete_size ||
         for_append.head_hash != content.head_hash ||
-        for_append.incomplete_last_line != content.incomplete_last_line)
+        for_append.incomplete_last_line != content.incomplete_last_line || for_append.open_from < 1 ||
+        for_append.open_from > content.line_count + 1)
     {
         Fail("a read for an append differs from the whole read");
     }
+    const THistoryContent whole_anchor = Read_History(bytes, THistoryCheck::Whole_Chain, QStringList(), 2);
+    if (for_append.anchor_line_hash != whole_anchor.anchor_line_hash)
+    {
+        Fail("a read for an append hashed another anchor line");
+    }
     for (const THistoryRecord& record : content.records)
     {
-        const bool about = record.description.compare("Probe X", Qt::CaseInsensitive) == 0;
-        const bool found =
-            std::any_of(for_append.records.cbegin(), for_append.records.cend(),
-                        [&](const THistoryRecord& other) { return other.number == record.number; });
-        if (about && !found)
+        const QString key_description = record.has_after    ? record.after.description
+                                        : record.has_before ? record.before.description
+                                                            : QString();
+        const bool needed =
+            TThermometerList::Lookup_Key(key_description) == TThermometerList::Lookup_Key("Probe X") ||
+            record.action == THistoryRecord::Not_Saved || record.action == THistoryRecord::History_Lost ||
+            record.number >= for_append.open_from || record.number == content.line_count;
+        const auto found =
+            std::find_if(for_append.records.cbegin(), for_append.records.cend(),
+                         [&](const THistoryRecord& other) { return other.number == record.number; });
+        if (needed && found == for_append.records.cend())
         {
-            Fail("a record of the thermometer asked about was skipped");
+            Fail("a record a change needs was skipped");
+        }
+        if (found != for_append.records.cend() &&
+            (found->action != record.action || found->description != record.description ||
+             found->has_after != record.has_after || found->after != record.after))
+        {
+            Fail("a record read for an append differs");
         }
     }
-    Reconcile_History(content, list, true, QDateTime());
-    Reconcile_History(for_append, list, true, QDateTime(), {"Probe X"});
-    Reconcile_History(content, TThermometerList(), false, QDateTime());
+    const QStringList only = {"Probe X"};
+    Compare_History(for_append, list, true, &only);
+    Compare_History(whole_anchor, anchored, true, &only);
     History_Csv(content.records);
     History_Chain_Warnings(history_name, content);
+
+    Start_Twice(history_name, bytes, list, true);
+    Start_Twice(history_name, bytes, anchored, true);
+    Start_Twice(history_name, bytes, list, false);
 
     QFile file(history_name);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())

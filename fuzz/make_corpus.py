@@ -105,22 +105,27 @@ def main():
 
 
 def history_lines(changes):
-    """changes: (action, thermometer, before, after) with states as (due date, deviation) or None."""
+    """changes: (action, thermometer, before, after) with states as (due date, deviation), or (due date,
+    deviation, description) for a state of another description than the thermometer's, or None. A mark
+    marks the record before it; a loss names an anchor of two records."""
     lines = []
     previous = "0" * 64
     for number, (action, thermometer, before, after) in enumerate(changes, 1):
         def state(value):
             if value is None:
                 return None
-            due, deviation = value
+            due, deviation = value[:2]
             points = ["%.5f,%.5f" % (reference, deviation) for reference in (15, 20, 25)]
-            return {"description": thermometer, "due_date": due, "point1": points[0], "point2": points[1],
-                    "point3": points[2], "checksum": "0000"}
+            return {"description": value[2] if len(value) > 2 else thermometer, "due_date": due,
+                    "point1": points[0], "point2": points[1], "point3": points[2], "checksum": "0000"}
         record = {"record": number, "time": "2026-12-07T10:30:00+01:00", "user": "lab", "host": "station",
                   "action": action, "thermometer": thermometer, "before": state(before), "after": state(after),
                   "previous": previous}
-        if action == "not saved":
+        if action in ("not saved", "saved"):
             record["marks"] = number - 1
+        if action == "history lost":
+            record["anchor_records"] = 2
+            record["anchor_sha256"] = "a" * 64
         line = json.dumps(record, separators=(",", ":"), sort_keys=True, ensure_ascii=False)
         previous = hashlib.sha256(line.encode("utf-8")).hexdigest()
         lines.append(line)
@@ -154,6 +159,24 @@ def write_history_corpus():
            .replace('"marks":1,', '')])
     write("crlf.jsonl", [line + "\r" for line in lines[:2]])
     write("deep_nesting.jsonl", ["[" * 2000 + "]" * 2000])
+    # Each change settled by a mark, then one left open by a writer killed before it could mark it.
+    write("marked.jsonl", history_lines([("added", "Probe X", None, ("2027-06-01", 0.1)),
+                                         ("saved", "Probe X", None, None),
+                                         ("changed", "Probe X", ("2027-06-01", 0.1), ("2027-06-01", 0.2)),
+                                         ("saved", "Probe X", None, None),
+                                         ("removed", "B", ("2027-06-01", 0.1), None)]))
+    # A history that lost the records the calibration file was saved after, begun again.
+    write("history_lost.jsonl", history_lines([("added", "B", None, ("2027-06-01", 0.1)),
+                                               ("history lost", "", None, None),
+                                               ("first seen", "Probe X", None, ("2027-06-01", 0.1))]))
+    # Found by fuzzing: records whose "thermometer" is not the thermometer their states describe (another
+    # name, a control character, a trailing space) were recorded again at every start.
+    write("self_contradicting.jsonl", history_lines([
+        ("first seen", "Probe Y", None, ("2027-06-01", 0.1, "Probe X")),
+        ("changed outside Velmora", "Probe\x01X", ("2027-06-01", 0.1, "Probe X"), ("2027-06-01", 0.2, "Probe X")),
+        ("changed", "Probe X ", ("2027-06-01", 0.2, "Probe X"), ("2027-06-01", 0.1, "Probe X")),
+        ("added", "Probe W", ("2027-06-01", 0.1, "Probe W"), ("2027-06-01", 0.1, "Probe X")),
+        ("saved", "Probe X", None, None)]))
 
     write_csv_corpus()
 

@@ -5,6 +5,8 @@
 // and calibration files written as the program writes them. Nothing here needs a widget, so that the
 // calibration tests link none.
 
+#include "calibrationstore.h"
+#include "clock.h"
 #include "thermometerdata.h"
 
 #include <QCoreApplication>
@@ -12,8 +14,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTextStream>
+#include <QThread>
 
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <sys/resource.h>
 
@@ -95,7 +100,102 @@ inline bool Write_Calibration_File(const QList<TThermometer>& thermometers,
     return list.Save_Calibration_File(file_name);
 }
 
+// The time the history tests record changes at.
+inline QDateTime Test_Now()
+{
+    return QDateTime(QDate(2026, 12, 7), QTime(10, 30), Qt::OffsetFromUTC, 3600);
+}
+
+// A change that gives description the deviation at all three test points, and a due date.
+inline TThermometerChange Set_Thermometer(const QString& description, double deviation,
+                                          const QDate& due_date = QDate(2027, 6, 1))
+{
+    return [=](TThermometerList* list, QString* message) {
+        list->Set_Correction_Data(
+            description,
+            TCorrectionDialogData{15, 20, 25, 15 + deviation, 20 + deviation, 25 + deviation, {}, {}});
+        list->Set_Calibration_Due_Date(description, due_date);
+        *message = "INF  set " + description;
+        return true;
+    };
+}
+
+// A second window as another process, for what a kill, a full disk or a second writer leaves: the test's
+// own executable started as "<executable> --writer ...", which Writer_Main runs instead of the tests.
+//   --writer change DIRECTORY DESCRIPTION DEVIATION LIMIT
+//       one change at the tests' time; files may grow to LIMIT bytes (0: no limit), and a write beyond
+//       kills the process (SIGXFSZ), as a crash in the middle of a save would. Exit status 0 when saved.
+//   --writer loop DIRECTORY DESCRIPTION STOP_FILE
+//       changes the thermometer again and again, a moment apart, until STOP_FILE exists; prints how many
+//       changes it saved.
+inline int Writer_Main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments().mid(2);
+    if (arguments.size() != 5 && arguments.size() != 4)
+    {
+        return 64;
+    }
+    TCalibrationStore store = TCalibrationStore::In_Data_Directory(arguments[1]);
+    TThermometerList list;
+    store.Load_Thermometers(&list);
+    QTextStream out(stdout);
+    if (arguments[0] == "change" && arguments.size() == 5)
+    {
+        TClock::Set_Fixed_Now(Test_Now());
+        const rlim_t limit = arguments[4].toULongLong();
+        if (limit > 0)
+        {
+            // Killed, it leaves no core file behind.
+            struct rlimit no_core = {0, 0};
+            setrlimit(RLIMIT_CORE, &no_core);
+            struct rlimit limited;
+            getrlimit(RLIMIT_FSIZE, &limited);
+            limited.rlim_cur = limit;
+            setrlimit(RLIMIT_FSIZE, &limited);
+        }
+        const TThermometerChangeResult result =
+            store.Change_Thermometers(&list, Set_Thermometer(arguments[2], arguments[3].toDouble()));
+        out << result.messages.join('\n') << '\n';
+        return result.saved ? 0 : 1;
+    }
+    if (arguments[0] == "loop")
+    {
+        int saved = 0;
+        for (int change = 0; !QFileInfo::exists(arguments[3]); ++change)
+        {
+            const TThermometerChangeResult result =
+                store.Change_Thermometers(&list, Set_Thermometer(arguments[2], 0.01 + 0.001 * (change % 50)));
+            if (!result.saved)
+            {
+                out << result.messages.join('\n') << '\n';
+                return 1;
+            }
+            ++saved;
+            // As windows do, with a moment between changes for others to take the lock.
+            QThread::msleep(25);
+        }
+        out << saved << '\n';
+        return 0;
+    }
+    return 64;
+}
+
 } // namespace Test_Support
+
+// Runs Writer_Main when the executable is started as a writer, else the tests of TestObject.
+#define VELMORA_TEST_MAIN_WITH_WRITER(TestObject)                                                            \
+    int main(int argc, char* argv[])                                                                         \
+    {                                                                                                        \
+        if (argc > 1 && std::strcmp(argv[1], "--writer") == 0)                                               \
+        {                                                                                                    \
+            return Test_Support::Writer_Main(argc, argv);                                                    \
+        }                                                                                                    \
+        QCoreApplication application(argc, argv);                                                            \
+        TestObject test_object;                                                                              \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&test_object, argc, argv);                                                       \
+    }
 
 Q_DECLARE_METATYPE(Test_Support::TThermometer)
 Q_DECLARE_METATYPE(TThermometerCorrection)

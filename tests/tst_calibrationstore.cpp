@@ -52,46 +52,82 @@ private slots:
         QVERIFY(QDir().mkpath(application_directory));
     }
 
-    // Data beside the executable is taken over when the per-user directory lacks it.
+    // Data beside the executable is taken over when the per-user directory lacks it; the calibration
+    // history goes with the calibration file, and only with it.
     void Unusable_Data_Directory_Falls_Back_data()
     {
-        QTest::addColumn<bool>("blocked_by_file");     // else a read-only .velmora
-        QTest::addColumn<QByteArray>("settings_here"); // in the per-user directory already
+        QTest::addColumn<bool>("blocked_by_file"); // else a read-only .velmora
+        QTest::addColumn<QString>("here");         // in the per-user directory already
         QTest::addColumn<QString>("copied");
-        QTest::newRow("a file named .velmora") << true << QByteArray() << QString();
+        QTest::newRow("a file named .velmora") << true << QString() << QString();
         QTest::newRow("a read-only .velmora")
-            << false << QByteArray() << " Copied calibration_data.xml and velmora_settings.ini from it.";
+            << false << QString()
+            << " Copied calibration_data.xml, calibration_history.jsonl and velmora_settings.ini from it.";
         QTest::newRow("settings already here")
-            << false << QByteArray("here") << " Copied calibration_data.xml from it.";
+            << false << "velmora_settings.ini"
+            << " Copied calibration_data.xml and calibration_history.jsonl from it.";
+        QTest::newRow("a calibration file already here") << false << "calibration_data.xml"
+                                                         << " Copied velmora_settings.ini from it.";
     }
 
     void Unusable_Data_Directory_Falls_Back()
     {
         QFETCH(bool, blocked_by_file);
-        QFETCH(QByteArray, settings_here);
+        QFETCH(QString, here);
         QFETCH(QString, copied);
         if (!blocked_by_file && geteuid() == 0)
         {
             QSKIP("root writes into read-only directories");
         }
         const QString settings = data_directory + "/velmora_settings.ini";
-        QVERIFY(blocked_by_file
-                    ? Write_File(data_directory, "")
-                    : Write_Calibration_File({{"T1"}}, calibration_file) && Write_File(settings, "a"));
-        QVERIFY(settings_here.isEmpty() ||
-                (QDir().mkpath(User_Directory()) &&
-                 Write_File(User_Directory() + "/velmora_settings.ini", settings_here)));
+        if (blocked_by_file)
+        {
+            QVERIFY(Write_File(data_directory, ""));
+        }
+        else
+        {
+            // A calibration file saved with its history, which it names.
+            QVERIFY(QDir().mkpath(data_directory));
+            TCalibrationStore beside = TCalibrationStore::In_Data_Directory(data_directory);
+            TThermometerList list;
+            QVERIFY(beside.Change_Thermometers(&list, Add_X()).saved);
+            QVERIFY(Write_File(settings, "a"));
+        }
+        const QString user_file = User_Directory() + "/" + here;
+        if (here.endsWith(".xml"))
+        {
+            QVERIFY(Write_Calibration_File({{"T2"}}, user_file));
+        }
+        else if (!here.isEmpty())
+        {
+            QVERIFY(QDir().mkpath(User_Directory()) && Write_File(user_file, "here"));
+        }
+        const QByteArray here_before = Read_File(user_file);
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner);
-        const TCalibrationStore store(application_directory);
+        TCalibrationStore store(application_directory);
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(store.Get_Data_Directory_Messages(),
                  QStringList(QString("WAR  Cannot write data directory '%1', using '%2' instead.")
                                  .arg(Native(data_directory), Native(User_Directory())) +
                              copied));
         QCOMPARE(store.Get_Data_Directory(), User_Directory());
-        QCOMPARE(Read_File(store.Get_Calibration_File_Name()), Read_File(calibration_file));
-        QCOMPARE(Read_File(store.Get_Settings_File_Name()),
-                 settings_here.isEmpty() ? Read_File(settings) : settings_here);
+        for (const QString& name :
+             QStringList({"calibration_data.xml", "calibration_history.jsonl", "velmora_settings.ini"}))
+        {
+            const QString target = User_Directory() + "/" + name;
+            QCOMPARE(Read_File(target), name == here            ? here_before
+                                        : copied.contains(name) ? Read_File(data_directory + "/" + name)
+                                                                : QByteArray());
+        }
+        // Moved together, file and history still agree: nothing is started anew.
+        QStringList started;
+        if (here.endsWith(".xml"))
+        {
+            started << "INF  Calibration history started: 1 thermometer(s) recorded as first seen.";
+        }
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QCOMPARE(store.Check_Calibration_History(list), started);
     }
 
     // An installed program never reads ".velmora" beside it, not even a writable one.
@@ -120,15 +156,16 @@ private slots:
         QVERIFY(QFile::setPermissions(user_parent, QFile::ReadOwner | QFile::ExeOwner));
         TCalibrationStore store(application_directory);
         TThermometerList list;
-        list.Set_Correction_Data("T1", TCorrectionDialogData());
-        const QStringList save_lines = store.Save_Thermometers(&list);
+        const TThermometerChangeResult save = store.Change_Thermometers(&list, Add_X());
         QCOMPARE(store.Get_Data_Directory_Messages(),
                  QStringList("ERR  Cannot write data directory '" + Native(User_Directory()) +
                              "': Permission denied; settings and thermometers will not be saved."));
-        QCOMPARE(save_lines.size(), 1);
-        QVERIFY2(
-            save_lines.first().startsWith("ERR  error writing file '" + store.Get_Calibration_File_Name()),
-            qPrintable(save_lines.first()));
+        QCOMPARE(save.messages.size(), 1);
+        QVERIFY2(save.messages.first().startsWith("ERR  Cannot lock calibration file '" +
+                                                  Native(store.Get_Calibration_File_Name()) + "': "),
+                 qPrintable(save.messages.first()));
+        QVERIFY(!save.saved);
+        QCOMPARE(list.Get_Descriptions(), QStringList());
         QVERIFY(!QFileInfo::exists(User_Directory()));
     }
 
@@ -194,36 +231,41 @@ private slots:
         const QStringList start_up = store.Load_Thermometers(&list);
         QVERIFY2(start_up.value(0).startsWith(lines[0]), qPrintable(start_up.value(0)));
         QCOMPARE(start_up.mid(1), lines.mid(1));
-        list.Set_Correction_Data("X", TCorrectionDialogData());
-        const QStringList first_save = store.Save_Thermometers(&list);
-        QCOMPARE(store.Save_Thermometers(&list), QStringList());
+        const TThermometerChangeResult first_save = store.Change_Thermometers(&list, Add_X());
+        QVERIFY(first_save.saved);
+        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages, QStringList("INF  added"));
         QCOMPARE(Read_File(kept(1)), QByteArray("earlier"));
         QCOMPARE(Read_File(kept(2)), before.isEmpty() ? QByteArray() : damaged);
-        QCOMPARE(first_save,
-                 before.isEmpty()
-                     ? QStringList()
-                     : QStringList("WAR  Calibration file '" + Native(calibration_file) +
-                                   "' did not load completely; kept it as '" + Native(kept(2)) + "'."));
+        QCOMPARE(first_save.messages,
+                 QStringList("INF  added") +
+                     (before.isEmpty()
+                          ? QStringList()
+                          : QStringList("WAR  Calibration file '" + Native(calibration_file) +
+                                        "' did not load completely; kept it as '" + Native(kept(2)) + "'.")));
         QVERIFY(Read_File(calibration_file).contains(">X<"));
     }
 
     // A full disk: a kept copy cut short would lose the thermometers it is kept for, so nothing is saved.
     void Damaged_File_Is_Kept_Whole_Or_Not_At_All()
     {
-        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}, calibration_file));
+        // Escaped in the calibration file, the description makes it larger than its history.
+        const QString a = QString(400, '&');
+        QVERIFY(Write_Calibration_File({{a}, {"B"}}, calibration_file));
         const QByteArray damaged = Read_File(calibration_file).replace(">B<", ">B2<");
         QVERIFY(Write_File(calibration_file, damaged));
         TCalibrationStore store(application_directory);
         TThermometerList list;
         store.Load_Thermometers(&list);
-        list.Set_Correction_Data("X", TCorrectionDialogData());
-        QStringList lines;
-        With_File_Size_Limit(rlim_t(damaged.size() - 1), [&]() { lines = store.Save_Thermometers(&list); });
+        TThermometerChangeResult save;
+        With_File_Size_Limit(rlim_t(damaged.size() - 1),
+                             [&]() { save = store.Change_Thermometers(&list, Add_X()); });
         const QString kept = data_directory + "/calibration_data_kept_1.xml";
-        QCOMPARE(lines,
+        QCOMPARE(save.messages,
                  QStringList("ERR  Cannot keep calibration file '" + Native(calibration_file) + "' as '" +
                              Native(kept) + "'; the thermometers were not saved.  Reason: " +
                              QString::fromLocal8Bit(std::strerror(EFBIG))));
+        QVERIFY(!save.saved);
+        QCOMPARE(list.Get_Descriptions(), QStringList(a));
         QCOMPARE(Read_File(calibration_file), damaged);
         QVERIFY(!QFileInfo::exists(kept));
     }

@@ -1,5 +1,6 @@
 // velmora-cli run as the built program on a prepared data directory: its output and exit status
 // against what the calibration library gives for the same file.
+#include "calibrationhistory.h"
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
 #include "calibrationtestsupport.h"
@@ -298,7 +299,7 @@ private slots:
         TThermometerList list;
         const QStringList expected = store.Load_Thermometers(&list);
         QCOMPARE(run.status, status);
-        QCOMPARE(run.out, Lines(expected + store.Verify_Calibration_History(list) +
+        QCOMPARE(run.out, Lines(expected + store.Verify_Calibration_History(list).messages +
                                 Calibration_Warnings(list, Today(), Default_Warn_Days_Before_Due)));
         QCOMPARE(
             run.out.contains("WAR  Thermometer 'T1' was changed outside Velmora: point 1 15.00000,0.12000 -> "
@@ -316,6 +317,116 @@ private slots:
         }
         QCOMPARE(Test_Support::Read_File(file_name), before);
         QCOMPARE(Test_Support::Read_File(history_name), history_before);
+    }
+
+    // A history deleted after a save: the file's anchor shows it, validate exits with 1 and writes
+    // nothing, not even a record of the loss.
+    void Validate_Names_A_Lost_History()
+    {
+        TCalibrationStore window = TCalibrationStore::In_Data_Directory(Data_Directory());
+        TThermometerList list;
+        QVERIFY(
+            window.Change_Thermometers(&list, Test_Support::Set_Thermometer("T1", 0.1, Today().addYears(2)))
+                .saved);
+        const QString history_name = Data_Directory() + "/calibration_history.jsonl";
+        const QByteArray anchor_hash =
+            QCryptographicHash::hash(Test_Support::Read_File(history_name).split('\n')[0],
+                                     QCryptographicHash::Sha256)
+                .toHex();
+        QVERIFY(QFile::remove(history_name));
+        const TRun run = Run({"validate"});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.out.contains(
+                     "WAR  Calibration history '" + QDir::toNativeSeparators(history_name) +
+                     "': it is missing or empty, but the calibration file was saved after its record 1 "
+                     "(SHA-256 " +
+                     anchor_hash + "): 1 record(s) are missing.\n"),
+                 qPrintable(run.out));
+        QCOMPARE(QDir(Data_Directory()).entryList(QDir::Files), QStringList("calibration_data.xml"));
+    }
+
+    // Two windows as processes of their own save change after change while validate runs again and
+    // again: on the data directory, where it takes the lock, and through links from a folder of its own,
+    // where it cannot and reads between the writers' saves. No run may see a save in progress as a
+    // finding, and the history stays one intact chain.
+    void Validate_During_Saves_Finds_Nothing()
+    {
+        const QDate due = Today().addYears(2);
+        TCalibrationStore window = TCalibrationStore::In_Data_Directory(Data_Directory());
+        TThermometerList list;
+        QVERIFY(window.Change_Thermometers(&list, Test_Support::Set_Thermometer("Probe 1", 0.1, due)).saved);
+        QVERIFY(window.Change_Thermometers(&list, Test_Support::Set_Thermometer("Probe 2", 0.1, due)).saved);
+        const QString history_name = Data_Directory() + "/calibration_history.jsonl";
+        const QString reader = directory->path() + "/reader";
+        QVERIFY(QDir().mkpath(reader));
+        for (const QString& name :
+             QStringList({"calibration_data.xml", "calibration_history.jsonl", "calibration_data.xml.lock"}))
+        {
+            QVERIFY(QFile::link(Data_Directory() + "/" + name, reader + "/" + name));
+        }
+        const QString stop = directory->path() + "/stop";
+        QProcess writers[2];
+        for (int index = 0; index < 2; ++index)
+        {
+            writers[index].start(
+                QCoreApplication::applicationFilePath(),
+                {"--writer", "loop", Data_Directory(), QString("Probe %1").arg(index + 1), stop});
+            QVERIFY(writers[index].waitForStarted());
+        }
+        QStringList false_alarms;
+        for (int run = 0; run < 200; ++run)
+        {
+            const TRun validated =
+                Run(run % 2 == 0 ? QStringList{"validate"}
+                                 : QStringList{"validate", reader + "/calibration_data.xml"});
+            if (validated.status != 0 || validated.out.contains("WAR  ") || validated.out.contains("ERR  "))
+            {
+                false_alarms
+                    << QString("run %1: status %2\n%3").arg(run).arg(validated.status).arg(validated.out);
+            }
+        }
+        QVERIFY(Test_Support::Write_File(stop, ""));
+        int changes = 0;
+        for (QProcess& writer : writers)
+        {
+            QVERIFY(writer.waitForFinished(60000));
+            const QString output = QString::fromUtf8(writer.readAllStandardOutput()).trimmed();
+            QVERIFY2(writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0,
+                     qPrintable(output));
+            changes += output.toInt();
+        }
+        QVERIFY2(false_alarms.isEmpty(), qPrintable(QString("%1 false alarms; the first: %2")
+                                                        .arg(false_alarms.size())
+                                                        .arg(false_alarms.value(0))));
+        qInfo("%d changes saved during 200 validate runs", changes);
+        QVERIFY(changes >= 200);
+
+        THistoryContent history;
+        QString error;
+        QVERIFY(Read_History_File(history_name, &history, &error));
+        QCOMPARE(history.first_break, 0);
+        QVERIFY(!history.incomplete_last_line);
+        QHash<int, int> marked;
+        int saved_changes = 0;
+        for (const THistoryRecord& record : history.records)
+        {
+            if (record.action == THistoryRecord::Changed || record.action == THistoryRecord::Added)
+            {
+                ++saved_changes;
+            }
+            else
+            {
+                QCOMPARE(History_Action_Text(record.action), QString("saved"));
+                QCOMPARE(history.records[record.marks - 1].action == THistoryRecord::Changed ||
+                             history.records[record.marks - 1].action == THistoryRecord::Added,
+                         true);
+                ++marked[record.marks];
+            }
+        }
+        QCOMPARE(saved_changes, changes + 2);
+        QCOMPARE(marked.size(), saved_changes);
+        const TRun final_run = Run({"validate"});
+        QCOMPARE(final_run.status, 0);
     }
 
     void List_data()
@@ -1178,5 +1289,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TCliTest)
+VELMORA_TEST_MAIN_WITH_WRITER(TCliTest)
 #include "tst_cli.moc"

@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
+#include "xmlscreen.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -24,12 +25,14 @@
 #endif
 
 #include <algorithm>
+#include <cstring>
 
 namespace
 {
 
-const char* const Action_Texts[] = {"added",    "changed", "removed", "first seen", "changed outside Velmora",
-                                    "not saved"};
+const char* const Action_Texts[] = {
+    "added",     "changed", "removed",     "first seen", "changed outside Velmora",
+    "not saved", "saved",   "history lost"};
 constexpr int Action_Count = int(sizeof(Action_Texts) / sizeof(Action_Texts[0]));
 const QByteArray First_Previous_Hash(64, '0');
 // A record is a few hundred bytes; a line far longer is no record, and is not parsed.
@@ -115,9 +118,14 @@ QByteArray Record_Line(const THistoryRecord& record)
     object["thermometer"] = record.description;
     object["before"] = State_Value(record.has_before, record.before);
     object["after"] = State_Value(record.has_after, record.after);
-    if (record.action == THistoryRecord::Not_Saved)
+    if (record.action == THistoryRecord::Not_Saved || record.action == THistoryRecord::Saved)
     {
         object["marks"] = record.marks;
+    }
+    if (record.action == THistoryRecord::History_Lost)
+    {
+        object["anchor_records"] = record.anchor_records;
+        object["anchor_sha256"] = QString::fromLatin1(record.anchor_hash);
     }
     object["previous"] = QString::fromLatin1(record.previous_hash);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -167,10 +175,16 @@ THistoryRecord Parse_Record(const QByteArray& line, QString* why)
     record.action = THistoryRecord::TAction(found - Action_Texts);
     ok = ok && Read_State(object.value("before"), &record.has_before, &record.before) &&
          Read_State(object.value("after"), &record.has_after, &record.after);
-    if (ok && record.action == THistoryRecord::Not_Saved)
+    if (ok && (record.action == THistoryRecord::Not_Saved || record.action == THistoryRecord::Saved))
     {
         record.marks = object.value("marks").toInt(0);
         ok = record.marks > 0;
+    }
+    if (ok && record.action == THistoryRecord::History_Lost)
+    {
+        record.anchor_records = object.value("anchor_records").toInt(0);
+        record.anchor_hash = Text_Field(object, "anchor_sha256", &ok).toLatin1();
+        ok = ok && record.anchor_records > 0;
     }
     if (!ok)
     {
@@ -191,70 +205,24 @@ QString State_Text(const THistoryState& state)
         .arg(Due_Date_Shown(state.due_date), state.points[0], state.points[1], state.points[2]);
 }
 
-// The state each thermometer has after the records, by lookup key, and the index of the record that set
-// it (-1 once a Not_Saved record took it back).
-struct TRecordedStates
+bool Is_Change(THistoryRecord::TAction action)
 {
-    QHash<QString, THistoryState> states;
-    QHash<QString, int> last_record;
-    // The keys in the order their last record was written.
-    QStringList Keys_In_Order() const
-    {
-        QStringList keys = last_record.keys();
-        std::sort(keys.begin(), keys.end(), [&](const QString& a, const QString& b) {
-            const int first = last_record[a];
-            const int second = last_record[b];
-            return first != second ? first < second : a < b;
-        });
-        return keys;
-    }
-};
+    return action == THistoryRecord::Added || action == THistoryRecord::Changed ||
+           action == THistoryRecord::Removed;
+}
 
-TRecordedStates Recorded_States(const QVector<THistoryRecord>& records)
+bool Is_Mark(THistoryRecord::TAction action)
 {
-    TRecordedStates recorded;
-    QHash<int, int> index_by_number;
-    for (int index = 0; index < records.size(); ++index)
-    {
-        const THistoryRecord& record = records[index];
-        index_by_number.insert(record.number, index);
-        if (record.action == THistoryRecord::Not_Saved)
-        {
-            // The file still holds what it held before the marked record.
-            const int marked = index_by_number.value(record.marks, -1);
-            if (marked < 0)
-            {
-                continue;
-            }
-            const THistoryRecord& change = records[marked];
-            const QString key = TThermometerList::Lookup_Key(change.description);
-            if (recorded.last_record.value(key, -2) != marked)
-            {
-                continue;
-            }
-            if (change.has_before)
-            {
-                recorded.states.insert(key, change.before);
-            }
-            else
-            {
-                recorded.states.remove(key);
-            }
-            recorded.last_record.insert(key, -1);
-            continue;
-        }
-        const QString key = TThermometerList::Lookup_Key(record.description);
-        if (record.has_after)
-        {
-            recorded.states.insert(key, record.after);
-        }
-        else
-        {
-            recorded.states.remove(key);
-        }
-        recorded.last_record.insert(key, index);
-    }
-    return recorded;
+    return action == THistoryRecord::Not_Saved || action == THistoryRecord::Saved;
+}
+
+// The description of the thermometer a record is about: that of its after state, else of its before
+// state; empty when it holds neither. Its "thermometer" field only names it for a reader.
+QString Record_Key_Description(const THistoryRecord& record)
+{
+    return record.has_after    ? record.after.description
+           : record.has_before ? record.before.description
+                               : QString();
 }
 
 THistoryRecord Change_Record(THistoryRecord::TAction action, const QString& description, bool has_before,
@@ -270,6 +238,349 @@ THistoryRecord Change_Record(THistoryRecord::TAction action, const QString& desc
     return record;
 }
 
+// Whether a state-carrying record holds the states its action has: an addition or first sighting
+// only an after state, a removal only a before state, a change both.
+bool Fits_Action(const THistoryRecord& record)
+{
+    switch (record.action)
+    {
+    case THistoryRecord::Added:
+    case THistoryRecord::First_Seen:
+        return !record.has_before && record.has_after;
+    case THistoryRecord::Removed:
+        return record.has_before && !record.has_after;
+    case THistoryRecord::Changed:
+        return record.has_before && record.has_after;
+    default:
+        return true;
+    }
+}
+
+// What the records say, read in order: the state each thermometer (by lookup key) has in the
+// calibration file after them, the changes not yet settled, the losses recorded and the records that
+// contradict themselves.
+struct TRecordedStates
+{
+    QHash<QString, THistoryState> states;
+    // The index of the last record about each thermometer.
+    QHash<QString, int> last_record;
+    // By index: the thermometer the record is about; empty for none, and for a record that can describe
+    // none.
+    QVector<QString> keys;
+    // The indexes of changes that no mark and no later record of their thermometer settles.
+    QSet<int> open;
+    // The anchors History_Lost records name ("<records>:<hash>").
+    QSet<QByteArray> lost_anchors;
+    int damaged = 0;
+    int first_damaged = 0;
+    QString damage;
+
+    void Damaged(const THistoryRecord& record, const QString& why)
+    {
+        if (damaged++ == 0)
+        {
+            first_damaged = record.number;
+            damage = why;
+        }
+    }
+    // The keys in the order their last record was written.
+    QStringList Keys_In_Order() const
+    {
+        QStringList keys = last_record.keys();
+        std::sort(keys.begin(), keys.end(), [&](const QString& a, const QString& b) {
+            const int first = last_record[a];
+            const int second = last_record[b];
+            return first != second ? first < second : a < b;
+        });
+        return keys;
+    }
+};
+
+// What the history lost of the records the calibration file was saved after, when it holds held
+// complete lines.
+QString Loss_Text(int anchor_records, const QByteArray& anchor_hash, int held)
+{
+    const QString anchor = QString("the calibration file was saved after its record %1 (SHA-256 %2)")
+                               .arg(QString::number(anchor_records), QString::fromLatin1(anchor_hash));
+    if (held <= 0)
+    {
+        return QString("it is missing or empty, but %1: %2 record(s) are missing")
+            .arg(anchor, QString::number(anchor_records));
+    }
+    if (held < anchor_records)
+    {
+        return QString("it ends at record %1, but %2: %3 record(s) are missing")
+            .arg(QString::number(held), anchor, QString::number(anchor_records - held));
+    }
+    return QString("its record %1 is not the one the calibration file was saved after (SHA-256 %2): the "
+                   "history was replaced, or changed up to that record")
+        .arg(QString::number(anchor_records), QString::fromLatin1(anchor_hash));
+}
+
+QByteArray Anchor_Key(int records, const QByteArray& hash)
+{
+    return QByteArray::number(records) + ':' + hash;
+}
+
+void Read_Mark(const QVector<THistoryRecord>& records, int index, const QHash<int, int>& index_by_number,
+               TRecordedStates* recorded)
+{
+    const THistoryRecord& mark = records[index];
+    const int marked = index_by_number.value(mark.marks, -1);
+    if (marked < 0 || !Is_Change(records[marked].action) || recorded->keys[marked].isEmpty())
+    {
+        recorded->Damaged(mark,
+                          QString("it marks record %1, which is no change of a thermometer").arg(mark.marks));
+        return;
+    }
+    const THistoryRecord& change = records[marked];
+    const QString& key = recorded->keys[marked];
+    if (!recorded->open.contains(marked))
+    {
+        // A second mark, or one after a later record of the thermometer: the first word stands.
+        recorded->Damaged(mark, QString("record %1, which it marks, was settled before").arg(mark.marks));
+        return;
+    }
+    if (mark.description != Record_Key_Description(change))
+    {
+        recorded->Damaged(
+            mark, QString("its thermometer '%1' is not the one record %2 is about, '%3'")
+                      .arg(mark.description, QString::number(mark.marks), Record_Key_Description(change)));
+    }
+    else if (mark.has_before || mark.has_after)
+    {
+        recorded->Damaged(mark,
+                          QString("a '%1' record holds no state").arg(History_Action_Text(mark.action)));
+    }
+    recorded->open.remove(marked);
+    // The file still holds what it held before the change.
+    if (mark.action == THistoryRecord::Not_Saved && recorded->last_record.value(key, -1) == marked)
+    {
+        if (change.has_before && TThermometerList::Lookup_Key(change.before.description) == key)
+        {
+            recorded->states.insert(key, change.before);
+        }
+        else
+        {
+            recorded->states.remove(key);
+        }
+    }
+}
+
+void Read_State_Record(const THistoryRecord& record, int index, TRecordedStates* recorded)
+{
+    const QString description = Record_Key_Description(record);
+    // No thermometer of a calibration file has such a description: the record can be about none.
+    if (description.isEmpty() || !Is_Xml_Text(description))
+    {
+        recorded->Damaged(record, "it describes no thermometer that a calibration file can hold");
+        return;
+    }
+    const QString key = TThermometerList::Lookup_Key(description);
+    recorded->keys[index] = key;
+    if (record.has_before && record.has_after &&
+        TThermometerList::Lookup_Key(record.before.description) != key)
+    {
+        recorded->Damaged(record, QString("its states describe two thermometers, '%1' and '%2'")
+                                      .arg(record.before.description, description));
+    }
+    else if (record.description != description)
+    {
+        recorded->Damaged(record, QString("its thermometer '%1' is not the one its states describe, '%2'")
+                                      .arg(record.description, description));
+    }
+    else if (!Fits_Action(record))
+    {
+        recorded->Damaged(
+            record, QString("its states do not fit its action '%1'").arg(History_Action_Text(record.action)));
+    }
+    // What the file holds after it follows from its states, whatever else it says.
+    const int previous = recorded->last_record.value(key, -1);
+    if (previous >= 0)
+    {
+        recorded->open.remove(previous); // a later record of the thermometer settles it
+    }
+    if (Is_Change(record.action))
+    {
+        recorded->open.insert(index);
+    }
+    if (record.has_after)
+    {
+        recorded->states.insert(key, record.after);
+    }
+    else
+    {
+        recorded->states.remove(key);
+    }
+    recorded->last_record.insert(key, index);
+}
+
+TRecordedStates Recorded_States(const QVector<THistoryRecord>& records)
+{
+    TRecordedStates recorded;
+    recorded.keys.resize(records.size());
+    QHash<int, int> index_by_number;
+    index_by_number.reserve(records.size());
+    for (int index = 0; index < records.size(); ++index)
+    {
+        const THistoryRecord& record = records[index];
+        index_by_number.insert(record.number, index);
+        if (record.action == THistoryRecord::History_Lost)
+        {
+            // What follows begins again from the calibration file; nothing before it is open.
+            recorded.states.clear();
+            recorded.last_record.clear();
+            recorded.open.clear();
+            recorded.lost_anchors.insert(Anchor_Key(record.anchor_records, record.anchor_hash));
+            if (record.has_before || record.has_after)
+            {
+                recorded.Damaged(record, "a 'history lost' record holds no state");
+            }
+        }
+        else if (Is_Mark(record.action))
+        {
+            Read_Mark(records, index, index_by_number, &recorded);
+        }
+        else
+        {
+            Read_State_Record(record, index, &recorded);
+        }
+    }
+    return recorded;
+}
+
+// Velmora writes each record as compact JSON with its keys in Qt's order, so that the head of its line
+// says what it is: {"action":"...","after":STATE,"before":STATE,... with each STATE null or
+// {"checksum":"...","description":"...","due_date":"...","point1":"...","point2":"...","point3":"..."}.
+// For a line of exactly that form without an escape, *action receives the action and, for a record
+// with states, *description the description of the state it is about (empty when it holds none); a
+// mark or a loss record is not read further. False for any other line, which only a parse can judge.
+class TLineHead
+{
+public:
+    explicit TLineHead(const QByteArray& line) : bytes(line.constData()), size(line.size()) {}
+
+    bool Read(int* action, QByteArray* description)
+    {
+        static const char* const forbidden[] = {"\"action\":", "\"after\":", "\"before\":"};
+        if (!Literal("{\"action\":\"") || std::memchr(bytes, '\\', size_t(size)) != nullptr)
+        {
+            return false;
+        }
+        const int action_start = position;
+        if (!Value())
+        {
+            return false;
+        }
+        const int length = position - 1 - action_start;
+        *action = -1;
+        for (int index = 0; index < Action_Count; ++index)
+        {
+            if (int(std::strlen(Action_Texts[index])) == length &&
+                std::memcmp(bytes + action_start, Action_Texts[index], size_t(length)) == 0)
+            {
+                *action = index;
+            }
+        }
+        if (*action < 0)
+        {
+            return false;
+        }
+        if (!Is_Change(THistoryRecord::TAction(*action)) && *action != THistoryRecord::First_Seen &&
+            *action != THistoryRecord::Changed_Outside)
+        {
+            return true;
+        }
+        QByteArray after;
+        QByteArray before;
+        bool has_after = false;
+        bool has_before = false;
+        if (!Literal(",\"after\":") || !State(&has_after, &after) || !Literal(",\"before\":") ||
+            !State(&has_before, &before))
+        {
+            return false;
+        }
+        // A key repeated further on would replace what was read here.
+        const QByteArray rest = QByteArray::fromRawData(bytes + position, size - position);
+        for (const char* key : forbidden)
+        {
+            if (rest.contains(key))
+            {
+                return false;
+            }
+        }
+        *description = has_after ? after : before;
+        return true;
+    }
+
+private:
+    bool Literal(const char* text)
+    {
+        const int length = int(std::strlen(text));
+        if (size - position < length || std::memcmp(bytes + position, text, size_t(length)) != 0)
+        {
+            return false;
+        }
+        position += length;
+        return true;
+    }
+    // A text value whose opening quote was read; ends after its closing quote.
+    bool Value(QByteArray* value = nullptr)
+    {
+        const void* const quote = std::memchr(bytes + position, '"', size_t(size - position));
+        if (quote == nullptr)
+        {
+            return false;
+        }
+        const int end = int(static_cast<const char*>(quote) - bytes);
+        if (value != nullptr)
+        {
+            *value = QByteArray(bytes + position, end - position);
+        }
+        position = end + 1;
+        return true;
+    }
+    bool State(bool* has_state, QByteArray* description)
+    {
+        *has_state = !Literal("null");
+        if (!*has_state)
+        {
+            return true;
+        }
+        return Literal("{\"checksum\":\"") && Value() && Literal(",\"description\":\"") &&
+               Value(description) && Literal(",\"due_date\":\"") && Value() && Literal(",\"point1\":\"") &&
+               Value() && Literal(",\"point2\":\"") && Value() && Literal(",\"point3\":\"") && Value() &&
+               Literal("}");
+    }
+
+    const char* const bytes;
+    const int size;
+    int position = 0;
+};
+
+// The byte offset of the first of the changes (Added, Changed, Removed) that the complete lines end
+// with; complete_size when the last line is none. A line whose head does not read as one of another
+// action is taken as a change: a change that may be open is read rather than passed over.
+int Open_Changes_Start(const QByteArray& bytes, int complete_size)
+{
+    int start = complete_size;
+    while (start > 0)
+    {
+        // A negative start would search from the end.
+        const int line_start = start >= 2 ? bytes.lastIndexOf('\n', start - 2) + 1 : 0;
+        int action = -1;
+        QByteArray description;
+        const QByteArray line =
+            QByteArray::fromRawData(bytes.constData() + line_start, start - 1 - line_start);
+        if (TLineHead(line).Read(&action, &description) && !Is_Change(THistoryRecord::TAction(action)))
+        {
+            break;
+        }
+        start = line_start;
+    }
+    return start;
+}
+
 } // namespace
 
 bool THistoryState::operator==(const THistoryState& other) const
@@ -281,21 +592,41 @@ bool THistoryState::operator==(const THistoryState& other) const
 QString History_File_Name(const QString& calibration_file_name)
 {
     const QFileInfo info(calibration_file_name);
-    const QString base_name =
-        info.completeBaseName() == "calibration_data" ? QString("calibration") : info.completeBaseName();
-    return info.absolutePath() + "/" + base_name + "_history.jsonl";
+    const QString file_name = info.fileName();
+    QString history_name;
+    if (file_name == "calibration_data.xml")
+    {
+        history_name = "calibration_history.jsonl";
+    }
+    else if (info.suffix() == "xml" && !info.completeBaseName().isEmpty() &&
+             info.completeBaseName() != "calibration")
+    {
+        history_name = info.completeBaseName() + "_history.jsonl";
+    }
+    else
+    {
+        // Ends in ".history.jsonl", which no name above does.
+        history_name = file_name + ".history.jsonl";
+    }
+    return info.absolutePath() + "/" + history_name;
 }
 
-THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const QStringList& about)
+THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const QStringList& about,
+                             int anchor_line)
 {
     const int last_line_end = bytes.lastIndexOf('\n');
+    const bool whole = check == THistoryCheck::Whole_Chain;
     QSet<QString> wanted_keys;
-    for (const QString& description : check == THistoryCheck::Head_Only ? about : QStringList())
+    for (const QString& description : whole ? QStringList() : about)
     {
         wanted_keys.insert(TThermometerList::Lookup_Key(description));
     }
     THistoryContent content;
     content.head_hash = First_Previous_Hash;
+    content.anchor_line = anchor_line;
+    // The changes the history ends with may be open: each is read.
+    const int open_start = whole ? 0 : Open_Changes_Start(bytes, last_line_end + 1);
+    content.open_from = 0;
     int start = 0;
     while (start < bytes.size())
     {
@@ -305,22 +636,30 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
             content.incomplete_last_line = true;
             break;
         }
-        const QByteArray line = bytes.mid(start, end - start);
+        const QByteArray line = QByteArray::fromRawData(bytes.constData() + start, end - start);
         const int number = ++content.line_count;
         content.complete_size = end + 1;
-        // Parsing is most of the rest: a record of another thermometer is not parsed. Its description is
-        // taken from the one "thermometer" key as Velmora writes it; a line with an escape (written by
-        // hand: Velmora writes one only for a quote, a backslash or a control character), or that holds
-        // the key otherwise, is parsed.
-        if (!wanted_keys.isEmpty() && end != last_line_end && !line.contains('\\'))
+        if (start >= open_start && content.open_from == 0)
         {
-            static const QByteArray key = "\"thermometer\":\"";
-            const int at = line.indexOf(key);
-            const int value_end = at < 0 ? -1 : line.indexOf('"', at + key.size());
-            if (value_end >= 0 && line.indexOf(key, at + 1) < 0 &&
-                !wanted_keys.contains(TThermometerList::Lookup_Key(
-                    QString::fromUtf8(line.constData() + at + key.size(), value_end - at - key.size()))))
+            content.open_from = number;
+        }
+        // Parsing is most of the rest. For an append, a line in Velmora's form is parsed only when it
+        // may matter: a record of a thermometer asked about, a Not_Saved or History_Lost record (which
+        // change what the history says), or one of the open changes at the end. A Saved mark before
+        // those settles a change that is settled anyway.
+        if (!whole && end != last_line_end && start < open_start)
+        {
+            int action = -1;
+            QByteArray description;
+            if (TLineHead(line).Read(&action, &description) &&
+                (action == THistoryRecord::Saved ||
+                 (!description.isEmpty() &&
+                  !wanted_keys.contains(TThermometerList::Lookup_Key(QString::fromUtf8(description))))))
             {
+                if (number == anchor_line)
+                {
+                    content.anchor_line_hash = Sha256_Hex(line);
+                }
                 start = end + 1;
                 continue;
             }
@@ -332,8 +671,7 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
         {
             why = QString("it is numbered %1").arg(record.number);
         }
-        else if (is_record && check == THistoryCheck::Whole_Chain &&
-                 record.previous_hash != content.head_hash)
+        else if (is_record && whole && record.previous_hash != content.head_hash)
         {
             why = number == 1 ? QString("it does not begin the chain")
                               : QString("it does not follow record %1").arg(number - 1);
@@ -343,11 +681,18 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
             content.first_break = number;
             content.break_reason = why;
         }
-        // Hashing is most of the cost of a read: an append needs only the last line's.
-        if (check == THistoryCheck::Whole_Chain || end == last_line_end)
+        // Hashing is most of the cost of a read: an append needs only the last line's and the anchor's.
+        if (whole || end == last_line_end || number == anchor_line)
         {
             record.hash = Sha256_Hex(line);
+        }
+        if (whole || end == last_line_end)
+        {
             content.head_hash = record.hash;
+        }
+        if (number == anchor_line)
+        {
+            content.anchor_line_hash = record.hash;
         }
         // A record out of place still tells what happened; only a line that is no record is left out.
         if (is_record)
@@ -357,14 +702,16 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
         }
         start = end + 1;
     }
+    if (content.open_from == 0)
+    {
+        content.open_from = content.line_count + 1;
+    }
     return content;
 }
 
-bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error,
-                       THistoryCheck check, const QStringList& about)
+bool Read_History_Bytes(const QString& file_name, QByteArray* bytes, QString* error)
 {
-    *content = THistoryContent();
-    content->head_hash = First_Previous_Hash;
+    *bytes = QByteArray();
     QFile file(file_name);
     if (!file.exists())
     {
@@ -386,17 +733,30 @@ bool Read_History_File(const QString& file_name, THistoryContent* content, QStri
     }
     else
     {
-        const QByteArray bytes = file.readAll();
+        *bytes = file.readAll();
         if (file.error() == QFileDevice::NoError)
         {
-            *content = Read_History(bytes, check, about);
             return true;
         }
+        *bytes = QByteArray();
         reason = file.errorString();
     }
     *error =
         QString("Cannot read calibration history '%1': %2").arg(QDir::toNativeSeparators(file_name), reason);
     return false;
+}
+
+bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error,
+                       THistoryCheck check, const QStringList& about, int anchor_line)
+{
+    QByteArray bytes;
+    if (!Read_History_Bytes(file_name, &bytes, error))
+    {
+        *content = Read_History(QByteArray());
+        return false;
+    }
+    *content = Read_History(bytes, check, about, anchor_line);
+    return true;
 }
 
 THistoryState History_State(const TThermometerList& list, const QString& description)
@@ -448,140 +808,226 @@ QVector<THistoryRecord> History_Differences(const TThermometerList& before, cons
     return records;
 }
 
-QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const TThermometerList& list,
-                                          bool complete, const QDateTime& file_modified,
-                                          const QStringList& only)
+THistoryComparison Compare_History(const THistoryContent& content, const TThermometerList& list,
+                                   bool complete, const QStringList* only)
 {
-    QVector<THistoryRecord> records;
+    THistoryComparison comparison;
+    QVector<THistoryRecord>& records = comparison.records;
+    const TRecordedStates recorded = Recorded_States(content.records);
+    comparison.damaged_records = recorded.damaged;
+    comparison.first_damaged = recorded.first_damaged;
+    comparison.damage = recorded.damage;
     const QStringList descriptions = list.Get_Descriptions();
-    // A file that had no history: what it holds is where the history begins.
-    if (content.line_count == 0 && !content.incomplete_last_line)
-    {
+    const auto first_seen = [&] {
         for (const QString& description : descriptions)
         {
             records << Change_Record(THistoryRecord::First_Seen, description, false, THistoryState(), true,
                                      History_State(list, description));
         }
-        return records;
+    };
+
+    // The file was saved after the anchor's record: a history without that record lost it, unless a
+    // record of that loss is there already.
+    const THistoryAnchor& anchor = list.Get_History_Anchor();
+    Q_ASSERT_X(!anchor.Is_Set() || content.anchor_line == anchor.records, "Compare_History",
+               "the history was read without hashing the anchor's line");
+    if (anchor.Is_Set() && content.anchor_line == anchor.records &&
+        content.anchor_line_hash != anchor.last_record_hash &&
+        !recorded.lost_anchors.contains(Anchor_Key(anchor.records, anchor.last_record_hash)))
+    {
+        THistoryRecord lost = Change_Record(THistoryRecord::History_Lost, QString(), false, THistoryState(),
+                                            false, THistoryState());
+        lost.anchor_records = anchor.records;
+        lost.anchor_hash = anchor.last_record_hash;
+        records << lost;
+        first_seen();
+        return comparison;
+    }
+    // A file that had no history: what it holds is where the history begins.
+    if (content.line_count == 0 && !content.incomplete_last_line)
+    {
+        first_seen();
+        return comparison;
     }
 
-    const TRecordedStates recorded = Recorded_States(content.records);
+    // Every open change is settled by what the file holds now, whichever thermometers are compared.
+    QList<int> open = recorded.open.values();
+    std::sort(open.begin(), open.end());
+    QSet<QString> settled_keys;
+    for (const int index : open)
+    {
+        const THistoryRecord& change = content.records[index];
+        if (change.number < content.open_from)
+        {
+            continue;
+        }
+        const QString& key = recorded.keys[index];
+        const QString description = Record_Key_Description(change);
+        const QString stored_description = list.Get_Stored_Description(description);
+        const bool in_file = !stored_description.isNull();
+        // Left out of an incomplete load, it may still be in the file: that cannot settle it.
+        if (!in_file && !complete)
+        {
+            continue;
+        }
+        const THistoryState file_state = in_file ? History_State(list, description) : THistoryState();
+        const auto holds = [&](bool has_state, const THistoryState& state) {
+            return has_state ? in_file && state == file_state : !in_file;
+        };
+        if (holds(change.has_after, change.after))
+        {
+            records << Mark_Records({change}, THistoryRecord::Saved);
+        }
+        else if (holds(change.has_before && TThermometerList::Lookup_Key(change.before.description) == key,
+                       change.before))
+        {
+            records << Mark_Records({change}, THistoryRecord::Not_Saved);
+        }
+        else
+        {
+            records << Change_Record(THistoryRecord::Changed_Outside,
+                                     in_file ? stored_description : description, change.has_after,
+                                     change.after, in_file, file_state);
+        }
+        settled_keys.insert(key);
+    }
+
     QSet<QString> only_keys;
-    for (const QString& description : only)
+    for (const QString& description : only != nullptr ? *only : QStringList())
     {
         only_keys.insert(TThermometerList::Lookup_Key(description));
     }
+    const auto compared = [&](const QString& key) {
+        return (only == nullptr || only_keys.contains(key)) && !settled_keys.contains(key);
+    };
     // The thermometers in the file first, then those the history has and the file lacks.
-    QStringList in_file_descriptions;
-    QStringList judged;
     QSet<QString> file_keys;
     for (const QString& description : descriptions)
     {
         const QString key = TThermometerList::Lookup_Key(description);
         file_keys.insert(key);
-        if (only_keys.isEmpty() || only_keys.contains(key))
+        if (!compared(key))
         {
-            in_file_descriptions << description;
-            judged << key;
+            continue;
+        }
+        const THistoryState file_state = History_State(list, description);
+        const auto state = recorded.states.constFind(key);
+        const bool in_history = state != recorded.states.constEnd();
+        if (!in_history || *state != file_state)
+        {
+            records << Change_Record(THistoryRecord::Changed_Outside, description, in_history,
+                                     in_history ? *state : THistoryState(), true, file_state);
         }
     }
     if (complete)
     {
         for (const QString& key : recorded.Keys_In_Order())
         {
-            if (!file_keys.contains(key) && recorded.states.contains(key) &&
-                (only_keys.isEmpty() || only_keys.contains(key)))
+            const auto state = recorded.states.constFind(key);
+            if (state != recorded.states.constEnd() && !file_keys.contains(key) && compared(key))
             {
-                judged << key;
+                records << Change_Record(THistoryRecord::Changed_Outside, state->description, true, *state,
+                                         false, THistoryState());
             }
         }
     }
-    for (int index = 0; index < judged.size(); ++index)
-    {
-        const QString& key = judged[index];
-        const bool in_file = index < in_file_descriptions.size();
-        const THistoryState file_state =
-            in_file ? History_State(list, in_file_descriptions[index]) : THistoryState();
-        const bool in_history = recorded.states.contains(key);
-        const THistoryState history_state = recorded.states.value(key);
-        if (in_file == in_history && (!in_file || file_state == history_state))
-        {
-            continue;
-        }
-        // Written before the file was saved, a change whose save then failed or was cut off leaves the
-        // file as it was before that record.
-        const int last = recorded.last_record.value(key, -1);
-        if (last >= 0)
-        {
-            const THistoryRecord& change = content.records[last];
-            const bool velmora_change = change.action == THistoryRecord::Added ||
-                                        change.action == THistoryRecord::Changed ||
-                                        change.action == THistoryRecord::Removed;
-            // Content alone cannot tell a change that was never saved from one undone by hand later; a
-            // file written after the record was written was not left as it was. The second of slack
-            // covers the record's time, which is kept to the second.
-            const QDateTime recorded_at = QDateTime::fromString(change.time, Qt::ISODate);
-            const bool untouched_since =
-                !file_modified.isValid() || !recorded_at.isValid() || file_modified <= recorded_at.addSecs(1);
-            if (velmora_change && untouched_since && change.has_before == in_file &&
-                (!in_file || change.before == file_state))
-            {
-                records << Not_Saved_Records({change});
-                continue;
-            }
-        }
-        const QString description =
-            in_file ? in_file_descriptions[index] : (in_history ? history_state.description : QString());
-        records << Change_Record(THistoryRecord::Changed_Outside, description, in_history, history_state,
-                                 in_file, file_state);
-    }
-    return records;
+    return comparison;
 }
 
-QStringList Reconciliation_Messages(const QVector<THistoryRecord>& records, bool recorded)
+bool History_Agrees(const THistoryContent& content, const THistoryComparison& comparison)
 {
-    QStringList messages;
-    int first_seen = 0;
-    for (const THistoryRecord& record : records)
+    if (content.first_break != 0 || content.incomplete_last_line || comparison.damaged_records > 0)
     {
-        if (record.action == THistoryRecord::First_Seen)
+        return false;
+    }
+    return std::all_of(
+        comparison.records.cbegin(), comparison.records.cend(), [](const THistoryRecord& record) {
+            return record.action == THistoryRecord::Saved || record.action == THistoryRecord::First_Seen;
+        });
+}
+
+QStringList History_Comparison_Messages(const QString& history_file_name, const THistoryContent& content,
+                                        const THistoryComparison& comparison, bool recorded)
+{
+    const QString name = QDir::toNativeSeparators(history_file_name);
+    QStringList messages = History_Chain_Warnings(history_file_name, content);
+    if (comparison.damaged_records > 0)
+    {
+        messages << QString("WAR  Calibration history '%1': record %2 is damaged: %3.%4")
+                        .arg(name, QString::number(comparison.first_damaged), comparison.damage,
+                             comparison.damaged_records == 1
+                                 ? QString()
+                                 : QString(" %1 more record(s) are damaged as well.")
+                                       .arg(comparison.damaged_records - 1));
+    }
+    QStringList findings;
+    int first_seen = 0;
+    QVector<THistoryRecord> saved;
+    for (const THistoryRecord& record : comparison.records)
+    {
+        switch (record.action)
         {
+        case THistoryRecord::History_Lost:
+            messages << QString("WAR  Calibration history '%1': %2.%3")
+                            .arg(name,
+                                 Loss_Text(record.anchor_records, record.anchor_hash, content.line_count),
+                                 recorded ? QString(" It begins again from the calibration file, after a "
+                                                    "record of the loss.")
+                                          : QString());
+            break;
+        case THistoryRecord::First_Seen:
             ++first_seen;
-        }
-        else if (record.action == THistoryRecord::Not_Saved)
-        {
-            messages << QString(
+            break;
+        case THistoryRecord::Saved:
+            saved << record;
+            break;
+        case THistoryRecord::Not_Saved:
+            findings << QString(
                             "WAR  The change of record %1 of the calibration history ('%2') never reached "
                             "the calibration file%3")
                             .arg(QString::number(record.marks), record.description,
                                  recorded ? QString("; the record is marked as not saved.") : QString("."));
-        }
-        else
-        {
-            messages << QString("WAR  Thermometer '%1' was changed outside Velmora: %2.%3")
+            break;
+        default:
+            findings << QString("WAR  Thermometer '%1' was changed outside Velmora: %2.%3")
                             .arg(record.description, History_Change_Text(record),
                                  recorded ? QString(" The change is recorded in the calibration history.")
                                           : QString());
+            break;
         }
     }
+    // Neither is a finding: said only of what was recorded.
     if (first_seen > 0 && recorded)
     {
-        messages.prepend(
-            QString("INF  Calibration history started: %1 thermometer(s) recorded as first seen.")
-                .arg(first_seen));
+        messages << QString("INF  Calibration history started: %1 thermometer(s) recorded as first seen.")
+                        .arg(first_seen);
     }
-    return messages;
+    if (saved.size() == 1 && recorded)
+    {
+        messages << QString("INF  The change of record %1 of the calibration history ('%2') reached the "
+                            "calibration file; the record is marked as saved.")
+                        .arg(QString::number(saved[0].marks), saved[0].description);
+    }
+    else if (saved.size() > 1 && recorded)
+    {
+        messages << QString(
+                        "INF  The changes of %1 records of the calibration history reached the calibration "
+                        "file; the records are marked as saved.")
+                        .arg(saved.size());
+    }
+    return messages + findings;
 }
 
-QVector<THistoryRecord> Not_Saved_Records(const QVector<THistoryRecord>& records)
+QVector<THistoryRecord> Mark_Records(const QVector<THistoryRecord>& records, THistoryRecord::TAction mark)
 {
     QVector<THistoryRecord> marks;
     for (const THistoryRecord& record : records)
     {
-        THistoryRecord mark = Change_Record(THistoryRecord::Not_Saved, record.description, false,
-                                            THistoryState(), false, THistoryState());
-        mark.marks = record.number;
-        marks << mark;
+        const QString description = Record_Key_Description(record);
+        THistoryRecord marking = Change_Record(mark, description.isEmpty() ? record.description : description,
+                                               false, THistoryState(), false, THistoryState());
+        marking.marks = record.number;
+        marks << marking;
     }
     return marks;
 }
@@ -683,6 +1129,15 @@ QString History_Change_Text(const THistoryRecord& record)
     if (record.action == THistoryRecord::Not_Saved)
     {
         return QString("the change of record %1 never reached the calibration file").arg(record.marks);
+    }
+    if (record.action == THistoryRecord::Saved)
+    {
+        return QString("the change of record %1 reached the calibration file").arg(record.marks);
+    }
+    if (record.action == THistoryRecord::History_Lost)
+    {
+        // Written at the end of the history as it was, which then held the lines before it.
+        return Loss_Text(record.anchor_records, record.anchor_hash, record.number - 1);
     }
     if (!record.has_before || !record.has_after)
     {

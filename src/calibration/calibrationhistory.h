@@ -35,12 +35,17 @@ struct THistoryRecord
         Added,
         Changed,
         Removed,
-        // An entry of a calibration file that had no history yet.
+        // An entry of a calibration file that had no history yet, or whose history was lost.
         First_Seen,
         // The file differed from what the history says it holds: edited by hand or by another program.
         Changed_Outside,
         // The change of record marks never reached the calibration file.
-        Not_Saved
+        Not_Saved,
+        // The change of record marks reached the calibration file.
+        Saved,
+        // The history no longer held the records the calibration file was saved after (its anchor): it
+        // was deleted, emptied, cut or replaced. What follows begins again from the calibration file.
+        History_Lost
     };
 
     // Counted from 1 in file order, which is the line number.
@@ -51,13 +56,18 @@ struct THistoryRecord
     QString user;
     QString host;
     TAction action = Added;
+    // The "thermometer" the line names; a record is about the thermometer its states describe.
     QString description;
     bool has_before = false;
     THistoryState before;
     bool has_after = false;
     THistoryState after;
-    // Not_Saved: the number of the record whose change never reached the file; else 0.
+    // Not_Saved and Saved: the number of the record whose change it settles; else 0.
     int marks = 0;
+    // History_Lost: the calibration file's anchor, the records the history held when the file was saved
+    // and the SHA-256 of the last of them; else 0 and empty.
+    int anchor_records = 0;
+    QByteArray anchor_hash;
     // Lowercase hexadecimal SHA-256 of the record before this one (64 zeros for the first) and of this
     // record's own line, without its line end.
     QByteArray previous_hash;
@@ -67,7 +77,7 @@ struct THistoryRecord
 // What a history file holds, as far as it could be read.
 struct THistoryContent
 {
-    // Every line that reads as a record, in file order.
+    // Every line that reads as a record, in file order (with Head_Only, those it was asked for).
     QVector<THistoryRecord> records;
     // The number of the first line that is not a record or does not fit the chain (its previous-record
     // hash or its number does not match the line before it), and why; 0 when the whole chain holds.
@@ -82,14 +92,24 @@ struct THistoryContent
     int line_count = 0;
     // The bytes up to and with the last line end: where the next record goes.
     qint64 complete_size = 0;
+    // The line the read was asked to hash (the calibration file's anchor; 0 for none) and its SHA-256;
+    // empty when the history has no such line.
+    int anchor_line = 0;
+    QByteArray anchor_line_hash;
+    // The first line whose change may still be unsettled: 1 for a whole read; for a read for an
+    // append, the first of the changes the history ends with. Every writer settles the changes before
+    // its own under the lock, so only changes after the last record of another kind can be open.
+    int open_from = 1;
 };
 
 // The calibration history: one JSON object per line, appended and never rewritten. Each record carries
 // the SHA-256 of the line before it, so a line that is changed, inserted or deleted breaks the chain at
 // that point, and every entry of the calibration file must match the last record of it.
 
-// The file beside calibration_file_name: "calibration_history.jsonl" for "calibration_data.xml",
-// "<base name>_history.jsonl" for any other calibration file.
+// The file beside calibration_file_name, one for each calibration file: "calibration_history.jsonl"
+// for "calibration_data.xml", "<base name>_history.jsonl" for any other "<base name>.xml", and
+// "<file name>.history.jsonl" for every other name ("calibration.xml" included), so that no two
+// calibration files in one folder share a history.
 QString History_File_Name(const QString& calibration_file_name);
 
 // How much of the chain a read checks.
@@ -104,16 +124,20 @@ enum class THistoryCheck
 };
 
 // Reads the records of a history file's bytes. Never fails: what cannot be read is reported in the
-// content's first_break and break_reason. With Head_Only, about (when not empty) names the thermometers
-// whose records are wanted: a line that does not hold one of these descriptions (letter case ignored)
-// is counted but not read, and the last line is always read.
+// content's first_break and break_reason. With Head_Only, about names the thermometers whose records
+// are wanted: a line in Velmora's own form that is neither about one of these (by its states, letter
+// case ignored), nor a Not_Saved or History_Lost record, nor one of the changes the history ends with,
+// nor the last line, is counted but not read. anchor_line, when not 0, is the line whose hash
+// anchor_line_hash receives.
 THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check = THistoryCheck::Whole_Chain,
-                             const QStringList& about = QStringList());
-// Reads the history file; a missing file is an empty history. False, with *error naming the path and
-// the system's reason, when it exists but cannot be read.
+                             const QStringList& about = QStringList(), int anchor_line = 0);
+// The history file's bytes; a missing file is an empty history (a null array). False, with *error
+// naming the path and the system's reason, when it exists but cannot be read.
+bool Read_History_Bytes(const QString& file_name, QByteArray* bytes, QString* error);
+// Reads the history file with Read_History_Bytes and Read_History.
 bool Read_History_File(const QString& file_name, THistoryContent* content, QString* error,
                        THistoryCheck check = THistoryCheck::Whole_Chain,
-                       const QStringList& about = QStringList());
+                       const QStringList& about = QStringList(), int anchor_line = 0);
 
 // The calibration of the thermometer in list that description finds, as the file would hold it.
 THistoryState History_State(const TThermometerList& list, const QString& description);
@@ -122,21 +146,45 @@ THistoryState History_State(const TThermometerList& list, const QString& descrip
 // removed, in after's order then before's. Time, user and host are not filled in yet.
 QVector<THistoryRecord> History_Differences(const TThermometerList& before, const TThermometerList& after);
 
-// Compares list, as loaded from the calibration file, with what the history says the file holds, and
-// returns the records that bring the history up to date: First_Seen for every entry when the history
-// is empty; Not_Saved when an entry still holds what it held before the last record of it, a change
-// by Velmora, and the file (last modified at file_modified; invalid when there is none) has not been
-// written since that record; Changed_Outside for any other difference. When complete is false (the
-// file did not load completely) a thermometer missing from list is not taken as removed. only, when
-// not empty, limits the comparison to the thermometers it names.
-QVector<THistoryRecord> Reconcile_History(const THistoryContent& content, const TThermometerList& list,
-                                          bool complete, const QDateTime& file_modified,
-                                          const QStringList& only = QStringList());
-// The log lines about what Reconcile_History found: a WAR line for each difference, with what differs,
-// and an INF line counting the first sightings; recorded tells whether the records were written.
-QStringList Reconciliation_Messages(const QVector<THistoryRecord>& records, bool recorded);
-// The Not_Saved records for records, whose change did not reach the file.
-QVector<THistoryRecord> Not_Saved_Records(const QVector<THistoryRecord>& records);
+// What comparing a calibration file with its history found.
+struct THistoryComparison
+{
+    // The records that bring the history up to date, in the order they are to be appended: a
+    // History_Lost record and a First_Seen record of every entry when the history lost what the file
+    // was saved after (or First_Seen alone when there is no history yet); otherwise a Saved, Not_Saved
+    // or Changed_Outside record for every change still unsettled, then a Changed_Outside record for
+    // every other entry that differs from what the history says.
+    QVector<THistoryRecord> records;
+    // Records that contradict themselves (a "thermometer" other than the one their states describe,
+    // states of two thermometers, a mark of no change, ...): how many, the first and why.
+    int damaged_records = 0;
+    int first_damaged = 0;
+    QString damage;
+};
+
+// Compares list, as loaded from the calibration file (with its history anchor), with its history.
+// Settling decides by content and explicit marks alone: an unsettled change (Added, Changed or
+// Removed, with no Saved or Not_Saved mark and no later record of its thermometer) is Saved when the
+// file holds its after state, Not_Saved when it holds its before state and Changed_Outside otherwise.
+// A record is about the thermometer its after state describes, else its before state. When complete
+// is false (the file did not load completely) a thermometer missing from list is neither taken as
+// removed nor used to settle. only, when given, limits the comparison of entries (not the settling,
+// nor the anchor) to the thermometers it names.
+THistoryComparison Compare_History(const THistoryContent& content, const TThermometerList& list,
+                                   bool complete, const QStringList* only = nullptr);
+// Whether the history agrees with the calibration file, as found: a whole chain without a cut-off last
+// line, no damaged record, nothing lost and nothing to record but Saved marks or the first sightings
+// that begin a history. The one statement of the history's consistency; the lines below give WAR lines
+// exactly when it is false.
+bool History_Agrees(const THistoryContent& content, const THistoryComparison& comparison);
+// The log lines about the comparison: the chain's WAR lines, one WAR line about damaged records, one
+// about a lost history and one for each change never saved or made outside Velmora; INF lines counting
+// the first sightings and the changes marked as saved when recorded is true (they are no finding).
+// recorded tells whether the comparison's records were written.
+QStringList History_Comparison_Messages(const QString& history_file_name, const THistoryContent& content,
+                                        const THistoryComparison& comparison, bool recorded);
+// The marks (Saved or Not_Saved) that settle records.
+QVector<THistoryRecord> Mark_Records(const QVector<THistoryRecord>& records, THistoryRecord::TAction mark);
 
 // Appends records to the history file after the last complete line (an incomplete last line, which is
 // no record, is cut off first): fills in number, time (TClock), user, host and the hashes, writes them
@@ -149,11 +197,12 @@ bool Append_History(const QString& file_name, QVector<THistoryRecord> records, T
 // about an incomplete last line; none when the history is whole.
 QStringList History_Chain_Warnings(const QString& file_name, const THistoryContent& content);
 
-// "added", "changed", "removed", "first seen", "changed outside Velmora", "not saved".
+// "added", "changed", "removed", "first seen", "changed outside Velmora", "not saved", "saved",
+// "history lost".
 QString History_Action_Text(THistoryRecord::TAction action);
 // What the record changed, "before -> after" for each value that differs, e.g. "due date Dec 17 2026
 // -> Dec 17 2062; point 1 15.00000,0.20000 -> 15.00000,0.02000"; the whole calibration for an
-// addition, removal or first sighting; for Not_Saved which record it marks.
+// addition, removal or first sighting; for a mark which record it marks; for History_Lost what was lost.
 QString History_Change_Text(const THistoryRecord& record);
 // The records as a CSV file for an auditor, newest first as given: a header line, then one line per
 // record with its number, time, user, host, action, thermometer, the values before and after, the

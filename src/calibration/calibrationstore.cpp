@@ -2,6 +2,7 @@
 
 #include "calibrationhistory.h"
 #include "datetext.h"
+#include "platform.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
 
@@ -12,6 +13,7 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryFile>
 #include <QThread>
 
@@ -111,6 +113,34 @@ bool Is_Installed(const QString& application_directory_path)
     return QFileInfo::exists(application_directory_path + "/" + VELMORA_DESKTOP_ENTRY_FROM_BINDIR);
 }
 
+// Whether a live writer holds the lock that lock_name names, judged without taking it (by a reader that
+// cannot): the process it names runs. A lock file of another host, or one its writer has not filled
+// yet, counts as held; a directory in its place is a lock no Velmora can take. A link is followed.
+bool Is_Lock_Held(const QString& lock_name)
+{
+    if (!QFileInfo(lock_name).isFile())
+    {
+        return false;
+    }
+    const QLockFile lock(lock_name);
+    qint64 process_id = 0;
+    QString host_name;
+    QString application_name;
+    if (!lock.getLockInfo(&process_id, &host_name, &application_name) ||
+        (!host_name.isEmpty() && host_name != QSysInfo::machineHostName()))
+    {
+        return true;
+    }
+    return Is_Process_Running(process_id);
+}
+
+// Whether list, just loaded (loaded: the load's result) from a file that existed or not, shows every
+// entry of it.
+bool Shows_Whole_File(const TThermometerList& list, bool loaded, bool file_existed)
+{
+    return !file_existed || (loaded && list.Get_Rejected_Entries().isEmpty() && list.Get_File_Version() == 1);
+}
+
 } // namespace
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
@@ -152,13 +182,16 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
 
     // Starting empty, the operator would see no thermometers and the next edit would start a second
     // file that diverges from the one beside the executable: take over what is not here yet.
+    // The history goes with the file it belongs to, and only with it.
     QStringList copied;
-    for (const QString& name :
-         {QString(Calibration_File_Base_Name) + ".xml", QString(Settings_File_Name).mid(1)})
+    const QString calibration_name = QString(Calibration_File_Base_Name) + ".xml";
+    const QString history_name = QFileInfo(History_File_Name(calibration_name)).fileName();
+    for (const QString& name : {calibration_name, history_name, QString(Settings_File_Name).mid(1)})
     {
         const QString source = preferred_path + "/" + name;
         const QString target = data_directory_path + "/" + name;
-        if (QFileInfo(source).isFile() && !QFileInfo::exists(target) && QFile::copy(source, target))
+        if (QFileInfo(source).isFile() && !QFileInfo::exists(target) &&
+            (name != history_name || copied.contains(calibration_name)) && QFile::copy(source, target))
         {
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
             copied << name;
@@ -166,7 +199,9 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
     }
     if (!copied.isEmpty())
     {
-        warning += QString(" Copied %1 from it.").arg(copied.join(" and "));
+        const QString last = copied.takeLast();
+        warning +=
+            QString(" Copied %1 from it.").arg(copied.isEmpty() ? last : copied.join(", ") + " and " + last);
     }
     data_directory_messages.prepend(warning);
 }
@@ -255,12 +290,6 @@ QByteArray TCalibrationStore::Calibration_File_Content() const
     return content;
 }
 
-QDateTime TCalibrationStore::Calibration_File_Modified() const
-{
-    const QFileInfo info(Get_Calibration_File_Name());
-    return info.exists() ? info.lastModified() : QDateTime();
-}
-
 bool TCalibrationStore::Is_Known_Content(const QByteArray& content) const
 {
     return content_known && content.isNull() == known_content.isNull() && content == known_content;
@@ -332,7 +361,7 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     keep_calibration_file =
         QFileInfo(file_name).isFile() &&
         (!loaded || !list->Get_Rejected_Entries().isEmpty() || list->Get_File_Version() != 1);
-    list_complete = !file_existed || (loaded && !keep_calibration_file);
+    list_complete = Shows_Whole_File(*list, loaded, file_existed);
     if (keep_calibration_file)
     {
         messages << QString("WAR  Calibration file '%1' will be kept under a new name at the first save.")
@@ -382,15 +411,8 @@ bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) con
     }
 }
 
-QStringList TCalibrationStore::Save_Thermometers(TThermometerList* list)
-{
-    Q_ASSERT_X(list != nullptr, "TCalibrationStore::Save_Thermometers", "list");
-    QStringList messages;
-    Write_Thermometers(list, &messages);
-    return messages;
-}
-
-bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* messages)
+bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* messages,
+                                           const THistoryAnchor& anchor)
 {
     // The first save would replace a file that still holds thermometers the list never loaded.
     if (keep_calibration_file)
@@ -401,7 +423,7 @@ bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* 
         }
         keep_calibration_file = false;
     }
-    const bool saved = list->Save_Calibration_File(Get_Calibration_File_Name());
+    const bool saved = list->Save_Calibration_File(Get_Calibration_File_Name(), anchor);
     if (!saved)
     {
         *messages << QString("ERR  %1").arg(list->Get_Last_Error());
@@ -467,6 +489,42 @@ bool TCalibrationStore::Take_Lock(QLockFile* lock, QString* reason, QString* adv
     }
 }
 
+QStringList TCalibrationStore::Remove_Interrupted_Saves() const
+{
+    // A save writes "<file name>.XXXXXX" beside the file and renames it into place; killed before the
+    // rename, it leaves that file. Only that pattern: never the lock file or a kept copy.
+    const QFileInfo calibration_file(Get_Calibration_File_Name());
+    const QString prefix = calibration_file.fileName() + ".";
+    static const QRegularExpression temporary_suffix("^[A-Za-z0-9]{6}$");
+    QStringList messages;
+    const QFileInfoList entries =
+        QDir(calibration_file.absolutePath())
+            .entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QFileInfo& entry : entries)
+    {
+        const QString name = entry.fileName();
+        if (!name.startsWith(prefix) || !temporary_suffix.match(name.mid(prefix.size())).hasMatch())
+        {
+            continue;
+        }
+        QFile leftover(entry.absoluteFilePath());
+        const QString native_name = QDir::toNativeSeparators(entry.absoluteFilePath());
+        if (leftover.remove())
+        {
+            messages << QString(
+                            "INF  Removed '%1', left by a save of the calibration file that was interrupted.")
+                            .arg(native_name);
+        }
+        else
+        {
+            messages << QString("WAR  Cannot remove '%1', left by a save of the calibration file that was "
+                                "interrupted: %2.")
+                            .arg(native_name, leftover.errorString());
+        }
+    }
+    return messages;
+}
+
 TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList* list,
                                                                 const TThermometerChange& change)
 {
@@ -483,6 +541,7 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
                                     advice.isEmpty() ? QString() : " " + advice);
         return result;
     }
+    result.messages << Remove_Interrupted_Saves();
 
     if (!Is_Known_Content(Calibration_File_Content()))
     {
@@ -495,7 +554,6 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     // The window shows the list: it changes only once the file holds the change, so that a failed
     // save neither shows the change as made nor lets the next save write it after all.
     TThermometerList changed = *list;
-    QVector<THistoryRecord> change_records;
     QString change_message;
     if (!change(&changed, &change_message))
     {
@@ -504,32 +562,37 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     }
 
     // The records go first, and reach the disk before the file is saved: a change that then fails to
-    // save, or is cut off, is found and marked at the next check, whereas a saved change without its
-    // record could not be told from an edit by hand.
+    // save, or is cut off, is found and settled by the next writer or check, whereas a saved change
+    // without its record could not be told from an edit by hand.
     const QString history_name = Get_History_File_Name();
     THistoryContent history;
     QString history_error;
     QStringList history_messages;
-    // The whole file is compared with its history at start-up; here only the thermometers the change is
-    // about, so that its record starts from what the file held, also after an edit by hand. A change that
-    // changes nothing as stored has no record.
+    // The whole file is compared with its history at start-up; here, besides the changes another writer
+    // left unsettled, only the thermometers the change is about, so that its record starts from what
+    // the file held, also after an edit by hand. A change that changes nothing as stored has no record.
     const QVector<THistoryRecord> changes = History_Differences(*list, changed);
     QStringList changed_descriptions;
     for (const THistoryRecord& record : changes)
     {
         changed_descriptions << record.description;
     }
-    bool recorded = changes.isEmpty() || Read_History_File(history_name, &history, &history_error,
-                                                           THistoryCheck::Head_Only, changed_descriptions);
-    if (!changes.isEmpty() && recorded)
+    bool recorded = Read_History_File(history_name, &history, &history_error, THistoryCheck::Head_Only,
+                                      changed_descriptions, list->Get_History_Anchor().records);
+    if (recorded)
     {
-        QVector<THistoryRecord> records = Reconcile_History(
-            history, *list, list_complete, Calibration_File_Modified(), changed_descriptions);
-        // The window checks the history at start-up; a history begun by a change needs no line of its own.
-        history_messages = Reconciliation_Messages(records, true).filter(QRegularExpression("^(?!INF  )"));
-        records += changes;
-        recorded = Append_History(history_name, records, &history, &history_error);
-        change_records = history.records.mid(history.records.size() - changes.size());
+        const THistoryComparison comparison =
+            Compare_History(history, *list, list_complete, &changed_descriptions);
+        // A change reports what it records; the chain and damaged records are the checks' to name, and a
+        // history begun by a change needs no line of its own.
+        THistoryContent as_read = history;
+        as_read.first_break = 0;
+        as_read.incomplete_last_line = false;
+        THistoryComparison found = comparison;
+        found.damaged_records = 0;
+        history_messages = History_Comparison_Messages(history_name, as_read, found, true)
+                               .filter(QRegularExpression("^(?!INF  Calibration history started)"));
+        recorded = Append_History(history_name, comparison.records + changes, &history, &history_error);
     }
     if (!recorded)
     {
@@ -537,18 +600,32 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
         return result;
     }
     result.messages << history_messages;
+    const QVector<THistoryRecord> change_records =
+        history.records.mid(history.records.size() - changes.size());
 
+    // The file names the record it was saved after, so that a history that loses it shows.
+    THistoryAnchor anchor;
+    anchor.records = history.line_count;
+    anchor.last_record_hash = history.head_hash;
     QStringList save_messages;
-    if (Write_Thermometers(&changed, &save_messages))
+    if (Write_Thermometers(&changed, &save_messages, anchor))
     {
         *list = changed;
         result.saved = true;
         result.messages << change_message;
+        if (!Append_History(history_name, Mark_Records(change_records, THistoryRecord::Saved), &history,
+                            &history_error))
+        {
+            result.messages << QString("WAR  %1; the change was saved, and the next change or start marks it "
+                                       "as saved.")
+                                   .arg(history_error);
+        }
     }
     else
     {
-        // Should this fail too, the next check finds the file as it was before these records.
-        Append_History(history_name, Not_Saved_Records(change_records), &history, &history_error);
+        // Should this fail too, the next writer or check finds the file as it was before these records.
+        Append_History(history_name, Mark_Records(change_records, THistoryRecord::Not_Saved), &history,
+                       &history_error);
     }
     result.messages << save_messages;
     return result;
@@ -556,48 +633,139 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
 
 QStringList TCalibrationStore::Check_Calibration_History(const TThermometerList& list)
 {
+    return Check_History(list, true).messages;
+}
+
+THistoryCheckResult TCalibrationStore::Verify_Calibration_History(const TThermometerList& list)
+{
+    return Check_History(list, false);
+}
+
+bool TCalibrationStore::Load_Current(TThermometerList* list, bool* complete) const
+{
+    const QString file_name = Get_Calibration_File_Name();
+    const bool file_existed = QFileInfo::exists(file_name);
+    const QByteArray before = Calibration_File_Content();
+    const bool loaded = list->Load_Calibration_File(file_name);
+    *complete = Shows_Whole_File(*list, loaded, file_existed);
+    const QByteArray after = Calibration_File_Content();
+    return before.isNull() == after.isNull() && before == after;
+}
+
+bool TCalibrationStore::Read_Without_Lock(QByteArray* history_bytes, TThermometerList* fresh, bool* use_fresh,
+                                          bool* complete, QString* error, bool* busy) const
+{
+    const QString lock_name = Get_Calibration_File_Name() + ".lock";
     const QString history_name = Get_History_File_Name();
+    *busy = false;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;)
+    {
+        // A writer holds the lock from before its first record to after its last, so a history that
+        // reads the same before and after the file, with no writer at either end, shows no save in
+        // progress.
+        if (!Is_Lock_Held(lock_name))
+        {
+            QByteArray before;
+            QByteArray after;
+            if (!Read_History_Bytes(history_name, &before, error))
+            {
+                return false;
+            }
+            *use_fresh = !Is_Known_Content(Calibration_File_Content());
+            const bool file_read = !*use_fresh || Load_Current(fresh, complete);
+            if (!Read_History_Bytes(history_name, &after, error))
+            {
+                return false;
+            }
+            if (file_read && before.isNull() == after.isNull() && before == after && !Is_Lock_Held(lock_name))
+            {
+                *history_bytes = before;
+                return true;
+            }
+        }
+        if (waited.elapsed() >= lock_timeout)
+        {
+            *busy = true;
+            return false;
+        }
+        QThread::msleep(20);
+    }
+}
+
+THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& list, bool record)
+{
+    const QString history_name = Get_History_File_Name();
+    const QString native_history_name = QDir::toNativeSeparators(history_name);
+    const QString not_checked = QString("WAR  Calibration history '%1' was not checked: %2.");
+    THistoryCheckResult result;
     QLockFile lock(Get_Calibration_File_Name() + ".lock");
     QString lock_problem;
     QString advice;
-    if (!Take_Lock(&lock, &lock_problem, &advice))
+    const bool locked = Take_Lock(&lock, &lock_problem, &advice);
+    // Where no lock can be made (a read-only folder, something else in its place), no Velmora saves
+    // either: the history is read without one. Only a lock held too long stops the check.
+    if (!locked && lock.error() != QLockFile::PermissionError && advice.isEmpty())
     {
-        return {QString("WAR  Calibration history '%1' was not checked: %2.")
-                    .arg(QDir::toNativeSeparators(history_name), lock_problem)};
+        result.messages << not_checked.arg(native_history_name, lock_problem);
+        return result;
     }
-    return Compare_With_History(list, true);
-}
 
-QStringList TCalibrationStore::Verify_Calibration_History(const TThermometerList& list)
-{
-    return Compare_With_History(list, false);
-}
-
-QStringList TCalibrationStore::Compare_With_History(const TThermometerList& list, bool record)
-{
-    const QString history_name = Get_History_File_Name();
-    THistoryContent history;
+    QByteArray history_bytes;
+    TThermometerList fresh;
+    bool use_fresh = false;
+    bool complete = list_complete;
     QString error;
-    if (!Read_History_File(history_name, &history, &error))
+    bool busy = false;
+    bool read = false;
+    if (locked)
     {
-        return {QString("WAR  %1; the calibration file was not checked against it.").arg(error)};
+        read = Read_History_Bytes(history_name, &history_bytes, &error);
+        // Saved by another writer since list was loaded: the file as it is now is compared.
+        use_fresh = read && !Is_Known_Content(Calibration_File_Content());
+        if (use_fresh)
+        {
+            Load_Current(&fresh, &complete);
+        }
     }
-    QStringList messages = History_Chain_Warnings(history_name, history);
-    // Saved by another writer since the load: that writer brought the history up to date under the
-    // lock, and list no longer shows the file.
-    if (!Is_Known_Content(Calibration_File_Content()))
+    else
     {
-        return messages;
+        read = Read_Without_Lock(&history_bytes, &fresh, &use_fresh, &complete, &error, &busy);
     }
-    const QVector<THistoryRecord> records =
-        Reconcile_History(history, list, list_complete, Calibration_File_Modified());
-    const bool recorded = record && Append_History(history_name, records, &history, &error);
-    messages << Reconciliation_Messages(records, recorded);
-    if (record && !recorded)
+    if (busy)
     {
-        messages << QString("ERR  %1; what the check found was not recorded.").arg(error);
+        result.messages << not_checked.arg(native_history_name, "another Velmora is saving it");
+        return result;
     }
-    return messages;
+    if (!read)
+    {
+        result.messages << QString("WAR  %1; the calibration file was not checked against it.").arg(error);
+        return result;
+    }
+    const TThermometerList& compared = use_fresh ? fresh : list;
+    const THistoryContent history = Read_History(history_bytes, THistoryCheck::Whole_Chain, QStringList(),
+                                                 compared.Get_History_Anchor().records);
+    const THistoryComparison comparison = Compare_History(history, compared, complete);
+    result.agrees = History_Agrees(history, comparison);
+    bool recorded = false;
+    QStringList failure;
+    if (record && locked)
+    {
+        THistoryContent appended = history;
+        recorded = Append_History(history_name, comparison.records, &appended, &error);
+        if (!recorded)
+        {
+            failure << QString("ERR  %1; what the check found was not recorded.").arg(error);
+        }
+    }
+    else if (record && !result.agrees)
+    {
+        failure << QString("WAR  Calibration history '%1': what the check found was not recorded: %2.")
+                       .arg(native_history_name, lock_problem);
+    }
+    result.messages = History_Comparison_Messages(history_name, history, comparison, recorded) + failure;
+    return result;
 }
 
 bool TCalibrationStore::Read_Calibration_History(THistoryContent* content, QString* error) const

@@ -10,6 +10,7 @@
 #include <functional>
 
 class QLockFile;
+struct THistoryAnchor;
 struct THistoryContent;
 class TThermometerList;
 
@@ -26,6 +27,15 @@ struct TThermometerChangeResult
     bool reloaded = false;
     // The change was applied to the list, and the file holds it.
     bool saved = false;
+};
+
+// What checking the calibration history against the calibration file found.
+struct THistoryCheckResult
+{
+    // The WAR lines of what disagrees (and the INF lines of what was recorded).
+    QStringList messages;
+    // The history was checked and agrees with the file (see History_Agrees).
+    bool agrees = false;
 };
 
 // Where the settings and the calibration data file live, and the policies for loading and replacing
@@ -65,8 +75,6 @@ public:
 
     // Loads the calibration data file into list and returns the start-up log lines.
     QStringList Load_Thermometers(TThermometerList* list);
-    // Saves list to the calibration data file and returns the log lines; none when all went well.
-    QStringList Save_Thermometers(TThermometerList* list);
     // Applies one change (add, update or remove a thermometer) to the calibration data as it is on
     // disk, so that two windows or two stations sharing the file never undo each other: writers take a
     // lock file beside the data file; list is reloaded first when the file changed since this store
@@ -76,6 +84,9 @@ public:
     // line of the save is returned. When the lock cannot be taken within the lock timeout, or the lock
     // file is not a lock at all (a directory, a file that holds no lock), an ERR line says what is in
     // the way, and neither list nor file changes.
+    // Under the lock, the temporary files of saves that were interrupted are removed (an INF line each),
+    // the changes another writer left unsettled in the history are settled, the change's records are
+    // written and the file is saved with the history's anchor; a Saved mark follows the save.
     TThermometerChangeResult Change_Thermometers(TThermometerList* list, const TThermometerChange& change);
     // A few seconds unless a test needs less.
     void Set_Lock_Timeout(int milliseconds) { lock_timeout = milliseconds; }
@@ -83,14 +94,18 @@ public:
     // station saved it): an INF line saying so and what went wrong on loading. No lines, and *reloaded
     // false, when it did not change.
     QStringList Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded);
-    // Checks the calibration history at start-up, under the lock, against list as just loaded: WAR
-    // lines for a chain that does not hold and for every entry changed outside Velmora, which is
-    // recorded; the first sighting of each entry of a file that had no history is recorded too. A
-    // change that never reached the file is marked as not saved.
+    // Checks the calibration history at start-up against the calibration file (list as just loaded,
+    // or the file as it is now when another writer saved it since): WAR lines for a chain that does not
+    // hold, damaged records, a history that lost records, changes that never reached the file and
+    // entries changed outside Velmora; what it finds is recorded under the lock, unsettled changes that
+    // reached the file and the first sighting of each entry of a file that had no history included.
+    // Where no lock can be made (a read-only folder) it still checks, reading as a reader does, and
+    // names what it could not record.
     QStringList Check_Calibration_History(const TThermometerList& list);
-    // The same check without the lock and without recording anything: what Check_Calibration_History
-    // would report, for a reader that never writes.
-    QStringList Verify_Calibration_History(const TThermometerList& list);
+    // The same check for a reader that records nothing: under the lock where one can be made, otherwise
+    // by reading the history, the file and the history again until they agree with no writer holding
+    // the lock, so that a save in progress never shows as a finding.
+    THistoryCheckResult Verify_Calibration_History(const TThermometerList& list);
     // The history as it is on disk now, for showing; false with *error when it cannot be read.
     bool Read_Calibration_History(THistoryContent* content, QString* error) const;
 
@@ -99,8 +114,10 @@ private:
     // Makes path, the user's application data directory, the data directory.
     void Use_User_Directory(const QString& path);
     bool Keep_Damaged_Calibration_File(QStringList* messages) const;
-    // Saves list; false when the file does not hold it.
-    bool Write_Thermometers(TThermometerList* list, QStringList* messages);
+    // Saves list with the history's anchor; false when the file does not hold it.
+    bool Write_Thermometers(TThermometerList* list, QStringList* messages, const THistoryAnchor& anchor);
+    // Removes what saves that were interrupted left beside the calibration file; its lines.
+    QStringList Remove_Interrupted_Saves() const;
     // Takes lock within the lock timeout; otherwise false, *reason says what is in the way and *advice,
     // when not empty, what to do about it.
     bool Take_Lock(QLockFile* lock, QString* reason, QString* advice) const;
@@ -108,11 +125,18 @@ private:
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
     // The file's bytes; a null array when there is no file.
     QByteArray Calibration_File_Content() const;
-    // Compares list with the history: the chain's WAR lines and what differs, recorded when record is
-    // true (the caller holds the lock).
-    QStringList Compare_With_History(const TThermometerList& list, bool record);
-    // When the file was last written; invalid when there is none.
-    QDateTime Calibration_File_Modified() const;
+    // Checks the history against the file, and records what it found when record is true and the lock
+    // could be taken.
+    THistoryCheckResult Check_History(const TThermometerList& list, bool record);
+    // Loads the file as it is now into list; false when it changed while it was read. *complete tells
+    // whether list shows all of it.
+    bool Load_Current(TThermometerList* list, bool* complete) const;
+    // Reads the history's bytes and, when the file changed since list was loaded, the file into fresh
+    // (*use_fresh), without the lock: until the history reads the same before and after the file and
+    // no live writer holds the lock. False with *error when the history cannot be read, or with *busy
+    // when writers kept saving for the whole lock timeout.
+    bool Read_Without_Lock(QByteArray* history_bytes, TThermometerList* fresh, bool* use_fresh,
+                           bool* complete, QString* error, bool* busy) const;
     // Whether content is the file as this store last read or wrote it. The bytes themselves are kept:
     // comparing them costs far less than hashing them, and no two files compare equal.
     bool Is_Known_Content(const QByteArray& content) const;

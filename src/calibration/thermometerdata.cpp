@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QChar>
 #include <QDomElement>
+#include <QRegularExpression>
 #include <QStringView>
 #include <QtGlobal>
 
@@ -133,6 +134,33 @@ private:
     const QDomElement entry;
     QDomElement elements[Field_Count];
 };
+
+const QString History_Anchor_Element = QStringLiteral("Calibration_History");
+const QString Anchor_Records_Element = QStringLiteral("Records");
+const QString Anchor_Hash_Element = QStringLiteral("Last_Record_SHA256");
+
+// The history anchor of an opened document; not set when there is none, or when it is cut off by damage
+// or is not one (a hand edit): a loader of an earlier version ignores the element as well.
+THistoryAnchor Read_History_Anchor(const TXmlFile& xml_file)
+{
+    const QDomElement element = xml_file.root_element.firstChildElement(History_Anchor_Element);
+    if (element.isNull() || !xml_file.Is_Complete(element))
+    {
+        return THistoryAnchor();
+    }
+    const QString records = element.firstChildElement(Anchor_Records_Element).text();
+    const QString hash = element.firstChildElement(Anchor_Hash_Element).text();
+    static const QRegularExpression digits(QStringLiteral("^[1-9][0-9]{0,8}$"));
+    static const QRegularExpression sha256(QStringLiteral("^[0-9a-f]{64}$"));
+    if (!digits.match(records).hasMatch() || !sha256.match(hash).hasMatch())
+    {
+        return THistoryAnchor();
+    }
+    THistoryAnchor anchor;
+    anchor.records = records.toInt();
+    anchor.last_record_hash = hash.toLatin1();
+    return anchor;
+}
 
 // Each byte counts as a signed 8-bit value, so bytes of 0x80 and above lower the sum.
 quint16 Byte_Sum(const char* bytes, int length)
@@ -434,6 +462,7 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
     first_entry_by_key.clear();
     checksum_error_count = 0;
     rejected_entries.clear();
+    history_anchor = Read_History_Anchor(*xml_file);
 
     const QDomElement calibration_entries =
         xml_file->Get_Child_Element(&xml_file->root_element, QStringLiteral("Calibration_Entries"), false);
@@ -494,13 +523,23 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
     }
 }
 
-bool TThermometerList::Save_Calibration_File(const QString& file_name)
+bool TThermometerList::Save_Calibration_File(const QString& file_name, const THistoryAnchor& anchor)
 {
     TXmlFile xml_file;
     xml_file.file_name = file_name;
     try
     {
         xml_file.Create_Document(Identification, Current_File_Version);
+        // Ahead of the entries, so that a file cut short by damage still names it.
+        if (anchor.Is_Set())
+        {
+            QDomElement history =
+                xml_file.Create_Child_Element(&xml_file.root_element, History_Anchor_Element);
+            QDomElement records = xml_file.Create_Child_Element(&history, Anchor_Records_Element);
+            xml_file.Write_Node_Data(&records, anchor.records);
+            QDomElement hash = xml_file.Create_Child_Element(&history, Anchor_Hash_Element);
+            xml_file.Write_Node_Data(&hash, QString::fromLatin1(anchor.last_record_hash));
+        }
         QDomElement calibration_entries =
             xml_file.Create_Child_Element(&xml_file.root_element, QStringLiteral("Calibration_Entries"));
         QVector<TThermometerData> saved;
@@ -543,7 +582,7 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
         // Every save reads the whole file it is about to write back before it replaces the old one.
         QByteArray data;
         xml_file.Save_Data(&data, false);
-        Check_Read_Back(data, saved);
+        Check_Read_Back(data, saved, anchor);
         xml_file.Save_File_Data(data);
     }
     catch (const TXmlFileException& exception)
@@ -551,10 +590,12 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name)
         last_error = QStringLiteral("error writing file '%1': %2").arg(file_name, exception.message);
         return false;
     }
+    history_anchor = anchor;
     return true;
 }
 
-void TThermometerList::Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved) const
+void TThermometerList::Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved,
+                                       const THistoryAnchor& anchor) const
 {
     TThermometerList read_back;
     QString failure;
@@ -581,7 +622,7 @@ void TThermometerList::Check_Read_Back(const QByteArray& data, const QVector<TTh
                 1);
         }
     }
-    if (read_back.entries.size() != saved.size() || !failure.isEmpty())
+    if (read_back.entries.size() != saved.size() || read_back.history_anchor != anchor || !failure.isEmpty())
     {
         throw TXmlFileException(
             QStringLiteral("ERR:  The file would not read back as it was saved%1; it was left as it was.")

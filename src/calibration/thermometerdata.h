@@ -21,6 +21,25 @@ struct TThermometerData
     QDate calibration_due_date;
 };
 
+// Where the calibration history stood when the calibration file was last saved with a change: how many
+// records (lines) it held and the SHA-256 of the last of them. A history that holds fewer, or another
+// record in that place, has lost records since. Kept in the calibration file, so that deleting, emptying
+// or cutting the history cannot also take its anchor away.
+struct THistoryAnchor
+{
+    int records = 0;
+    // Lowercase hexadecimal, 64 digits.
+    QByteArray last_record_hash;
+
+    // A file saved without a history behind it, or by a version that kept none, has no anchor.
+    bool Is_Set() const { return records > 0; }
+    bool operator==(const THistoryAnchor& other) const
+    {
+        return records == other.records && last_record_hash == other.last_record_hash;
+    }
+    bool operator!=(const THistoryAnchor& other) const { return !(*this == other); }
+};
+
 // An entry of the calibration file that a load left out of the list, and why.
 struct TRejectedEntry
 {
@@ -95,8 +114,12 @@ public:
     // not match. Throws TXmlFileException.
     void Load_Calibration_Entries(TXmlFile* xml_file);
     // False, with last_error set, when the file could not be written or would not read back as
-    // saved; it is then left as it was.
-    bool Save_Calibration_File(const QString& file_name);
+    // saved; it is then left as it was. A set anchor is saved with the entries; without one the file
+    // holds the entries alone.
+    bool Save_Calibration_File(const QString& file_name, const THistoryAnchor& anchor = THistoryAnchor());
+    // The anchor of the calibration history that the file holds as last loaded or saved; not set when
+    // it holds none (or none that reads as one).
+    const THistoryAnchor& Get_History_Anchor() const { return history_anchor; }
     // Four lowercase hexadecimal digits.
     QString Calculate_Checksum(const TThermometerData& record) const;
     // The File_Version of the last file that a load opened and identified; 0 before any did.
@@ -114,7 +137,8 @@ private:
     void Load_Entries_Before_Damage(TXmlFile* xml_file, int version);
     // Throws unless data, about to replace the file, reads back as exactly the records saved (as the
     // next load rebuilds them from their texts), naming the first entry that does not.
-    void Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved) const;
+    void Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved,
+                         const THistoryAnchor& anchor) const;
 
     QVector<TThermometerData> entries;
     // Case-folded description to the index of the first entry with it.
@@ -123,6 +147,7 @@ private:
     QVector<TRejectedEntry> rejected_entries;
     QString last_error;
     int file_version = 0;
+    THistoryAnchor history_anchor;
 };
 
 #endif // THERMOMETERDATA_H

@@ -509,13 +509,12 @@ TCliResult Validate_Command(const TInvocation& invocation)
     TCalibrationStore store = *invocation.store;
     TCliResult result;
     // A hand edit or a history that does not hold is a finding: nothing is recorded here.
-    const QStringList history_messages = store.Verify_Calibration_History(invocation.list);
-    result.out = Lines(invocation.load_messages + history_messages +
+    const THistoryCheckResult history = store.Verify_Calibration_History(invocation.list);
+    result.out = Lines(invocation.load_messages + history.messages +
                        Calibration_Warnings(invocation.list, invocation.today, invocation.warn_days))
                      .toUtf8();
-    result.status = Loaded_Completely(invocation.load_messages) && history_messages.isEmpty()
-                        ? Cli_Exit_Success
-                        : Cli_Exit_Failure;
+    result.status =
+        Loaded_Completely(invocation.load_messages) && history.agrees ? Cli_Exit_Success : Cli_Exit_Failure;
     return result;
 }
 
