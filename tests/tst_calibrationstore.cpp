@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Test_Support;
@@ -252,6 +253,63 @@ private slots:
                               "WAR  Calibration file '" + Native(calibration_file) +
                                   "' will be kept under a new name at the first save."}));
         QVERIFY(lines.contains("INF  Calibration data checksum error count: 0"));
+    }
+
+    // A device would be read without end and a file far larger than any calibration file into memory,
+    // only to be refused: either is refused before a byte of it is read, at the load and at every
+    // later look at the file. A file too large to read is kept, unread, under a new name at the first
+    // save.
+    void Unreadable_Calibration_File_Is_Refused_Unread_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link to /dev/zero") << "device"
+                                           << "it is not a regular file";
+        QTest::newRow("named pipe") << "pipe"
+                                    << "it is not a regular file";
+        QTest::newRow("sparse 300 MB") << "sparse"
+                                       << "it is larger than 256 MB";
+    }
+
+    void Unreadable_Calibration_File_Is_Refused_Unread()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QVERIFY(QDir().mkpath(data_directory));
+        if (kind == "device")
+        {
+            QVERIFY(QFile::link("/dev/zero", calibration_file));
+        }
+        else if (kind == "pipe")
+        {
+            QCOMPARE(mkfifo(QFile::encodeName(calibration_file).constData(), 0600), 0);
+        }
+        else
+        {
+            QFile sparse(calibration_file);
+            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(300) * 1024 * 1024));
+        }
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        const QStringList lines = store.Load_Thermometers(&list);
+        const QString file = Native(calibration_file);
+        QCOMPARE(lines.value(0), "ERR  Cannot load calibration file: '" + file + "': error reading file '" +
+                                     calibration_file + "': ERR:  Cannot open file: '" + calibration_file +
+                                     "'.  Reason: " + reason);
+        bool reloaded = true;
+        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QVERIFY(!reloaded);
+        if (kind != "sparse")
+        {
+            return;
+        }
+        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages,
+                 QStringList({"INF  added",
+                              "WAR  Calibration file '" + file + "' did not load completely; kept it as '" +
+                                  Native(data_directory + "/calibration_data_kept_1.xml") + "'."}));
+        QCOMPARE(QFileInfo(data_directory + "/calibration_data_kept_1.xml").size(),
+                 qint64(300) * 1024 * 1024);
+        QVERIFY(Read_File(calibration_file).contains(">X<"));
     }
 
     // A change that adds X, logging "INF  added".

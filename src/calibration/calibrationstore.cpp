@@ -4,6 +4,7 @@
 #include "datetext.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
+#include "xmlscreen.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -221,7 +222,15 @@ QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
 
 QByteArray TCalibrationStore::Calibration_File_Content() const
 {
-    QFile file(Get_Calibration_File_Name());
+    // A device would be read without end, a huge file into memory, only to be refused by the load: what
+    // stands for its content is why it is refused, which no calibration file begins with.
+    const QString file_name = Get_Calibration_File_Name();
+    QString refusal;
+    if (!Screen_Xml_File(file_name, &refusal))
+    {
+        return QByteArray("\0", 1) + refusal.toUtf8() + " " + QByteArray::number(QFileInfo(file_name).size());
+    }
+    QFile file(file_name);
     if (!file.open(QIODevice::ReadOnly))
     {
         return QByteArray();
@@ -334,17 +343,26 @@ bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) con
         {
             continue;
         }
-        // A kept copy cut short by a full disk would lose the very thermometers it is kept for.
         QFile file(file_name);
         QString reason;
-        bool kept = file.open(QIODevice::ReadOnly);
-        const QByteArray content = kept ? file.readAll() : QByteArray();
-        kept = kept && file.error() == QFileDevice::NoError;
-        if (!kept)
+        QString refusal;
+        bool kept = false;
+        if (!Screen_Xml_File(file_name, &refusal))
+        {
+            // Too large to be read at all: it is kept as it is, under the new name, unread.
+            kept = file.rename(kept_name);
+        }
+        else if (file.open(QIODevice::ReadOnly))
+        {
+            // A kept copy cut short by a full disk would lose the very thermometers it is kept for.
+            const QByteArray content = file.readAll();
+            kept = file.error() == QFileDevice::NoError && Write_Whole_File(kept_name, content, &reason);
+        }
+        if (!kept && reason.isEmpty())
         {
             reason = file.errorString();
         }
-        if (!kept || !Write_Whole_File(kept_name, content, &reason))
+        if (!kept)
         {
             *messages << QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not "
                                  "saved.  Reason: %3")
