@@ -1,20 +1,19 @@
 #include "calibrationstore.h"
 
 #include "calibrationhistory.h"
+#include "calibrationlock.h"
 #include "datetext.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
 #include "xmlscreen.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QThread>
 
 namespace
 {
@@ -53,57 +52,6 @@ QString Prepare_Directory(const QString& path)
         return probe.errorString();
     }
     return probe_directory == path ? QString() : QString("cannot be created");
-}
-
-// How long a lock file that holds no lock must stay so before it counts as no lock at all: a writer
-// creates the file first and writes its process id into it a moment later.
-constexpr int Unfilled_Lock_Grace = 500;
-
-// Why the file in the lock's place is not a lock that QLockFile can take or wait for, with what to do
-// about it in *advice; empty when it is one (or is gone). *unfilled tells whether it is a file that
-// holds no lock, which a writer may still be about to fill.
-QString Not_A_Lock_Reason(const QLockFile& lock, const QString& lock_name, QString* advice, bool* unfilled)
-{
-    *unfilled = false;
-    const QString name = QDir::toNativeSeparators(lock_name);
-    const QFileInfo info(lock_name);
-    QString what;
-    if (info.isSymLink())
-    {
-        what = "a symbolic link";
-    }
-    else if (info.isDir())
-    {
-        what = "a directory";
-    }
-    else if (!info.exists())
-    {
-        return QString();
-    }
-    else if (!info.isFile())
-    {
-        what = "not a regular file";
-    }
-    else
-    {
-        qint64 process_id = 0;
-        QString host_name;
-        QString application_name;
-        if (lock.getLockInfo(&process_id, &host_name, &application_name))
-        {
-            return QString();
-        }
-        *unfilled = true;
-        *advice =
-            QString("If no other Velmora is saving, delete '%1', then make the change again.").arg(name);
-        return QString(
-                   "the lock file '%1' holds no process id (%2 bytes), so it is not a lock Velmora can use")
-            .arg(name, QString::number(info.size()));
-    }
-    *advice =
-        QString("Remove '%1' (Velmora makes only plain files of that name), then make the change again.")
-            .arg(name);
-    return QString("the lock file '%1' is %2, not a lock Velmora can use").arg(name, what);
 }
 
 } // namespace
@@ -407,58 +355,14 @@ bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* 
 
 bool TCalibrationStore::Take_Lock(QLockFile* lock, QString* reason, QString* advice) const
 {
-    const QString lock_name = Get_Calibration_File_Name() + ".lock";
-    QElapsedTimer waited;
-    waited.start();
-    // Since when the lock file has held no lock; invalid while it holds one.
-    QElapsedTimer unfilled_since;
-    for (;;)
+    TLockProblem problem;
+    if (::Take_Lock(lock, Get_Calibration_File_Name() + ".lock", lock_timeout, lock_wait, &problem))
     {
-        // QLockFile takes a lock file whose writer is gone, or that holds no lock and is older than
-        // half a minute, for stale and removes it.
-        if (lock->tryLock(0))
-        {
-            return true;
-        }
-        if (lock->error() == QLockFile::PermissionError)
-        {
-            *reason =
-                QString("the lock file '%1' cannot be created").arg(QDir::toNativeSeparators(lock_name));
-            return false;
-        }
-        if (lock->error() != QLockFile::LockFailedError)
-        {
-            *reason = QString("the lock file cannot be used");
-            return false;
-        }
-        bool unfilled = false;
-        QString not_a_lock_advice;
-        const QString not_a_lock = Not_A_Lock_Reason(*lock, lock_name, &not_a_lock_advice, &unfilled);
-        if (!unfilled)
-        {
-            unfilled_since.invalidate();
-        }
-        else if (!unfilled_since.isValid())
-        {
-            unfilled_since.start();
-        }
-        const bool timed_out = waited.elapsed() >= lock_timeout;
-        // Waiting for a directory or a file that holds no lock would only end the way it began.
-        if (!not_a_lock.isEmpty() &&
-            (!unfilled || unfilled_since.elapsed() >= Unfilled_Lock_Grace || timed_out))
-        {
-            *reason = not_a_lock;
-            *advice = not_a_lock_advice;
-            return false;
-        }
-        if (timed_out)
-        {
-            *reason = QString("another Velmora is saving it");
-            return false;
-        }
-        QThread::msleep(
-            static_cast<unsigned long>(qBound(qint64(1), lock_timeout - waited.elapsed(), qint64(50))));
+        return true;
     }
+    *reason = problem.reason;
+    *advice = problem.advice;
+    return false;
 }
 
 TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList* list,

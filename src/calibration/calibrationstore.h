@@ -1,6 +1,8 @@
 #ifndef CALIBRATIONSTORE_H
 #define CALIBRATIONSTORE_H
 
+#include "calibrationlock.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -67,6 +69,9 @@ public:
     TThermometerChangeResult Change_Thermometers(TThermometerList* list, const TThermometerChange& change);
     // A few seconds unless a test needs less.
     void Set_Lock_Timeout(int milliseconds) { lock_timeout = milliseconds; }
+    // What runs between tries while another writer holds the lock (see TLockWait); without one the
+    // thread sleeps. A wait that is cancelled saves nothing.
+    void Set_Lock_Wait(const TLockWait& wait) { lock_wait = wait; }
     // Reloads list when the file changed since this store last read or wrote it (another window or
     // station saved it): an INF line saying so and what went wrong on loading. No lines, and *reloaded
     // false, when it did not change.
@@ -89,8 +94,8 @@ private:
     bool Keep_Damaged_Calibration_File(QStringList* messages) const;
     // Saves list; false when the file does not hold it.
     bool Write_Thermometers(TThermometerList* list, QStringList* messages);
-    // Takes lock within the lock timeout; otherwise false, *reason says what is in the way and *advice,
-    // when not empty, what to do about it.
+    // Takes lock within the lock timeout, waiting with the lock wait; otherwise false, *reason says what
+    // is in the way (or that the wait was cancelled) and *advice, when not empty, what to do about it.
     bool Take_Lock(QLockFile* lock, QString* reason, QString* advice) const;
     // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
@@ -120,6 +125,7 @@ private:
     QByteArray known_content;
     bool content_known = true;
     int lock_timeout = 5000;
+    TLockWait lock_wait;
 };
 
 #endif // CALIBRATIONSTORE_H
