@@ -1,6 +1,7 @@
 #include "xmlfile.h"
 
 #include "dombuilder.h"
+#include "filescreen.h"
 #include "wholefile.h"
 #include "xmlscreen.h"
 
@@ -428,7 +429,7 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
 
     // A device or a file too large to be one of ours is refused before a byte of it is read.
     QString refusal;
-    if (!Screen_Xml_File(file_name, &refusal))
+    if (!Screen_File(file_name, Xml_Max_Document_Size, &refusal))
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name, refusal, 0);
     }

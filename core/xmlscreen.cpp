@@ -1,6 +1,5 @@
 #include "xmlscreen.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QtGlobal>
 
@@ -477,27 +476,6 @@ bool Screen_Xml_Size(qint64 size, TXmlFault* fault)
     fault->line = 1;
     fault->column = 1;
     return false;
-}
-
-bool Screen_Xml_File(const QString& file_name, QString* reason)
-{
-    Q_ASSERT_X(reason != nullptr, "Screen_Xml_File", "reason");
-    const QFileInfo info(file_name);
-    if (!info.exists())
-    {
-        return true;
-    }
-    if (!info.isFile())
-    {
-        *reason = QStringLiteral("it is not a regular file");
-        return false;
-    }
-    if (info.size() > Xml_Max_Document_Size)
-    {
-        *reason = QStringLiteral("it is larger than %1 MB").arg(Xml_Max_Document_Size / (1024 * 1024));
-        return false;
-    }
-    return true;
 }
 
 bool Decode_Xml_Data(const QByteArray& data, QString* text, TXmlFault* fault)

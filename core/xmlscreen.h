@@ -29,13 +29,6 @@ constexpr qint64 Xml_Max_Document_Size = qint64(256) * 1024 * 1024;
 // Xml_Max_Document_Size.
 bool Screen_Xml_Size(qint64 size, TXmlFault* fault);
 
-// Whether the file file_name may be read as a document, judged from what the system says about it
-// before a byte is read: false, with *reason set, when it is no regular file (a device such as
-// /dev/zero or a pipe, whose reading may never end; also behind a symbolic link) or is larger than
-// Xml_Max_Document_Size. Every reader of a document file asks this first; a file that does not
-// exist passes, and opening it says so.
-bool Screen_Xml_File(const QString& file_name, QString* reason);
-
 // True for the characters XML 1.0 allows; code is a Unicode code point, not a UTF-16 unit.
 bool Is_Xml_Character(uint code);
 // True when every character of text is one XML allows: characters above U+FFFF must be complete

@@ -2,11 +2,13 @@
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -37,9 +39,7 @@ class TMainWindowTest : public QObject
 
     static QString Stored(const QString& directory, const QString& key)
     {
-        QSettings settings(directory + "/velmora_settings.ini", QSettings::IniFormat);
-        Use_Utf8_Ini_Encoding(&settings);
-        return settings.value(key).toString();
+        return Stored_Setting(key, directory + "/velmora_settings.ini").toString();
     }
 
 private slots:
@@ -63,11 +63,17 @@ private slots:
                                       "Edit > Correction Editor (Ctrl+E), type its description, due date and "
                                       "test points and press Accept.",
                                   "INF  Calibration data checksum error count: 0"}));
+            const QByteArray before = Read_File(Data_Directory() + "/velmora_settings.ini");
+            QTest::keyClicks(Child<QLineEdit>(&window, "Description_Field"), "typed, not finished");
+            QCOMPARE(Read_File(Data_Directory() + "/velmora_settings.ini"), before);
+            // Typed as a whole (key clicks take no umlaut), then finished with Return.
             Child<QLineEdit>(&window, "Record_Path_Field")->setText(QDir::toNativeSeparators(path));
+            QTest::keyClick(Child<QLineEdit>(&window, "Record_Path_Field"), Qt::Key_Return);
             Child<QLineEdit>(&window, "Description_Field")->setText(description);
-            Child<QLineEdit>(&window, "Y_Meter_Field")->setText("abc");
+            QTest::keyClick(Child<QLineEdit>(&window, "Description_Field"), Qt::Key_Return);
+            Type(&window, "Y_Meter_Field", "abc");
             Child<QCheckBox>(&window, "Z_Check_Box")->setChecked(false);
-            // Written as they change: a killed process never runs the close handling.
+            // Written as each edit is finished: a killed process never runs the close handling.
             QStringList stored;
             for (const char* key : {"Current_Path", "Description", "Meter_Y_Value", "Axis_Z_Enabled"})
             {
@@ -95,7 +101,8 @@ private slots:
                                           Q_ARG(int, 0)));
         QVERIFY(QMetaObject::invokeMethod(&window, "Thermometer_Selection_Changed", Q_ARG(int, -1)));
         QCOMPARE(Text(&window, "X_Corrected_Field"), QString("19.90"));
-        Child<QComboBox>(&window, "Thermometer_Selector")->setCurrentIndex(0);
+        // The operator's choice is written at once; the window's own selection at the next write.
+        QTest::keyClick(Child<QComboBox>(&window, "Thermometer_Selector"), Qt::Key_Up);
         QCOMPARE(Stored(Data_Directory(), "Active_Thermometer") + "|" +
                      Stored(Data_Directory(), "Active_Thermometer_Description"),
                  QString("0|A"));
@@ -110,8 +117,8 @@ private slots:
         QStringList lines;
         {
             TVelmora window;
-            Child<QLineEdit>(&window, "Description_Field")->setText("Position 2");
-            Child<QLineEdit>(&window, "Description_Field")->setText("Position 3");
+            Type(&window, "Description_Field", "Position 2");
+            Type(&window, "Description_Field", "Position 3");
             lines = Log_Lines(&window);
         }
         QCOMPARE(Read_File(user_directory), QByteArray());
@@ -135,9 +142,7 @@ private slots:
         const QString settings_file = Data_Directory() + "/velmora_settings.ini";
         const QByteArray old = Read_File(settings_file);
         TVelmora window;
-        With_File_Size_Limit(rlim_t(old.size()), [&]() {
-            Child<QLineEdit>(&window, "Description_Field")->setText("Position 8");
-        });
+        With_File_Size_Limit(rlim_t(old.size()), [&]() { Type(&window, "Description_Field", "Position 8"); });
         QCOMPARE(Read_File(settings_file), old);
         QCOMPARE(Log_Lines(&window).last(), "ERR  Cannot write settings file '" +
                                                 QDir::toNativeSeparators(settings_file) +
@@ -151,12 +156,36 @@ private slots:
         const QString settings_file = Data_Directory() + "/velmora_settings.ini";
         QVERIFY(QDir().mkpath(settings_file));
         TVelmora window;
-        Child<QLineEdit>(&window, "Description_Field")->setText("Position 2");
+        Type(&window, "Description_Field", "Position 2");
         QCOMPARE(Log_Lines(&window).filter("settings file"),
                  QStringList("ERR  Cannot read settings file '" + QDir::toNativeSeparators(settings_file) +
                              "': " + QString::fromLocal8Bit(std::strerror(EISDIR)) +
                              "; the defaults are used and changed settings will not be kept."));
         QVERIFY(QFileInfo(settings_file).isDir());
+    }
+
+    // Two windows on one data directory: each writes only the settings it changed, as an edit is
+    // finished and at close, into the file as it is then, so that neither undoes the other's.
+    void Two_Windows_Keep_Each_Others_Settings()
+    {
+        TVelmora first;
+        TVelmora second;
+        Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
+            Type(dialog, "Warn_Days_Edit", "9");
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        Child<QAction>(&first, "Options_Action")->trigger();
+        Type(&second, "Description_Field", "Position 9");
+        Type(&first, "X_Meter_Field", "21.5");
+        second.close();
+        first.close();
+        QCOMPARE(Stored(Data_Directory(), "Warn_Days_Before_Due") + "|" +
+                     Stored(Data_Directory(), "Description") + "|" +
+                     Stored(Data_Directory(), "Meter_X_Value"),
+                 QString("9|Position 9|21.5"));
+        TVelmora third;
+        QCOMPARE(Text(&third, "Description_Field") + "|" + Text(&third, "X_Meter_Field"),
+                 QString("Position 9|21.5"));
     }
 
     void Only_The_Finished_Field_Changes()

@@ -175,11 +175,13 @@ private slots:
         With_File_Size_Limit(rlim_t(limit), [&] { Edit(&window, "Probe 2"); });
         const QStringList added = Log_Lines(&window).mid(log_before.size());
         QCOMPARE(added.size(), 1);
-        const QString failure = record_written ? "ERR  error writing file '" + Calibration_File() + "': ERR:  "
-                                               : "ERR  Cannot write calibration history '" + history_file +
-                                                     "': File too large; the change was not saved.";
+        const QString failure = record_written
+                                    ? "ERR  error writing file '" + Calibration_File() + "': ERR:  "
+                                    : "ERR  Cannot write calibration history '" + history_file +
+                                          "': File too large; the change was not saved.";
         QVERIFY2(added.first().startsWith(failure), qPrintable(added.first()));
-        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), "[" + description + "]|19.90");
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"),
+                 "[" + description + "]|19.90");
         QCOMPARE(Saved_List().Get_Descriptions(), QStringList(description));
         const QList<QByteArray> records = Read_File(history_file).split('\n');
         QCOMPARE(records.size(), record_written ? 4 : 2); // and the empty text after the last line end
@@ -192,7 +194,8 @@ private slots:
         Edit(&window, QString(), "20.25");
         QCOMPARE(Saved_List().Get_Descriptions(), QStringList(description));
         QCOMPARE(Saved_List().Get_Correction(description).Get_Point2().y, 0.25);
-        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), "[" + description + "]|19.75");
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"),
+                 "[" + description + "]|19.75");
         QCOMPARE(Lines_With(&window, "Probe 2"), QStringList());
         // History and file agree: the next start finds nothing to report.
         TVelmora next;

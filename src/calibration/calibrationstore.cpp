@@ -3,6 +3,7 @@
 #include "calibrationhistory.h"
 #include "calibrationlock.h"
 #include "datetext.h"
+#include "filescreen.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
 #include "xmlscreen.h"
@@ -174,7 +175,7 @@ QByteArray TCalibrationStore::Calibration_File_Content() const
     // stands for its content is why it is refused, which no calibration file begins with.
     const QString file_name = Get_Calibration_File_Name();
     QString refusal;
-    if (!Screen_Xml_File(file_name, &refusal))
+    if (!Screen_File(file_name, Xml_Max_Document_Size, &refusal))
     {
         return QByteArray("\0", 1) + refusal.toUtf8() + " " + QByteArray::number(QFileInfo(file_name).size());
     }
@@ -295,7 +296,7 @@ bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) con
         QString reason;
         QString refusal;
         bool kept = false;
-        if (!Screen_Xml_File(file_name, &refusal))
+        if (!Screen_File(file_name, Xml_Max_Document_Size, &refusal))
         {
             // Too large to be read at all: it is kept as it is, under the new name, unread.
             kept = file.rename(kept_name);

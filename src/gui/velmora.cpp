@@ -394,21 +394,29 @@ void TVelmora::Connect_Signals()
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
             &TVelmora::Warn_About_Thermometer);
 
-    // Written as they change, so that a killed process or a power cut loses none of them.
+    // Written as each edit is finished, so that a killed process or a power cut loses little; not at
+    // every key stroke, which would hold up the typing.
     for (QLineEdit* field : {record_path_field, record_file_field, description_field, x_meter_field,
                              y_meter_field, z_meter_field, part_meter_field})
     {
-        connect(field, &QLineEdit::textChanged, this, &TVelmora::Write_Settings);
+        connect(field, &QLineEdit::editingFinished, this, &TVelmora::Write_Settings);
     }
     for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
     {
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Write_Settings);
     }
-    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &TVelmora::Write_Settings);
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this, &TVelmora::Write_Settings);
 }
 
-TVelmora::~TVelmora() = default;
+TVelmora::~TVelmora()
+{
+    // The widgets go after the members: a field that loses the focus as the window is destroyed would
+    // still finish its editing into the settings and the list.
+    for (QObject* child : findChildren<QObject*>())
+    {
+        disconnect(child, nullptr, this, nullptr);
+    }
+}
 
 void TVelmora::Set_Up_Keyboard()
 {
@@ -631,6 +639,7 @@ void TVelmora::Browse_Path()
     }
     record_path_field->setText(QDir::toNativeSeparators(directory));
     current_path = directory;
+    Write_Settings();
 }
 
 void TVelmora::Write_Temperature_Entry()
@@ -761,6 +770,7 @@ void TVelmora::Show_Thermometers(const QStringList& selection)
         Update_Corrected_Readings();
         Update_History_Selection();
     }
+    Write_Settings();
 }
 
 void TVelmora::Show_Reloaded_Thermometers(const QStringList& selection)
@@ -1124,7 +1134,8 @@ void TVelmora::Update_History_Selection()
 
 void TVelmora::closeEvent(QCloseEvent* event)
 {
-    Write_Settings();
+    Log_Messages(settings.Set_Values(Window_Settings()
+                                     << qMakePair(TSetting::Window_Geometry, QVariant(saveGeometry()))));
     event->accept();
 }
 
@@ -1148,25 +1159,29 @@ void TVelmora::Log_Messages(const QStringList& messages)
     log_pane->horizontalScrollBar()->setValue(0);
 }
 
+QVector<QPair<TSetting, QVariant>> TVelmora::Window_Settings() const
+{
+    return {{TSetting::Current_Path, QDir::fromNativeSeparators(record_path_field->text())},
+            {TSetting::Record_File, record_file_field->text()},
+            {TSetting::Active_Thermometer, thermometer_selector->currentIndex()},
+            {TSetting::Active_Thermometer_Description,
+             thermometer_selector->currentIndex() >= 0 ? thermometer_selector->currentText() : QString()},
+            {TSetting::Description, description_field->text()},
+            {TSetting::Axis_X_Enabled, x_check_box->isChecked()},
+            {TSetting::Axis_Y_Enabled, y_check_box->isChecked()},
+            {TSetting::Axis_Z_Enabled, z_check_box->isChecked()},
+            {TSetting::Axis_Part_Enabled, part_check_box->isChecked()},
+            {TSetting::Meter_X_Value, x_meter_field->text()},
+            {TSetting::Meter_Y_Value, y_meter_field->text()},
+            {TSetting::Meter_Z_Value, z_meter_field->text()},
+            {TSetting::Meter_Part_Value, part_meter_field->text()},
+            {TSetting::Warn_Days_Before_Due, warn_days_before_due},
+            {TSetting::Log_Date_Time, log_date_time}};
+}
+
 void TVelmora::Write_Settings()
 {
-    Log_Messages(
-        settings.Set_Values({{TSetting::Current_Path, QDir::fromNativeSeparators(record_path_field->text())},
-                             {TSetting::Record_File, record_file_field->text()},
-                             {TSetting::Active_Thermometer, thermometer_selector->currentIndex()},
-                             {TSetting::Active_Thermometer_Description, thermometer_selector->currentText()},
-                             {TSetting::Description, description_field->text()},
-                             {TSetting::Axis_X_Enabled, x_check_box->isChecked()},
-                             {TSetting::Axis_Y_Enabled, y_check_box->isChecked()},
-                             {TSetting::Axis_Z_Enabled, z_check_box->isChecked()},
-                             {TSetting::Axis_Part_Enabled, part_check_box->isChecked()},
-                             {TSetting::Meter_X_Value, x_meter_field->text()},
-                             {TSetting::Meter_Y_Value, y_meter_field->text()},
-                             {TSetting::Meter_Z_Value, z_meter_field->text()},
-                             {TSetting::Meter_Part_Value, part_meter_field->text()},
-                             {TSetting::Warn_Days_Before_Due, warn_days_before_due},
-                             {TSetting::Log_Date_Time, log_date_time},
-                             {TSetting::Window_Geometry, saveGeometry()}}));
+    Log_Messages(settings.Set_Values(Window_Settings()));
 }
 
 void TVelmora::Edit_Options()

@@ -85,7 +85,9 @@ private:
     void Select_Initial_Thermometer();
     void Fill_Selector();
     void Update_Thermometer_Actions();
-    // Writes every setting from the window's state: the one place that names what is saved.
+    // Every setting from the window's state but its geometry: the one place that names what is saved.
+    QVector<QPair<TSetting, QVariant>> Window_Settings() const;
+    // Writes the settings the operator changed since they were last written.
     void Write_Settings();
     // Applies one change through the store. Once the file holds it, shows the list again selecting the
     // first of selection still there and returns true; otherwise the window shows what it showed (or
