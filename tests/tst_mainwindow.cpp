@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <cerrno>
@@ -217,9 +218,11 @@ private slots:
         QTest::newRow("index past the end") << false << 5 << QString() << "A" << QString();
         QTest::newRow("entry before it left out") << true << 1 << "b"
                                                   << "B" << QString();
-        QTest::newRow("gone") << false << 1 << "X"
-                              << "B"
-                              << "WAR  Thermometer 'X', in use at the last close, is no longer in the list.";
+        // No other thermometer takes its place: the restored readings would be corrected with it.
+        QTest::newRow("gone")
+            << false << 1 << "X" << QString()
+            << "WAR  Thermometer 'X', in use at the last close, is no longer in the list. No "
+               "thermometer is selected: choose the one in use.";
     }
 
     void Restored_Selection()
@@ -241,7 +244,11 @@ private slots:
         }
         TVelmora window;
         QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->currentText(), selected);
-        QCOMPARE(Text(&window, "X_Corrected_Field"), selected == "A" ? "19.90" : "19.80");
+        QCOMPARE(Text(&window, "X_Corrected_Field"), selected == "A"      ? "19.90"
+                                                     : selected.isEmpty() ? "-----"
+                                                                          : "19.80");
+        QCOMPARE(Child<QLineEdit>(&window, "X_Corrected_Field")->toolTip(),
+                 selected.isEmpty() ? "no thermometer selected" : "");
         QCOMPARE(Log_Lines(&window).filter("in use at the last close"), QStringList(warning).filter("W"));
         window.close();
         QCOMPARE(Stored(Data_Directory(), "Active_Thermometer_Description"), selected);
@@ -317,13 +324,30 @@ private slots:
                                 .arg(last_line.bottom())
                                 .arg(log->viewport()->height())));
 
-        // Lines do not wrap: a pane left scrolled to the side after a resize hides where lines start.
-        QScrollBar* sideways = log->horizontalScrollBar();
-        sideways->setValue(sideways->maximum());
-        QVERIFY(sideways->value() > 0);
-        window.resize(754, 600);
-        QCoreApplication::processEvents();
-        QCOMPARE(sideways->value(), 0);
+        // Lines wrap: nothing is hidden to the side.
+        QCOMPARE(log->horizontalScrollBar()->maximum(), 0);
+    }
+
+    // At the first start the ERR line says how to add the first thermometer; the whole of it is in view,
+    // without scrolling to the side.
+    void First_Start_Hint_Is_In_View()
+    {
+        TVelmora window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QPlainTextEdit* log = Child<QPlainTextEdit>(&window, "Log_Pane");
+        QTextCursor hint_end(log->document()->firstBlock());
+        hint_end.movePosition(QTextCursor::EndOfBlock);
+        QVERIFY(hint_end.block().text().endsWith("and press Accept."));
+        const QRect end = log->cursorRect(hint_end);
+        QVERIFY2(end.right() <= log->viewport()->width() && end.top() >= 0 &&
+                     end.bottom() <= log->viewport()->height(),
+                 qPrintable(QString("end at %1,%2 in a pane %3 x %4")
+                                .arg(end.right())
+                                .arg(end.bottom())
+                                .arg(log->viewport()->width())
+                                .arg(log->viewport()->height())));
+        QCOMPARE(log->horizontalScrollBar()->maximum(), 0);
     }
 
     // The log takes all the height the window gains; the widgets keep their order.

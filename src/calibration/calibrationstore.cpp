@@ -347,7 +347,8 @@ bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* 
     const bool saved = list->Save_Calibration_File(Get_Calibration_File_Name());
     if (!saved)
     {
-        *messages << QString("ERR  %1").arg(list->Get_Last_Error());
+        // The XML layer's own "ERR:" would follow the line's level a second time.
+        *messages << "ERR  " + QString(list->Get_Last_Error()).replace("': ERR:  ", "': ");
     }
     known_content = Calibration_File_Content();
     content_known = true;
