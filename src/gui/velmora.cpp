@@ -50,7 +50,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <algorithm>
 #include <cmath>
 #include <tuple>
 
