@@ -96,11 +96,10 @@ bool Is_Hex_Digit(uint character)
            (character >= 'A' && character <= 'F');
 }
 
-// A value as QSettings writes it in its INI format with UTF-8 text: a string that begins with "@" gets
-// a second one, bytes are written as "@ByteArray(...)" with "\x" escapes, flags as "true" and "false";
-// control characters, quotes and backslashes are escaped, and the whole is quoted where a ",", ";" or
-// "=" or a blank at either end would otherwise be read differently. Unlike QSettings under Qt 5.15,
-// a character beyond U+FFFF (an emoji) is written whole rather than dropped.
+// A value as QSettings writes it in its INI format with UTF-8 text (Use_Utf8_Ini_Encoding): a string
+// that begins with "@" gets a second one, bytes are written as "@ByteArray(...)" with "\x" escapes,
+// flags as "true" and "false"; control characters, quotes and backslashes are escaped, and the whole is
+// quoted where a ",", ";" or "=" or a blank at either end would otherwise be read differently.
 QByteArray Ini_Value_Text(const QVariant& value)
 {
     QString text;

@@ -742,6 +742,14 @@ bool TVelmora::Change_Thermometers(const TThermometerChange& change, const QStri
     save_wait->Finish();
     changing = false;
     Log_Messages(result.messages);
+    // Another station's save told of while waiting for it, and not taken up by the change (a cancelled
+    // wait), is shown now.
+    if (reload_put_off && !result.saved && !result.reloaded)
+    {
+        reload_put_off = false;
+        Follow_Calibration_File();
+    }
+    reload_put_off = false;
     if (result.saved)
     {
         Show_Thermometers(selection, true);
@@ -828,6 +836,7 @@ void TVelmora::Follow_Calibration_File()
 {
     if (changing)
     {
+        reload_put_off = true;
         return;
     }
     bool reloaded = false;

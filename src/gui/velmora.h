@@ -197,6 +197,8 @@ private:
     TSaveWait* save_wait;
     // A change is under way: the window goes on while it waits for the lock, but reloads nothing.
     bool changing = false;
+    // A reload was due while a change was under way.
+    bool reload_put_off = false;
 };
 
 #endif // VELMORA_H
