@@ -165,6 +165,32 @@ private slots:
         QVERIFY(QFileInfo(settings_file).isDir());
     }
 
+    // A calibration file that is a link to a device, or far too large, is refused before it is read:
+    // the window starts at once and says why.
+    void Unreadable_Calibration_File_Is_Refused_At_Start_data()
+    {
+        QTest::addColumn<bool>("device"); // else a sparse file of 300 MB
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link to /dev/zero") << true << "it is not a regular file";
+        QTest::newRow("300 MB") << false << "it is larger than 256 MB";
+    }
+
+    void Unreadable_Calibration_File_Is_Refused_At_Start()
+    {
+        QFETCH(bool, device);
+        QFETCH(QString, reason);
+        QVERIFY(QDir().mkpath(Data_Directory()));
+        QFile file(Calibration_File());
+        QVERIFY(device ? QFile::link("/dev/zero", Calibration_File())
+                       : file.open(QIODevice::WriteOnly) && file.resize(qint64(300) * 1024 * 1024));
+        file.close();
+        TVelmora window;
+        QVERIFY2(Log_Lines(&window).first().endsWith("'.  Reason: " + reason),
+                 qPrintable(Log_Lines(&window).first()));
+        QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->count(), 0);
+        QFile::remove(Calibration_File());
+    }
+
     // Two windows on one data directory: each writes only the settings it changed, as an edit is
     // finished and at close, into the file as it is then, so that neither undoes the other's.
     void Two_Windows_Keep_Each_Others_Settings()
