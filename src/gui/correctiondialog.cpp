@@ -130,6 +130,8 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     explanation_label = new QLabel(this);
     explanation_label->setObjectName("Explanation_Label");
     explanation_label->setWordWrap(true);
+    // It quotes descriptions, which are no markup whatever they hold.
+    explanation_label->setTextFormat(Qt::PlainText);
     grid_layout->addWidget(explanation_label, 7, 0, 1, 3);
 
     grid_layout->addWidget(Create_Horizontal_Line(this), 8, 0, 1, 3);
