@@ -374,6 +374,7 @@ private slots:
                                 .arg(log->viewport()->width())
                                 .arg(log->viewport()->height())));
         QCOMPARE(log->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(!log->horizontalScrollBar()->isVisible());
     }
 
     // The log takes all the height the window gains; the widgets keep their order.
