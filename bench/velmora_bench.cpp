@@ -264,7 +264,7 @@ QMainWindow* Build_Bare_Window(QComboBox** selector, QPlainTextEdit** log_pane)
     main_layout->addWidget(new QLabel(QStringLiteral("Log:"), central));
     *log_pane = new QPlainTextEdit(central);
     (*log_pane)->setReadOnly(true);
-    (*log_pane)->setLineWrapMode(QPlainTextEdit::NoWrap);
+    (*log_pane)->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     (*log_pane)->setFont(log_font);
     main_layout->addWidget(*log_pane);
     main_layout->addWidget(New_Line(central));

@@ -1,6 +1,7 @@
 #include "xmlfile.h"
 
 #include "dombuilder.h"
+#include "filescreen.h"
 #include "wholefile.h"
 #include "xmlscreen.h"
 
@@ -426,21 +427,18 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
         throw Error(QStringLiteral("ERR:  Cannot open file '%1' for reading."), file_name, 0);
     }
 
+    // A device or a file too large to be one of ours is refused before a byte of it is read.
+    QString refusal;
+    if (!Screen_File(file_name, Xml_Max_Document_Size, &refusal))
+    {
+        throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name, refusal, 0);
+    }
     // Read in one piece: the parser's own block-wise decoding drops a U+FEFF on a block boundary.
     QFile file(file_name);
     if (!file.open(QIODevice::ReadOnly))
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
                     file.errorString(), 0);
-    }
-    // A file too large to be one of ours is refused before it is read into memory.
-    const QString parse_error_text =
-        QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3");
-    TXmlFault fault;
-    if (!Screen_Xml_Size(file.size(), &fault))
-    {
-        throw Error(parse_error_text, QString::number(fault.line), QString::number(fault.column),
-                    fault.reason, 1);
     }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -458,7 +456,8 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements))
     {
         const TXmlFileException error =
-            Error(parse_error_text, QString::number(line), QString::number(column), parse_error, 1);
+            Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),
+                  QString::number(line), QString::number(column), parse_error, 1);
         Keep_Part_Read(identification, version, line, column);
         throw error;
     }

@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -1023,7 +1026,8 @@ private slots:
                       "20.00000,0.02000.",
                       "WAR  Calibration history '" + Native(history_file) +
                           "': what the check found was not recorded: the lock file '" +
-                          Native(calibration_file + ".lock") + "' cannot be created."}));
+                          Native(calibration_file + ".lock") +
+                          "' cannot be created: " + QString::fromLocal8Bit(std::strerror(EACCES)) + "."}));
         QCOMPARE(Read_File(history_file), history);
         QVERIFY(!Verify().agrees);
         QVERIFY(

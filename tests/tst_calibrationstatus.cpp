@@ -434,9 +434,8 @@ private slots:
         QCOMPARE(Log_Lines(&window).last(),
                  QString("INF  Options: warn 9 days before due; date and time in new log files: on."));
         // Stored at once, as every other setting, not only when the window closes.
-        QSettings stored(Data_Directory() + "/velmora_settings.ini", QSettings::IniFormat);
-        QCOMPARE(stored.value("Warn_Days_Before_Due").toString() + "|" +
-                     stored.value("Log_Date_Time").toString(),
+        QCOMPARE(Stored_Setting("Warn_Days_Before_Due").toString() + "|" +
+                     Stored_Setting("Log_Date_Time").toString(),
                  QString("9|true"));
     }
 };

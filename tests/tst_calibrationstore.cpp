@@ -3,11 +3,13 @@
 
 #include <QElapsedTimer>
 #include <QLockFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Test_Support;
@@ -296,6 +298,63 @@ private slots:
         QVERIFY(lines.contains("INF  Calibration data checksum error count: 0"));
     }
 
+    // A device would be read without end and a file far larger than any calibration file into memory,
+    // only to be refused: either is refused before a byte of it is read, at the load and at every
+    // later look at the file. A file too large to read is kept, unread, under a new name at the first
+    // save.
+    void Unreadable_Calibration_File_Is_Refused_Unread_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link to /dev/zero") << "device"
+                                           << "it is not a regular file";
+        QTest::newRow("named pipe") << "pipe"
+                                    << "it is not a regular file";
+        QTest::newRow("sparse 300 MB") << "sparse"
+                                       << "it is larger than 256 MB";
+    }
+
+    void Unreadable_Calibration_File_Is_Refused_Unread()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QVERIFY(QDir().mkpath(data_directory));
+        if (kind == "device")
+        {
+            QVERIFY(QFile::link("/dev/zero", calibration_file));
+        }
+        else if (kind == "pipe")
+        {
+            QCOMPARE(mkfifo(QFile::encodeName(calibration_file).constData(), 0600), 0);
+        }
+        else
+        {
+            QFile sparse(calibration_file);
+            QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(300) * 1024 * 1024));
+        }
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        const QStringList lines = store.Load_Thermometers(&list);
+        const QString file = Native(calibration_file);
+        QCOMPARE(lines.value(0), "ERR  Cannot load calibration file: '" + file + "': error reading file '" +
+                                     calibration_file + "': ERR:  Cannot open file: '" + calibration_file +
+                                     "'.  Reason: " + reason);
+        bool reloaded = true;
+        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QVERIFY(!reloaded);
+        if (kind != "sparse")
+        {
+            return;
+        }
+        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages,
+                 QStringList({"INF  added",
+                              "WAR  Calibration file '" + file + "' did not load completely; kept it as '" +
+                                  Native(data_directory + "/calibration_data_kept_1.xml") + "'."}));
+        QCOMPARE(QFileInfo(data_directory + "/calibration_data_kept_1.xml").size(),
+                 qint64(300) * 1024 * 1024);
+        QVERIFY(Read_File(calibration_file).contains(">X<"));
+    }
+
     // A change that adds X, logging "INF  added".
     static TThermometerChange Add_X()
     {
@@ -350,6 +409,37 @@ private slots:
                                        << " Remove " + lock +
                                               " (Velmora makes only plain files of that name), then make the "
                                               "change again.";
+        // QLockFile would take the link for the stale lock of a writer that is gone and delete it, and
+        // a file without a process id older than half a minute for an abandoned one: neither is ours.
+        QTest::newRow("link to a lock whose writer is gone")
+            << "stale link"
+            << "the lock file " + lock + " is a symbolic link"
+            << " Remove " + lock +
+                   " (Velmora makes only plain files of that name), then make the change again.";
+        QTest::newRow("old file without a process id")
+            << "old garbage"
+            << "the lock file " + lock + " holds no process id (7 bytes), so it is"
+            << " If no other Velmora is saving, delete " + lock + ", then make the change again.";
+    }
+
+    // The text of a lock file that a writer who is gone left: its process id no longer runs.
+    QByteArray Lock_Of_A_Writer_That_Is_Gone()
+    {
+        const QString name = base.filePath("gone.lock");
+        QLockFile lock(name);
+        if (!lock.tryLock(0))
+        {
+            return QByteArray();
+        }
+        QByteArray content = Read_File(name);
+        lock.unlock();
+        QProcess finished;
+        finished.start("true", QStringList());
+        const qint64 gone_id = finished.waitForStarted() ? finished.processId() : 0;
+        finished.waitForFinished();
+        const qint64 own_id = QCoreApplication::applicationPid();
+        return gone_id == 0 ? QByteArray()
+                            : content.replace(QByteArray::number(own_id), QByteArray::number(gone_id));
     }
 
     void Lock_File_That_Is_No_Lock_Is_Named()
@@ -360,8 +450,25 @@ private slots:
         QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
         const QByteArray before = Read_File(calibration_file);
         const QString lock_name = calibration_file + ".lock";
-        QVERIFY(kind == "link" ? QFile::link(data_directory + "/nowhere", lock_name)
-                               : Write_File(lock_name, ""));
+        const QString target = data_directory + "/target";
+        if (kind == "link")
+        {
+            QVERIFY(QFile::link(data_directory + "/nowhere", lock_name));
+        }
+        else if (kind == "stale link")
+        {
+            const QByteArray stale = Lock_Of_A_Writer_That_Is_Gone();
+            QVERIFY(!stale.isEmpty() && Write_File(target, stale) && QFile::link(target, lock_name));
+        }
+        else
+        {
+            QVERIFY(Write_File(lock_name, kind == "old garbage" ? "garbage" : ""));
+            QFile old(lock_name);
+            QVERIFY(kind != "old garbage" || (old.open(QIODevice::ReadWrite) &&
+                                              old.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                                              QFileDevice::FileModificationTime)));
+        }
+        const QByteArray target_before = Read_File(target);
         TCalibrationStore store(application_directory);
         TThermometerList list;
         store.Load_Thermometers(&list);
@@ -379,9 +486,115 @@ private slots:
         QVERIFY(!refused.saved);
         QCOMPARE(list.Get_Descriptions(), QStringList("A"));
         QCOMPARE(Read_File(calibration_file), before);
+        QVERIFY(QFileInfo(lock_name).isSymLink() || QFileInfo::exists(lock_name));
+        QCOMPARE(Read_File(target), target_before);
 
         QVERIFY(QFile::remove(lock_name));
         QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages, QStringList("INF  added"));
+    }
+
+    // A lock file that cannot be made is named with the system's reason and what to do: a folder the
+    // user may not write, or a disk too full for the lock file (here the file-size limit).
+    void Lock_File_That_Cannot_Be_Made_Is_Named_data()
+    {
+        QTest::addColumn<bool>("read_only"); // else the file-size limit
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("advice");
+        const QString lock = "'" + Native(calibration_file + ".lock") + "'";
+        QTest::newRow("read-only folder")
+            << true
+            << "the lock file " + lock +
+                   " cannot be created: " + QString::fromLocal8Bit(std::strerror(EACCES))
+            << "Make sure this user may create files in '" + Native(data_directory) +
+                   "', then make the change again.";
+        QTest::newRow("full disk") << false
+                                   << "the lock file " + lock + " cannot be written: " +
+                                          QString::fromLocal8Bit(std::strerror(EFBIG))
+                                   << "Check the disk that holds '" + Native(data_directory) +
+                                          "', then make the change again.";
+    }
+
+    void Lock_File_That_Cannot_Be_Made_Is_Named()
+    {
+        QFETCH(bool, read_only);
+        QFETCH(QString, reason);
+        QFETCH(QString, advice);
+        if (read_only && geteuid() == 0)
+        {
+            QSKIP("root writes into read-only directories");
+        }
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        const QByteArray before = Read_File(calibration_file);
+        TCalibrationStore store = TCalibrationStore::In_Data_Directory(data_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        TThermometerChangeResult refused;
+        if (read_only)
+        {
+            QVERIFY(QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner));
+            refused = store.Change_Thermometers(&list, Add_X());
+            QVERIFY(QFile::setPermissions(data_directory,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        }
+        else
+        {
+            With_File_Size_Limit(0, [&] { refused = store.Change_Thermometers(&list, Add_X()); });
+        }
+        QCOMPARE(refused.messages,
+                 QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
+                             "': " + reason + "; the change was not saved. " + advice));
+        QVERIFY(!refused.saved);
+        QCOMPARE(Read_File(calibration_file), before);
+        QCOMPARE(QDir(data_directory).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList("calibration_data.xml"));
+    }
+
+    // A wait for another writer's lock can be cancelled, and then nothing is saved, also once the lock
+    // is free; a waiter that goes on gets the lock as soon as the other writer lets it go.
+    void Wait_For_The_Lock_Can_Be_Cancelled()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        const QByteArray before = Read_File(calibration_file);
+        TCalibrationStore store(application_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QLockFile other_writer(calibration_file + ".lock");
+        QVERIFY(other_writer.lock());
+        int waits = 0;
+        QString waited_for;
+        store.Set_Lock_Wait([&](const QString& lock_name) {
+            waited_for = lock_name;
+            if (++waits == 3)
+            {
+                other_writer.unlock();
+                return false;
+            }
+            return true;
+        });
+        const TThermometerChangeResult cancelled = store.Change_Thermometers(&list, Add_X());
+        QCOMPARE(cancelled.messages,
+                 QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
+                             "': waiting for another station's save was cancelled; the "
+                             "change was not saved."));
+        QCOMPARE(waits, 3);
+        QCOMPARE(waited_for, calibration_file + ".lock");
+        QVERIFY(!cancelled.saved);
+        QCOMPARE(list.Get_Descriptions(), QStringList("A"));
+        QCOMPARE(Read_File(calibration_file), before);
+
+        QVERIFY(other_writer.lock());
+        waits = 0;
+        store.Set_Lock_Wait([&](const QString&) {
+            if (++waits == 2)
+            {
+                other_writer.unlock();
+            }
+            return true;
+        });
+        const TThermometerChangeResult added = store.Change_Thermometers(&list, Add_X());
+        QCOMPARE(added.messages, QStringList("INF  added"));
+        QCOMPARE(waits, 2);
+        QCOMPARE(list.Get_Descriptions(), QStringList({"A", "X"}));
     }
 
     // A failed save (here a full disk) leaves the list as it was, without the change's line, and the

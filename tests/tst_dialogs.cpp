@@ -107,7 +107,12 @@ private slots:
                    QString("Due Wednesday, January 1, 2031: in %1 days.").arg(today.daysTo({2031, 1, 1}));
         QTest::newRow("used within blanks") << QStringList{D, " Probe 2 "} << used.arg("Probe 2") + due;
         QTest::newRow("control character") << QStringList{D, "Probe\x01"} << unkept;
-        QTest::newRow("emoji") << QStringList{D, QString::fromUcs4(U"P\U0001F321")} << due;
+        // Another description adds a thermometer: the line says so, and what becomes of the one opened.
+        QTest::newRow("emoji") << QStringList{D, QString::fromUcs4(U"P\U0001F321")}
+                               << QString::fromUcs4(
+                                      U"Accept adds 'P\U0001F321' as a new thermometer with these "
+                                      U"values; 'Probe 7' stays as it is.\n") +
+                                      due;
         QTest::newRow("lone surrogate") << QStringList{D, "P" + QString(QChar(0xD83C))} << unkept;
         for (const ushort code : {0xFEFF, 0xFFFE, 0x85})
             QTest::newRow(qPrintable(QString::number(code, 16)))
@@ -485,15 +490,18 @@ private slots:
     void Due_Date_Typing_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::newRow("month section") << "Jun 30 2027";
-        QTest::newRow("lower case after a slip") << "xjun 30 2027";
+        QTest::addColumn<QDate>("shown"); // before typing; null: none
+        QTest::newRow("month section") << "Jun 30 2027" << QDate::currentDate();
+        QTest::newRow("lower case after a slip") << "xjun 30 2027" << QDate::currentDate();
+        QTest::newRow("into no date") << "Jun 30 2027" << QDate();
     }
     void Due_Date_Typing()
     {
         QFETCH(QString, typed);
+        QFETCH(QDate, shown);
         TCorrectionDialog dialog;
         TCorrectionDialogData record = Valid_Record;
-        record.calibration_due_date = QDate::currentDate();
+        record.calibration_due_date = shown;
         dialog.Set_Dialog_Data(record, {});
         dialog.show();
         QDateEdit* edit = dialog.findChild<QDateEdit*>();
@@ -570,6 +578,99 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(dialog.result(), int(enabled));
         QCOMPARE(dialog.Get_Value(), 0.12);
+    }
+    // An entry for a thermometer to add starts empty, no due date either; Accept waits for all of it,
+    // and an arrow key on the empty due date starts from today.
+    void Correction_Empty_Entry()
+    {
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {});
+        dialog.Set_Empty_Entry({"Probe 1"});
+        dialog.show();
+        QStringList texts;
+        for (QLineEdit* edit : dialog.findChildren<QLineEdit*>())
+        {
+            if (edit->objectName().endsWith("_Edit"))
+            {
+                texts << edit->text();
+            }
+        }
+        QCOMPARE(texts.join(""), QString());
+        QDateEdit* date_edit = dialog.findChild<QDateEdit*>();
+        QCOMPARE(date_edit->text(), QString("not set"));
+        QLabel* explanation = dialog.findChild<QLabel*>("Explanation_Label");
+        QCOMPARE(explanation->text(),
+                 QString("Accept is unavailable: the description is blank.\nNo due date yet."));
+        Change_Field(dialog, "Description_Edit", "probe 1");
+        QVERIFY(explanation->text().startsWith(
+            "Accept is unavailable: the description 'probe 1' is already used"));
+        Change_Field(dialog, "Description_Edit", "Probe 2");
+        QVERIFY(explanation->text().startsWith("Accept is unavailable: the due date is not set"));
+        date_edit->setFocus();
+        QTest::keyClick(date_edit, Qt::Key_Up);
+        QCOMPARE(date_edit->date(), TClock::Today());
+        QVERIFY2(
+            explanation->text().startsWith("Accept is unavailable: the test point 1 reference temperature is "
+                                           "not typed yet."),
+            qPrintable(explanation->text()));
+        QVERIFY(!dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
+    }
+    // What the operator typed, as far as it differs from what the dialog opened with, is said above all
+    // else when the dialog opens again on another window's values.
+    void Correction_Refused_Entry()
+    {
+        TCorrectionDialog dialog;
+        dialog.Set_Dialog_Data(Usable_Record, {});
+        QCOMPARE(dialog.Typed_Entry(), QString());
+        Change_Field(dialog, "date", "2031-06-30");
+        Change_Field(dialog, "Thermometer_Reading2_Edit", "20.5");
+        Change_Field(dialog, "Description_Edit", "Probe 7");
+        const QString typed = dialog.Typed_Entry();
+        QCOMPARE(typed, QString("due date Jun 30 2031; test point 2 thermometer reading 20.5"));
+        TCorrectionDialogData current = Usable_Record;
+        current.thermometer_reading3 = 25.2;
+        dialog.Set_Dialog_Data(current, {});
+        dialog.Set_Refused_Entry(typed);
+        QLabel* explanation = dialog.findChild<QLabel*>("Explanation_Label");
+        QVERIFY(explanation->text().startsWith(
+            "Not saved: another window changed this thermometer meanwhile, and "
+            "the fields show its current values. You had typed: " +
+            typed + ".\nAccept becomes available when a field is changed."));
+        Change_Field(dialog, "date", "2031-06-30");
+        QVERIFY(explanation->text().startsWith("Not saved: "));
+        QVERIFY(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
+        dialog.Set_Dialog_Data(current, {});
+        QVERIFY(!explanation->text().startsWith("Not saved: "));
+    }
+    // The value proposed is selected, so that typing replaces it.
+    void Input_Value_Is_Selected()
+    {
+        TInputDialog dialog;
+        dialog.Set_Value(0.04);
+        dialog.show();
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("Value_Edit"), "0.05");
+        QCOMPARE(dialog.Get_Value(), 0.05);
+        QCOMPARE(dialog.windowTitle(), QString("Evaluate Uncertainty"));
+    }
+    // The details button gets a mnemonic, kept when it is pressed.
+    void Message_Box_Details()
+    {
+        TMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDetailedText("details");
+        box.show();
+        QAbstractButton* details = nullptr;
+        for (QAbstractButton* button : box.buttons())
+        {
+            if (box.buttonRole(button) == QMessageBox::ActionRole)
+            {
+                details = button;
+            }
+        }
+        QVERIFY(details != nullptr);
+        QCOMPARE(details->text(), QString("Show &Details..."));
+        details->click();
+        QTRY_COMPARE(details->text(), QString("Hide &Details..."));
     }
     void Message_Box()
     {

@@ -2,12 +2,15 @@
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <cerrno>
@@ -37,9 +40,7 @@ class TMainWindowTest : public QObject
 
     static QString Stored(const QString& directory, const QString& key)
     {
-        QSettings settings(directory + "/velmora_settings.ini", QSettings::IniFormat);
-        Use_Utf8_Ini_Encoding(&settings);
-        return settings.value(key).toString();
+        return Stored_Setting(key, directory + "/velmora_settings.ini").toString();
     }
 
 private slots:
@@ -63,11 +64,17 @@ private slots:
                                       "Edit > Correction Editor (Ctrl+E), type its description, due date and "
                                       "test points and press Accept.",
                                   "INF  Calibration data checksum error count: 0"}));
+            const QByteArray before = Read_File(Data_Directory() + "/velmora_settings.ini");
+            QTest::keyClicks(Child<QLineEdit>(&window, "Description_Field"), "typed, not finished");
+            QCOMPARE(Read_File(Data_Directory() + "/velmora_settings.ini"), before);
+            // Typed as a whole (key clicks take no umlaut), then finished with Return.
             Child<QLineEdit>(&window, "Record_Path_Field")->setText(QDir::toNativeSeparators(path));
+            QTest::keyClick(Child<QLineEdit>(&window, "Record_Path_Field"), Qt::Key_Return);
             Child<QLineEdit>(&window, "Description_Field")->setText(description);
-            Child<QLineEdit>(&window, "Y_Meter_Field")->setText("abc");
+            QTest::keyClick(Child<QLineEdit>(&window, "Description_Field"), Qt::Key_Return);
+            Type(&window, "Y_Meter_Field", "abc");
             Child<QCheckBox>(&window, "Z_Check_Box")->setChecked(false);
-            // Written as they change: a killed process never runs the close handling.
+            // Written as each edit is finished: a killed process never runs the close handling.
             QStringList stored;
             for (const char* key : {"Current_Path", "Description", "Meter_Y_Value", "Axis_Z_Enabled"})
             {
@@ -95,7 +102,8 @@ private slots:
                                           Q_ARG(int, 0)));
         QVERIFY(QMetaObject::invokeMethod(&window, "Thermometer_Selection_Changed", Q_ARG(int, -1)));
         QCOMPARE(Text(&window, "X_Corrected_Field"), QString("19.90"));
-        Child<QComboBox>(&window, "Thermometer_Selector")->setCurrentIndex(0);
+        // The operator's choice is written at once; the window's own selection at the next write.
+        QTest::keyClick(Child<QComboBox>(&window, "Thermometer_Selector"), Qt::Key_Up);
         QCOMPARE(Stored(Data_Directory(), "Active_Thermometer") + "|" +
                      Stored(Data_Directory(), "Active_Thermometer_Description"),
                  QString("0|A"));
@@ -110,8 +118,8 @@ private slots:
         QStringList lines;
         {
             TVelmora window;
-            Child<QLineEdit>(&window, "Description_Field")->setText("Position 2");
-            Child<QLineEdit>(&window, "Description_Field")->setText("Position 3");
+            Type(&window, "Description_Field", "Position 2");
+            Type(&window, "Description_Field", "Position 3");
             lines = Log_Lines(&window);
         }
         QCOMPARE(Read_File(user_directory), QByteArray());
@@ -135,9 +143,7 @@ private slots:
         const QString settings_file = Data_Directory() + "/velmora_settings.ini";
         const QByteArray old = Read_File(settings_file);
         TVelmora window;
-        With_File_Size_Limit(rlim_t(old.size()), [&]() {
-            Child<QLineEdit>(&window, "Description_Field")->setText("Position 8");
-        });
+        With_File_Size_Limit(rlim_t(old.size()), [&]() { Type(&window, "Description_Field", "Position 8"); });
         QCOMPARE(Read_File(settings_file), old);
         QCOMPARE(Log_Lines(&window).last(), "ERR  Cannot write settings file '" +
                                                 QDir::toNativeSeparators(settings_file) +
@@ -151,12 +157,62 @@ private slots:
         const QString settings_file = Data_Directory() + "/velmora_settings.ini";
         QVERIFY(QDir().mkpath(settings_file));
         TVelmora window;
-        Child<QLineEdit>(&window, "Description_Field")->setText("Position 2");
+        Type(&window, "Description_Field", "Position 2");
         QCOMPARE(Log_Lines(&window).filter("settings file"),
                  QStringList("ERR  Cannot read settings file '" + QDir::toNativeSeparators(settings_file) +
                              "': " + QString::fromLocal8Bit(std::strerror(EISDIR)) +
                              "; the defaults are used and changed settings will not be kept."));
         QVERIFY(QFileInfo(settings_file).isDir());
+    }
+
+    // A calibration file that is a link to a device, or far too large, is refused before it is read:
+    // the window starts at once and says why.
+    void Unreadable_Calibration_File_Is_Refused_At_Start_data()
+    {
+        QTest::addColumn<bool>("device"); // else a sparse file of 300 MB
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link to /dev/zero") << true << "it is not a regular file";
+        QTest::newRow("300 MB") << false << "it is larger than 256 MB";
+    }
+
+    void Unreadable_Calibration_File_Is_Refused_At_Start()
+    {
+        QFETCH(bool, device);
+        QFETCH(QString, reason);
+        QVERIFY(QDir().mkpath(Data_Directory()));
+        QFile file(Calibration_File());
+        QVERIFY(device ? QFile::link("/dev/zero", Calibration_File())
+                       : file.open(QIODevice::WriteOnly) && file.resize(qint64(300) * 1024 * 1024));
+        file.close();
+        TVelmora window;
+        QVERIFY2(Log_Lines(&window).first().endsWith("'.  Reason: " + reason),
+                 qPrintable(Log_Lines(&window).first()));
+        QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->count(), 0);
+        QFile::remove(Calibration_File());
+    }
+
+    // Two windows on one data directory: each writes only the settings it changed, as an edit is
+    // finished and at close, into the file as it is then, so that neither undoes the other's.
+    void Two_Windows_Keep_Each_Others_Settings()
+    {
+        TVelmora first;
+        TVelmora second;
+        Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
+            Type(dialog, "Warn_Days_Edit", "9");
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        Child<QAction>(&first, "Options_Action")->trigger();
+        Type(&second, "Description_Field", "Position 9");
+        Type(&first, "X_Meter_Field", "21.5");
+        second.close();
+        first.close();
+        QCOMPARE(Stored(Data_Directory(), "Warn_Days_Before_Due") + "|" +
+                     Stored(Data_Directory(), "Description") + "|" +
+                     Stored(Data_Directory(), "Meter_X_Value"),
+                 QString("9|Position 9|21.5"));
+        TVelmora third;
+        QCOMPARE(Text(&third, "Description_Field") + "|" + Text(&third, "X_Meter_Field"),
+                 QString("Position 9|21.5"));
     }
 
     void Only_The_Finished_Field_Changes()
@@ -188,9 +244,11 @@ private slots:
         QTest::newRow("index past the end") << false << 5 << QString() << "A" << QString();
         QTest::newRow("entry before it left out") << true << 1 << "b"
                                                   << "B" << QString();
-        QTest::newRow("gone") << false << 1 << "X"
-                              << "B"
-                              << "WAR  Thermometer 'X', in use at the last close, is no longer in the list.";
+        // No other thermometer takes its place: the restored readings would be corrected with it.
+        QTest::newRow("gone")
+            << false << 1 << "X" << QString()
+            << "WAR  Thermometer 'X', in use at the last close, is no longer in the list. No "
+               "thermometer is selected: choose the one in use.";
     }
 
     void Restored_Selection()
@@ -212,7 +270,11 @@ private slots:
         }
         TVelmora window;
         QCOMPARE(Child<QComboBox>(&window, "Thermometer_Selector")->currentText(), selected);
-        QCOMPARE(Text(&window, "X_Corrected_Field"), selected == "A" ? "19.90" : "19.80");
+        QCOMPARE(Text(&window, "X_Corrected_Field"), selected == "A"      ? "19.90"
+                                                     : selected.isEmpty() ? "-----"
+                                                                          : "19.80");
+        QCOMPARE(Child<QLineEdit>(&window, "X_Corrected_Field")->toolTip(),
+                 selected.isEmpty() ? "no thermometer selected" : "");
         QCOMPARE(Log_Lines(&window).filter("in use at the last close"), QStringList(warning).filter("W"));
         window.close();
         QCOMPARE(Stored(Data_Directory(), "Active_Thermometer_Description"), selected);
@@ -288,13 +350,31 @@ private slots:
                                 .arg(last_line.bottom())
                                 .arg(log->viewport()->height())));
 
-        // Lines do not wrap: a pane left scrolled to the side after a resize hides where lines start.
-        QScrollBar* sideways = log->horizontalScrollBar();
-        sideways->setValue(sideways->maximum());
-        QVERIFY(sideways->value() > 0);
-        window.resize(754, 600);
-        QCoreApplication::processEvents();
-        QCOMPARE(sideways->value(), 0);
+        // Lines wrap: nothing is hidden to the side.
+        QCOMPARE(log->horizontalScrollBar()->maximum(), 0);
+    }
+
+    // At the first start the ERR line says how to add the first thermometer; the whole of it is in view,
+    // without scrolling to the side.
+    void First_Start_Hint_Is_In_View()
+    {
+        TVelmora window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QPlainTextEdit* log = Child<QPlainTextEdit>(&window, "Log_Pane");
+        QTextCursor hint_end(log->document()->firstBlock());
+        hint_end.movePosition(QTextCursor::EndOfBlock);
+        QVERIFY(hint_end.block().text().endsWith("and press Accept."));
+        const QRect end = log->cursorRect(hint_end);
+        QVERIFY2(end.right() <= log->viewport()->width() && end.top() >= 0 &&
+                     end.bottom() <= log->viewport()->height(),
+                 qPrintable(QString("end at %1,%2 in a pane %3 x %4")
+                                .arg(end.right())
+                                .arg(end.bottom())
+                                .arg(log->viewport()->width())
+                                .arg(log->viewport()->height())));
+        QCOMPARE(log->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(!log->horizontalScrollBar()->isVisible());
     }
 
     // The log takes all the height the window gains; the widgets keep their order.

@@ -1,4 +1,5 @@
 #include "correctionview.h"
+#include "duedateedit.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
@@ -6,10 +7,16 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileSystemWatcher>
+#include <QLabel>
+#include <QLockFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSignalSpy>
+#include <QTextDocument>
 #include <QtTest>
 
 using namespace Test_Support;
@@ -18,6 +25,63 @@ using namespace Test_Support;
 class TManagementTest : public QObject
 {
     Q_OBJECT
+
+    // The due date the Correction Editor shows, as an ISO date; empty while it shows none.
+    static QString Due_Date_Shown(QWidget* dialog)
+    {
+        return static_cast<TDueDateEdit*>(Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit"))
+            ->Due_Date()
+            .toString(Qt::ISODate);
+    }
+
+    // Types a due date into the Correction Editor as the operator does, in full as it is shown.
+    static void Type_Due_Date(QWidget* dialog, const QDate& date)
+    {
+        QDateEdit* date_edit = Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit");
+        date_edit->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(date_edit, QLocale::c().toString(date, "MMM dd yyyy"));
+    }
+
+    // Runs call; answers a modal widget of class_name that opens meanwhile with answer. Returns whether
+    // one opened.
+    static bool Answer_Modal_During(const char* class_name, const std::function<void(QWidget*)>& answer,
+                                    const std::function<void()>& call)
+    {
+        bool opened = false;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&]() {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal->inherits(class_name))
+            {
+                timer.stop();
+                opened = true;
+                answer(modal);
+            }
+        });
+        timer.start(0);
+        call();
+        return opened;
+    }
+
+    // Adds a thermometer through Edit > New Thermometer..., typing every field: a reading offset of
+    // 0.12 but at test point 2, where it reads reading2.
+    static void Add(QWidget* window, const QString& description, const QDate& due, const QString& reading2)
+    {
+        Answer_Next_Modal("TCorrectionDialog", [=](QWidget* dialog) {
+            Type(dialog, "Description_Edit", description);
+            Type_Due_Date(dialog, due);
+            const QStringList texts = {"15", "15.12", "20", reading2, "25", "25.12"};
+            const char* const fields[] = {"Reference_Temperature1_Edit", "Thermometer_Reading1_Edit",
+                                          "Reference_Temperature2_Edit", "Thermometer_Reading2_Edit",
+                                          "Reference_Temperature3_Edit", "Thermometer_Reading3_Edit"};
+            for (int field = 0; field < 6; ++field)
+            {
+                Type(dialog, fields[field], texts[field]);
+            }
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        Child<QAction>(window, "New_Thermometer_Action")->trigger();
+    }
 
     // Opens the Correction Editor, types the description (unless null) and the reading at test
     // point 2, then presses Accept or Cancel. Returns the description, the first reference, the
@@ -28,8 +92,7 @@ class TManagementTest : public QObject
         QStringList shown;
         Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
             shown << Text(dialog, "Description_Edit") << Text(dialog, "Reference_Temperature1_Edit")
-                  << Text(dialog, "Thermometer_Reading3_Edit")
-                  << Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
+                  << Text(dialog, "Thermometer_Reading3_Edit") << Due_Date_Shown(dialog);
             if (!description.isNull())
             {
                 Type(dialog, "Description_Edit", description);
@@ -49,8 +112,7 @@ class TManagementTest : public QObject
     {
         QString shown;
         Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
-            shown = Text(dialog, "Thermometer_Reading2_Edit") + " " +
-                    Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->date().toString(Qt::ISODate);
+            shown = Text(dialog, "Thermometer_Reading2_Edit") + " " + Due_Date_Shown(dialog);
             meanwhile();
             fill(dialog);
             Child<QPushButton>(dialog, "Accept_Button")->click();
@@ -129,25 +191,81 @@ private slots:
     {
         TVelmora window;
         QCOMPARE(Enabled(&window), QString("0000"));
-        QCOMPARE(Edit(&window, "Probe 1", "20.12"),
-                 QStringList({"", "15.00", "25.00", QDate::currentDate().toString(Qt::ISODate)}));
+        // With nothing to edit, the editor opens empty, as for a new thermometer: nothing is proposed.
+        QCOMPARE(Edit(&window, "Probe 1", "20.12", false), QStringList({"", "", "", ""}));
+        const QDate due = QDate::currentDate().addYears(1);
+        Add(&window, "Probe 1", due, "20.12");
         QCOMPARE(Selection(&window), QString("[Probe 1]"));
         QCOMPARE(Enabled(&window), QString("1111"));
-        // Saved with today's date, which the window warns about at once.
-        const QString today = QLocale::c().toString(QDate::currentDate(), "MMM dd yyyy");
-        QCOMPARE(Log_Lines(&window).mid(Log_Lines(&window).size() - 2),
-                 QStringList({"INF  Updated correction data for 'Probe 1'.  Calibration Due: " + today,
-                              "WAR  Thermometer 'Probe 1' is out of calibration since " + today + "."}));
+        QCOMPARE(Log_Lines(&window).last(), "INF  Added correction data for 'Probe 1'.  Calibration Due: " +
+                                                QLocale::c().toString(due, "MMM dd yyyy"));
         QCOMPARE(Saved_List().Get_Correction("Probe 1").Get_Point2().y, 0.12);
 
         QVERIFY(QFile::remove(Calibration_File()) && QDir().mkpath(Calibration_File())); // cannot be replaced
         Edit(&window, "Probe 2", "20.12");
-        // Only the failure: the window shows what the file holds.
-        QVERIFY2(Log_Lines(&window).last().startsWith("ERR  error writing file '" + Calibration_File() +
-                                                      "': ERR:  "),
-                 qPrintable(Log_Lines(&window).last()));
+        // Only the failure, with its level once: the window shows what the file holds.
+        const QString failure = Log_Lines(&window).last();
+        QVERIFY2(failure.startsWith("ERR  error writing file '" + Calibration_File() + "': Cannot ") &&
+                     !failure.contains("ERR:"),
+                 qPrintable(failure));
         QCOMPARE(Lines_With(&window, "Probe 2"), QStringList());
         QCOMPARE(Selection(&window), QString("[Probe 1]"));
+    }
+
+    // Edit > New Thermometer... opens the editor empty: nothing of the selected thermometer is taken
+    // over, and Accept stays unavailable until description, due date and all six temperatures are typed.
+    void New_Thermometer_Is_Typed_Whole()
+    {
+        QVERIFY(Write_Calibration_File({{"Probe B", 0.3}}));
+        TVelmora window;
+        QAction* action = Child<QAction>(&window, "New_Thermometer_Action");
+        QCOMPARE(action->text() + "|" + action->shortcut().toString(), QString("&New Thermometer...|Ctrl+N"));
+        QMenu* edit_menu = window.menuBar()->actions()[1]->menu();
+        QCOMPARE(edit_menu->actions().last(), action);
+        QCOMPARE(edit_menu->actions().first()->text(), QString("&Correction Editor"));
+
+        QStringList states;
+        const QDate due = QDate::currentDate().addYears(2);
+        Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+            QPushButton* accept = Child<QPushButton>(dialog, "Accept_Button");
+            const auto state = [&]() {
+                states << QString(accept->isEnabled() ? "+ " : "- ") +
+                              Child<QLabel>(dialog, "Explanation_Label")->text().section('\n', 0, 0);
+            };
+            state();
+            QCOMPARE(Text(dialog, "Description_Edit") + Text(dialog, "Reference_Temperature1_Edit") +
+                         Text(dialog, "Thermometer_Reading3_Edit") + Due_Date_Shown(dialog),
+                     QString());
+            QCOMPARE(Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit")->text(), QString("not set"));
+            Type(dialog, "Description_Edit", "Bath");
+            state();
+            Type_Due_Date(dialog, due);
+            state();
+            const char* const fields[] = {"Reference_Temperature1_Edit", "Thermometer_Reading1_Edit",
+                                          "Reference_Temperature2_Edit", "Thermometer_Reading2_Edit",
+                                          "Reference_Temperature3_Edit", "Thermometer_Reading3_Edit"};
+            const QStringList texts = {"10", "10.1", "20", "20.1", "30", "30.1"};
+            for (int field = 0; field < 6; ++field)
+            {
+                Type(dialog, fields[field], texts[field]);
+            }
+            state();
+            accept->click();
+        });
+        action->trigger();
+        QCOMPARE(
+            states,
+            QStringList({"- Accept is unavailable: the description is blank.",
+                         "- Accept is unavailable: the due date is not set; type it as shown, for example " +
+                             QLocale::c().toString(QDate::currentDate().addYears(1), "MMM dd yyyy") + ".",
+                         "- Accept is unavailable: the test point 1 reference temperature is not typed yet.",
+                         "+ Due " + QLocale::c().toString(due, "dddd, MMMM d, yyyy") + ": in " +
+                             QString::number(QDate::currentDate().daysTo(due)) + " days."}));
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"Probe B", "Bath"}));
+        QCOMPARE(Saved_List().Get_Correction("Bath").Get_Point1().y, 0.1);
+        QCOMPARE(Saved_List().Get_Correction("Probe B").Get_Point2().y, 0.3);
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("Bath"), due);
+        QCOMPARE(Selection(&window), QString("Probe B [Bath]"));
     }
 
     // A save that fails (a full disk) changes nothing in the window: no line says that the change was
@@ -175,11 +293,13 @@ private slots:
         With_File_Size_Limit(rlim_t(limit), [&] { Edit(&window, "Probe 2"); });
         const QStringList added = Log_Lines(&window).mid(log_before.size());
         QCOMPARE(added.size(), 1);
-        const QString failure = record_written ? "ERR  error writing file '" + Calibration_File() + "': ERR:  "
-                                               : "ERR  Cannot write calibration history '" + history_file +
-                                                     "': File too large; the change was not saved.";
+        const QString failure =
+            record_written ? "ERR  error writing file '" + Calibration_File() + "': Cannot write file '"
+                           : "ERR  Cannot write calibration history '" + history_file +
+                                 "': File too large; the change was not saved.";
         QVERIFY2(added.first().startsWith(failure), qPrintable(added.first()));
-        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), "[" + description + "]|19.90");
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"),
+                 "[" + description + "]|19.90");
         QCOMPARE(Saved_List().Get_Descriptions(), QStringList(description));
         const QList<QByteArray> records = Read_File(history_file).split('\n');
         QCOMPARE(records.size(), record_written ? 4 : 2); // and the empty text after the last line end
@@ -192,7 +312,8 @@ private slots:
         Edit(&window, QString(), "20.25");
         QCOMPARE(Saved_List().Get_Descriptions(), QStringList(description));
         QCOMPARE(Saved_List().Get_Correction(description).Get_Point2().y, 0.25);
-        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"), "[" + description + "]|19.75");
+        QCOMPARE(Selection(&window) + "|" + Text(&window, "X_Corrected_Field"),
+                 "[" + description + "]|19.75");
         QCOMPARE(Lines_With(&window, "Probe 2"), QStringList());
         // History and file agree: the next start finds nothing to report.
         TVelmora next;
@@ -206,9 +327,9 @@ private slots:
         QTest::addColumn<QString>("selection");
         // The editor drops the blanks of " B ", which a hand-edited file can hold: still in place.
         QTest::newRow("in place") << 1 << QString() << "A [ B ] C";
-        // The list keeps the stored letter case; the selector must name the edited thermometer.
+        // A change of letter case only renames the thermometer, in its place.
         QTest::newRow("letter case only") << 2 << "c"
-                                          << "A  B  [C]";
+                                          << "A  B  [c]";
         QTest::newRow("new description") << 0 << "New"
                                          << "A  B  C [New]";
     }
@@ -310,15 +431,51 @@ private slots:
         QCOMPARE(list.Get_Descriptions(), QStringList{"Probe 1"});
     }
 
-    // Only a damaged file holds an entry without a due date.
-    void Entry_Without_Due_Date_Opens_With_Today()
+    // Only a damaged file holds an entry without a due date: the editor shows none, and one must be
+    // typed before Accept becomes available.
+    void Entry_Without_Due_Date_Opens_Without_One()
     {
         QVERIFY(Write_Calibration_File({{"A", 0.1, QDate(2031, 1, 1)}, {"B", 0.1, QDate()}}));
         TVelmora window;
         QCOMPARE(Edit(&window, QString(), "20.5", false).last(), QString("2031-01-01"));
         Child<QComboBox>(&window, "Thermometer_Selector")->setCurrentIndex(1);
-        QCOMPARE(Edit(&window, QString()).last(), QDate::currentDate().toString(Qt::ISODate));
-        QCOMPARE(Saved_List().Get_Calibration_Due_Date("B"), QDate::currentDate());
+        bool accept_without_date = true;
+        QString shown = "opened";
+        Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+            shown = Due_Date_Shown(dialog);
+            Type(dialog, "Thermometer_Reading2_Edit", "20.5");
+            accept_without_date = Child<QPushButton>(dialog, "Accept_Button")->isEnabled();
+            Type_Due_Date(dialog, QDate(2032, 3, 4));
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        QMetaObject::invokeMethod(&window, "Edit_Thermometer");
+        QCOMPARE(shown, QString());
+        QVERIFY(!accept_without_date);
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("B"), QDate(2032, 3, 4));
+    }
+
+    // A change of letter case only renames the thermometer in the file, the list and the history, whose
+    // record is an ordinary change from the one description to the other.
+    void Letter_Case_Change_Renames()
+    {
+        QVERIFY(Write_Calibration_File({{"Probe A"}, {"Probe B"}}));
+        TVelmora window;
+        Edit(&window, "PROBE A", "20.12");
+        QCOMPARE(Log_Lines(&window).last(),
+                 "INF  Updated correction data for 'PROBE A' (renamed from 'Probe A').  Calibration Due: " +
+                     QLocale::c().toString(QDate::currentDate().addYears(1), "MMM dd yyyy"));
+        QCOMPARE(Selection(&window), QString("[PROBE A] Probe B"));
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList({"PROBE A", "Probe B"}));
+        // The change's record, before the mark that it was saved.
+        const QList<QByteArray> records =
+            Read_File(Data_Directory() + "/calibration_history.jsonl").split('\n');
+        const QByteArray last = records.value(records.size() - 3);
+        QVERIFY(records.value(records.size() - 2).contains("\"action\":\"saved\""));
+        QVERIFY2(last.contains("\"action\":\"changed\"") && last.contains("\"description\":\"Probe A\"") &&
+                     last.contains("\"description\":\"PROBE A\""),
+                 last.constData());
+        TVelmora next;
+        QCOMPARE(Lines_With(&next, "calibration history"), QStringList());
     }
 
     // Two windows on one data directory (two stations sharing an install folder alike) edit in turn:
@@ -393,31 +550,50 @@ private slots:
     }
 
     // Window 1 opened the editor on A before window 2 recalibrated A: saving window 1's new due date
-    // with the readings it showed would undo window 2's calibration.
+    // with the readings it showed would undo window 2's calibration. The editor opens again on A's
+    // current values and says what was typed, so that it can be typed again where it still applies.
     void Edit_Of_A_Thermometer_Changed_Meanwhile_Is_Refused()
     {
         const QDate due = QDate::currentDate().addYears(1);
+        const QDate new_due = due.addMonths(6);
         QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
         TVelmora first;
         TVelmora second;
-        QCOMPARE(
-            Edit_Meanwhile(
-                &first, [&second]() { Edit(&second, QString(), "20.75"); }, Set_Due_Date(due.addMonths(6))),
-            "20.12 " + due.toString(Qt::ISODate));
+        QStringList reopened;
+        QCOMPARE(Edit_Meanwhile(
+                     &first, [&second]() { Edit(&second, QString(), "20.75"); },
+                     [&](QWidget* dialog) {
+                         Set_Due_Date(new_due)(dialog);
+                         Answer_Next_Modal("TCorrectionDialog", [&](QWidget* again) {
+                             QPushButton* accept = Child<QPushButton>(again, "Accept_Button");
+                             reopened
+                                 << Text(again, "Thermometer_Reading2_Edit") + " " + Due_Date_Shown(again)
+                                 << Child<QLabel>(again, "Explanation_Label")->text().section('\n', 0, 1)
+                                 << (accept->isEnabled() ? "enabled" : "disabled");
+                             Type_Due_Date(again, new_due);
+                             accept->click();
+                         });
+                     }),
+                 "20.12 " + due.toString(Qt::ISODate));
         QCOMPARE(Lines_With(&first, "ERR  "),
                  QStringList("ERR  Thermometer 'A' was changed by another window after the Correction Editor "
                              "opened on it; this change was not saved. The editor now opens on its current "
                              "values."));
+        QCOMPARE(
+            reopened,
+            QStringList({"20.75 " + due.toString(Qt::ISODate),
+                         "Not saved: another window changed this thermometer meanwhile, and the fields show "
+                         "its current values. You had typed: due date " +
+                             QLocale::c().toString(new_due, "MMM dd yyyy") +
+                             ".\nAccept becomes available when a field is changed.",
+                         "disabled"}));
+        // Typed again, the new due date goes with window 2's calibration.
         QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.75);
-        QCOMPARE(Saved_List().Get_Calibration_Due_Date("A"), due);
+        QCOMPARE(Saved_List().Get_Calibration_Due_Date("A"), new_due);
+        QCOMPARE(Lines_With(&first, "INF  Updated"),
+                 QStringList("INF  Updated correction data for 'A'.  Calibration Due: " +
+                             QLocale::c().toString(new_due, "MMM dd yyyy")));
         QCOMPARE(Selection(&first) + "|" + Text(&first, "X_Corrected_Field"), QString("[A] B|19.25"));
-
-        // Opened again, the editor shows window 2's calibration, and the new due date goes with it.
-        QCOMPARE(Edit_Meanwhile(
-                     &first, []() {}, Set_Due_Date(due.addMonths(6))),
-                 "20.75 " + due.toString(Qt::ISODate));
-        QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.75);
-        QCOMPARE(Saved_List().Get_Calibration_Due_Date("A"), due.addMonths(6));
     }
 
     // Window 2 removed B while window 1's editor was open on it: window 1's edit does not bring it back.
@@ -434,11 +610,14 @@ private slots:
         QCOMPARE(Lines_With(&first, "ERR  "),
                  QStringList("ERR  Thermometer 'B' was removed by another window after the Correction Editor "
                              "opened on it; this change was not saved."));
+        // No other thermometer takes its place: its correction would be applied without a word.
         QCOMPARE(Lines_With(&first, "WAR  "),
                  QStringList("WAR  Thermometer 'B', selected in this window, is no longer in the calibration "
-                             "file; 'A' is selected now."));
+                             "file; no thermometer is selected: choose the one in use."));
         QCOMPARE(Lines_With(&first, "INF  Updated"), QStringList());
-        QCOMPARE(Selection(&first) + "|" + Text(&first, "X_Corrected_Field"), QString("[A]|19.88"));
+        QCOMPARE(Selection(&first) + "|" + Text(&first, "X_Corrected_Field"), QString("A|-----"));
+        QCOMPARE(Child<QLineEdit>(&first, "X_Corrected_Field")->toolTip(),
+                 QString("no thermometer selected"));
     }
 
     // Window 2 added "probe x" while window 1's editor was adding "Probe X": descriptions that differ
@@ -487,14 +666,18 @@ private slots:
         QCOMPARE(Log_Lines(&first).last(), QString("INF  Removed correction data for 'A'."));
 
         // Removed by window 2 meanwhile, there is nothing left to remove.
-        Remove(&first, QMessageBox::Yes, [&second]() { Remove(&second, QMessageBox::Yes); });
+        Remove(&first, QMessageBox::Yes, [&second]() {
+            QComboBox* selector = Child<QComboBox>(&second, "Thermometer_Selector");
+            selector->setCurrentIndex(selector->findText("B"));
+            Remove(&second, QMessageBox::Yes);
+        });
         QCOMPARE(Saved_List().Get_Descriptions(), QStringList("C"));
         QVERIFY(Log_Lines(&first).contains("INF  Thermometer 'B' was already removed by another window."));
-        QVERIFY(
-            Log_Lines(&first).contains("WAR  Thermometer 'B', selected in this window, is no longer in the "
-                                       "calibration file; 'C' is selected now."));
+        QVERIFY(Log_Lines(&first).contains(
+            "WAR  Thermometer 'B', selected in this window, is no longer in the "
+            "calibration file; no thermometer is selected: choose the one in use."));
         QCOMPARE(Lines_With(&first, "INF  Removed correction data for 'B'"), QStringList());
-        QCOMPARE(Selection(&first), QString("[C]"));
+        QCOMPARE(Selection(&first), QString("C"));
     }
 
     // Told by the system that window 2 saved the file, window 1 reloads it at once: selector, corrected
@@ -524,17 +707,171 @@ private slots:
         QCOMPARE(test_point2(), 0.5);
         QCOMPARE(Lines_With(&first, "WAR  "), QStringList());
 
-        // The selected thermometer removed: the first is selected, and a line says so.
+        // The selected thermometer removed: none is selected until the operator chooses, and a line
+        // says so.
         Child<QComboBox>(&second, "Thermometer_Selector")->setCurrentIndex(1);
         Remove(&second, QMessageBox::Yes);
-        QTRY_COMPARE(Selection(&first), QString("[A] New"));
+        QTRY_COMPARE(Selection(&first), QString("A New"));
         QCOMPARE(Lines_With(&first, "WAR  "),
                  QStringList("WAR  Thermometer 'B', selected in this window, is no longer in the calibration "
-                             "file; 'A' is selected now."));
-        QCOMPARE(Text(&first, "X_Corrected_Field"), QString("19.90"));
-        QVERIFY(view->Get_Chart()->title().startsWith("A · "));
-        QCOMPARE(test_point2(), 0.1);
+                             "file; no thermometer is selected: choose the one in use."));
+        QCOMPARE(Text(&first, "X_Corrected_Field"), QString("-----"));
+        QCOMPARE(view->Get_Chart()->title(), QString("No thermometer is selected."));
         QCOMPARE(Lines_With(&first, Reloaded()).size() + log_before.size() + 1, Log_Lines(&first).size());
+    }
+
+    // A window whose watcher has not told it of another window's save (a network share): an action
+    // started on a thermometer the other window removed is not carried out on another one. Window 1
+    // still shows T selected; its reload finds T gone and says so, and nothing opens.
+    void Action_On_A_Thermometer_Removed_Unnoticed_Is_Not_Carried_Out_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QString>("modal"); // the class of what would open
+        QTest::addColumn<QString>("line");
+        QTest::newRow("edit")
+            << "Edit_Thermometer"
+            << "TCorrectionDialog"
+            << "ERR  Thermometer 'T' was removed by another window; the Correction Editor was "
+               "not opened. Choose the thermometer to edit.";
+        QTest::newRow("removal") << "Remove_Thermometer"
+                                 << "QMessageBox"
+                                 << "INF  Thermometer 'T' was already removed by another window.";
+        QTest::newRow("corrections report")
+            << "Evaluate_Corrections"
+            << "QFileDialog"
+            << "ERR  Thermometer 'T' was removed by another window; the corrections evaluation was not "
+               "written. Choose the thermometer to report on.";
+        QTest::newRow("uncertainty report")
+            << "Evaluate_Uncertainty"
+            << "TInputDialog"
+            << "ERR  Thermometer 'T' was removed by another window; the uncertainty evaluation was not "
+               "written. Choose the thermometer to report on.";
+    }
+
+    void Action_On_A_Thermometer_Removed_Unnoticed_Is_Not_Carried_Out()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QString, modal);
+        QFETCH(QString, line);
+        QVERIFY(Write_Calibration_File({{"Probe 1", 0.1}, {"T", 0.2}}));
+        Store_Setting("Active_Thermometer_Description", "T");
+        TVelmora first;
+        Child<QFileSystemWatcher>(&first, "Calibration_File_Watcher")->blockSignals(true);
+        TVelmora second;
+        Remove(&second, QMessageBox::Yes);
+        QCOMPARE(Saved_List().Get_Descriptions(), QStringList("Probe 1"));
+        const QByteArray file_before = Read_File(Calibration_File());
+        QCOMPARE(Selection(&first), QString("Probe 1 [T]"));
+
+        const bool opened = Answer_Modal_During(
+            qPrintable(modal), [](QWidget* dialog) { QMetaObject::invokeMethod(dialog, "reject"); },
+            [&]() { QMetaObject::invokeMethod(&first, qPrintable(slot)); });
+        QVERIFY(!opened);
+        QCOMPARE(Log_Lines(&first).last(), line);
+        QVERIFY(Log_Lines(&first).contains(
+            "WAR  Thermometer 'T', selected in this window, is no longer in the "
+            "calibration file; no thermometer is selected: choose the one in use."));
+        QCOMPARE(Selection(&first) + "|" + Text(&first, "X_Corrected_Field"), QString("Probe 1|-----"));
+        QCOMPARE(Read_File(Calibration_File()), file_before);
+    }
+
+    // Changed meanwhile and unnoticed, the thermometer is acted on with its current values, and a line
+    // says so.
+    void Edit_Of_A_Thermometer_Changed_Unnoticed_Shows_Its_Current_Values()
+    {
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}));
+        TVelmora first;
+        Child<QFileSystemWatcher>(&first, "Calibration_File_Watcher")->blockSignals(true);
+        TVelmora second;
+        Edit(&second, QString(), "20.75");
+        QCOMPARE(Edit(&first, QString(), "20.5", false).value(2), QString("25.12"));
+        QCOMPARE(
+            Lines_With(&first, "WAR  "),
+            QStringList("WAR  Thermometer 'A' was changed by another window; the Correction Editor opens "
+                        "on its current values."));
+        QCOMPARE(Text(&first, "X_Corrected_Field"), QString("19.25"));
+    }
+
+    // The question names the thermometer right after it, under the program's title, and the details
+    // button has a mnemonic.
+    void Removal_Question_Names_The_Thermometer()
+    {
+        QVERIFY(Write_Calibration_File({{"A", 0.1}, {"<B & C>", 0.2}}));
+        Store_Setting("Active_Thermometer_Description", "<B & C>");
+        TVelmora window;
+        QStringList shown;
+        Answer_Next_Modal("QMessageBox", [&shown](QWidget* modal) {
+            QMessageBox* box = qobject_cast<QMessageBox*>(modal);
+            QTextDocument informative;
+            informative.setHtml(box->informativeText());
+            shown << box->windowTitle() << informative.toPlainText();
+            for (QAbstractButton* button : box->buttons())
+            {
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                {
+                    shown << button->text();
+                }
+            }
+            box->button(QMessageBox::No)->click();
+        });
+        QMetaObject::invokeMethod(&window, "Remove_Thermometer");
+        QCOMPARE(shown,
+                 QStringList({"Velmora", "Are you sure you want to delete the current thermometer? '<B & C>'",
+                              "Show &Details..."}));
+    }
+
+    // While another station holds the lock, the window waits without freezing: a busy cursor and a line
+    // naming the file; cancelled, nothing is saved, also once the lock is free. Let go, the change is saved.
+    void Wait_For_Another_Station_Can_Be_Cancelled_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("cancelled") << true;
+        QTest::newRow("let go") << false;
+    }
+
+    void Wait_For_Another_Station_Can_Be_Cancelled()
+    {
+        QFETCH(bool, cancel);
+        QVERIFY(Write_Calibration_File({{"A", 0.1}}));
+        TVelmora window;
+        const QByteArray file_before = Read_File(Calibration_File());
+        QLockFile other_station(Calibration_File() + ".lock");
+        QVERIFY(other_station.lock());
+        QStringList waiting;
+        Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+            Type(dialog, "Thermometer_Reading2_Edit", "20.5");
+            Answer_Next_Modal("QProgressDialog", [&](QWidget* modal) {
+                QProgressDialog* progress = qobject_cast<QProgressDialog*>(modal);
+                waiting << progress->labelText()
+                        << QString::number(QGuiApplication::overrideCursor() != nullptr
+                                               ? QGuiApplication::overrideCursor()->shape()
+                                               : -1);
+                other_station.unlock();
+                if (cancel)
+                {
+                    progress->cancel();
+                }
+            });
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        QMetaObject::invokeMethod(&window, "Edit_Thermometer");
+        QCOMPARE(waiting, QStringList({"Waiting for another station's save of '" +
+                                           QDir::toNativeSeparators(Calibration_File()) + "'...",
+                                       QString::number(Qt::BusyCursor)}));
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        if (cancel)
+        {
+            QCOMPARE(Log_Lines(&window).last(),
+                     "ERR  Cannot lock calibration file '" + QDir::toNativeSeparators(Calibration_File()) +
+                         "': waiting for another station's save was cancelled; the change was not saved.");
+            QCOMPARE(Read_File(Calibration_File()), file_before);
+            QCOMPARE(Text(&window, "X_Corrected_Field"), QString("19.90"));
+        }
+        else
+        {
+            QCOMPARE(Saved_List().Get_Correction("A").Get_Point2().y, 0.5);
+            QCOMPARE(Text(&window, "X_Corrected_Field"), QString("19.50"));
+        }
     }
 };
 

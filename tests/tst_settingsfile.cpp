@@ -1,6 +1,6 @@
+#include "calibrationtestsupport.h"
 #include "qtcompat.h"
 #include "settingsfile.h"
-#include "calibrationtestsupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,8 +31,8 @@ private slots:
         QDir(file_name).removeRecursively();
     }
 
-    // Every key is written as QSettings itself writes it, so that files of earlier versions and of
-    // either Qt version read the same; keys of other versions are kept.
+    // Every key is written as QSettings itself writes it (in UTF-8), so that files of earlier versions and
+    // of either Qt version read the same; keys of other versions are kept.
     void Written_As_QSettings_Writes_data()
     {
         QTest::addColumn<TSetting>("key");
@@ -44,11 +44,19 @@ private slots:
                                      << QVariant("velmora.csv");
         QTest::newRow("index") << TSetting::Active_Thermometer << QVariant(-1) << QVariant(0);
         QTest::newRow("description") << TSetting::Active_Thermometer_Description
-                                     << QVariant("Probe \U0001F321 \u00b0C") << QVariant(QString());
+                                     << QVariant(QString::fromUcs4(U"Probe \U0001F321 \u00b0C"))
+                                     << QVariant(QString());
         QTest::newRow("flag") << TSetting::Axis_Part_Enabled << QVariant(false) << QVariant(true);
         QTest::newRow("meter text") << TSetting::Meter_Z_Value << QVariant(" 20,5 ") << QVariant("20.00");
+        QTest::newRow("controls") << TSetting::Description
+                                  << QVariant(QString("@a\tb\x01"
+                                                      "1\\\x7f"))
+                                  << QVariant("Position 1");
         QTest::newRow("days") << TSetting::Warn_Days_Before_Due << QVariant(7) << QVariant(30);
-        QTest::newRow("geometry") << TSetting::Window_Geometry << QVariant(QByteArray("\x01\x00\xff\n", 4))
+        QTest::newRow("geometry") << TSetting::Window_Geometry
+                                  << QVariant(QByteArray("\x01\x00\xff"
+                                                         "a,\n",
+                                                         6))
                                   << QVariant(QByteArray());
     }
 
@@ -73,12 +81,73 @@ private slots:
         }
         QCOMPARE(Read_File(file_name), Read_File(expected_name));
         QVERIFY(QFile::remove(expected_name));
-        // No scratch file is left behind.
+        // No scratch or lock file is left behind.
         QCOMPARE(QDir(directory.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList(QFileInfo(file_name).fileName()));
         const QVariant read = TSettingsFile(file_name).Value(key);
         QCOMPARE(value.userType() == QMetaType::QByteArray ? read : QVariant(read.toString()),
                  value.userType() == QMetaType::QByteArray ? value : QVariant(value.toString()));
+    }
+
+    // Only the line of the changed key is written, into the file as it is on disk then; every other
+    // byte stays, whoever wrote it (another window, an older version, an editor).
+    void Only_The_Changed_Key_Is_Written_data()
+    {
+        QTest::addColumn<QByteArray>("on_disk"); // "missing": no file
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("no file") << QByteArray("missing") << QByteArray("[General]\nDescription=X\n");
+        QTest::newRow("empty file") << QByteArray() << QByteArray("[General]\nDescription=X\n");
+        QTest::newRow("in key order") << QByteArray("[General]\nAxis_X_Enabled=false\nRecord_File=a.csv\n")
+                                      << QByteArray("[General]\nAxis_X_Enabled=false\nDescription=X\n"
+                                                    "Record_File=a.csv\n");
+        QTest::newRow("replaced in place") << QByteArray("[General]\nZ=1\nDescription = Position 7\nA=1\n")
+                                           << QByteArray("[General]\nZ=1\nDescription=X\nA=1\n");
+        QTest::newRow("carriage returns kept")
+            << QByteArray("[General]\r\nA=1\r\n") << QByteArray("[General]\r\nA=1\r\nDescription=X\r\n");
+        QTest::newRow("no line end at the end")
+            << QByteArray("[General]\nA=1") << QByteArray("[General]\nA=1\nDescription=X\n");
+        QTest::newRow("other sections and comments")
+            << QByteArray("; by hand\n[Other]\nDescription=kept\n\n[general]\nA=1\n")
+            << QByteArray("; by hand\n[Other]\nDescription=kept\n\n[general]\nA=1\nDescription=X\n");
+        QTest::newRow("only another section")
+            << QByteArray("[Other]\nk=v\n") << QByteArray("[General]\nDescription=X\n\n[Other]\nk=v\n");
+        QTest::newRow("keys before any section") << QByteArray("Description=old\n[Other]\nDescription=kept\n")
+                                                 << QByteArray("Description=X\n[Other]\nDescription=kept\n");
+        QTest::newRow("twice, one continued")
+            << QByteArray("[General]\nDescription=a\\\nb\nDescription=c\nZ=1\n")
+            << QByteArray("[General]\nDescription=X\nZ=1\n");
+    }
+
+    void Only_The_Changed_Key_Is_Written()
+    {
+        QFETCH(QByteArray, on_disk);
+        QFETCH(QByteArray, written);
+        TSettingsFile settings(file_name);
+        QVERIFY(on_disk == "missing" || Write_File(file_name, on_disk));
+        // Values unchanged from what the file held at start are not written.
+        QCOMPARE(settings.Set_Values({{TSetting::Description, "X"},
+                                      {TSetting::Warn_Days_Before_Due, 30},
+                                      {TSetting::Axis_Y_Enabled, true}}),
+                 QStringList());
+        QCOMPARE(Read_File(file_name), written);
+        QVERIFY(!settings.Has_Unwritten_Changes());
+    }
+
+    // Two windows on one settings file: each writes only what it changed, so neither undoes the other.
+    void Two_Windows_Keep_Each_Others_Settings()
+    {
+        QVERIFY(Write_File(file_name, "[General]\nDescription=Position 7\nWarn_Days_Before_Due=30\n"));
+        TSettingsFile first(file_name);
+        TSettingsFile second(file_name);
+        QCOMPARE(first.Set_Value(TSetting::Warn_Days_Before_Due, 10), QStringList());
+        QCOMPARE(
+            second.Set_Values({{TSetting::Description, "Position 8"}, {TSetting::Warn_Days_Before_Due, 30}}),
+            QStringList());
+        QCOMPARE(first.Set_Values({{TSetting::Description, "Position 7"}, {TSetting::Record_File, "a.csv"}}),
+                 QStringList());
+        QCOMPARE(
+            Read_File(file_name),
+            QByteArray("[General]\nDescription=Position 8\nRecord_File=a.csv\nWarn_Days_Before_Due=10\n"));
     }
 
     // A full disk: QSettings alone left an empty file and reported no error.

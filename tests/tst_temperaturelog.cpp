@@ -29,6 +29,12 @@ private slots:
                                 << QByteArray("\"Table 2, \"\"left\"\"\",\"Probe 3, spare\",20.12,,,-----\n");
         QTest::newRow("outside Latin-1") << "Pos \u2603 \u00e9"
                                          << "T1" << QByteArray("Pos ? \xe9,T1,20.12,,,-----\n");
+        // One question mark for each character the reader sees, however many code units it takes.
+        QTest::newRow("emoji") << QString::fromUtf8("Pos \xF0\x9F\x98\x80 \xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD")
+                               << QString::fromUtf8("Probe \xF0\x9F\x87\xA9\xF0\x9F\x87\xAA")
+                               << QByteArray("Pos ? ?,Probe ?,20.12,,,-----\n");
+        QTest::newRow("combining accent") << "Pos e\u0301 \u20ac"
+                                          << "T1" << QByteArray("Pos \xe9 ?,T1,20.12,,,-----\n");
     }
 
     void Data_Line()

@@ -65,16 +65,26 @@ private slots:
         QString shown;    // by the last input dialog
         Answer_Save_Dialog(folder.path() + "/e.csv", &proposed);
         QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
-        QCOMPARE(proposed, folder.path() + "/evaluation.csv|CSV data (*.csv *.txt)");
+        // Named after the thermometer and the kind of report.
+        QCOMPARE(proposed, folder.path() + "/Probe 7 corrections evaluation.csv|CSV data (*.csv *.txt)");
         QCOMPARE(Read_File(folder.path() + "/e.csv"),
                  ::Corrections_Report("Probe 7", QDate(2031, 12, 31), correction).toLatin1());
         QCOMPARE(Log_Lines(&window).last(), "INF  Evaluation file written. File: '" +
                                                 QDir::toNativeSeparators(folder.path() + "/e.csv") + "'");
 
-        Answer_Input_Dialog("0.1", &shown);
+        // The value proposed is selected: what is typed replaces it (here without selecting it first).
+        QString title;
+        Answer_Next_Modal("TInputDialog", [&](QWidget* modal) {
+            QLineEdit* edit = Child<QLineEdit>(modal, "Value_Edit");
+            shown = edit->text();
+            title = modal->windowTitle();
+            QTest::keyClicks(edit, "0.1");
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
         Answer_Save_Dialog(folder.path() + "/u.csv", &proposed);
         QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
-        QCOMPARE(shown, QString("0.04"));
+        QCOMPARE(shown + "|" + title, QString("0.04|Evaluate Uncertainty"));
+        QCOMPARE(proposed, folder.path() + "/Probe 7 uncertainty evaluation.csv|CSV data (*.csv *.txt)");
         QCOMPARE(Read_File(folder.path() + "/u.csv"),
                  ::Uncertainty_Report("Probe 7", QDate(2031, 12, 31), correction, 0.1).toLatin1());
         QCOMPARE(Log_Lines(&window).last(), "INF  Uncertainty file written. File: '" +

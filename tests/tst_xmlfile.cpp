@@ -55,13 +55,16 @@ private slots:
         QCOMPARE(Failure_Of([&] { xml.Open_Data("<Id/>", "Id", &version, true); }),
                  "1 ERR:  The 'File_Version' attribute is missing.");
 
-        // A file far larger than any of ours is refused before it is read.
+        // A file far larger than any of ours, or a device, is refused before it is read.
         QFile huge(xml.file_name);
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(Xml_Max_Document_Size + 1));
         huge.close();
         QCOMPARE(Failure_Of([&] { xml.Open_File("Id", nullptr, true); }),
-                 "1 ERR:  Reference file XML parse error at line 1 column 1: the document is larger than "
-                 "256 MB");
+                 "0 ERR:  Cannot open file: '" + xml.file_name + "'.  Reason: it is larger than 256 MB");
+        QVERIFY(huge.remove());
+        QVERIFY(QFile::link("/dev/zero", xml.file_name));
+        QCOMPARE(Failure_Of([&] { xml.Open_File("Id", nullptr, true); }),
+                 "0 ERR:  Cannot open file: '" + xml.file_name + "'.  Reason: it is not a regular file");
         QVERIFY(huge.remove());
     }
 

@@ -65,6 +65,29 @@ inline void Store_Setting(const QString& key, const QVariant& value)
     settings.setValue(key, value);
 }
 
+// A setting as the file on disk holds it now. Read from a copy: QSettings keeps what it last read of a
+// file and may take a file that changed within the same millisecond and kept its size for unchanged.
+inline QVariant Stored_Setting(const QString& key,
+                               const QString& file_name = Data_Directory() + "/velmora_settings.ini")
+{
+    static int copies = 0;
+    const QString copy = QDir::temp().filePath(
+        QString("velmora-settings-%1-%2.ini").arg(QCoreApplication::applicationPid()).arg(++copies));
+    QFile::remove(copy);
+    if (!QFile::copy(file_name, copy))
+    {
+        return QVariant();
+    }
+    QVariant value;
+    {
+        QSettings settings(copy, QSettings::IniFormat);
+        Use_Utf8_Ini_Encoding(&settings);
+        value = settings.value(key);
+    }
+    QFile::remove(copy);
+    return value;
+}
+
 // Runs answer inside the event loop of the next modal widget that opens and inherits class_name,
 // so several answers can wait for the dialogs of one slot in turn.
 inline void Answer_Next_Modal(const char* class_name, const std::function<void(QWidget*)>& answer)

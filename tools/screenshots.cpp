@@ -211,6 +211,8 @@ int main(int argc, char* argv[])
     }
     TVelmora window;
     window.show();
+    // Laid out as shown: the log pane's scroll bars follow its wrapped lines only then.
+    QCoreApplication::processEvents();
     int failures = 0;
     for (const TShot& shot : Shots)
     {

@@ -1,5 +1,6 @@
 #include "messagebox.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
 
@@ -24,6 +25,32 @@ void TMessageBox::showEvent(QShowEvent* event)
 {
     QMessageBox::showEvent(event);
     setFixedWidth(fixed_width);
+    Give_Details_Button_A_Mnemonic();
+}
+
+// QMessageBox labels its details button "Show Details..." or "Hide Details..." without a mnemonic,
+// anew each time it is pressed.
+void TMessageBox::Give_Details_Button_A_Mnemonic()
+{
+    const QString show_label = QCoreApplication::translate("QMessageBox", "Show Details...");
+    const QString hide_label = QCoreApplication::translate("QMessageBox", "Hide Details...");
+    for (QAbstractButton* button : buttons())
+    {
+        const QString text = button->text();
+        if (buttonRole(button) != QMessageBox::ActionRole || (text != show_label && text != hide_label))
+        {
+            continue;
+        }
+        button->setText(text == show_label ? "Show &Details..." : "Hide &Details...");
+        if (button->property("Velmora_Mnemonic_Kept").toBool())
+        {
+            continue;
+        }
+        button->setProperty("Velmora_Mnemonic_Kept", true);
+        // Runs after QMessageBox's own handling of the press, which sets the label again.
+        connect(button, &QAbstractButton::clicked, this, &TMessageBox::Give_Details_Button_A_Mnemonic,
+                Qt::QueuedConnection);
+    }
 }
 
 int TMessageBox::exec()

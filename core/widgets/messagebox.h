@@ -27,6 +27,9 @@ public:
     void Send_Key(int key);
 
 private:
+    // Alt+D shows and hides the detailed text.
+    void Give_Details_Button_A_Mnemonic();
+
     int fixed_width;
 };
 

@@ -1,10 +1,13 @@
 #include "calibrationstore.h"
 
 #include "calibrationhistory.h"
+#include "calibrationlock.h"
 #include "datetext.h"
+#include "filescreen.h"
 #include "platform.h"
 #include "thermometerdata.h"
 #include "wholefile.h"
+#include "xmlscreen.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -54,57 +57,6 @@ QString Prepare_Directory(const QString& path)
         return probe.errorString();
     }
     return probe_directory == path ? QString() : QString("cannot be created");
-}
-
-// How long a lock file that holds no lock must stay so before it counts as no lock at all: a writer
-// creates the file first and writes its process id into it a moment later.
-constexpr int Unfilled_Lock_Grace = 500;
-
-// Why the file in the lock's place is not a lock that QLockFile can take or wait for, with what to do
-// about it in *advice; empty when it is one (or is gone). *unfilled tells whether it is a file that
-// holds no lock, which a writer may still be about to fill.
-QString Not_A_Lock_Reason(const QLockFile& lock, const QString& lock_name, QString* advice, bool* unfilled)
-{
-    *unfilled = false;
-    const QString name = QDir::toNativeSeparators(lock_name);
-    const QFileInfo info(lock_name);
-    QString what;
-    if (info.isSymLink())
-    {
-        what = "a symbolic link";
-    }
-    else if (info.isDir())
-    {
-        what = "a directory";
-    }
-    else if (!info.exists())
-    {
-        return QString();
-    }
-    else if (!info.isFile())
-    {
-        what = "not a regular file";
-    }
-    else
-    {
-        qint64 process_id = 0;
-        QString host_name;
-        QString application_name;
-        if (lock.getLockInfo(&process_id, &host_name, &application_name))
-        {
-            return QString();
-        }
-        *unfilled = true;
-        *advice =
-            QString("If no other Velmora is saving, delete '%1', then make the change again.").arg(name);
-        return QString(
-                   "the lock file '%1' holds no process id (%2 bytes), so it is not a lock Velmora can use")
-            .arg(name, QString::number(info.size()));
-    }
-    *advice =
-        QString("Remove '%1' (Velmora makes only plain files of that name), then make the change again.")
-            .arg(name);
-    return QString("the lock file '%1' is %2, not a lock Velmora can use").arg(name, what);
 }
 
 // An installed program finds its desktop entry in the install layout around it, whatever the prefix.
@@ -277,7 +229,15 @@ QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
 
 QByteArray TCalibrationStore::Calibration_File_Content() const
 {
-    QFile file(Get_Calibration_File_Name());
+    // A device would be read without end, a huge file into memory, only to be refused by the load: what
+    // stands for its content is why it is refused, which no calibration file begins with.
+    const QString file_name = Get_Calibration_File_Name();
+    QString refusal;
+    if (!Screen_File(file_name, Xml_Max_Document_Size, &refusal))
+    {
+        return QByteArray("\0", 1) + refusal.toUtf8() + " " + QByteArray::number(QFileInfo(file_name).size());
+    }
+    QFile file(file_name);
     if (!file.open(QIODevice::ReadOnly))
     {
         return QByteArray();
@@ -387,17 +347,26 @@ bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) con
         {
             continue;
         }
-        // A kept copy cut short by a full disk would lose the very thermometers it is kept for.
         QFile file(file_name);
         QString reason;
-        bool kept = file.open(QIODevice::ReadOnly);
-        const QByteArray content = kept ? file.readAll() : QByteArray();
-        kept = kept && file.error() == QFileDevice::NoError;
-        if (!kept)
+        QString refusal;
+        bool kept = false;
+        if (!Screen_File(file_name, Xml_Max_Document_Size, &refusal))
+        {
+            // Too large to be read at all: it is kept as it is, under the new name, unread.
+            kept = file.rename(kept_name);
+        }
+        else if (file.open(QIODevice::ReadOnly))
+        {
+            // A kept copy cut short by a full disk would lose the very thermometers it is kept for.
+            const QByteArray content = file.readAll();
+            kept = file.error() == QFileDevice::NoError && Write_Whole_File(kept_name, content, &reason);
+        }
+        if (!kept && reason.isEmpty())
         {
             reason = file.errorString();
         }
-        if (!kept || !Write_Whole_File(kept_name, content, &reason))
+        if (!kept)
         {
             *messages << QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not "
                                  "saved.  Reason: %3")
@@ -426,67 +395,17 @@ bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* 
     const bool saved = list->Save_Calibration_File(Get_Calibration_File_Name(), anchor);
     if (!saved)
     {
-        *messages << QString("ERR  %1").arg(list->Get_Last_Error());
+        // The XML layer's own "ERR:" would follow the line's level a second time.
+        *messages << "ERR  " + QString(list->Get_Last_Error()).replace("': ERR:  ", "': ");
     }
     known_content = Calibration_File_Content();
     content_known = true;
     return saved;
 }
 
-bool TCalibrationStore::Take_Lock(QLockFile* lock, QString* reason, QString* advice) const
+bool TCalibrationStore::Take_Lock(QLockFile* lock, TLockProblem* problem) const
 {
-    const QString lock_name = Get_Calibration_File_Name() + ".lock";
-    QElapsedTimer waited;
-    waited.start();
-    // Since when the lock file has held no lock; invalid while it holds one.
-    QElapsedTimer unfilled_since;
-    for (;;)
-    {
-        // QLockFile takes a lock file whose writer is gone, or that holds no lock and is older than
-        // half a minute, for stale and removes it.
-        if (lock->tryLock(0))
-        {
-            return true;
-        }
-        if (lock->error() == QLockFile::PermissionError)
-        {
-            *reason =
-                QString("the lock file '%1' cannot be created").arg(QDir::toNativeSeparators(lock_name));
-            return false;
-        }
-        if (lock->error() != QLockFile::LockFailedError)
-        {
-            *reason = QString("the lock file cannot be used");
-            return false;
-        }
-        bool unfilled = false;
-        QString not_a_lock_advice;
-        const QString not_a_lock = Not_A_Lock_Reason(*lock, lock_name, &not_a_lock_advice, &unfilled);
-        if (!unfilled)
-        {
-            unfilled_since.invalidate();
-        }
-        else if (!unfilled_since.isValid())
-        {
-            unfilled_since.start();
-        }
-        const bool timed_out = waited.elapsed() >= lock_timeout;
-        // Waiting for a directory or a file that holds no lock would only end the way it began.
-        if (!not_a_lock.isEmpty() &&
-            (!unfilled || unfilled_since.elapsed() >= Unfilled_Lock_Grace || timed_out))
-        {
-            *reason = not_a_lock;
-            *advice = not_a_lock_advice;
-            return false;
-        }
-        if (timed_out)
-        {
-            *reason = QString("another Velmora is saving it");
-            return false;
-        }
-        QThread::msleep(
-            static_cast<unsigned long>(qBound(qint64(1), lock_timeout - waited.elapsed(), qint64(50))));
-    }
+    return ::Take_Lock(lock, Get_Calibration_File_Name() + ".lock", lock_timeout, lock_wait, problem);
 }
 
 QStringList TCalibrationStore::Remove_Interrupted_Saves() const
@@ -532,13 +451,12 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     const QString file_name = Get_Calibration_File_Name();
     TThermometerChangeResult result;
     QLockFile lock(file_name + ".lock");
-    QString lock_problem;
-    QString advice;
-    if (!Take_Lock(&lock, &lock_problem, &advice))
+    TLockProblem lock_problem;
+    if (!Take_Lock(&lock, &lock_problem))
     {
         result.messages << QString("ERR  Cannot lock calibration file '%1': %2; the change was not saved.%3")
-                               .arg(QDir::toNativeSeparators(file_name), lock_problem,
-                                    advice.isEmpty() ? QString() : " " + advice);
+                               .arg(QDir::toNativeSeparators(file_name), lock_problem.reason,
+                                    lock_problem.advice.isEmpty() ? QString() : " " + lock_problem.advice);
         return result;
     }
     result.messages << Remove_Interrupted_Saves();
@@ -701,14 +619,15 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     const QString not_checked = QString("WAR  Calibration history '%1' was not checked: %2.");
     THistoryCheckResult result;
     QLockFile lock(Get_Calibration_File_Name() + ".lock");
-    QString lock_problem;
-    QString advice;
-    const bool locked = Take_Lock(&lock, &lock_problem, &advice);
+    TLockProblem lock_problem;
+    const bool locked = Take_Lock(&lock, &lock_problem);
     // Where no lock can be made (a read-only folder, something else in its place), no Velmora saves
-    // either: the history is read without one. Only a lock held too long stops the check.
-    if (!locked && lock.error() != QLockFile::PermissionError && advice.isEmpty())
+    // either: the history is read without one. Only a lock held too long, or a wait cancelled, stops the
+    // check.
+    if (!locked && lock_problem.kind != TLockProblem::Not_A_Lock &&
+        lock_problem.kind != TLockProblem::Cannot_Create)
     {
-        result.messages << not_checked.arg(native_history_name, lock_problem);
+        result.messages << not_checked.arg(native_history_name, lock_problem.reason);
         return result;
     }
 
@@ -762,7 +681,7 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     else if (record && !result.agrees)
     {
         failure << QString("WAR  Calibration history '%1': what the check found was not recorded: %2.")
-                       .arg(native_history_name, lock_problem);
+                       .arg(native_history_name, lock_problem.reason);
     }
     result.messages = History_Comparison_Messages(history_name, history, comparison, recorded) + failure;
     return result;

@@ -1,6 +1,8 @@
 #ifndef CALIBRATIONSTORE_H
 #define CALIBRATIONSTORE_H
 
+#include "calibrationlock.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -10,6 +12,7 @@
 #include <functional>
 
 class QLockFile;
+struct TLockProblem;
 struct THistoryAnchor;
 struct THistoryContent;
 class TThermometerList;
@@ -90,6 +93,9 @@ public:
     TThermometerChangeResult Change_Thermometers(TThermometerList* list, const TThermometerChange& change);
     // A few seconds unless a test needs less.
     void Set_Lock_Timeout(int milliseconds) { lock_timeout = milliseconds; }
+    // What runs between tries while another writer holds the lock (see TLockWait); without one the
+    // thread sleeps. A wait that is cancelled saves nothing.
+    void Set_Lock_Wait(const TLockWait& wait) { lock_wait = wait; }
     // Reloads list when the file changed since this store last read or wrote it (another window or
     // station saved it): an INF line saying so and what went wrong on loading. No lines, and *reloaded
     // false, when it did not change.
@@ -118,9 +124,9 @@ private:
     bool Write_Thermometers(TThermometerList* list, QStringList* messages, const THistoryAnchor& anchor);
     // Removes what saves that were interrupted left beside the calibration file; its lines.
     QStringList Remove_Interrupted_Saves() const;
-    // Takes lock within the lock timeout; otherwise false, *reason says what is in the way and *advice,
-    // when not empty, what to do about it.
-    bool Take_Lock(QLockFile* lock, QString* reason, QString* advice) const;
+    // Takes lock within the lock timeout, waiting with the lock wait; otherwise false, and *problem says
+    // what is in the way (or that the wait was cancelled) and what to do about it.
+    bool Take_Lock(QLockFile* lock, TLockProblem* problem) const;
     // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
     // The file's bytes; a null array when there is no file.
@@ -157,6 +163,7 @@ private:
     QByteArray known_content;
     bool content_known = true;
     int lock_timeout = 5000;
+    TLockWait lock_wait;
 };
 
 #endif // CALIBRATIONSTORE_H

@@ -29,9 +29,10 @@ enum class TSetting
     Window_Geometry
 };
 
-// The settings file, read once when opened and written whole at every change, so that a change
-// survives a killed process. A write that fails leaves the file as it was; the values stay in
-// memory and go with the next write that succeeds.
+// The settings file, read once when opened. A window writes only the settings it changed, each time
+// into the file as it is on disk then, so that two windows sharing it never undo each other's
+// settings; every other line of the file stays as it is. A write that fails leaves the file as it
+// was; the changes stay in memory and go with the next write that succeeds.
 class TSettingsFile
 {
 public:
@@ -44,23 +45,29 @@ public:
 
     // The name of key in the file.
     static QString Key_Name(TSetting key);
-    // The stored value of key as the file holds it (a string, or bytes), or its default.
+    // The value of key as this window knows it: as read at start, or as the window last set it (a
+    // string, or bytes), or its default.
     QVariant Value(TSetting key) const;
 
-    // Sets the values and writes the file. Returns the lines to log: an ERR line with the reason when
-    // a write fails after one that succeeded (not at every key stroke), an INF line when the file is
-    // written again after a failure.
-    QStringList Set_Values(const QVector<QPair<TSetting, QVariant>>& changes);
+    // Takes the values; those that differ from Value are changes, which are written, together with
+    // changes a failed write left, in one small write. Returns the lines to log: an ERR line with the
+    // system's reason when a write fails after one that succeeded (not at every edit), an INF line
+    // when the file is written again after a failure.
+    QStringList Set_Values(const QVector<QPair<TSetting, QVariant>>& values);
     QStringList Set_Value(TSetting key, const QVariant& value);
+    // Whether changes wait for a write that succeeds.
+    bool Has_Unwritten_Changes() const { return !unwritten.isEmpty(); }
 
 private:
-    // False, with reason set, when the file on disk does not hold all values now.
+    // False, with reason set, when the file on disk does not hold the unwritten changes now.
     bool Write(QString* reason) const;
 
     QString file_name;
     QStringList start_up_messages;
-    // Every key of the file, also those of other versions, so that a write keeps them.
+    // Every key of the file as read at start, and what this window set since.
     QMap<QString, QVariant> values;
+    // What this window changed and the file does not hold yet.
+    QMap<QString, QVariant> unwritten;
     bool is_usable = true;
     bool last_write_failed = false;
 };

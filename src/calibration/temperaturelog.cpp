@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 
+#include <algorithm>
 #include <cmath>
 
 QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
@@ -32,6 +34,32 @@ QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
     }
     return Shown_Number_Text(corrected, 2);
 }
+
+namespace
+{
+
+// text in Latin-1, with one "?" for each character outside it: an emoji, however many code units and
+// code points it takes, is one character; a letter and a combining accent that Latin-1 has as one
+// letter are written as that letter.
+QByteArray Latin1_Text(const QString& text)
+{
+    const QString composed = text.normalized(QString::NormalizationForm_C);
+    QByteArray latin1;
+    latin1.reserve(composed.size());
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, composed);
+    int start = 0;
+    for (int end = characters.toNextBoundary(); end > start; end = characters.toNextBoundary())
+    {
+        const QString character = composed.mid(start, end - start);
+        const bool in_latin1 = std::all_of(character.cbegin(), character.cend(),
+                                           [](QChar unit) { return unit.unicode() <= 0xFF; });
+        latin1 += in_latin1 ? character.toLatin1() : QByteArray("?");
+        start = end;
+    }
+    return latin1;
+}
+
+} // namespace
 
 QString Csv_Field(const QString& field)
 {
@@ -133,7 +161,7 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString
     text += Temperature_Log_Line(description, thermometer, axis_texts);
 
     // A full disk or a removed medium must not pass for a recorded reading.
-    const QByteArray data = text.toLatin1();
+    const QByteArray data = Latin1_Text(text);
     const bool written = file.write(data) == data.size() && file.flush();
     file.close();
     if (!written || file.error() != QFileDevice::NoError)

@@ -312,6 +312,19 @@ void TThermometerList::Remove_Thermometer_Data(const QString& description)
     }
 }
 
+bool TThermometerList::Rename_Thermometer(const QString& description, const QString& new_description)
+{
+    const int index = Find_Entry(description);
+    const int other_index = Find_Entry(new_description);
+    if (index < 0 || new_description.isEmpty() || (other_index >= 0 && other_index != index))
+    {
+        return false;
+    }
+    entries[index].description = new_description;
+    Rebuild_Index();
+    return true;
+}
+
 // Case-insensitive comparison folds each character as toCaseFolded does, so two descriptions compare
 // equal exactly when their folded texts are equal.
 QString TThermometerList::Get_Stored_Description(const QString& description) const
@@ -361,6 +374,11 @@ QString TThermometerList::Get_Stored_Checksum(const QString& description) const
 QString TThermometerList::Lookup_Key(const QString& description)
 {
     return description.toCaseFolded();
+}
+
+bool TThermometerList::Is_Same_Description(const QString& first, const QString& second)
+{
+    return !first.isEmpty() && !second.isEmpty() && Lookup_Key(first) == Lookup_Key(second);
 }
 
 int TThermometerList::Find_Entry(const QString& description) const

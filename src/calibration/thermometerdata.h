@@ -80,6 +80,10 @@ public:
     bool Is_Calibration_Valid(const QString& description) const;
 
     void Remove_Thermometer_Data(const QString& description);
+    // Gives the thermometer found by description the description new_description, in its place in the
+    // list (a change of letter case only, too). False when it is not there, or new_description is
+    // empty or finds another thermometer.
+    bool Rename_Thermometer(const QString& description, const QString& new_description);
 
     // The description as the list keeps it (found with letter case ignored); empty when not found.
     QString Get_Stored_Description(const QString& description) const;
@@ -98,6 +102,9 @@ public:
     bool Has_Same_Entry(const TThermometerList& other, const QString& description) const;
     // What descriptions are matched by: equal keys are the same thermometer.
     static QString Lookup_Key(const QString& description);
+    // Whether two descriptions name the same thermometer: equal but for letter case. An empty
+    // description names none.
+    static bool Is_Same_Description(const QString& first, const QString& second);
 
     int Get_Checksum_Error_Count() const { return checksum_error_count; }
     // Every entry that the last load left out, in file order; an unreadable entry ends the load.

@@ -1,6 +1,7 @@
 #include "calibrationhistoryview.h"
 
 #include "exportfilename.h"
+#include "thermometerdata.h"
 #include "wholefile.h"
 
 #include <QComboBox>
@@ -181,7 +182,7 @@ void TCalibrationHistoryView::Show_Records()
         // Newest first: the question is nearly always what changed last.
         for (auto record = history.records.crbegin(); record != history.records.crend(); ++record)
         {
-            if (all || record->description.compare(selection, Qt::CaseInsensitive) == 0)
+            if (all || TThermometerList::Is_Same_Description(record->description, selection))
             {
                 shown_records.append(*record);
             }

@@ -6,6 +6,7 @@
 #include "duedateedit.h"
 #include "formlayout.h"
 #include "returnkeychain.h"
+#include "thermometerdata.h"
 #include "xmlscreen.h"
 
 #include <QDateEdit>
@@ -17,6 +18,7 @@
 #include <QSpacerItem>
 
 #include <cmath>
+#include <tuple>
 
 namespace
 {
@@ -41,6 +43,10 @@ bool Is_Storable_Text(const QString& text)
 // Why a temperature text is refused, after the field's name; empty when it is a number from 0 to 40.
 QString Temperature_Problem(const QString& text)
 {
+    if (text.trimmed().isEmpty())
+    {
+        return QStringLiteral(" is not typed yet.");
+    }
     bool ok = false;
     const double value = text.toDouble(&ok);
     // QString::toDouble also accepts "inf" and "nan".
@@ -86,7 +92,6 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
 
     calibration_due_date_edit = new TDueDateEdit(this);
     calibration_due_date_edit->setObjectName("Calibration_Due_Date_Edit");
-    calibration_due_date_edit->setDisplayFormat(Due_Date_Format);
     QLabel* due_date_label = new QLabel("Calibration Due Da&te:", this);
     due_date_label->setBuddy(calibration_due_date_edit);
     grid_layout->addWidget(due_date_label, 1, 0);
@@ -125,6 +130,8 @@ TCorrectionDialog::TCorrectionDialog(QWidget* parent) : QDialog(parent)
     explanation_label = new QLabel(this);
     explanation_label->setObjectName("Explanation_Label");
     explanation_label->setWordWrap(true);
+    // It quotes descriptions, which are no markup whatever they hold.
+    explanation_label->setTextFormat(Qt::PlainText);
     grid_layout->addWidget(explanation_label, 7, 0, 1, 3);
 
     grid_layout->addWidget(Create_Horizontal_Line(this), 8, 0, 1, 3);
@@ -196,7 +203,7 @@ void TCorrectionDialog::Set_Dialog_Data(const TCorrectionDialogData& dialog_data
 {
     opened_data = dialog_data;
     description_edit->setText(dialog_data.description);
-    calibration_due_date_edit->setDate(dialog_data.calibration_due_date);
+    calibration_due_date_edit->Set_Due_Date(dialog_data.calibration_due_date);
     other_descriptions = others;
 
     reference_temperature1_edit->setText(Temperature_Text(dialog_data.reference_temperature1));
@@ -206,6 +213,12 @@ void TCorrectionDialog::Set_Dialog_Data(const TCorrectionDialogData& dialog_data
     thermometer_reading2_edit->setText(Temperature_Text(dialog_data.thermometer_reading2));
     thermometer_reading3_edit->setText(Temperature_Text(dialog_data.thermometer_reading3));
 
+    refused_entry.clear();
+    Show_Opening_Explanation();
+}
+
+void TCorrectionDialog::Show_Opening_Explanation()
+{
     // Setting the date may already have run Calibration_Date_Changed; the dialog still opens
     // with "Accept" disabled until the operator finishes an edit.
     accept_button->setEnabled(false);
@@ -230,7 +243,62 @@ void TCorrectionDialog::Get_Dialog_Data(TCorrectionDialogData* dialog_data)
     dialog_data->thermometer_reading3 = values[5];
     // " Probe 1" would look like "Probe 1" in the selector.
     dialog_data->description = description_edit->text().trimmed();
-    dialog_data->calibration_due_date = calibration_due_date_edit->date();
+    dialog_data->calibration_due_date = calibration_due_date_edit->Due_Date();
+}
+
+void TCorrectionDialog::Set_Empty_Entry(const QStringList& others)
+{
+    opened_data = TCorrectionDialogData();
+    other_descriptions = others;
+    description_edit->clear();
+    calibration_due_date_edit->Set_Due_Date(QDate());
+    for (QLineEdit* edit :
+         {reference_temperature1_edit, thermometer_reading1_edit, reference_temperature2_edit,
+          thermometer_reading2_edit, reference_temperature3_edit, thermometer_reading3_edit})
+    {
+        edit->clear();
+    }
+    refused_entry.clear();
+    Show_Opening_Explanation();
+}
+
+QString TCorrectionDialog::Typed_Entry() const
+{
+    QStringList typed;
+    const QString description = description_edit->text().trimmed();
+    if (description != opened_data.description.trimmed())
+    {
+        typed << QString("description '%1'").arg(description);
+    }
+    const QDate due_date = calibration_due_date_edit->Due_Date();
+    if (due_date != opened_data.calibration_due_date && due_date.isValid())
+    {
+        typed << "due date " + Due_Date_Text(due_date);
+    }
+    const std::tuple<const char*, const QLineEdit*, double> temperatures[] = {
+        {"test point 1 reference temperature", reference_temperature1_edit,
+         opened_data.reference_temperature1},
+        {"test point 1 thermometer reading", thermometer_reading1_edit, opened_data.thermometer_reading1},
+        {"test point 2 reference temperature", reference_temperature2_edit,
+         opened_data.reference_temperature2},
+        {"test point 2 thermometer reading", thermometer_reading2_edit, opened_data.thermometer_reading2},
+        {"test point 3 reference temperature", reference_temperature3_edit,
+         opened_data.reference_temperature3},
+        {"test point 3 thermometer reading", thermometer_reading3_edit, opened_data.thermometer_reading3}};
+    for (const auto& [name, edit, opened] : temperatures)
+    {
+        if (edit->text() != Temperature_Text(opened))
+        {
+            typed << QString("%1 %2").arg(name, edit->text());
+        }
+    }
+    return typed.join("; ");
+}
+
+void TCorrectionDialog::Set_Refused_Entry(const QString& typed_entry)
+{
+    refused_entry = typed_entry;
+    Show_Opening_Explanation();
 }
 
 void TCorrectionDialog::Description_Changed()
@@ -257,7 +325,8 @@ void TCorrectionDialog::Update_Accept_Button()
     accept_button->setEnabled(problem.isEmpty());
     // A refused value is the first thing to fix, but a calibration file may hold one (a range beyond 0 to
     // 40): what is doubtful about the calibration it makes is said all the same.
-    Show_Explanation((problem.isEmpty() ? QString() : problem + "\n") + Due_Date_Explanation() +
+    const QString first = problem.isEmpty() ? Addition_Note() : problem;
+    Show_Explanation((first.isEmpty() ? QString() : first + "\n") + Due_Date_Explanation() +
                      Calibration_Explanation(problem.isEmpty()));
 }
 
@@ -276,12 +345,17 @@ QString TCorrectionDialog::Entry_Problem() const
     // Compared as stored: without leading and trailing blanks.
     for (const QString& other : other_descriptions)
     {
-        if (other.trimmed().compare(description.trimmed(), Qt::CaseInsensitive) == 0)
+        if (TThermometerList::Is_Same_Description(other.trimmed(), description.trimmed()))
         {
             return QString(
                        "Accept is unavailable: the description '%1' is already used by another thermometer.")
                 .arg(description.trimmed());
         }
+    }
+    if (calibration_due_date_edit->Due_Date().isNull())
+    {
+        return QString("Accept is unavailable: the due date is not set; type it as shown, for example %1.")
+            .arg(Due_Date_Text(TClock::Today().addYears(1)));
     }
     const std::pair<const char*, const QLineEdit*> temperatures[] = {
         {"test point 1 reference temperature", reference_temperature1_edit},
@@ -303,7 +377,11 @@ QString TCorrectionDialog::Entry_Problem() const
 
 QString TCorrectionDialog::Due_Date_Explanation() const
 {
-    const QDate due_date = calibration_due_date_edit->date();
+    const QDate due_date = calibration_due_date_edit->Due_Date();
+    if (due_date.isNull())
+    {
+        return QStringLiteral("No due date yet.");
+    }
     const QDate today = TClock::Today();
     QString text =
         QString("Due %1: %2.")
@@ -338,9 +416,27 @@ QString TCorrectionDialog::Due_Date_Explanation() const
     return text;
 }
 
+QString TCorrectionDialog::Addition_Note() const
+{
+    const QString opened = opened_data.description.trimmed();
+    const QString description = description_edit->text().trimmed();
+    if (opened.isEmpty() || TThermometerList::Is_Same_Description(description, opened))
+    {
+        return QString();
+    }
+    return QString("Accept adds '%1' as a new thermometer with these values; '%2' stays as it is.")
+        .arg(description, opened);
+}
+
 void TCorrectionDialog::Show_Explanation(const QString& text)
 {
-    explanation_label->setText(text);
+    explanation_label->setText(
+        refused_entry.isEmpty()
+            ? text
+            : QString("Not saved: another window changed this thermometer meanwhile, and the fields show its "
+                      "current values. You had typed: %1.\n")
+                      .arg(refused_entry) +
+                  text);
     // The wrapped lines need more height than the dialog was given: grow it rather than cut the last
     // warning off, and never shrink it under the operator's hands.
     const int needed = layout()->totalHeightForWidth(width());

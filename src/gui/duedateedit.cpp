@@ -1,5 +1,6 @@
 #include "duedateedit.h"
 
+#include "clock.h"
 #include "datetext.h"
 
 #include <QKeyEvent>
@@ -27,11 +28,43 @@ QDate Parse_Due_Date_Text(const QString& text)
     return QDate();
 }
 
+namespace
+{
+
+// Stands for no date: the first the edit takes, which no due date is. Qt 5's own first date, also
+// under Qt 6, so that both show the same.
+const QDate No_Date(1752, 9, 14);
+
+} // namespace
+
 TDueDateEdit::TDueDateEdit(QWidget* parent) : QDateEdit(parent)
 {
     // Month names as displayed and logged everywhere else, whatever the system's language.
     setLocale(QLocale::c());
     setDisplayFormat(Due_Date_Format);
+    setMinimumDate(No_Date);
+    setSpecialValueText("not set");
+}
+
+void TDueDateEdit::Set_Due_Date(const QDate& date)
+{
+    setDate(date.isValid() && date > No_Date ? date : No_Date);
+}
+
+QDate TDueDateEdit::Due_Date() const
+{
+    return date() == No_Date ? QDate() : date();
+}
+
+void TDueDateEdit::stepBy(int steps)
+{
+    // From no date, a step up or down starts at today rather than in 1752.
+    if (Due_Date().isNull())
+    {
+        setDate(TClock::Today());
+        return;
+    }
+    QDateEdit::stepBy(steps);
 }
 
 bool TDueDateEdit::event(QEvent* event)

@@ -15,10 +15,19 @@ QDate Parse_Due_Date_Text(const QString& text);
 // "Jun 30 2027" ended on another date without a word. Tab leaves it like any other field: a plain
 // QDateEdit takes one Tab per part of the date, which the operator mistakes for the field's end.
 // The arrow keys still go from part to part and change them.
+// It may also show no date at all, for a due date still to be typed: the arrow keys then start from
+// today.
 class TDueDateEdit : public QDateEdit
 {
 public:
     explicit TDueDateEdit(QWidget* parent = nullptr);
+
+    // Shows date; a null date shows the field blank ("not set").
+    void Set_Due_Date(const QDate& date);
+    // The date shown; a null date while the field is blank.
+    QDate Due_Date() const;
+
+    void stepBy(int steps) override;
 
 protected:
     bool event(QEvent* event) override;

@@ -12,7 +12,8 @@
 TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
 {
     resize(384, 113);
-    setWindowTitle("Input Dialog");
+    // Named after the command that asks for the value.
+    setWindowTitle("Evaluate Uncertainty");
 
     QGridLayout* grid_layout = new QGridLayout(this);
 
@@ -45,6 +46,14 @@ TInputDialog::TInputDialog(QWidget* parent) : QDialog(parent)
 }
 
 TInputDialog::~TInputDialog() = default;
+
+void TInputDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The value proposed is selected, so that what is typed replaces it rather than being appended.
+    value_edit->setFocus(Qt::OtherFocusReason);
+    value_edit->selectAll();
+}
 
 void TInputDialog::Set_Value(const double& value)
 {

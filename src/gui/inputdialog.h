@@ -21,6 +21,9 @@ public:
     // The shown text as a number; text that is not a number gives 0.
     double Get_Value() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private slots:
     void Value_Changed(const QString& text);
 

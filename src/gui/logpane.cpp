@@ -6,5 +6,4 @@ void TLogPane::resizeEvent(QResizeEvent* event)
 {
     QPlainTextEdit::resizeEvent(event);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    horizontalScrollBar()->setValue(0);
 }

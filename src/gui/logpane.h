@@ -3,9 +3,8 @@
 
 #include <QPlainTextEdit>
 
-// The window's log: unwrapped lines, newest last. Whenever the pane changes size (the window resized,
-// maximized or restored), it shows the last line whole and the start of the lines, where the
-// INF/WAR/ERR tells what a line is about.
+// The window's log: lines wrapped at the pane's width, newest last. Whenever the pane changes size
+// (the window resized, maximized or restored), it shows the last line whole.
 class TLogPane : public QPlainTextEdit
 {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include "correctiondialog.h"
 #include "correctionview.h"
 #include "datetext.h"
+#include "exportfilename.h"
 #include "formlayout.h"
 #include "inputdialog.h"
 #include "logpane.h"
@@ -16,7 +17,9 @@
 #include "optionsdialog.h"
 #include "reports.h"
 #include "returnkeychain.h"
+#include "savewait.h"
 #include "temperaturelog.h"
+#include "thermometerchange.h"
 #include "version.h"
 #include "windowgeometry.h"
 
@@ -43,14 +46,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QSpacerItem>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -118,6 +119,8 @@ void TVelmora::Create_Actions()
     correction_curve_action->setShortcut(Qt::Key_F7);
     options_action = new QAction("&Options...", this);
     options_action->setObjectName("Options_Action");
+    new_thermometer_action = new QAction("&New Thermometer...", this);
+    new_thermometer_action->setObjectName("New_Thermometer_Action");
 }
 
 void TVelmora::Create_Menus()
@@ -127,6 +130,7 @@ void TVelmora::Create_Menus()
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
     edit_menu->addAction(calibration_history_action);
+    edit_menu->addAction(new_thermometer_action);
     menuBar()->addMenu("&View")->addAction(correction_curve_action);
     menuBar()->addMenu("&Options")->addAction(options_action);
 }
@@ -145,6 +149,7 @@ void TVelmora::Create_Areas()
     Create_Log_Area(central_widget, main_layout);
 
     confirmation_box = new TMessageBox(this);
+    confirmation_box->setWindowTitle("Velmora");
     midnight_timer = new QTimer(this);
     midnight_timer->setObjectName("Midnight_Timer");
     midnight_timer->setSingleShot(true);
@@ -263,7 +268,8 @@ void TVelmora::Create_Log_Area(QWidget* central_widget, QVBoxLayout* main_layout
     log_pane = new TLogPane(central_widget);
     log_pane->setObjectName("Log_Pane");
     log_pane->setReadOnly(true);
-    log_pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap: what a line goes on to say (a reason, what to do) is read at a glance.
+    log_pane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     log_pane->setFont(log_font);
     // The log takes the height the window gains; the spacer under it keeps its place but no longer grows.
     main_layout->addWidget(log_pane, 1);
@@ -362,6 +368,9 @@ void TVelmora::Follow_Other_Writers()
                 }
             });
     Watch_Calibration_File();
+    // A change that waits for another writer's lock lets the window go on, and can be cancelled.
+    save_wait = new TSaveWait(this);
+    calibration_store.Set_Lock_Wait([this](const QString& lock_name) { return save_wait->Wait(lock_name); });
 }
 
 void TVelmora::Connect_Signals()
@@ -386,6 +395,7 @@ void TVelmora::Connect_Signals()
     connect(quit_action, &QAction::triggered, this, &TVelmora::close);
     connect(correction_curve_action, &QAction::triggered, this, &TVelmora::Show_Correction_Curve);
     connect(calibration_history_action, &QAction::triggered, this, &TVelmora::Show_Calibration_History);
+    connect(new_thermometer_action, &QAction::triggered, this, &TVelmora::New_Thermometer);
     for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
     {
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
@@ -395,26 +405,35 @@ void TVelmora::Connect_Signals()
     connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this,
             &TVelmora::Warn_About_Thermometer);
 
-    // Written as they change, so that a killed process or a power cut loses none of them.
+    // Written as each edit is finished, so that a killed process or a power cut loses little; not at
+    // every key stroke, which would hold up the typing.
     for (QLineEdit* field : {record_path_field, record_file_field, description_field, x_meter_field,
                              y_meter_field, z_meter_field, part_meter_field})
     {
-        connect(field, &QLineEdit::textChanged, this, &TVelmora::Write_Settings);
+        connect(field, &QLineEdit::editingFinished, this, &TVelmora::Write_Settings);
     }
     for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
     {
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Write_Settings);
     }
-    connect(thermometer_selector, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &TVelmora::Write_Settings);
+    connect(thermometer_selector, QOverload<int>::of(&QComboBox::activated), this, &TVelmora::Write_Settings);
 }
 
-TVelmora::~TVelmora() = default;
+TVelmora::~TVelmora()
+{
+    // The widgets go after the members: a field that loses the focus as the window is destroyed would
+    // still finish its editing into the settings and the list.
+    for (QObject* child : findChildren<QObject*>())
+    {
+        disconnect(child, nullptr, this, nullptr);
+    }
+}
 
 void TVelmora::Set_Up_Keyboard()
 {
     quit_action->setShortcut(QKeySequence::Quit);
     correction_editor_action->setShortcut(QKeySequence("Ctrl+E"));
+    new_thermometer_action->setShortcut(QKeySequence::New);
     TMenuShortcutFilter* menu_shortcut_filter = new TMenuShortcutFilter(menuBar(), this);
     for (QLineEdit* field : findChildren<QLineEdit*>())
     {
@@ -501,33 +520,34 @@ void TVelmora::Warn_About_Thermometer(int index)
 void TVelmora::Select_Initial_Thermometer()
 {
     // The index alone selects another thermometer once an entry before it is left out, and its
-    // correction would be applied to the restored readings without a word.
+    // correction would be applied to the restored readings without a word. One no longer listed is
+    // not replaced by another: the operator chooses the one in use.
     const QString description = settings.Value(TSetting::Active_Thermometer_Description).toString();
+    int index = -1;
     if (!description.isEmpty())
     {
-        const QStringList descriptions = thermometer_list.Get_Descriptions();
-        for (int index = 0; index < descriptions.size(); ++index)
+        index =
+            thermometer_list.Get_Descriptions().indexOf(thermometer_list.Get_Stored_Description(description));
+        if (index < 0)
         {
-            if (descriptions[index].compare(description, Qt::CaseInsensitive) == 0)
-            {
-                thermometer_selector->setCurrentIndex(index);
-                Thermometer_Selection_Changed(index);
-                return;
-            }
+            Log_Message(
+                QString("WAR  Thermometer '%1', in use at the last close, is no longer in the list. No "
+                        "thermometer is selected: choose the one in use.")
+                    .arg(description));
         }
-        Log_Message(QString("WAR  Thermometer '%1', in use at the last close, is no longer in the list.")
-                        .arg(description));
     }
-    const int active = settings.Value(TSetting::Active_Thermometer).toInt();
-    if (active >= 0 && active < thermometer_selector->count())
+    else
     {
-        thermometer_selector->setCurrentIndex(active);
-        Thermometer_Selection_Changed(active);
+        // Kept by earlier versions, which stored the index only.
+        const int active = settings.Value(TSetting::Active_Thermometer).toInt();
+        index = active >= 0 && active < thermometer_selector->count() ? active
+                : thermometer_selector->count() > 0                   ? 0
+                                                                      : -1;
     }
-    else if (thermometer_selector->count() > 0)
+    thermometer_selector->setCurrentIndex(index);
+    if (index >= 0)
     {
-        thermometer_selector->setCurrentIndex(0);
-        Thermometer_Selection_Changed(0);
+        Thermometer_Selection_Changed(index);
     }
     else
     {
@@ -632,6 +652,7 @@ void TVelmora::Browse_Path()
     }
     record_path_field->setText(QDir::toNativeSeparators(directory));
     current_path = directory;
+    Write_Settings();
 }
 
 void TVelmora::Write_Temperature_Entry()
@@ -716,11 +737,24 @@ void TVelmora::Check_Calibration_Date()
 
 bool TVelmora::Change_Thermometers(const TThermometerChange& change, const QStringList& selection)
 {
+    // While the store waits for another station's lock the window goes on; what it would reload
+    // meanwhile the change reloads itself, under the lock.
+    changing = true;
     const TThermometerChangeResult result = calibration_store.Change_Thermometers(&thermometer_list, change);
+    save_wait->Finish();
+    changing = false;
     Log_Messages(result.messages);
+    // Another station's save told of while waiting for it, and not taken up by the change (a cancelled
+    // wait), is shown now.
+    if (reload_put_off && !result.saved && !result.reloaded)
+    {
+        reload_put_off = false;
+        Follow_Calibration_File();
+    }
+    reload_put_off = false;
     if (result.saved)
     {
-        Show_Thermometers(selection);
+        Show_Thermometers(selection, true);
     }
     else if (result.reloaded)
     {
@@ -733,21 +767,18 @@ bool TVelmora::Change_Thermometers(const TThermometerChange& change, const QStri
     return result.saved;
 }
 
-void TVelmora::Show_Thermometers(const QStringList& selection)
+void TVelmora::Show_Thermometers(const QStringList& selection, bool first_if_none)
 {
     thermometer_selector->clear();
     Fill_Selector();
     const QStringList descriptions = thermometer_list.Get_Descriptions();
-    int index = descriptions.isEmpty() ? -1 : 0;
+    int index = first_if_none && !descriptions.isEmpty() ? 0 : -1;
     for (const QString& wanted : selection)
     {
-        const auto found =
-            std::find_if(descriptions.begin(), descriptions.end(), [&wanted](const QString& stored) {
-                return stored.compare(wanted, Qt::CaseInsensitive) == 0;
-            });
-        if (!wanted.isEmpty() && found != descriptions.end())
+        const QString stored = thermometer_list.Get_Stored_Description(wanted);
+        if (!wanted.isEmpty() && !stored.isEmpty())
         {
-            index = int(found - descriptions.begin());
+            index = descriptions.indexOf(stored);
             break;
         }
     }
@@ -762,13 +793,15 @@ void TVelmora::Show_Thermometers(const QStringList& selection)
         Update_Corrected_Readings();
         Update_History_Selection();
     }
+    Write_Settings();
 }
 
 void TVelmora::Show_Reloaded_Thermometers(const QStringList& selection)
 {
     const QString previous =
         thermometer_selector->currentIndex() >= 0 ? thermometer_selector->currentText() : QString();
-    Show_Thermometers(selection + QStringList(previous));
+    // Another thermometer in place of one that is gone would correct the readings without a word.
+    Show_Thermometers(selection + QStringList(previous), false);
     if (!previous.isEmpty() && thermometer_list.Get_Stored_Record(previous).isNull())
     {
         Log_Message(
@@ -776,6 +809,8 @@ void TVelmora::Show_Reloaded_Thermometers(const QStringList& selection)
                     "file; %2")
                 .arg(previous, thermometer_selector->currentIndex() >= 0
                                    ? QString("'%1' is selected now.").arg(thermometer_selector->currentText())
+                               : thermometer_selector->count() > 0
+                                   ? QString("no thermometer is selected: choose the one in use.")
                                    : QString("no thermometer is left.")));
     }
 }
@@ -801,6 +836,11 @@ void TVelmora::Watch_Calibration_File()
 
 void TVelmora::Follow_Calibration_File()
 {
+    if (changing)
+    {
+        reload_put_off = true;
+        return;
+    }
     bool reloaded = false;
     const QStringList messages = calibration_store.Reload_Changed_Thermometers(&thermometer_list, &reloaded);
     if (!reloaded)
@@ -812,108 +852,124 @@ void TVelmora::Follow_Calibration_File()
     Read_History_Into_View();
 }
 
+TChosenThermometer TVelmora::Selected_Thermometer() const
+{
+    return thermometer_selector->currentIndex() < 0
+               ? TChosenThermometer()
+               : Choose_Thermometer(thermometer_list, thermometer_selector->currentText());
+}
+
+bool TVelmora::Reload_For(TThermometerAction action, TChosenThermometer* chosen)
+{
+    // Also where no notice of another station's save arrives (network shares).
+    Follow_Calibration_File();
+    const TChosenState state = Chosen_State(thermometer_list, *chosen);
+    const QString line = Chosen_State_Line(action, *chosen, state);
+    if (!line.isEmpty())
+    {
+        Log_Message(line);
+    }
+    if (state == TChosenState::Gone)
+    {
+        return false;
+    }
+    *chosen = Choose_Thermometer(thermometer_list, chosen->description);
+    return true;
+}
+
 void TVelmora::Edit_Thermometer()
 {
-    // The editor opens on the thermometer as the file holds it now, also where no notice of another
-    // station's save arrives (network shares).
+    // The editor opens on the thermometer as the file holds it now; with none selected it opens empty,
+    // for a new one.
+    TChosenThermometer chosen = Selected_Thermometer();
+    if (Reload_For(TThermometerAction::Edit, &chosen))
+    {
+        Open_Correction_Editor(chosen);
+    }
+}
+
+void TVelmora::New_Thermometer()
+{
+    // The editor refuses the descriptions the file holds now.
     Follow_Calibration_File();
+    Open_Correction_Editor(TChosenThermometer());
+}
+
+void TVelmora::Open_Correction_Editor(const TChosenThermometer& thermometer)
+{
     if (correction_dialog == nullptr)
     {
         correction_dialog = new TCorrectionDialog(this);
     }
-
-    QStringList descriptions = thermometer_list.Get_Descriptions();
-    TCorrectionDialogData dialog_data;
-    if (thermometer_selector->count() > 0)
+    TChosenThermometer opened = thermometer;
+    // What the operator typed into an editor whose change was refused, to be typed again.
+    QString refused_entry;
+    for (;;)
     {
-        dialog_data.description = thermometer_selector->currentText();
-        descriptions.removeOne(dialog_data.description);
-    }
-    thermometer_list.Get_Correction_Data(dialog_data.description, &dialog_data);
-    dialog_data.calibration_due_date = thermometer_list.Get_Calibration_Due_Date(dialog_data.description);
-    // A damaged entry has no due date; the editor would go on showing the previous thermometer's.
-    if (!dialog_data.calibration_due_date.isValid())
-    {
-        dialog_data.calibration_due_date = TClock::Today();
-    }
-    // An edit is a change from what the editor opened on; another window may change it meanwhile.
-    const QString opened = thermometer_list.Get_Stored_Record(dialog_data.description);
-
-    correction_dialog->Set_Dialog_Data(dialog_data, descriptions);
-    if (correction_dialog->exec() != 1)
-    {
-        return;
-    }
-    const QString edited_description = dialog_data.description;
-    correction_dialog->Get_Dialog_Data(&dialog_data);
-    // The editor drops blanks around a description, but one a hand-edited file stored with them is
-    // still the thermometer being edited, not a new one.
-    if (edited_description != edited_description.trimmed() &&
-        dialog_data.description.compare(edited_description.trimmed(), Qt::CaseInsensitive) == 0)
-    {
-        dialog_data.description = edited_description;
-    }
-    // Kept apart from the description only by letter case, it is the same thermometer; another
-    // description adds a thermometer.
-    const bool same_thermometer =
-        !opened.isNull() && dialog_data.description.compare(edited_description, Qt::CaseInsensitive) == 0;
-
-    const bool saved = Change_Thermometers(
-        [&](TThermometerList* list, QString* message) {
-            const QString& description = dialog_data.description;
-            const QString on_disk = list->Get_Stored_Record(description);
-            if (same_thermometer && on_disk.isNull())
-            {
-                *message = QString("ERR  Thermometer '%1' was removed by another window after the Correction "
-                                   "Editor opened on it; this change was not saved.")
-                               .arg(edited_description);
-                return false;
-            }
-            if (same_thermometer && on_disk != opened)
-            {
-                *message = QString("ERR  Thermometer '%1' was changed by another window after the Correction "
-                                   "Editor opened on it; this change was not saved. The editor now opens on "
-                                   "its current values.")
-                               .arg(edited_description);
-                return false;
-            }
-            if (!same_thermometer && !on_disk.isNull())
-            {
-                const QStringList stored = list->Get_Descriptions();
-                const auto found =
-                    std::find_if(stored.begin(), stored.end(), [&description](const QString& candidate) {
-                        return candidate.compare(description, Qt::CaseInsensitive) == 0;
-                    });
-                *message =
-                    QString("ERR  Thermometer '%1' was not added: another window added '%2' meanwhile, "
-                            "and descriptions that differ only in letter case are the same "
-                            "thermometer; this change was not saved.")
-                        .arg(description, *found);
-                return false;
-            }
-            list->Set_Correction_Data(description, dialog_data);
-            list->Set_Calibration_Due_Date(description, dialog_data.calibration_due_date);
-            *message = QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
-                           .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
-            return true;
-        },
-        {dialog_data.description, thermometer_selector->currentText()});
-    if (saved)
-    {
-        Warn_About_Thermometer(thermometer_selector->currentIndex());
+        QStringList others = thermometer_list.Get_Descriptions();
+        if (opened.Is_None())
+        {
+            correction_dialog->Set_Empty_Entry(others);
+        }
+        else
+        {
+            others.removeOne(opened.description);
+            TCorrectionDialogData dialog_data;
+            thermometer_list.Get_Correction_Data(opened.description, &dialog_data);
+            dialog_data.description = opened.description;
+            // A damaged entry has no due date: the editor shows none, and one must be typed.
+            dialog_data.calibration_due_date = thermometer_list.Get_Calibration_Due_Date(opened.description);
+            correction_dialog->Set_Dialog_Data(dialog_data, others);
+        }
+        correction_dialog->Set_Refused_Entry(refused_entry);
+        if (correction_dialog->exec() != 1)
+        {
+            return;
+        }
+        TThermometerEdit edit{opened, TCorrectionDialogData()};
+        correction_dialog->Get_Dialog_Data(&edit.entry);
+        TChangeRefusal refusal = TChangeRefusal::None;
+        const bool saved = Change_Thermometers(
+            [&edit, &refusal](TThermometerList* list, QString* message) {
+                return Apply_Edit(list, edit, message, &refusal);
+            },
+            {Edited_Description(edit), opened.description});
+        if (saved)
+        {
+            Warn_About_Thermometer(thermometer_selector->currentIndex());
+            return;
+        }
+        // Changed by another window meanwhile: the editor opens again on its current values, and says
+        // what was typed, to be typed again where it still applies.
+        if (refusal != TChangeRefusal::Changed_Meanwhile)
+        {
+            return;
+        }
+        refused_entry = correction_dialog->Typed_Entry();
+        opened = Choose_Thermometer(thermometer_list, opened.description);
+        if (opened.Is_None())
+        {
+            return;
+        }
     }
 }
 
 void TVelmora::Remove_Thermometer()
 {
-    // The confirmation names the thermometer as the file holds it now.
-    Follow_Calibration_File();
+    // The question names the thermometer as the file holds it now.
+    TChosenThermometer confirmed = Selected_Thermometer();
+    if (!Reload_For(TThermometerAction::Removal, &confirmed))
+    {
+        return;
+    }
+    const QString selected = confirmed.description;
     confirmation_box->Set_Text("Remove Thermometer");
-    confirmation_box->Set_Informative_Text("Are you sure you want to delete the current thermometer?");
+    confirmation_box->Set_Informative_Text(
+        "Are you sure you want to delete the current thermometer?" +
+        (confirmed.Is_None() ? QString() : QString(" '%1'").arg(selected.toHtmlEscaped())));
     // Named, so that a wrong selection is caught before its data is gone.
-    const QString selected = thermometer_selector->currentText();
     confirmation_box->setDetailedText(
-        thermometer_selector->currentIndex() < 0
+        confirmed.Is_None()
             ? QString("No thermometer is selected; nothing will be deleted.")
             : QString("Thermometer to delete: '%1'\nCalibration due: %2")
                   .arg(selected, Due_Date_Text(thermometer_list.Get_Calibration_Due_Date(selected))));
@@ -921,33 +977,16 @@ void TVelmora::Remove_Thermometer()
     confirmation_box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     confirmation_box->setDefaultButton(QMessageBox::No);
     // What was confirmed: another window may change it, or the selection, while the question is open.
-    const QString confirmed = thermometer_list.Get_Stored_Record(selected);
     if (confirmation_box->exec() != QMessageBox::Yes)
     {
         return;
     }
 
     // Once it is gone, the first remaining thermometer is selected.
+    TChangeRefusal refusal = TChangeRefusal::None;
     const bool saved = Change_Thermometers(
-        [&](TThermometerList* list, QString* message) {
-            const QString on_disk = list->Get_Stored_Record(selected);
-            if (!confirmed.isNull() && on_disk.isNull())
-            {
-                *message =
-                    QString("INF  Thermometer '%1' was already removed by another window.").arg(selected);
-                return false;
-            }
-            if (!confirmed.isNull() && on_disk != confirmed)
-            {
-                *message = QString("ERR  Thermometer '%1' was not removed: another window changed it after "
-                                   "the removal was asked for. Check its current values, then remove it "
-                                   "again if it is still to go.")
-                               .arg(selected);
-                return false;
-            }
-            list->Remove_Thermometer_Data(selected);
-            *message = QString("INF  Removed correction data for '%1'.").arg(selected);
-            return true;
+        [&confirmed, &refusal](TThermometerList* list, QString* message) {
+            return Apply_Removal(list, confirmed, message, &refusal);
         },
         {selected});
     if (saved)
@@ -980,6 +1019,12 @@ void TVelmora::Write_Report(const QString& default_name, const QString& content,
 
 void TVelmora::Evaluate_Corrections()
 {
+    // Of the thermometer as the file holds it now, and of no other.
+    TChosenThermometer chosen = Selected_Thermometer();
+    if (!Reload_For(TThermometerAction::Corrections_Report, &chosen))
+    {
+        return;
+    }
     QString error;
     if (!Is_Evaluation_Range_Usable(current_correction, &error))
     {
@@ -987,7 +1032,7 @@ void TVelmora::Evaluate_Corrections()
         return;
     }
     const QString description = thermometer_selector->currentText();
-    Write_Report("evaluation.csv",
+    Write_Report(Export_File_Name(description + " corrections evaluation", "csv"),
                  Corrections_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
                                     current_correction),
                  "INF  Evaluation file written.");
@@ -995,6 +1040,11 @@ void TVelmora::Evaluate_Corrections()
 
 void TVelmora::Evaluate_Uncertainty()
 {
+    TChosenThermometer chosen = Selected_Thermometer();
+    if (!Reload_For(TThermometerAction::Uncertainty_Report, &chosen))
+    {
+        return;
+    }
     QString error;
     if (!Is_Evaluation_Range_Usable(current_correction, &error))
     {
@@ -1014,7 +1064,7 @@ void TVelmora::Evaluate_Uncertainty()
     last_uncertainty = uncertainty;
     Update_Correction_View();
     const QString description = thermometer_selector->currentText();
-    Write_Report("uncertainty.csv",
+    Write_Report(Export_File_Name(description + " uncertainty evaluation", "csv"),
                  Uncertainty_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
                                     current_correction, uncertainty),
                  "INF  Uncertainty file written.");
@@ -1049,7 +1099,7 @@ void TVelmora::Show_Correction_Curve()
 TCorrectionViewData TVelmora::Correction_View_Data() const
 {
     TCorrectionViewData data;
-    data.has_thermometer = thermometer_selector->count() > 0;
+    data.has_thermometer = thermometer_selector->currentIndex() >= 0;
     data.description = thermometer_selector->currentText();
     data.due_date = thermometer_list.Get_Calibration_Due_Date(data.description);
     data.state = in_calibration ? "in calibration" : "out of calibration";
@@ -1125,7 +1175,8 @@ void TVelmora::Update_History_Selection()
 
 void TVelmora::closeEvent(QCloseEvent* event)
 {
-    Write_Settings();
+    Log_Messages(settings.Set_Values(Window_Settings()
+                                     << qMakePair(TSetting::Window_Geometry, QVariant(saveGeometry()))));
     event->accept();
 }
 
@@ -1143,31 +1194,31 @@ void TVelmora::Log_Messages(const QStringList& messages)
     }
     log_pane->appendPlainText(messages.join('\n'));
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
-    // Lines do not wrap: a cursor left at the end would scroll the start of a long line out of view,
-    // also later, when the pane is first laid out. The start of the newest line keeps it in view.
-    log_pane->moveCursor(QTextCursor::StartOfBlock, QTextCursor::MoveAnchor);
-    log_pane->horizontalScrollBar()->setValue(0);
+}
+
+QVector<QPair<TSetting, QVariant>> TVelmora::Window_Settings() const
+{
+    return {{TSetting::Current_Path, QDir::fromNativeSeparators(record_path_field->text())},
+            {TSetting::Record_File, record_file_field->text()},
+            {TSetting::Active_Thermometer, thermometer_selector->currentIndex()},
+            {TSetting::Active_Thermometer_Description,
+             thermometer_selector->currentIndex() >= 0 ? thermometer_selector->currentText() : QString()},
+            {TSetting::Description, description_field->text()},
+            {TSetting::Axis_X_Enabled, x_check_box->isChecked()},
+            {TSetting::Axis_Y_Enabled, y_check_box->isChecked()},
+            {TSetting::Axis_Z_Enabled, z_check_box->isChecked()},
+            {TSetting::Axis_Part_Enabled, part_check_box->isChecked()},
+            {TSetting::Meter_X_Value, x_meter_field->text()},
+            {TSetting::Meter_Y_Value, y_meter_field->text()},
+            {TSetting::Meter_Z_Value, z_meter_field->text()},
+            {TSetting::Meter_Part_Value, part_meter_field->text()},
+            {TSetting::Warn_Days_Before_Due, warn_days_before_due},
+            {TSetting::Log_Date_Time, log_date_time}};
 }
 
 void TVelmora::Write_Settings()
 {
-    Log_Messages(
-        settings.Set_Values({{TSetting::Current_Path, QDir::fromNativeSeparators(record_path_field->text())},
-                             {TSetting::Record_File, record_file_field->text()},
-                             {TSetting::Active_Thermometer, thermometer_selector->currentIndex()},
-                             {TSetting::Active_Thermometer_Description, thermometer_selector->currentText()},
-                             {TSetting::Description, description_field->text()},
-                             {TSetting::Axis_X_Enabled, x_check_box->isChecked()},
-                             {TSetting::Axis_Y_Enabled, y_check_box->isChecked()},
-                             {TSetting::Axis_Z_Enabled, z_check_box->isChecked()},
-                             {TSetting::Axis_Part_Enabled, part_check_box->isChecked()},
-                             {TSetting::Meter_X_Value, x_meter_field->text()},
-                             {TSetting::Meter_Y_Value, y_meter_field->text()},
-                             {TSetting::Meter_Z_Value, z_meter_field->text()},
-                             {TSetting::Meter_Part_Value, part_meter_field->text()},
-                             {TSetting::Warn_Days_Before_Due, warn_days_before_due},
-                             {TSetting::Log_Date_Time, log_date_time},
-                             {TSetting::Window_Geometry, saveGeometry()}}));
+    Log_Messages(settings.Set_Values(Window_Settings()));
 }
 
 void TVelmora::Edit_Options()

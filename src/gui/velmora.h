@@ -3,6 +3,7 @@
 
 #include "calibrationstore.h"
 #include "settingsfile.h"
+#include "thermometerchange.h"
 #include "thermometercorrection.h"
 #include "thermometerdata.h"
 
@@ -30,6 +31,7 @@ struct TCorrectionViewData;
 class TInputDialog;
 class TMessageBox;
 class TOptionsDialog;
+class TSaveWait;
 
 // The one main window: reading entry, the temperature log, thermometer management and the
 // reports all run from its slots.
@@ -63,6 +65,8 @@ private slots:
     void Check_Calibration_Date();
     // Opens the calibration history beside the window, read from the disk as it is now.
     void Show_Calibration_History();
+    // Opens the Correction Editor empty, for a thermometer to add.
+    void New_Thermometer();
 
 private:
     // The steps of the constructor, in its order.
@@ -85,22 +89,36 @@ private:
     void Select_Initial_Thermometer();
     void Fill_Selector();
     void Update_Thermometer_Actions();
-    // Writes every setting from the window's state: the one place that names what is saved.
+    // Every setting from the window's state but its geometry: the one place that names what is saved.
+    QVector<QPair<TSetting, QVariant>> Window_Settings() const;
+    // Writes the settings the operator changed since they were last written.
     void Write_Settings();
     // Applies one change through the store. Once the file holds it, shows the list again selecting the
     // first of selection still there and returns true; otherwise the window shows what it showed (or
     // what another window saved meanwhile) and false.
     bool Change_Thermometers(const TThermometerChange& change, const QStringList& selection);
     // Refills the selector from the list, selecting the first of selection still there (letter case
-    // ignored), else the first thermometer; the readings and the correction view follow.
-    void Show_Thermometers(const QStringList& selection);
+    // ignored), else the first thermometer when first_if_none, else none; the readings and the
+    // correction view follow.
+    void Show_Thermometers(const QStringList& selection, bool first_if_none);
     // Shows the list again after another writer changed it, selecting the first of selection still
-    // there, else keeping the selection by description: a WAR line when that one is gone.
+    // there, else keeping the selection by description; when that one is gone, none is selected and a
+    // WAR line says so.
     void Show_Reloaded_Thermometers(const QStringList& selection);
     // Watches the calibration file, and its directory, which sees a save replace the file.
     void Watch_Calibration_File();
     // Reloads the list when another window or station saved the file, and shows it.
     void Follow_Calibration_File();
+    // The thermometer selected, to which an action started now is bound; none when none is selected.
+    TChosenThermometer Selected_Thermometer() const;
+    // Reloads the file before action is carried out on *chosen: false, with the line that says so,
+    // when another writer removed it meanwhile; otherwise *chosen becomes it as the file holds it now
+    // (a WAR line when another writer changed it).
+    bool Reload_For(TThermometerAction action, TChosenThermometer* chosen);
+    // Opens the Correction Editor on thermometer, or empty when it is none, and saves what is accepted.
+    // An edit refused because another window changed the thermometer meanwhile opens the editor again
+    // on its current values, with what was typed shown to be typed again.
+    void Open_Correction_Editor(const TChosenThermometer& thermometer);
     void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
     // Moves a view about to be shown beside the window, where the screen has room.
     void Place_Beside_Window(QWidget* view);
@@ -174,6 +192,13 @@ private:
     // Fires once at the next midnight; judged_date is the day in_calibration and the icons hold for.
     QTimer* midnight_timer;
     QDate judged_date;
+    QAction* new_thermometer_action;
+    // Shows that a change waits for another station's lock, and lets the operator cancel it.
+    TSaveWait* save_wait;
+    // A change is under way: the window goes on while it waits for the lock, but reloads nothing.
+    bool changing = false;
+    // A reload was due while a change was under way.
+    bool reload_put_off = false;
 };
 
 #endif // VELMORA_H
