@@ -156,10 +156,11 @@ private slots:
         QTest::newRow("due today") << QList<TThermometer>{Thermometer("T1", 0)} << QStringList() << 30 << 2;
         QTest::newRow("overdue outranks due soon")
             << QList<TThermometer>{Thermometer("T1", 10), Thermometer("T2", -3)} << QStringList() << 30 << 2;
-        QTest::newRow("implausible") << QList<TThermometer>{Thermometer("T1", 400, 5.0)} << QStringList()
-                                     << 30 << 2;
-        QTest::newRow("due date far ahead, not warned at start-up")
-            << QList<TThermometer>{Thermometer("T1", 365 * 12)} << QStringList() << 30 << 0;
+        QTest::newRow("doubtful calibration")
+            << QList<TThermometer>{Thermometer("T1", 400, 5.0)} << QStringList() << 30 << 2;
+        // 2072 typed for 2027: as doubtful as a test point typed wrong.
+        QTest::newRow("due date far ahead")
+            << QList<TThermometer>{Thermometer("T1", 365 * 12)} << QStringList() << 30 << 2;
         TThermometer flat = Thermometer("Flat", 400);
         flat.references = {20, 20, 20};
         QTest::newRow("not usable") << QList<TThermometer>{flat} << QStringList() << 30 << 2;
@@ -275,7 +276,7 @@ private slots:
             TCalibrationStore window_store = TCalibrationStore::For_Calibration_File(file_name);
             TThermometerList window_list;
             window_store.Load_Thermometers(&window_list);
-            QCOMPARE(window_store.Check_Calibration_History(window_list).size(), 1);
+            QCOMPARE(window_store.Check_Calibration_History(window_list).finding_messages.size(), 1);
             QByteArray content = Test_Support::Read_File(file_name);
             const int at = content.indexOf("15.00000,0.12000");
             QVERIFY(at > 0);
@@ -436,8 +437,8 @@ private slots:
         QTest::newRow("in calibration") << Thermometer("Bath probe", 200) << "In calibration";
         QTest::newRow("due soon") << Thermometer("Bath, probe 2", 7) << "Due soon";
         QTest::newRow("overdue") << Thermometer("T3", -1) << "Out of calibration";
-        QTest::newRow("implausible") << Thermometer("T4", 200, 3.0) << "Implausible";
-        QTest::newRow("implausible due date") << Thermometer("T5", 365 * 12) << "Implausible";
+        QTest::newRow("doubtful calibration") << Thermometer("T4", 200, 3.0) << "Doubtful";
+        QTest::newRow("doubtful due date") << Thermometer("T5", 365 * 12) << "Doubtful";
         TThermometer flat = Thermometer("Flat", 200);
         flat.references = {20, 20, 20};
         QTest::newRow("not usable") << flat << "Correction not usable";
@@ -498,8 +499,8 @@ private slots:
         // Files may hold what the editor does not accept.
         QTest::newRow("beyond 0 to 40") << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << "In calibration"
                                         << "0.010 °C";
-        QTest::newRow("implausible") << QVector<double>{15, 15, 20, 20.95, 25, 25} << "Implausible"
-                                     << "0.155 °C";
+        QTest::newRow("doubtful") << QVector<double>{15, 15, 20, 20.95, 25, 25} << "Doubtful"
+                                  << "0.155 °C";
     }
 
     void List_Model_Error()
@@ -601,7 +602,7 @@ private slots:
             << QStringList();
         QTest::newRow("doubtful calibration")
             << Thermometer("Probe A", 100, 3.0) << QStringList{"20"} << "17.00\n"
-            << QStringList{"WAR  Thermometer 'Probe A' has an implausible calibration: the test point at "
+            << QStringList{"WAR  Thermometer 'Probe A' is doubtful: the test point at "
                            "15.00 \u00b0C "
                            "deviates by 3.00 \u00b0C, more than 1 \u00b0C; the test point at 20.00 \u00b0C "
                            "deviates by "
@@ -612,8 +613,8 @@ private slots:
         QTest::newRow("doubtful due date")
             << far_ahead << QStringList{"20"} << "19.88\n"
             << QStringList{
-                   QString("WAR  Thermometer 'Probe A' is due on %1, more than 10 years ahead. Check its due "
-                           "date.")
+                   QString("WAR  Thermometer 'Probe A' is doubtful: the due date %1 is more than 10 years "
+                           "ahead. Check its due date.")
                        .arg(Due_Date_Text(far_ahead.due_date))};
     }
     // The numbers stand; what makes them doubtful is said on standard error, and --strict fails on it.
