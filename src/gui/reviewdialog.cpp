@@ -4,6 +4,7 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpacerItem>
@@ -26,6 +27,7 @@ TReviewDialog::TReviewDialog(QWidget* parent) : QDialog(parent)
     reviewer_label = new QLabel(this);
     reviewer_label->setObjectName("Reviewer_Label");
     reviewer_label->setTextFormat(Qt::PlainText);
+    reviewer_label->setWordWrap(true);
     grid_layout->addWidget(reviewer_label, 1, 0, 1, 2);
 
     comment_edit = new QLineEdit(this);
@@ -67,6 +69,12 @@ void TReviewDialog::Set_Finding(const QString& finding, const QString& reviewer)
     comment_edit->clear();
     comment_edit->setFocus();
     Comment_Changed();
+    // A long finding wraps over several lines: the dialog grows to show all of them.
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+    {
+        resize(width(), needed);
+    }
 }
 
 QString TReviewDialog::Get_Comment() const
