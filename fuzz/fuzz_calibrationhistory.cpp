@@ -1,3 +1,4 @@
+#include "calibrationfindings.h"
 #include "calibrationhistory.h"
 #include "thermometerdata.h"
 
@@ -59,6 +60,46 @@ void Start_Twice(const QString& history_name, const QByteArray& bytes, const TTh
         Fail("a second start added a record:", History_Action_Text(second.records[0].action) + " " +
                                                    second.records[0].description + ": " +
                                                    History_Change_Text(second.records[0]));
+    }
+
+    // A review of every open finding that has a line closes each of them, and opens nothing of its own.
+    const QDate today(2026, 12, 7);
+    const QVector<TFinding> open = Calibration_Findings(again, second, list, today);
+    Finding_Messages(history_name, again, second, false, open);
+    QVector<THistoryRecord> reviews;
+    for (const TFinding& finding : open)
+    {
+        Finding_Summary(finding);
+        if (finding.Is_Reviewable())
+        {
+            reviews << Review_Record(finding, QStringLiteral("looked at it"));
+        }
+    }
+    if (!Append_History(history_name, reviews, &again, &error))
+    {
+        Fail("cannot append", error);
+    }
+    THistoryContent reviewed;
+    if (!Read_History_File(history_name, &reviewed, &error, THistoryCheck::Whole_Chain, QStringList(),
+                           anchor_line))
+    {
+        Fail("cannot read", error);
+    }
+    const QVector<TFinding> after =
+        Calibration_Findings(reviewed, Compare_History(reviewed, list, complete), list, today);
+    for (const TFinding& finding : after)
+    {
+        if (finding.Is_Reviewable() && finding.record > again.line_count - reviews.size())
+        {
+            Fail("a review opened a finding:", Finding_Summary(finding));
+        }
+        for (const TFinding& before : open)
+        {
+            if (before.Is_Reviewable() && Is_Same_Finding(before, finding))
+            {
+                Fail("a review left its finding open:", Finding_Summary(finding));
+            }
+        }
     }
 }
 

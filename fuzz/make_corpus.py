@@ -126,6 +126,11 @@ def history_lines(changes):
         if action == "history lost":
             record["anchor_records"] = 2
             record["anchor_sha256"] = "a" * 64
+        if action == "reviewed":
+            record["reviews"] = number - 1
+            record["reviews_sha256"] = previous
+            record["finding"] = "changed outside Velmora"
+            record["comment"] = "asked the lab"
         line = json.dumps(record, separators=(",", ":"), sort_keys=True, ensure_ascii=False)
         previous = hashlib.sha256(line.encode("utf-8")).hexdigest()
         lines.append(line)
@@ -169,6 +174,11 @@ def write_history_corpus():
     write("history_lost.jsonl", history_lines([("added", "B", None, ("2027-06-01", 0.1)),
                                                ("history lost", "", None, None),
                                                ("first seen", "Probe X", None, ("2027-06-01", 0.1))]))
+    # An outside change and its review, which closes it.
+    write("reviewed.jsonl", history_lines([("first seen", "Probe X", None, ("2027-06-01", 0.1)),
+                                           ("changed outside Velmora", "Probe X", ("2027-06-01", 0.1),
+                                            ("2027-06-01", 1.5)),
+                                           ("reviewed", "Probe X", None, None)]))
     # Found by fuzzing: records whose "thermometer" is not the thermometer their states describe (another
     # name, a control character, a trailing space) were recorded again at every start.
     write("self_contradicting.jsonl", history_lines([

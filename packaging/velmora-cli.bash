@@ -99,13 +99,16 @@ _velmora_cli()
     done
     case $command in
         '')
-            COMPREPLY=($(compgen -W "list check correct validate report --data-dir --help --version" -- "$current"))
+            COMPREPLY=($(compgen -W "list check findings correct validate report --data-dir --help --version" -- "$current"))
             ;;
         list)
             COMPREPLY=($(compgen -W "--warn-days --csv --names --help" -- "$current"))
             ;;
         check)
             COMPREPLY=($(compgen -W "--warn-days --help" -- "$current"))
+            ;;
+        findings)
+            COMPREPLY=($(compgen -W "--all --csv --help" -- "$current"))
             ;;
         validate)
             COMPREPLY=($(compgen -f -W "--warn-days --help" -- "$current"))

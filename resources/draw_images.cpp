@@ -2,7 +2,7 @@
 // hand from the repository root after changing a picture, then commit the files it writes:
 //   g++ -std=c++17 -fPIC resources/draw_images.cpp $(pkg-config --cflags --libs Qt5Gui) -o /tmp/draw_images
 //   QT_QPA_PLATFORM=offscreen /tmp/draw_images resources
-// It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png, the four
+// It writes icons/velmora.png, gui/browse_icon16.png, gui/edit_icon16.png, gui/remove_icon16.png, the five
 // gui/calibration_*_icon16.png, images/logo.png, velmora.ico and the installed application icon
 // hicolor/NxN/apps/com.velmora.Velmora.png (N = 16, 32, 48, 64, 128, 256) below the directory given as its
 // only argument, and each of the window's PNGs once more as name@2x.png at twice the size for screens
@@ -282,12 +282,14 @@ QImage Draw_Remove_Icon(int scale)
 
 // The thermometer selector's calibration state icons, drawn in a 16-unit design. Each
 // state has its own shape as well as its own colour, so that the states differ without colour too:
-// a round badge with a tick (in calibration), a round badge with clock hands (due soon), an octagon with
-// a bar (out of calibration) and a triangle with an exclamation mark (correction not usable).
+// a round badge with a tick (in calibration), a round badge with clock hands (due soon), a diamond with a
+// question mark (doubtful), an octagon with a bar (out of calibration) and a triangle with an exclamation
+// mark (correction not usable).
 enum class State_Icon
 {
     In_Calibration,
     Due_Soon,
+    Doubtful,
     Out_Of_Calibration,
     Not_Usable
 };
@@ -312,6 +314,15 @@ QImage Draw_State_Icon(State_Icon icon, int scale)
         fill = QColor(0xf0, 0xa2, 0x1c);
         rim = QColor(0xa8, 0x65, 0x05);
         badge.addEllipse(QPointF(8.0, 8.0), 6.8, 6.8);
+        break;
+    case State_Icon::Doubtful:
+        fill = QColor(0x7b, 0x4f, 0xc4);
+        rim = QColor(0x4a, 0x2a, 0x82);
+        badge.moveTo(8.0, 0.6);
+        badge.lineTo(15.4, 8.0);
+        badge.lineTo(8.0, 15.4);
+        badge.lineTo(0.6, 8.0);
+        badge.closeSubpath();
         break;
     case State_Icon::Out_Of_Calibration:
     {
@@ -353,6 +364,19 @@ QImage Draw_State_Icon(State_Icon icon, int scale)
     case State_Icon::Due_Soon:
         painter.drawPolyline(QPolygonF({QPointF(8.0, 4.2), QPointF(8.0, 8.0), QPointF(10.8, 9.8)}));
         break;
+    case State_Icon::Doubtful:
+    {
+        // A question mark of strokes, not of a font, so that it looks the same wherever it is drawn.
+        painter.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath hook;
+        hook.moveTo(6.0, 6.4);
+        hook.cubicTo(6.0, 4.2, 10.0, 4.2, 10.0, 6.4);
+        hook.cubicTo(10.0, 7.8, 8.0, 7.9, 8.0, 9.6);
+        painter.drawPath(hook);
+        painter.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
+        painter.drawPoint(QPointF(8.0, 11.9));
+        break;
+    }
     case State_Icon::Out_Of_Calibration:
         painter.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::FlatCap));
         painter.drawLine(QPointF(4.2, 8.0), QPointF(11.8, 8.0));
@@ -375,6 +399,11 @@ QImage Draw_In_Calibration_Icon(int scale)
 QImage Draw_Due_Soon_Icon(int scale)
 {
     return Draw_State_Icon(State_Icon::Due_Soon, scale);
+}
+
+QImage Draw_Doubtful_Icon(int scale)
+{
+    return Draw_State_Icon(State_Icon::Doubtful, scale);
 }
 
 QImage Draw_Out_Of_Calibration_Icon(int scale)
@@ -549,6 +578,7 @@ int main(int argc, char* argv[])
     ok = Save_Png_Pair(Draw_Logo, out, "images/logo") && ok;
     ok = Save_Png_Pair(Draw_In_Calibration_Icon, out, "gui/calibration_ok_icon16") && ok;
     ok = Save_Png_Pair(Draw_Due_Soon_Icon, out, "gui/calibration_due_icon16") && ok;
+    ok = Save_Png_Pair(Draw_Doubtful_Icon, out, "gui/calibration_doubtful_icon16") && ok;
     ok = Save_Png_Pair(Draw_Out_Of_Calibration_Icon, out, "gui/calibration_expired_icon16") && ok;
     ok = Save_Png_Pair(Draw_Not_Usable_Icon, out, "gui/calibration_unusable_icon16") && ok;
 

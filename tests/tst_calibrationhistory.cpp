@@ -50,12 +50,21 @@ class TCalibrationHistoryTest : public QObject
         return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
     }
 
+    // The line every start gives while the finding of record, written by this account at Test_Now, is
+    // open.
+    static QString Open_Finding(int record, const QString& text)
+    {
+        return QString("WAR  Open finding, record %1: %2 (found by %3 on %4 at 2026-12-07T10:30:00+01:00). "
+                       "Review it in the Calibration History window.")
+            .arg(QString::number(record), text, Account_Name(), QSysInfo::machineHostName());
+    }
+
     // The store of a window just started: loaded and checked against the history.
     TCalibrationStore Start(TThermometerList* list, QStringList* lines = nullptr)
     {
         TCalibrationStore store = TCalibrationStore::In_Data_Directory(data_directory);
         store.Load_Thermometers(list);
-        const QStringList check = store.Check_Calibration_History(*list);
+        const QStringList check = store.Check_Calibration_History(*list).finding_messages;
         if (lines != nullptr)
         {
             *lines = check;
@@ -320,11 +329,17 @@ private slots:
         {
             expected << "WAR  Calibration history '" + Native(history_file) + "': " + damaged;
         }
-        const QStringList at_every_start = expected;
+        QStringList at_every_start = expected;
         // A line more or fewer before it, and line 7 is another record: the records the file was saved
-        // after cannot be trusted, so the history begins again from the file.
+        // after cannot be trusted, so the history begins again from the file. The loss is a finding named
+        // at every start until someone reviews it.
         if (moved)
         {
+            at_every_start << Open_Finding(
+                lines.size() + 1, "the calibration history lost records: its record 7 is not the one the "
+                                  "calibration file was saved after (SHA-256 " +
+                                      anchor_hash +
+                                      "): the history was replaced, or changed up to that record");
             expected << "WAR  Calibration history '" + Native(history_file) +
                             "': its record 7 is not the one the calibration file was saved after (SHA-256 " +
                             anchor_hash +
@@ -369,8 +384,13 @@ private slots:
                              "recorded in the calibration history."));
         QCOMPARE(Actions(),
                  QStringList({"added Probe X", "saved Probe X", "changed outside Velmora Probe X"}));
+        // Found once, named at every start until someone reviews it; recorded once.
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start,
+                 QStringList(Open_Finding(3, "thermometer 'Probe X' was changed outside Velmora: due "
+                                             "date Dec 17 2026 -> Dec 17 2062; point 2 "
+                                             "20.00000,0.20000 -> 20.00000,0.02000")));
+        QCOMPARE(History().line_count, 3);
     }
 
     // Edited by hand while a window is open, then changed in it: the edit is recorded before the change,
@@ -487,17 +507,23 @@ private slots:
         QCOMPARE(Read_File(calibration_file), file_before);
         QCOMPARE(Temporary_Files(), QStringList());
 
+        // A change recorded but not saved is a finding, named at every start.
+        const QStringList open =
+            failure == "file size"
+                ? QStringList(Open_Finding(3, "the change of record 2 (thermometer 'X') never reached the "
+                                              "calibration file"))
+                : QStringList();
         TThermometerList next_list;
         QStringList at_start;
         Start(&next_list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, open);
         QCOMPARE(Actions(), actions);
         QCOMPARE(History().first_break, 0);
         // The history says what the file holds: the same change now saves and is recorded once.
         QVERIFY(store.Change_Thermometers(&next_list, Set("X", 0.1)).saved);
         QCOMPARE(Actions(), actions + QStringList({"added X", "saved X"}));
         Start(&next_list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, open);
     }
 
     // A window killed in the middle of a change (a process of its own, killed by the file size limit at
@@ -581,7 +607,10 @@ private slots:
         QStringList at_start;
         TThermometerList list;
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, after_rename
+                               ? QStringList()
+                               : QStringList(Open_Finding(3, "the change of record 2 (thermometer 'X') "
+                                                             "never reached the calibration file")));
         QCOMPARE(list.Get_Descriptions(),
                  after_rename ? QStringList({first, "X", "C"}) : QStringList({first, "C"}));
         QVERIFY(Verify().agrees);
@@ -617,7 +646,8 @@ private slots:
         QStringList at_start;
         TThermometerList list;
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, QStringList(Open_Finding(3, "the change of record 2 (thermometer 'Probe A') never "
+                                                       "reached the calibration file")));
         QCOMPARE(Actions().mid(1),
                  QStringList({"added Probe A", "not saved Probe A", "added Probe C", "saved Probe C"}));
     }
@@ -686,7 +716,11 @@ private slots:
                         "history."));
         QCOMPARE(Actions().mid(4), QStringList("changed outside Velmora Probe X"));
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start,
+                 QStringList(Open_Finding(
+                     5, "thermometer 'Probe X' was changed outside Velmora: point 1 15.00000,0.30000 "
+                        "-> 15.00000,0.20000; point 2 20.00000,0.30000 -> 20.00000,0.20000; point 3 "
+                        "25.00000,0.30000 -> 25.00000,0.20000")));
     }
 
     // Two windows on one data directory write one chain, each change relative to the other's.
@@ -828,14 +862,19 @@ private slots:
         }
         QCOMPARE(Actions(), actions);
         QCOMPARE(History().first_break, 0);
-        // Recorded, the loss is what later checks see; nothing is recorded twice.
+        // Recorded, the loss is what later checks see; nothing is recorded twice, and the loss is named at
+        // every start until someone reviews it.
+        const QStringList open =
+            found.isEmpty() ? QStringList()
+                            : QStringList(Open_Finding(actions.indexOf("history lost ") + 1,
+                                                       "the calibration history lost records: " + found));
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, open);
         QVERIFY(Verify().agrees);
         QVERIFY(store.Change_Thermometers(&list, Set("C", 0.3)).saved);
         QCOMPARE(Saved_Anchor().records, History().line_count - 1);
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, open);
     }
 
     // Deleted while a window is open: its next change finds the loss, and the history begins again
@@ -861,7 +900,10 @@ private slots:
         QCOMPARE(Actions(), QStringList({"history lost ", "first seen A", "added B", "saved B"}));
         QStringList at_start;
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, QStringList(Open_Finding(
+                               1, "the calibration history lost records: it is missing or empty, but the "
+                                  "calibration file was saved after its record 1 (SHA-256 " +
+                                      anchor_hash + "): 1 record(s) are missing")));
     }
 
     // Records whose parts say different things (found by fuzzing: a "thermometer" of another name, with a
@@ -1037,7 +1079,8 @@ private slots:
         QVERIFY(at_start[0].endsWith(" The change is recorded in the calibration history."));
         QVERIFY(QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner));
         Start(&list, &at_start);
-        QCOMPARE(at_start, QStringList());
+        QCOMPARE(at_start, QStringList(Open_Finding(3, "thermometer 'Probe X' was changed outside Velmora: "
+                                                       "point 2 20.00000,0.20000 -> 20.00000,0.02000")));
     }
 
     // What a save killed before its rename leaves is removed at the next change, and only that: never the
@@ -1155,13 +1198,13 @@ private slots:
         record.hash = QByteArray(64, 'b');
         const QStringList lines = History_Csv({record}).split('\n');
         QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0].count(','), 19);
+        QCOMPARE(lines[0].count(','), 22);
         QCOMPARE(
             lines[1],
-            "7,2026-12-07T10:30:00+01:00,'=cmd,'-1+2,changed,\"Probe, \"\"X\"\"\",\"point 1 "
+            "7,2026-12-07T10:30:00+01:00,'=cmd,'-1+2,,changed,\"Probe, \"\"X\"\"\",\"point 1 "
             "15.00000,0.20000 -> -5.00000,-0.02000\",2026-12-17,\"15.00000,0.20000\",\"20.00000,0.20000\","
             "\"25.00000,0.20000\",0a1b,2026-12-17,\"-5.00000,-0.02000\",\"20.00000,0.20000\","
-            "\"25.00000,0.20000\",0a1b,," +
+            "\"25.00000,0.20000\",0a1b,,,," +
                 QString(64, 'a') + "," + QString(64, 'b'));
     }
 };

@@ -1,5 +1,8 @@
+#include "calibrationfindings.h"
 #include "calibrationstatus.h"
+#include "clicommands.h"
 #include "clock.h"
+#include "correctionview.h"
 #include "datetext.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
@@ -25,6 +28,12 @@ const QDate Today(2026, 12, 7);
 const TThermometerCorrection Usable; // 15, 20, 25
 const TThermometerCorrection Narrow({20, 0.1}, {20.4, 0.1}, {20.9, 0.1});
 const TThermometerCorrection Shared({15, 0.1}, {20, 0.1}, {20, 0.2});
+// 2.02 typed for 20.20 at the second test point: a deviation of -17.98.
+const TThermometerCorrection Typo({15, 0.1}, {20, -17.98}, {25, 0.1});
+const QString Typo_Reason = "the test point at 20.00 \u00b0C deviates by -17.98 \u00b0C, more than 1 \u00b0C";
+const TCalibrationState All_States[] = {TCalibrationState::In_Calibration, TCalibrationState::Due_Soon,
+                                        TCalibrationState::Doubtful, TCalibrationState::Out_Of_Calibration,
+                                        TCalibrationState::Correction_Not_Usable};
 } // namespace
 
 // The selector's icon of each item, as the name of the state whose icon it is.
@@ -36,9 +45,7 @@ QStringList Item_States(QComboBox* selector)
         const QImage shown =
             qvariant_cast<QIcon>(selector->itemData(index, Qt::DecorationRole)).pixmap(16).toImage();
         QString state = "no icon";
-        for (TCalibrationState candidate :
-             {TCalibrationState::In_Calibration, TCalibrationState::Due_Soon,
-              TCalibrationState::Out_Of_Calibration, TCalibrationState::Correction_Not_Usable})
+        for (TCalibrationState candidate : All_States)
         {
             if (!shown.isNull() && shown == QIcon(Calibration_State_Icon(candidate)).pixmap(16).toImage())
             {
@@ -58,6 +65,20 @@ bool Write_Four_Thermometers()
                                    {"Soon", 0.12, today.addDays(10)},
                                    {"Expired", 0.12, today},
                                    {"Narrow", 0.12, today.addDays(400), {20, 20.4, 20.9}}});
+}
+
+// The four, and Typo, whose second test point was read as 2.02 instead of 20.20: one of every state.
+bool Write_Five_Thermometers()
+{
+    if (!Write_Four_Thermometers())
+    {
+        return false;
+    }
+    TThermometerList list;
+    list.Load_Calibration_File(Calibration_File());
+    list.Set_Correction_Data("Typo", {15, 20, 25, 15.1, 2.02, 25.1, {}, {}});
+    list.Set_Calibration_Due_Date("Typo", QDate::currentDate().addDays(400));
+    return list.Save_Calibration_File(Calibration_File());
 }
 
 class TCalibrationStatusTest : public QObject
@@ -104,6 +125,32 @@ private slots:
         QTest::newRow("unusable and expired")
             << Today << 30 << Narrow << S::Out_Of_Calibration
             << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 07 2026.";
+        // A slip of the hand corrects readings, but is neither in calibration nor merely due soon.
+        QTest::newRow("2.02 typed for 20.20")
+            << Today.addDays(400) << 30 << Typo << S::Doubtful
+            << "WAR  Thermometer 'Probe 7' is doubtful: " + Typo_Reason + ". Check its test points.";
+        QTest::newRow("2072 typed for 2027") << QDate(2072, 12, 7) << 30 << Usable << S::Doubtful
+                                             << "WAR  Thermometer 'Probe 7' is doubtful: the due date Dec 07 "
+                                                "2072 is more than 10 years ahead. "
+                                                "Check its due date.";
+        QTest::newRow("exactly 10 years ahead")
+            << QDate(2036, 12, 7) << 30 << Usable << S::In_Calibration << "";
+        QTest::newRow("doubtful outranks due soon")
+            << Today.addDays(10) << 30 << Typo << S::Doubtful
+            << "WAR  Thermometer 'Probe 7' is doubtful: " + Typo_Reason +
+                   ". Check its test points. It is due for calibration in 10 days (Dec 17 2026).";
+        QTest::newRow("both doubts") << QDate(2072, 12, 7) << 30 << Typo << S::Doubtful
+                                     << "WAR  Thermometer 'Probe 7' is doubtful: " + Typo_Reason +
+                                            "; the due date Dec 07 2072 is more than 10 years ahead. Check "
+                                            "its test points and its due "
+                                            "date.";
+        QTest::newRow("out of calibration outranks doubtful")
+            << Today << 30 << Typo << S::Out_Of_Calibration
+            << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 07 2026.";
+        const TThermometerCorrection narrow_typo({20, 5.0}, {20.4, 0.1}, {20.9, 0.1});
+        QTest::newRow("not usable outranks doubtful")
+            << QDate(2072, 12, 7) << 30 << narrow_typo << S::Correction_Not_Usable
+            << "WAR  Thermometer 'Probe 7' cannot correct readings: test points span less than one degree.";
     }
 
     void State()
@@ -117,34 +164,77 @@ private slots:
         QCOMPARE(Calibration_Warning("Probe 7", due_date, Today, warn_days, correction), warning);
     }
 
+    // Reviewed, a doubtful thermometer no longer warns as doubtful; its due date still warns.
+    void Reviewed_Doubt_Warns_Only_When_Due_data()
+    {
+        QTest::addColumn<QDate>("due_date");
+        QTest::addColumn<TThermometerCorrection>("correction");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("doubtful calibration") << Today.addDays(400) << Typo << "";
+        QTest::newRow("doubtful due date") << QDate(2072, 12, 7) << Usable << "";
+        QTest::newRow("due soon")
+            << Today.addDays(10) << Typo
+            << "WAR  Thermometer 'Probe 7' is due for calibration in 10 days (Dec 17 2026).";
+        QTest::newRow("out of calibration")
+            << Today << Typo << "WAR  Thermometer 'Probe 7' is out of calibration since Dec 07 2026.";
+    }
+
+    void Reviewed_Doubt_Warns_Only_When_Due()
+    {
+        QFETCH(QDate, due_date);
+        QFETCH(TThermometerCorrection, correction);
+        QFETCH(QString, warning);
+        QCOMPARE(Calibration_Warning("Probe 7", due_date, Today, 30, correction, true), warning);
+    }
+
     void Tooltip_data()
     {
         QTest::addColumn<QDate>("due_date");
         QTest::addColumn<TThermometerCorrection>("correction");
+        QTest::addColumn<QString>("review");
         QTest::addColumn<QString>("tooltip");
-        QTest::newRow("overdue") << Today.addDays(-3) << Usable
+        QTest::newRow("overdue") << Today.addDays(-3) << Usable << ""
                                  << "Out of calibration\nDue Dec 04 2026: 3 days overdue\nCalibrated range "
                                     "15.00 to 25.00 \u00b0C";
         QTest::newRow("no due date")
-            << QDate() << Usable
+            << QDate() << Usable << ""
             << "Out of calibration\nNo due date\nCalibrated range 15.00 to 25.00 \u00b0C";
         QTest::newRow("unusable")
-            << Today.addDays(100) << Narrow
+            << Today.addDays(100) << Narrow << ""
             << "Correction not usable: test points span less than one degree\nDue Mar 17 "
                "2027: in 100 days\nCalibrated range 20.00 to 20.90 \u00b0C";
-        QTest::newRow("implausible")
-            << Today.addDays(100) << TThermometerCorrection({15, 0.1}, {20, -17.98}, {25, -0.02})
-            << "In calibration\nImplausible calibration: the test point at 20.00 \u00b0C deviates by -17.98 "
-               "\u00b0C, more than 1 \u00b0C\nDue Mar 17 2027: in 100 days\nCalibrated range 15.00 to 25.00 "
-               "\u00b0C";
+        // Neither the green tick's "In calibration" nor silence about why.
+        QTest::newRow("2.02 typed for 20.20")
+            << Today.addDays(100) << Typo << ""
+            << "Doubtful: " + Typo_Reason +
+                   "\nDue Mar 17 2027: in 100 days\nCalibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("2072 typed for 2027")
+            << QDate(2072, 12, 7) << Usable << ""
+            << "Doubtful: the due date Dec 07 2072 is more than 10 years ahead\nDue Dec 07 2072: in 16802 "
+               "days\nCalibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("doubtful and due soon")
+            << Today.addDays(10) << Typo << ""
+            << "Doubtful and due soon: " + Typo_Reason +
+                   "\nDue Dec 17 2026: in 10 days\nCalibrated range 15.00 to 25.00 \u00b0C";
+        QTest::newRow("reviewed") << Today.addDays(100) << Typo
+                                  << "by lead on vm at 2026-12-07T10:30:00+01:00 (record 4): probe replaced"
+                                  << "Doubtful: " + Typo_Reason +
+                                         "\nReviewed by lead on vm at 2026-12-07T10:30:00+01:00 (record 4): "
+                                         "probe replaced\nDue Mar 17 "
+                                         "2027: in 100 days\nCalibrated range 15.00 to 25.00 \u00b0C";
+        // A review is of a doubtful calibration only.
+        QTest::newRow("reviewed, in calibration")
+            << Today.addDays(100) << Usable << "by lead on vm"
+            << "In calibration\nDue Mar 17 2027: in 100 days\nCalibrated range 15.00 to 25.00 \u00b0C";
     }
 
     void Tooltip()
     {
         QFETCH(QDate, due_date);
         QFETCH(TThermometerCorrection, correction);
+        QFETCH(QString, review);
         QFETCH(QString, tooltip);
-        QCOMPARE(Calibration_Tooltip(due_date, Today, 30, correction), tooltip);
+        QCOMPARE(Calibration_Tooltip(due_date, Today, 30, correction, review), tooltip);
     }
 
     // The order follows the display: a reason that makes every field "-----" wins over the reading.
@@ -214,14 +304,17 @@ private slots:
         const QString narrow =
             "WAR  Thermometer 'Narrow' cannot correct readings: test points span less than one "
             "degree.";
-        const QStringList all = {"In calibration", "Due soon", "Out of calibration", "Correction not usable"};
-        QTest::newRow("default period") << QVariant() << all << QStringList{soon, expired, narrow};
+        const QString typo =
+            "WAR  Thermometer 'Typo' is doubtful: " + Typo_Reason + ". Check its test points.";
+        const QStringList all = {"In calibration", "Due soon", "Out of calibration", "Correction not usable",
+                                 "Doubtful"};
+        QTest::newRow("default period") << QVariant() << all << QStringList{soon, expired, narrow, typo};
         QTest::newRow("refused period: default")
-            << QVariant("-3") << all << QStringList{soon, expired, narrow};
+            << QVariant("-3") << all << QStringList{soon, expired, narrow, typo};
         QTest::newRow("9 days") << QVariant(9)
                                 << QStringList{"In calibration", "In calibration", "Out of calibration",
-                                               "Correction not usable"}
-                                << QStringList{expired, narrow};
+                                               "Correction not usable", "Doubtful"}
+                                << QStringList{expired, narrow, typo};
     }
 
     void Selector_Shows_States()
@@ -229,7 +322,7 @@ private slots:
         QFETCH(QVariant, stored_warn_days);
         QFETCH(QStringList, states);
         QFETCH(QStringList, warnings);
-        QVERIFY(Write_Four_Thermometers());
+        QVERIFY(Write_Five_Thermometers());
         if (stored_warn_days.isValid())
         {
             Store_Setting("Warn_Days_Before_Due", stored_warn_days);
@@ -245,8 +338,8 @@ private slots:
         // After the loading lines, which stay as they were. The long warning lines come last: once the
         // window is laid out, the pane must not have scrolled their start out of view.
         QStringList shown = Log_Lines(&window);
-        shown.removeAll("INF  Calibration history started: 4 thermometer(s) recorded as first seen.");
-        QCOMPARE(shown.mid(6), warnings);
+        shown.removeAll("INF  Calibration history started: 5 thermometer(s) recorded as first seen.");
+        QCOMPARE(shown.mid(7), warnings);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(Child<QPlainTextEdit>(&window, "Log_Pane")->horizontalScrollBar()->value(), 0);
@@ -257,6 +350,94 @@ private slots:
             QVERIFY(QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index)));
         }
         QCOMPARE(Log_Lines(&window).mid(lines), warnings.filter(QRegularExpression("'(Soon|Narrow)'")));
+    }
+
+    // Each state has an icon of its own: a doubtful calibration never shows the green tick.
+    void State_Icons_Differ()
+    {
+        for (const QString& suffix : {QString(".png"), QString("@2x.png")})
+        {
+            QVector<QImage> images;
+            for (TCalibrationState state : All_States)
+            {
+                const QString name = Calibration_State_Icon(state).replace(".png", suffix);
+                images << QImage(name);
+                QVERIFY2(!images.last().isNull(), qPrintable(name));
+            }
+            for (int first = 0; first < images.size(); ++first)
+            {
+                for (int second = first + 1; second < images.size(); ++second)
+                {
+                    QVERIFY2(images[first] != images[second],
+                             qPrintable(Calibration_State_Text(All_States[first]) + " and " +
+                                        Calibration_State_Text(All_States[second]) + suffix));
+                }
+            }
+        }
+    }
+
+    // For every state the window's icon and tooltip, velmora-cli list and check say the same, on the same
+    // file and day.
+    void Window_And_List_Agree_data()
+    {
+        QTest::addColumn<QVector<double>>("readings"); // at 15, 20 and 25
+        QTest::addColumn<QDate>("due_date");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("check_status");
+        const QVector<double> sound = {15.1, 20.1, 25.1};
+        const QVector<double> typo = {15.1, 2.02, 25.1};
+        QTest::newRow("in calibration") << sound << Today.addDays(400) << "In calibration" << 0;
+        QTest::newRow("due soon") << sound << Today.addDays(30) << "Due soon" << 1;
+        QTest::newRow("2.02 typed for 20.20") << typo << Today.addDays(400) << "Doubtful" << 2;
+        QTest::newRow("2072 typed for 2027") << sound << QDate(2072, 12, 7) << "Doubtful" << 2;
+        QTest::newRow("doubtful and due soon") << typo << Today.addDays(3) << "Doubtful" << 2;
+        QTest::newRow("a sound probe 1.5 K off")
+            << QVector<double>{16.5, 21.5, 26.5} << Today.addDays(400) << "Doubtful" << 2;
+        QTest::newRow("due today") << sound << Today << "Out of calibration" << 2;
+        QTest::newRow("doubtful and overdue") << typo << Today.addDays(-1) << "Out of calibration" << 2;
+        QTest::newRow("no due date") << sound << QDate() << "Out of calibration" << 2;
+        QTest::newRow("not usable") << QVector<double>{15.1, 15.1, 15.1} << Today.addDays(400)
+                                    << "Correction not usable" << 2;
+    }
+
+    void Window_And_List_Agree()
+    {
+        QFETCH(QVector<double>, readings);
+        QFETCH(QDate, due_date);
+        QFETCH(QString, state);
+        QFETCH(int, check_status);
+        TClock::Set_Fixed_Now(QDateTime(Today, QTime(9, 0)));
+        TThermometerList list;
+        const bool flat = readings[0] == readings[1];
+        list.Set_Correction_Data(
+            "Probe",
+            {15, flat ? 15.0 : 20.0, flat ? 15.0 : 25.0, readings[0], readings[1], readings[2], {}, {}});
+        list.Set_Calibration_Due_Date("Probe", due_date);
+        QDir().mkpath(Data_Directory());
+        QVERIFY(list.Save_Calibration_File(Calibration_File()));
+
+        TVelmora window;
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        QCOMPARE(Item_States(selector), QStringList(state));
+        QCOMPARE(selector->itemData(0, Qt::ToolTipRole).toString().section(QRegularExpression("[:\n]"), 0, 0),
+                 state == "Doubtful" && due_date == Today.addDays(3) ? QString("Doubtful and due soon")
+                                                                     : state);
+        const QString data_directory = "--data-dir=" + Data_Directory();
+        const TCliResult listed =
+            Run_Cli({"velmora-cli", data_directory, "list", "--csv"}, QCoreApplication::applicationDirPath());
+        QCOMPARE(listed.status, 0);
+        QCOMPARE(QString::fromUtf8(listed.out).split('\n').value(1).section(',', 1, 1), state);
+        const TCliResult checked =
+            Run_Cli({"velmora-cli", data_directory, "check"}, QCoreApplication::applicationDirPath());
+        QCOMPARE(checked.status, check_status);
+        // The window's start names the same as check, after the loading lines.
+        const QStringList start = Log_Lines(&window).filter(QRegularExpression("^WAR"));
+        QCOMPARE(QString::fromUtf8(checked.out), start.isEmpty() ? QString() : start.join('\n') + '\n');
+        // The correction view's title says the same state.
+        QVERIFY(QMetaObject::invokeMethod(&window, "Show_Correction_Curve"));
+        const QString title = Child<TCorrectionView>(&window, "Correction_View")->Get_Chart()->title();
+        QVERIFY2(title.section("<br>", 0, 0).endsWith(" \u00b7 " + state.toLower()), qPrintable(title));
+        TClock::Set_Fixed_Now(QDateTime());
     }
 
     void Field_Tooltips_data()
@@ -334,8 +515,8 @@ private slots:
         QVERIFY(
             Write_Calibration_File({{"Soon", 0.1, Today.addDays(10)}, {"Probe 1", 0.1, Today.addDays(400)}}));
         Store_Setting("Active_Thermometer", 1);
-        const QString warning = "WAR  Thermometer 'Probe 1' has an implausible calibration: " + reason +
-                                ". Check its test points.";
+        const QString warning =
+            "WAR  Thermometer 'Probe 1' is doubtful: " + reason + ". Check its test points.";
         {
             TVelmora window;
             QString explained;
@@ -361,10 +542,11 @@ private slots:
         QCOMPARE(Log_Lines(&window).mid(4),
                  QStringList(
                      {"WAR  Thermometer 'Soon' is due for calibration in 10 days (Dec 17 2026).", warning}));
-        QVERIFY(Child<QComboBox>(&window, "Thermometer_Selector")
-                    ->itemData(1, Qt::ToolTipRole)
-                    .toString()
-                    .startsWith("In calibration\nImplausible calibration: " + reason + "\nDue "));
+        // Not the green tick of a sound calibration.
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        QCOMPARE(Item_States(selector), QStringList({"Due soon", "Doubtful"}));
+        QVERIFY(
+            selector->itemData(1, Qt::ToolTipRole).toString().startsWith("Doubtful: " + reason + "\nDue "));
         TClock::Set_Fixed_Now(QDateTime());
     }
 

@@ -129,7 +129,7 @@ private slots:
         }
         TThermometerList list;
         store.Load_Thermometers(&list);
-        QCOMPARE(store.Check_Calibration_History(list), started);
+        QCOMPARE(store.Check_Calibration_History(list).finding_messages, started);
     }
 
     // An installed program never reads ".velmora" beside it, not even a writable one.

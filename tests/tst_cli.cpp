@@ -1,10 +1,12 @@
 // velmora-cli run as the built program on a prepared data directory: its output and exit status
 // against what the calibration library gives for the same file.
+#include "calibrationfindings.h"
 #include "calibrationhistory.h"
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
 #include "calibrationtestsupport.h"
 #include "datetext.h"
+#include "platform.h"
 #include "reports.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
@@ -12,6 +14,7 @@
 
 #include <QDirIterator>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -156,10 +159,11 @@ private slots:
         QTest::newRow("due today") << QList<TThermometer>{Thermometer("T1", 0)} << QStringList() << 30 << 2;
         QTest::newRow("overdue outranks due soon")
             << QList<TThermometer>{Thermometer("T1", 10), Thermometer("T2", -3)} << QStringList() << 30 << 2;
-        QTest::newRow("implausible") << QList<TThermometer>{Thermometer("T1", 400, 5.0)} << QStringList()
-                                     << 30 << 2;
-        QTest::newRow("due date far ahead, not warned at start-up")
-            << QList<TThermometer>{Thermometer("T1", 365 * 12)} << QStringList() << 30 << 0;
+        QTest::newRow("doubtful calibration")
+            << QList<TThermometer>{Thermometer("T1", 400, 5.0)} << QStringList() << 30 << 2;
+        // 2072 typed for 2027: as doubtful as a test point typed wrong.
+        QTest::newRow("due date far ahead")
+            << QList<TThermometer>{Thermometer("T1", 365 * 12)} << QStringList() << 30 << 2;
         TThermometer flat = Thermometer("Flat", 400);
         flat.references = {20, 20, 20};
         QTest::newRow("not usable") << QList<TThermometer>{flat} << QStringList() << 30 << 2;
@@ -203,6 +207,157 @@ private slots:
         QCOMPARE(run.status, 2);
         QVERIFY2(run.out.startsWith("WAR  Calibration entry 2 'T2' was left out: checksum mismatch.\n"),
                  qPrintable(run.out));
+    }
+
+    // check is the one command for cron: 0 and silent exactly when nothing needs a person, 2 while a
+    // finding is open, also one a window's start has recorded; a review closes it.
+    void Check_Findings_data()
+    {
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("named"); // a line of check's output holds it; empty: no output
+        QTest::addColumn<int>("validate");
+        QTest::newRow("nothing wrong") << "sound" << 0 << "" << 0;
+        QTest::newRow("hand edit, no start since")
+            << "hand edit" << 2 << "WAR  Thermometer 'T1' was changed outside Velmora: point 2 " << 1;
+        // Recorded by a start, the history agrees with the file, but nobody has looked at the edit.
+        QTest::newRow("hand edit, found at a start")
+            << "hand edit, start" << 2
+            << "WAR  Open finding, record 5: thermometer 'T1' was changed outside Velmora" << 0;
+        QTest::newRow("hand edit, reviewed") << "hand edit, review" << 0 << "" << 0;
+        QTest::newRow("a sound probe 1.5 K off")
+            << "unusual" << 2 << "WAR  Thermometer 'Odd' is doubtful: " << 0;
+        QTest::newRow("a sound probe 1.5 K off, reviewed") << "unusual, review" << 0 << "" << 0;
+        QTest::newRow("reviewed, and due soon")
+            << "unusual, review, due soon" << 1 << "WAR  Thermometer 'Odd' is due for calibration in 10 days"
+            << 0;
+        QTest::newRow("reviewed, then changed")
+            << "unusual, review, change" << 2 << "WAR  Thermometer 'Odd' is doubtful: " << 0;
+        QTest::newRow("a line of the history edited")
+            << "edited" << 2 << "does not fit the chain (it does not follow record 1)" << 1;
+        QTest::newRow("a line of the history edited, reviewed") << "edited, review" << 0 << "" << 1;
+        QTest::newRow("history deleted")
+            << "lost" << 2
+            << "': it is missing or empty, but the calibration file was saved after its record 3" << 1;
+    }
+    void Check_Findings()
+    {
+        QFETCH(QString, event);
+        QFETCH(int, status);
+        QFETCH(QString, named);
+        QFETCH(int, validate);
+        const QString history_file = Data_Directory() + "/calibration_history.jsonl";
+        TCalibrationStore store = TCalibrationStore::In_Data_Directory(Data_Directory());
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        store.Check_Calibration_History(list);
+        QVERIFY(
+            store.Change_Thermometers(&list, Test_Support::Set_Thermometer("T1", 0.2, Today().addDays(200)))
+                .saved);
+        QVERIFY(
+            store.Change_Thermometers(&list, Test_Support::Set_Thermometer("T2", 0.1, Today().addDays(200)))
+                .saved);
+        if (event.startsWith("unusual"))
+        {
+            const QDate due = Today().addDays(event.contains("due soon") ? 10 : 200);
+            QVERIFY(store.Change_Thermometers(&list, Test_Support::Set_Thermometer("Odd", 1.5, due)).saved);
+        }
+        if (event.startsWith("hand edit"))
+        {
+            // Digits swapped: the entry's checksum holds.
+            QByteArray content = Test_Support::Read_File(Calibration_File());
+            QVERIFY(content.contains("20.00000,0.20000"));
+            QVERIFY(Test_Support::Write_File(Calibration_File(),
+                                             content.replace("20.00000,0.20000", "20.00000,0.02000")));
+        }
+        else if (event.startsWith("edited"))
+        {
+            // The first record's user: the record after it no longer follows it.
+            QByteArray content = Test_Support::Read_File(history_file);
+            QVERIFY(Test_Support::Write_File(history_file,
+                                             content.insert(content.indexOf("\"user\":\"") + 8, 'x')));
+        }
+        else if (event == "lost")
+        {
+            QVERIFY(QFile::remove(history_file));
+        }
+        if (event.contains("start") || event.contains("review"))
+        {
+            TThermometerList started;
+            store = TCalibrationStore::In_Data_Directory(Data_Directory());
+            store.Load_Thermometers(&started);
+            store.Check_Calibration_History(started);
+            list = started;
+        }
+        if (event.contains("review"))
+        {
+            const QVector<TFinding> findings = store.Verify_Calibration_History(list).findings;
+            QCOMPARE(findings.size(), 1);
+            QVERIFY(store.Review_Finding(list, findings[0], "looked at it").reviewed);
+        }
+        if (event.endsWith("change"))
+        {
+            QVERIFY(store
+                        .Change_Thermometers(&list,
+                                             Test_Support::Set_Thermometer("Odd", 1.6, Today().addDays(200)))
+                        .saved);
+        }
+        const QMap<QString, QByteArray> before = Snapshot(Data_Directory());
+        const TRun run = Run({"check"});
+        QCOMPARE(run.status, status);
+        QCOMPARE(run.err, QString());
+        QVERIFY2(named.isEmpty() ? run.out.isEmpty() : run.out.contains(named), qPrintable(run.out));
+        QCOMPARE(Run({"validate"}).status, validate);
+        QVERIFY(Snapshot(Data_Directory()) == before);
+    }
+
+    // findings lists what is open, --all also what is reviewed and by whom; neither writes.
+    void Findings_Command()
+    {
+        TCalibrationStore store = TCalibrationStore::In_Data_Directory(Data_Directory());
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        QVERIFY(
+            store.Change_Thermometers(&list, Test_Support::Set_Thermometer("Odd", 1.5, Today().addDays(200)))
+                .saved);
+        QVERIFY(
+            store.Change_Thermometers(&list, Test_Support::Set_Thermometer("Typo", 0.2, Today().addDays(200)))
+                .saved);
+        const QString added_time = store.Verify_Calibration_History(list).content.records[0].time;
+        QCOMPARE(
+            Run({"findings"}).out,
+            QString(
+                "Record 1, doubtful calibration: open\n"
+                "  thermometer 'Odd' is doubtful: the test point at 15.00 \u00b0C deviates by 1.50 \u00b0C, "
+                "more than 1 \u00b0C; the test point at 20.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 "
+                "\u00b0C; the test point at 25.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 \u00b0C\n"
+                "  added by ") +
+                Account_Name() + " on " + QSysInfo::machineHostName() + " at " + added_time + "\n");
+        const QVector<TFinding> findings = store.Verify_Calibration_History(list).findings;
+        QVERIFY(store.Review_Finding(list, findings[0], "probe replaced, 1.5 K is real").reviewed);
+        const QString review_time = store.Verify_Calibration_History(list).content.records.last().time;
+        const QMap<QString, QByteArray> before = Snapshot(Data_Directory());
+        TRun run = Run({"findings"});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, QString("No open findings.\n"));
+        run = Run({"findings", "--all"});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.startsWith("Record 1, doubtful calibration: reviewed\n"), qPrintable(run.out));
+        QVERIFY2(run.out.endsWith("  reviewed by " + Account_Name() + " on " + QSysInfo::machineHostName() +
+                                  " at " + review_time + " (record 5): probe replaced, 1.5 K is real\n"),
+                 qPrintable(run.out));
+        run = Run({"findings", "--all", "--csv"});
+        QCOMPARE(run.status, 0);
+        const QStringList rows = run.out.split('\n');
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0], QString("record,finding,thermometer,state,found,origin,reviewed_by,reviewed_at,"
+                                  "review_record,comment"));
+        QVERIFY2(rows[1].startsWith("1,doubtful calibration,Odd,reviewed,\"thermometer 'Odd' is doubtful: "),
+                 qPrintable(rows[1]));
+        QVERIFY2(rows[1].endsWith("," + review_time + ",5,\"probe replaced, 1.5 K is real\""),
+                 qPrintable(rows[1]));
+        QCOMPARE(Run({"findings", "--csv"}).out, rows[0] + "\n");
+        QVERIFY(Snapshot(Data_Directory()) == before);
     }
 
     void Unreadable_File_data()
@@ -275,7 +430,7 @@ private slots:
             TCalibrationStore window_store = TCalibrationStore::For_Calibration_File(file_name);
             TThermometerList window_list;
             window_store.Load_Thermometers(&window_list);
-            QCOMPARE(window_store.Check_Calibration_History(window_list).size(), 1);
+            QCOMPARE(window_store.Check_Calibration_History(window_list).finding_messages.size(), 1);
             QByteArray content = Test_Support::Read_File(file_name);
             const int at = content.indexOf("15.00000,0.12000");
             QVERIFY(at > 0);
@@ -349,7 +504,7 @@ private slots:
     // again: on the data directory, where it takes the lock, and through links from a folder of its own,
     // where it cannot and reads between the writers' saves. No run may see a save in progress as a
     // finding, and the history stays one intact chain.
-    void Validate_During_Saves_Finds_Nothing()
+    void Validate_And_Check_During_Saves_Find_Nothing()
     {
         const QDate due = Today().addYears(2);
         TCalibrationStore window = TCalibrationStore::In_Data_Directory(Data_Directory());
@@ -376,10 +531,13 @@ private slots:
         QStringList false_alarms;
         for (int run = 0; run < 200; ++run)
         {
+            // check, cron's command, reads as validate does: silent while nothing needs a person.
             const TRun validated =
-                Run(run % 2 == 0 ? QStringList{"validate"}
-                                 : QStringList{"validate", reader + "/calibration_data.xml"});
-            if (validated.status != 0 || validated.out.contains("WAR  ") || validated.out.contains("ERR  "))
+                Run(run % 3 == 0   ? QStringList{"validate"}
+                    : run % 3 == 1 ? QStringList{"validate", reader + "/calibration_data.xml"}
+                                   : QStringList{"check"});
+            if (validated.status != 0 || validated.out.contains("WAR  ") || validated.out.contains("ERR  ") ||
+                (run % 3 == 2 && !validated.out.isEmpty()))
             {
                 false_alarms
                     << QString("run %1: status %2\n%3").arg(run).arg(validated.status).arg(validated.out);
@@ -398,7 +556,7 @@ private slots:
         QVERIFY2(false_alarms.isEmpty(), qPrintable(QString("%1 false alarms; the first: %2")
                                                         .arg(false_alarms.size())
                                                         .arg(false_alarms.value(0))));
-        qInfo("%d changes saved during 200 validate runs", changes);
+        qInfo("%d changes saved during 200 validate and check runs", changes);
         QVERIFY(changes >= 200);
 
         THistoryContent history;
@@ -436,8 +594,8 @@ private slots:
         QTest::newRow("in calibration") << Thermometer("Bath probe", 200) << "In calibration";
         QTest::newRow("due soon") << Thermometer("Bath, probe 2", 7) << "Due soon";
         QTest::newRow("overdue") << Thermometer("T3", -1) << "Out of calibration";
-        QTest::newRow("implausible") << Thermometer("T4", 200, 3.0) << "Implausible";
-        QTest::newRow("implausible due date") << Thermometer("T5", 365 * 12) << "Implausible";
+        QTest::newRow("doubtful calibration") << Thermometer("T4", 200, 3.0) << "Doubtful";
+        QTest::newRow("doubtful due date") << Thermometer("T5", 365 * 12) << "Doubtful";
         TThermometer flat = Thermometer("Flat", 200);
         flat.references = {20, 20, 20};
         QTest::newRow("not usable") << flat << "Correction not usable";
@@ -498,8 +656,8 @@ private slots:
         // Files may hold what the editor does not accept.
         QTest::newRow("beyond 0 to 40") << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << "In calibration"
                                         << "0.010 °C";
-        QTest::newRow("implausible") << QVector<double>{15, 15, 20, 20.95, 25, 25} << "Implausible"
-                                     << "0.155 °C";
+        QTest::newRow("doubtful") << QVector<double>{15, 15, 20, 20.95, 25, 25} << "Doubtful"
+                                  << "0.155 °C";
     }
 
     void List_Model_Error()
@@ -601,7 +759,7 @@ private slots:
             << QStringList();
         QTest::newRow("doubtful calibration")
             << Thermometer("Probe A", 100, 3.0) << QStringList{"20"} << "17.00\n"
-            << QStringList{"WAR  Thermometer 'Probe A' has an implausible calibration: the test point at "
+            << QStringList{"WAR  Thermometer 'Probe A' is doubtful: the test point at "
                            "15.00 \u00b0C "
                            "deviates by 3.00 \u00b0C, more than 1 \u00b0C; the test point at 20.00 \u00b0C "
                            "deviates by "
@@ -612,8 +770,8 @@ private slots:
         QTest::newRow("doubtful due date")
             << far_ahead << QStringList{"20"} << "19.88\n"
             << QStringList{
-                   QString("WAR  Thermometer 'Probe A' is due on %1, more than 10 years ahead. Check its due "
-                           "date.")
+                   QString("WAR  Thermometer 'Probe A' is doubtful: the due date %1 is more than 10 years "
+                           "ahead. Check its due date.")
                        .arg(Due_Date_Text(far_ahead.due_date))};
     }
     // The numbers stand; what makes them doubtful is said on standard error, and --strict fails on it.
@@ -1038,6 +1196,7 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("list") << QStringList{"list"};
         QTest::newRow("check") << QStringList{"check"};
+        QTest::newRow("findings") << QStringList{"findings", "--all"};
         QTest::newRow("correct") << QStringList{"correct", "Bath probe", "20"};
         QTest::newRow("validate") << QStringList{"validate"};
         QTest::newRow("report") << QStringList{"report", "corrections", "Bath probe", "--output", "REPORT"};
@@ -1112,6 +1271,9 @@ private slots:
             << "report uncertainty --uncertainty 0.1 O"
             << QStringList{"report", "uncertainty", "--uncertainty", "0.1", "O"} << QStringList{"Other"};
         QTest::newRow("options") << "list --n" << QStringList{"list", "--n"} << QStringList{"--names"};
+        QTest::newRow("commands") << "f" << QStringList{"f"} << QStringList{"findings"};
+        QTest::newRow("findings options")
+            << "findings --a" << QStringList{"findings", "--a"} << QStringList{"--all"};
     }
     // bash completes thermometer descriptions from the data directory the command line names.
     void Completion()
@@ -1275,6 +1437,8 @@ private slots:
         QTest::newRow("help") << QStringList{"--help"} << "Commands:";
         QTest::newRow("list help") << QStringList{"list", "--help"} << "--csv";
         QTest::newRow("check help") << QStringList{"check", "-h"} << "Exit status";
+        QTest::newRow("check for cron") << QStringList{"--help"} << "what needs a person, for cron";
+        QTest::newRow("findings help") << QStringList{"findings", "--help"} << "--all";
         QTest::newRow("report help") << QStringList{"report", "--help"} << "--uncertainty";
     }
     void Help_And_Version()

@@ -37,7 +37,7 @@ private slots:
                 pictures << name;
             }
         }
-        QCOMPARE(pictures.size(), 9); // the window's five pictures and the four calibration state icons
+        QCOMPARE(pictures.size(), 10); // the window's five pictures and the five calibration state icons
     }
 
     void Window_Draws_2x_Pictures()

@@ -1,14 +1,17 @@
 #include "calibrationhistoryview.h"
+#include "platform.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -121,7 +124,7 @@ QStringList Rows(TCalibrationHistoryView* view)
     for (int row = 0; row < table->topLevelItemCount(); ++row)
     {
         const QTreeWidgetItem* item = table->topLevelItem(row);
-        rows << item->text(0) + " " + item->text(5) + " " + item->text(4);
+        rows << item->text(0) + " " + item->text(6) + " " + item->text(5);
     }
     return rows;
 }
@@ -202,17 +205,42 @@ private slots:
         QCOMPARE(Child<QComboBox>(&view, "Filter_Selector")->currentIndex(), 0);
         // Either order of the main window's calls shows the same.
         view.Set_Selection("Probe 12");
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         Set_Filter(&view, filter);
         view.Set_Selection(selection);
         QCOMPARE(Row_Numbers(&view), rows);
         QCOMPARE(Label_Text(&view, "Shown_Label"), shown);
     }
 
+    // A record is a thermometer's by what it changed, not by the name it carries: one whose "thermometer"
+    // differs from its states, a mark of its change and a review of it are all shown with that thermometer.
+    void Filter_Goes_By_States()
+    {
+        THistoryContent content = Content();
+        THistoryRecord named_otherwise = Record(7, THistoryRecord::Changed, "Probe 7");
+        named_otherwise.description = "Probe 12";
+        THistoryRecord mark = Record(8, THistoryRecord::Saved, "Probe 12");
+        mark.has_before = mark.has_after = false;
+        mark.marks = 7;
+        THistoryRecord review = Record(9, THistoryRecord::Reviewed, QString());
+        review.has_before = review.has_after = false;
+        review.reviews = 5;
+        review.finding = "changed outside Velmora";
+        review.comment = "asked the lab";
+        content.records << named_otherwise << mark << review;
+        content.line_count = 9;
+        TCalibrationHistoryView view;
+        view.Set_History(content, History_File, {});
+        view.Set_Selection("probe 7");
+        QCOMPARE(Row_Numbers(&view), QList<int>({9, 8, 7, 5, 3, 1}));
+        view.Set_Selection("Probe 12");
+        QCOMPARE(Row_Numbers(&view), QList<int>({6, 2}));
+    }
+
     void Row_Shows_Every_Column()
     {
         TCalibrationHistoryView view;
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         Set_Filter(&view, 1);
         QTreeWidget* table = Child<QTreeWidget>(&view, "Record_Table");
         QStringList headers;
@@ -220,7 +248,8 @@ private slots:
         {
             headers << table->headerItem()->text(column);
         }
-        QCOMPARE(headers, QStringList({"Record", "Time", "User", "Host", "Action", "Thermometer", "Change"}));
+        QCOMPARE(headers, QStringList({"Record", "Time", "User", "Host", "Found By", "Action", "Thermometer",
+                                       "Change"}));
         QVERIFY(!table->isSortingEnabled());
         for (int row = 0; row < table->topLevelItemCount(); ++row)
         {
@@ -231,8 +260,12 @@ private slots:
             {
                 texts << item->text(column);
             }
-            QCOMPARE(texts, QStringList({QString::number(record.number), record.time, record.user,
-                                         record.host, History_Action_Text(record.action), record.description,
+            // A first sighting and an outside change name who found them, never as their author.
+            const bool found = record.number == 1 || record.number == 5;
+            QCOMPARE(texts, QStringList({QString::number(record.number), record.time,
+                                         found ? "" : record.user, found ? "" : record.host,
+                                         found ? record.user + " on " + record.host : QString(),
+                                         History_Action_Text(record.action), record.description,
                                          History_Change_Text(record)}));
             QVERIFY(item->flags().testFlag(Qt::ItemIsEnabled) && !item->flags().testFlag(Qt::ItemIsEditable));
         }
@@ -266,7 +299,7 @@ private slots:
             first_break == 0 ? QString() : QString("its previous-record hash does not match");
         content.incomplete_last_line = incomplete_last_line;
         TCalibrationHistoryView view;
-        view.Set_History(content, History_File);
+        view.Set_History(content, History_File, {});
         QLabel* chain = Child<QLabel>(&view, "Chain_Label");
         if (warns)
         {
@@ -290,7 +323,7 @@ private slots:
         }
 
         // A history read again as whole no longer warns.
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         QCOMPARE(chain->text(), "Chain intact: 6 records; last record's SHA-256: " + Hash(6));
         QVERIFY(!chain->font().bold());
     }
@@ -298,7 +331,7 @@ private slots:
     void Read_Error_Shows_Nothing_But_Why()
     {
         TCalibrationHistoryView view;
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         Set_Filter(&view, 1);
         const QString error = "Cannot read '" + History_File + "': Permission denied";
         view.Set_Read_Error(error);
@@ -306,7 +339,7 @@ private slots:
         QCOMPARE(Label_Text(&view, "Chain_Label"), error);
         QVERIFY(Child<QLabel>(&view, "Chain_Label")->font().bold());
         QVERIFY(!Child<QPushButton>(&view, "Export_Csv_Button")->isEnabled());
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         QCOMPARE(Row_Numbers(&view).size(), 6);
         QVERIFY(Child<QPushButton>(&view, "Export_Csv_Button")->isEnabled());
     }
@@ -327,7 +360,7 @@ private slots:
         QFETCH(QString, selection);
         QFETCH(QList<int>, exported);
         TCalibrationHistoryView view;
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         Set_Filter(&view, filter);
         view.Set_Selection(selection);
         QSignalSpy messages(&view, &TCalibrationHistoryView::Message);
@@ -364,7 +397,7 @@ private slots:
             file_name += "/history.csv";
         }
         TCalibrationHistoryView view;
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         Set_Filter(&view, 1);
         QSignalSpy messages(&view, &TCalibrationHistoryView::Message);
         bool exported = true;
@@ -419,7 +452,7 @@ private slots:
         QFETCH(QString, proposed);
         QTemporaryDir target;
         TCalibrationHistoryView view;
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         view.Set_Export_Directory(target.path());
         Set_Filter(&view, filter);
         view.Set_Selection(selection);
@@ -439,20 +472,21 @@ private slots:
     void Keyboard()
     {
         TCalibrationHistoryView view;
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         view.show();
         view.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&view));
         QComboBox* filter = Child<QComboBox>(&view, "Filter_Selector");
         filter->setFocus();
         QStringList walked;
-        for (int step = 0; step < 4; ++step)
+        for (int step = 0; step < 6; ++step)
         {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             walked << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(walked,
-                 QStringList({"Record_Table", "Chain_Label", "Export_Csv_Button", "Filter_Selector"}));
+        // Review... is unavailable while no finding is selected, and Tab passes it by.
+        QCOMPARE(walked, QStringList({"Record_Table", "Chain_Label", "Reviewed_Check_Box", "Finding_Table",
+                                      "Export_Csv_Button", "Filter_Selector"}));
 
         Child<QWidget>(&view, "Record_Table")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
@@ -495,7 +529,7 @@ private slots:
         QCOMPARE(records.last().action, THistoryRecord::Saved);
         QCOMPARE(Rows(view).value(0), Rows(records).value(0));
         QCOMPARE(Rows(view), Rows(records, "A"));
-        QCOMPARE(Child<QTreeWidget>(view, "Record_Table")->topLevelItem(0)->text(6),
+        QCOMPARE(Child<QTreeWidget>(view, "Record_Table")->topLevelItem(0)->text(7),
                  History_Change_Text(records.last()));
         QCOMPARE(Label_Text(view, "Chain_Label"),
                  QString("Chain intact: %1 records; last record's SHA-256: %2")
@@ -552,12 +586,165 @@ private slots:
         QVERIFY(QDir().mkpath(history));
         QMetaObject::invokeMethod(&window, "Show_Calibration_History");
         TCalibrationHistoryView* view = Child<TCalibrationHistoryView>(&window, "Calibration_History_View");
-        const QStringList errors = Log_Lines(&window).filter("ERR  ");
+        const QStringList errors = Log_Lines(&window).filter("WAR  Cannot read calibration history '" +
+                                                             QDir::toNativeSeparators(history) + "'");
         QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].contains(QDir::toNativeSeparators(history)), qPrintable(errors[0]));
+        QVERIFY2(Label_Text(view, "Chain_Label").contains(QDir::toNativeSeparators(history)),
+                 qPrintable(Label_Text(view, "Chain_Label")));
         QCOMPARE(Rows(view), QStringList());
         QVERIFY(!Child<QPushButton>(view, "Export_Csv_Button")->isEnabled());
         QDir(history).removeRecursively();
+    }
+
+    // Found at one start, named at every start until a person reviews it; the review is the reviewer's
+    // record, and then the starts are silent. Who found the edit is never shown as its author.
+    void Finding_Is_Named_Until_Reviewed()
+    {
+        TClock::Set_Fixed_Now(Test_Now());
+        QVERIFY(Write_Calibration_File({{"A", 0.1, QDate(2027, 6, 1)}, {"B", 0.2, QDate(2027, 6, 1)}}));
+        {
+            TVelmora first; // begins the history
+        }
+        QByteArray file = Read_File(Calibration_File());
+        QVERIFY(file.contains("20.00000,0.10000"));
+        QVERIFY(Write_File(Calibration_File(), file.replace("20.00000,0.10000", "20.00000,0.01000")));
+        const QString writer = Account_Name() + " on " + QSysInfo::machineHostName();
+        const QString change = "thermometer 'A' was changed outside Velmora: point 2 20.00000,0.10000 -> "
+                               "20.00000,0.01000";
+        const QString open = "WAR  Open finding, record 3: " + change + " (found by " + writer +
+                             " at 2026-12-07T10:30:00+01:00). Review it in the Calibration History window.";
+        {
+            TVelmora second; // finds the edit and records it
+            QVERIFY(
+                Log_Lines(&second).contains("WAR  Thermometer 'A' was changed outside Velmora: point 2 "
+                                            "20.00000,0.10000 -> 20.00000,0.01000. The change is recorded "
+                                            "in the calibration history."));
+            QVERIFY(!Log_Lines(&second).contains(open));
+        }
+        TVelmora window;
+        QCOMPARE(Log_Lines(&window).filter("WAR"), QStringList(open));
+        window.show();
+
+        QMenu* edit_menu = window.menuBar()->actions().value(1)->menu();
+        QAction* review_action = edit_menu->actions().value(3);
+        QCOMPARE(review_action->text(), QString("Review &Finding..."));
+        QCOMPARE(edit_menu->actions().value(2)->text(), QString("Calibration &History..."));
+        bool accept_at_first = true;
+        bool accept_when_blank = true;
+        bool accept_when_typed = false;
+        QString shown;
+        QString reviewer;
+        TClock::Set_Fixed_Now(Test_Now().addSecs(600));
+        Answer_Next_Modal("TReviewDialog", [&](QWidget* dialog) {
+            QPushButton* accept = Child<QPushButton>(dialog, "Accept_Button");
+            accept_at_first = accept->isEnabled();
+            shown = Child<QLabel>(dialog, "Finding_Label")->text();
+            reviewer = Child<QLabel>(dialog, "Reviewer_Label")->text();
+            QLineEdit* comment = Child<QLineEdit>(dialog, "Comment_Edit");
+            QTest::keyClicks(comment, "   ");
+            accept_when_blank = accept->isEnabled();
+            QTest::keyClicks(comment, "asked the lab: the certificate says 0.01");
+            accept_when_typed = accept->isEnabled();
+            QTest::keyClick(comment, Qt::Key_Return);
+        });
+        review_action->trigger();
+        QVERIFY(!accept_at_first);
+        QVERIFY(!accept_when_blank);
+        QVERIFY(accept_when_typed);
+        QCOMPARE(shown, "record 3: " + change + " (found by " + writer + " at 2026-12-07T10:30:00+01:00)");
+        QVERIFY2(reviewer.startsWith("Reviewed by " + writer), qPrintable(reviewer));
+
+        // The reviewer's record, on disk before the window shows it.
+        const THistoryRecord review = Saved_History().records.last();
+        QCOMPARE(review.number, 4);
+        QCOMPARE(review.action, THistoryRecord::Reviewed);
+        QCOMPARE(review.user + " on " + review.host, writer);
+        QCOMPARE(review.time, QString("2026-12-07T10:40:00+01:00"));
+        QCOMPARE(review.reviews, 3);
+        QCOMPARE(review.finding, QString("changed outside Velmora"));
+        QCOMPARE(review.comment, QString("asked the lab: the certificate says 0.01"));
+        QVERIFY(Log_Lines(&window).last().startsWith(
+            "INF  Finding reviewed as record 4 of the calibration history: "));
+        TCalibrationHistoryView* view = Child<TCalibrationHistoryView>(&window, "Calibration_History_View");
+        QTreeWidget* findings = Child<QTreeWidget>(view, "Finding_Table");
+        QCOMPARE(findings->topLevelItemCount(), 0);
+        Child<QCheckBox>(view, "Reviewed_Check_Box")->setChecked(true);
+        QCOMPARE(findings->topLevelItemCount(), 1);
+        QCOMPARE(findings->topLevelItem(0)->text(3), QString("reviewed"));
+        QVERIFY(!Child<QPushButton>(view, "Review_Button")->isEnabled());
+
+        // The edit's row names who found it, apart from the columns of who made a change.
+        Set_Filter(view, 1);
+        QTreeWidget* records = Child<QTreeWidget>(view, "Record_Table");
+        const QTreeWidgetItem* found = records->topLevelItem(1);
+        QCOMPARE(found->text(0), QString("3"));
+        QCOMPARE(QStringList({found->text(2), found->text(3), found->text(4), found->text(5)}),
+                 QStringList({"", "", writer, "changed outside Velmora"}));
+        QCOMPARE(records->topLevelItem(0)->text(2), Account_Name());
+
+        TVelmora next;
+        QCOMPARE(Log_Lines(&next).filter("WAR"), QStringList());
+        TClock::Set_Fixed_Now(QDateTime());
+    }
+
+    // A doubtful calibration reviewed from the findings' Review... button stays Doubtful, says who reviewed
+    // it, and no longer alarms at a start; Cancel writes nothing.
+    void Reviewed_Doubt_Stays_Doubtful()
+    {
+        TClock::Set_Fixed_Now(Test_Now());
+        QVERIFY(Write_Calibration_File({{"Odd", 1.5, QDate(2027, 6, 1)}, {"Good", 0.1, QDate(2027, 6, 1)}}));
+        const QString doubtful =
+            "WAR  Thermometer 'Odd' is doubtful: the test point at 15.00 \u00b0C deviates by "
+            "1.50 \u00b0C, more than 1 \u00b0C; the test point at 20.00 \u00b0C deviates by "
+            "1.50 \u00b0C, more than 1 \u00b0C; the test point at 25.00 \u00b0C deviates by "
+            "1.50 \u00b0C, more than 1 \u00b0C. Check its test points.";
+        TVelmora window;
+        QVERIFY(Log_Lines(&window).contains(doubtful));
+        window.show();
+        QVERIFY(QMetaObject::invokeMethod(&window, "Show_Calibration_History"));
+        TCalibrationHistoryView* view = Child<TCalibrationHistoryView>(&window, "Calibration_History_View");
+        QTreeWidget* findings = Child<QTreeWidget>(view, "Finding_Table");
+        QCOMPARE(findings->topLevelItemCount(), 1);
+        QCOMPARE(findings->topLevelItem(0)->text(1), QString("doubtful calibration"));
+        QPushButton* review_button = Child<QPushButton>(view, "Review_Button");
+        QVERIFY(!review_button->isEnabled());
+        findings->setCurrentItem(findings->topLevelItem(0));
+        QVERIFY(review_button->isEnabled());
+
+        const QByteArray history = Read_File(History_File_Name(Calibration_File()));
+        Answer_Next_Modal("TReviewDialog", [](QWidget* dialog) {
+            QTest::keyClicks(Child<QLineEdit>(dialog, "Comment_Edit"), "never mind");
+            Child<QPushButton>(dialog, "Cancel_Button")->click();
+        });
+        review_button->click();
+        QCOMPARE(Read_File(History_File_Name(Calibration_File())), history);
+
+        Answer_Next_Modal("TReviewDialog", [](QWidget* dialog) {
+            QTest::keyClicks(Child<QLineEdit>(dialog, "Comment_Edit"), "probe replaced, 1.5 K is real");
+            Child<QPushButton>(dialog, "Accept_Button")->click();
+        });
+        review_button->click();
+        QCOMPARE(Saved_History().records.last().comment, QString("probe replaced, 1.5 K is real"));
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        const QString tooltip = selector->itemData(0, Qt::ToolTipRole).toString();
+        QVERIFY2(
+            tooltip.startsWith("Doubtful: ") &&
+                tooltip.contains("\nReviewed by " + Account_Name() + " on " + QSysInfo::machineHostName() +
+                                 " at 2026-12-07T10:30:00+01:00 (record 3): probe replaced, 1.5 K is real\n"),
+            qPrintable(tooltip));
+        // Picked, it no longer warns either.
+        const int lines = Log_Lines(&window).size();
+        Select(&window, 0);
+        QCOMPARE(Log_Lines(&window).size(), lines);
+
+        TVelmora next;
+        QVERIFY(!Log_Lines(&next).contains(doubtful));
+        QCOMPARE(Log_Lines(&next).filter("WAR"), QStringList());
+        QVERIFY(Child<QComboBox>(&next, "Thermometer_Selector")
+                    ->itemData(0, Qt::ToolTipRole)
+                    .toString()
+                    .contains("\nReviewed by "));
+        TClock::Set_Fixed_Now(QDateTime());
     }
 
     void Escape_Closes_data()
@@ -566,6 +753,7 @@ private slots:
         QTest::newRow("filter") << "Filter_Selector";
         QTest::newRow("table") << "Record_Table";
         QTest::newRow("chain line") << "Chain_Label";
+        QTest::newRow("findings") << "Finding_Table";
         QTest::newRow("export") << "Export_Csv_Button";
     }
 
@@ -573,7 +761,7 @@ private slots:
     {
         QFETCH(QString, focus);
         TCalibrationHistoryView view;
-        view.Set_History(Content(), History_File);
+        view.Set_History(Content(), History_File, {});
         view.show();
         view.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&view));

@@ -127,7 +127,7 @@ private slots:
         QTest::addColumn<QStringList>("warnings");
         const QString written = "WAR  Report written for thermometer 'Probe 7', ";
         const QString implausible = written +
-                                    "whose calibration is implausible: the test point at 15.00 \u00b0C "
+                                    "which is doubtful: the test point at 15.00 \u00b0C "
                                     "deviates by 1.50 \u00b0C, more than 1 \u00b0C; the test point at "
                                     "20.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 \u00b0C; the "
                                     "test point at 25.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 "
@@ -141,11 +141,16 @@ private slots:
             << TThermometer{"Probe 7", 0.1, today.addDays(1), {20, 20.4, 20.9}}
             << QStringList{written +
                            "whose correction is not usable: test points span less than one degree."};
-        QTest::newRow("implausible") << TThermometer{"Probe 7", 1.5, today.addDays(1)}
-                                     << QStringList{implausible};
-        QTest::newRow("overdue and implausible")
+        QTest::newRow("doubtful calibration")
+            << TThermometer{"Probe 7", 1.5, today.addDays(1)} << QStringList{implausible};
+        QTest::newRow("doubtful due date")
+            << TThermometer{"Probe 7", 0.1, QDate(2037, 1, 1)}
+            << QStringList{written +
+                           "which is doubtful: the due date Jan 01 2037 is more than 10 years ahead."};
+        // One state: out of calibration outranks a doubtful calibration.
+        QTest::newRow("overdue and doubtful")
             << TThermometer{"Probe 7", 1.5, today.addDays(-1)}
-            << QStringList{written + "which is out of calibration since Dec 06 2026.", implausible};
+            << QStringList{written + "which is out of calibration since Dec 06 2026."};
     }
 
     void Doubtful_Thermometer_Reports_Are_Warned()

@@ -42,6 +42,8 @@ const TGeneratedThermometer Thermometers[] = {
     {"Probe 12 (Y axis)", {15.0, 20.0, 25.0}, {14.95, 19.97, 25.04}, 20},
     {"Probe 3 (Z axis)", {16.0, 20.0, 24.0}, {16.11, 20.06, 24.02}, 180},
     {"Probe 21 (part)", {15.0, 20.0, 25.0}, {15.02, 20.05, 25.03}, -40},
+    // A real probe 1.5 degrees off: doubtful until someone reviews it.
+    {"Probe 5 (spare)", {15.0, 20.0, 25.0}, {16.5, 21.52, 26.51}, 250},
 };
 
 bool Write_Data_Set(const QString& data_directory)
@@ -136,6 +138,34 @@ const TShot Shots[] = {
          QMetaObject::invokeMethod(window, "Show_Correction_Curve");
          QWidget* view = Top_Level("TCorrectionView");
          const QPixmap pixmap = view != nullptr ? view->grab() : QPixmap();
+         if (view != nullptr)
+         {
+             view->close();
+         }
+         return pixmap;
+     }},
+    // The spare probe's doubtful calibration under review, its comment typed; cancelled, so nothing is
+    // written.
+    {"review-finding", 1,
+     [](TVelmora* window) {
+         QPixmap pixmap;
+         QTimer::singleShot(0, [&pixmap]() {
+             QWidget* dialog = QApplication::activeModalWidget();
+             if (dialog == nullptr)
+             {
+                 return;
+             }
+             QLineEdit* comment = dialog->findChild<QLineEdit*>("Comment_Edit");
+             if (comment != nullptr)
+             {
+                 comment->setText("probe replaced, 1.5 K is real");
+             }
+             QCoreApplication::processEvents();
+             pixmap = dialog->grab();
+             dialog->close();
+         });
+         QMetaObject::invokeMethod(window, "Review_Finding");
+         QWidget* view = Top_Level("TCalibrationHistoryView");
          if (view != nullptr)
          {
              view->close();

@@ -31,8 +31,8 @@ namespace
 {
 
 const char* const Action_Texts[] = {
-    "added",     "changed", "removed",     "first seen", "changed outside Velmora",
-    "not saved", "saved",   "history lost"};
+    "added",     "changed", "removed",      "first seen", "changed outside Velmora",
+    "not saved", "saved",   "history lost", "reviewed"};
 constexpr int Action_Count = int(sizeof(Action_Texts) / sizeof(Action_Texts[0]));
 const QByteArray First_Previous_Hash(64, '0');
 // A record is a few hundred bytes; a line far longer is no record, and is not parsed.
@@ -127,6 +127,13 @@ QByteArray Record_Line(const THistoryRecord& record)
         object["anchor_records"] = record.anchor_records;
         object["anchor_sha256"] = QString::fromLatin1(record.anchor_hash);
     }
+    if (record.action == THistoryRecord::Reviewed)
+    {
+        object["reviews"] = record.reviews;
+        object["reviews_sha256"] = QString::fromLatin1(record.reviews_hash);
+        object["finding"] = record.finding;
+        object["comment"] = record.comment;
+    }
     object["previous"] = QString::fromLatin1(record.previous_hash);
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -185,6 +192,14 @@ THistoryRecord Parse_Record(const QByteArray& line, QString* why)
         record.anchor_records = object.value("anchor_records").toInt(0);
         record.anchor_hash = Text_Field(object, "anchor_sha256", &ok).toLatin1();
         ok = ok && record.anchor_records > 0;
+    }
+    if (ok && record.action == THistoryRecord::Reviewed)
+    {
+        record.reviews = object.value("reviews").toInt(0);
+        record.reviews_hash = Text_Field(object, "reviews_sha256", &ok).toLatin1();
+        record.finding = Text_Field(object, "finding", &ok);
+        record.comment = Text_Field(object, "comment", &ok);
+        ok = ok && record.reviews > 0;
     }
     if (!ok)
     {
@@ -275,6 +290,8 @@ struct TRecordedStates
     int first_damaged = 0;
     QString damage;
 
+    QVector<THistoryDamage> damaged_list;
+
     void Damaged(const THistoryRecord& record, const QString& why)
     {
         if (damaged++ == 0)
@@ -282,6 +299,7 @@ struct TRecordedStates
             first_damaged = record.number;
             damage = why;
         }
+        damaged_list.append({record.number, why});
     }
     // The keys in the order their last record was written.
     QStringList Keys_In_Order() const
@@ -440,6 +458,24 @@ TRecordedStates Recorded_States(const QVector<THistoryRecord>& records)
         else if (Is_Mark(record.action))
         {
             Read_Mark(records, index, index_by_number, &recorded);
+        }
+        else if (record.action == THistoryRecord::Reviewed)
+        {
+            // A review changes nothing the file holds; it only has to say what it reviews.
+            if (record.has_before || record.has_after)
+            {
+                recorded.Damaged(record, "a 'reviewed' record holds no state");
+            }
+            else if (record.reviews >= record.number)
+            {
+                recorded.Damaged(
+                    record,
+                    QString("it reviews record %1, which does not come before it").arg(record.reviews));
+            }
+            else if (record.comment.trimmed().isEmpty())
+            {
+                recorded.Damaged(record, "a 'reviewed' record has no comment");
+            }
         }
         else
         {
@@ -676,15 +712,19 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
             why = number == 1 ? QString("it does not begin the chain")
                               : QString("it does not follow record %1").arg(number - 1);
         }
-        if (!why.isEmpty() && content.first_break == 0)
-        {
-            content.first_break = number;
-            content.break_reason = why;
-        }
         // Hashing is most of the cost of a read: an append needs only the last line's and the anchor's.
         if (whole || end == last_line_end || number == anchor_line)
         {
             record.hash = Sha256_Hex(line);
+        }
+        if (!why.isEmpty())
+        {
+            if (content.first_break == 0)
+            {
+                content.first_break = number;
+                content.break_reason = why;
+            }
+            content.breaks.append({number, why, record.hash});
         }
         if (whole || end == last_line_end)
         {
@@ -817,6 +857,7 @@ THistoryComparison Compare_History(const THistoryContent& content, const TThermo
     comparison.damaged_records = recorded.damaged;
     comparison.first_damaged = recorded.first_damaged;
     comparison.damage = recorded.damage;
+    comparison.damaged = recorded.damaged_list;
     const QStringList descriptions = list.Get_Descriptions();
     const auto first_seen = [&] {
         for (const QString& description : descriptions)
@@ -1124,6 +1165,54 @@ QString History_Action_Text(THistoryRecord::TAction action)
     return QString::fromLatin1(Action_Texts[qBound(0, int(action), Action_Count - 1)]);
 }
 
+bool Is_Found_Record(THistoryRecord::TAction action)
+{
+    return action == THistoryRecord::First_Seen || action == THistoryRecord::Changed_Outside ||
+           Is_Mark(action) || action == THistoryRecord::History_Lost;
+}
+
+QString History_Writer_Text(const THistoryRecord& record)
+{
+    return QString("%1 on %2").arg(record.user, record.host);
+}
+
+QString History_Writer_Text()
+{
+    THistoryRecord record;
+    record.user = Account_Name();
+    record.host = QSysInfo::machineHostName();
+    return History_Writer_Text(record);
+}
+
+QVector<QString> History_Record_Thermometers(const QVector<THistoryRecord>& records)
+{
+    QVector<QString> thermometers(records.size());
+    QHash<int, int> index_by_number;
+    index_by_number.reserve(records.size());
+    for (int index = 0; index < records.size(); ++index)
+    {
+        const THistoryRecord& record = records[index];
+        index_by_number.insert(record.number, index);
+        // Marks and reviews name only earlier records, so theirs is known by then.
+        const int named = Is_Mark(record.action)                      ? record.marks
+                          : record.action == THistoryRecord::Reviewed ? record.reviews
+                                                                      : 0;
+        if (record.has_before || record.has_after)
+        {
+            thermometers[index] = Record_Key_Description(record);
+        }
+        else if (named > 0 && index_by_number.value(named, index) != index)
+        {
+            thermometers[index] = thermometers[index_by_number.value(named)];
+        }
+        else if (record.action == THistoryRecord::Reviewed)
+        {
+            thermometers[index] = record.description;
+        }
+    }
+    return thermometers;
+}
+
 QString History_Change_Text(const THistoryRecord& record)
 {
     if (record.action == THistoryRecord::Not_Saved)
@@ -1138,6 +1227,11 @@ QString History_Change_Text(const THistoryRecord& record)
     {
         // Written at the end of the history as it was, which then held the lines before it.
         return Loss_Text(record.anchor_records, record.anchor_hash, record.number - 1);
+    }
+    if (record.action == THistoryRecord::Reviewed)
+    {
+        return QString("reviewed the finding of record %1 (%2): %3")
+            .arg(QString::number(record.reviews), record.finding, record.comment);
     }
     if (!record.has_before || !record.has_after)
     {
@@ -1174,16 +1268,19 @@ QString History_Change_Text(const THistoryRecord& record)
 QString History_Csv(const QVector<THistoryRecord>& records)
 {
     const auto text_field = Csv_Text_Field;
-    QString csv = "Record,Time,User,Host,Action,Thermometer,Change,"
+    QString csv = "Record,Time,User,Host,Found By,Action,Thermometer,Change,"
                   "Due Date Before,Point 1 Before,Point 2 Before,Point 3 Before,Checksum Before,"
                   "Due Date After,Point 1 After,Point 2 After,Point 3 After,Checksum After,"
-                  "Marks Record,Previous SHA-256,SHA-256\n";
+                  "Marks Record,Reviews Record,Reviewed SHA-256,Previous SHA-256,SHA-256\n";
     for (const THistoryRecord& record : records)
     {
+        // Who found an outside change did not make it: never in the columns of the author.
+        const bool found = Is_Found_Record(record.action);
         QStringList fields = {QString::number(record.number),
                               text_field(record.time),
-                              text_field(record.user),
-                              text_field(record.host),
+                              found ? QString() : text_field(record.user),
+                              found ? QString() : text_field(record.host),
+                              found ? text_field(History_Writer_Text(record)) : QString(),
                               History_Action_Text(record.action),
                               text_field(record.description),
                               text_field(History_Change_Text(record))};
@@ -1196,6 +1293,8 @@ QString History_Csv(const QVector<THistoryRecord>& records)
                    << text_field(shown.points[2]) << text_field(shown.checksum);
         }
         fields << (record.marks > 0 ? QString::number(record.marks) : QString())
+               << (record.reviews > 0 ? QString::number(record.reviews) : QString())
+               << text_field(QString::fromLatin1(record.reviews_hash))
                << text_field(QString::fromLatin1(record.previous_hash)) << QString::fromLatin1(record.hash);
         csv += fields.join(',') + '\n';
     }

@@ -45,14 +45,18 @@ struct THistoryRecord
         Saved,
         // The history no longer held the records the calibration file was saved after (its anchor): it
         // was deleted, emptied, cut or replaced. What follows begins again from the calibration file.
-        History_Lost
+        History_Lost,
+        // A person reviewed a finding (see calibrationfindings.h) and said why it stands; records nothing
+        // about the calibration file.
+        Reviewed
     };
 
     // Counted from 1 in file order, which is the line number.
     int number = 0;
     // ISO 8601 with the UTC offset, as stored.
     QString time;
-    // The operating-system user and host that made the change.
+    // The operating-system user and host that wrote the record: who made the change, or for a record that
+    // finds something (Is_Found_Record) who found it; a reviewer for Reviewed.
     QString user;
     QString host;
     TAction action = Added;
@@ -68,9 +72,25 @@ struct THistoryRecord
     // and the SHA-256 of the last of them; else 0 and empty.
     int anchor_records = 0;
     QByteArray anchor_hash;
+    // Reviewed: the line the finding is tied to and its SHA-256 as the reviewer saw it (for a broken chain,
+    // that of the lines that do not fit), the kind of finding ("changed outside Velmora", ...) and the
+    // reviewer's comment; else 0 and empty.
+    int reviews = 0;
+    QByteArray reviews_hash;
+    QString finding;
+    QString comment;
     // Lowercase hexadecimal SHA-256 of the record before this one (64 zeros for the first) and of this
     // record's own line, without its line end.
     QByteArray previous_hash;
+    QByteArray hash;
+};
+
+// A line that does not fit the chain: not a record, misnumbered, or not following the line before it.
+struct THistoryBreak
+{
+    int line = 0;
+    QString reason;
+    // The line's SHA-256; empty where the read did not hash it (Head_Only).
     QByteArray hash;
 };
 
@@ -83,6 +103,8 @@ struct THistoryContent
     // hash or its number does not match the line before it), and why; 0 when the whole chain holds.
     int first_break = 0;
     QString break_reason;
+    // Every line that does not fit, in file order (first_break is the first of them).
+    QVector<THistoryBreak> breaks;
     // The last line has no line end: a write that was cut off. It is not counted as a record.
     bool incomplete_last_line = false;
     // The SHA-256 of the last complete line (64 zeros for an empty history): the next record's
@@ -146,6 +168,13 @@ THistoryState History_State(const TThermometerList& list, const QString& descrip
 // removed, in after's order then before's. Time, user and host are not filled in yet.
 QVector<THistoryRecord> History_Differences(const TThermometerList& before, const TThermometerList& after);
 
+// A record that contradicts itself, and why.
+struct THistoryDamage
+{
+    int record = 0;
+    QString reason;
+};
+
 // What comparing a calibration file with its history found.
 struct THistoryComparison
 {
@@ -160,6 +189,8 @@ struct THistoryComparison
     int damaged_records = 0;
     int first_damaged = 0;
     QString damage;
+    // Every damaged record, in file order.
+    QVector<THistoryDamage> damaged;
 };
 
 // Compares list, as loaded from the calibration file (with its history anchor), with its history.
@@ -198,15 +229,28 @@ bool Append_History(const QString& file_name, QVector<THistoryRecord> records, T
 QStringList History_Chain_Warnings(const QString& file_name, const THistoryContent& content);
 
 // "added", "changed", "removed", "first seen", "changed outside Velmora", "not saved", "saved",
-// "history lost".
+// "history lost", "reviewed".
 QString History_Action_Text(THistoryRecord::TAction action);
+// Whether a record of this action records what its writer found rather than did (first seen, changed
+// outside Velmora, saved, not saved, history lost): its user and host found it, they did not make it.
+bool Is_Found_Record(THistoryRecord::TAction action);
+// "tech on vm": who wrote the record.
+QString History_Writer_Text(const THistoryRecord& record);
+// "tech on vm": who this process writes its records as (the operating-system account and the host).
+QString History_Writer_Text();
+// The description of the thermometer each record is about, by index: a record with states by them
+// (after, else before), a mark by the record it marks, a review by the record it reviews (else by the
+// thermometer it names); empty for a record about none (a loss, a review of the chain).
+QVector<QString> History_Record_Thermometers(const QVector<THistoryRecord>& records);
 // What the record changed, "before -> after" for each value that differs, e.g. "due date Dec 17 2026
 // -> Dec 17 2062; point 1 15.00000,0.20000 -> 15.00000,0.02000"; the whole calibration for an
-// addition, removal or first sighting; for a mark which record it marks; for History_Lost what was lost.
+// addition, removal or first sighting; for a mark which record it marks; for History_Lost what was lost;
+// for Reviewed the finding and the comment.
 QString History_Change_Text(const THistoryRecord& record);
 // The records as a CSV file for an auditor, newest first as given: a header line, then one line per
-// record with its number, time, user, host, action, thermometer, the values before and after, the
-// checksums and both hashes.
+// record with its number, time, user and host (empty for a record of what its writer found), who found
+// it, its action, thermometer and change, the values before and after, the checksums, the record it marks,
+// the finding it reviews with its SHA-256, and both hashes.
 QString History_Csv(const QVector<THistoryRecord>& records);
 
 #endif // CALIBRATIONHISTORY_H

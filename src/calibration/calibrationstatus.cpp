@@ -66,11 +66,28 @@ TCalibrationState Calibration_State(const QDate& due_date, const QDate& today, i
     {
         return TCalibrationState::Correction_Not_Usable;
     }
+    if (!Doubt_Reasons(due_date, today, correction).isEmpty())
+    {
+        return TCalibrationState::Doubtful;
+    }
     if (days_left <= warn_days)
     {
         return TCalibrationState::Due_Soon;
     }
     return TCalibrationState::In_Calibration;
+}
+
+bool Is_Due_Within(const QDate& due_date, const QDate& today, int warn_days)
+{
+    const qint64 days_left = due_date.isValid() ? today.daysTo(due_date) : 0;
+    return days_left > 0 && days_left <= warn_days;
+}
+
+TCalibrationState Thermometer_State(const TThermometerList& list, const QString& description,
+                                    const QDate& today, int warn_days)
+{
+    return Calibration_State(list.Get_Calibration_Due_Date(description), today, warn_days,
+                             list.Get_Correction(description));
 }
 
 QString Calibration_State_Text(TCalibrationState state)
@@ -81,6 +98,8 @@ QString Calibration_State_Text(TCalibrationState state)
         return QStringLiteral("In calibration");
     case TCalibrationState::Due_Soon:
         return QStringLiteral("Due soon");
+    case TCalibrationState::Doubtful:
+        return QStringLiteral("Doubtful");
     case TCalibrationState::Out_Of_Calibration:
         return QStringLiteral("Out of calibration");
     case TCalibrationState::Correction_Not_Usable:
@@ -97,6 +116,8 @@ QString Calibration_State_Icon(TCalibrationState state)
         return QStringLiteral(":/gui/calibration_ok_icon16.png");
     case TCalibrationState::Due_Soon:
         return QStringLiteral(":/gui/calibration_due_icon16.png");
+    case TCalibrationState::Doubtful:
+        return QStringLiteral(":/gui/calibration_doubtful_icon16.png");
     case TCalibrationState::Out_Of_Calibration:
         return QStringLiteral(":/gui/calibration_expired_icon16.png");
     case TCalibrationState::Correction_Not_Usable:
@@ -145,7 +166,7 @@ QString Correction_Problem(const TThermometerCorrection& correction)
 }
 
 QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_days,
-                            const TThermometerCorrection& correction)
+                            const TThermometerCorrection& correction, const QString& review)
 {
     const TCalibrationState state = Calibration_State(due_date, today, warn_days, correction);
     QString tooltip = Calibration_State_Text(state);
@@ -153,10 +174,14 @@ QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_
     {
         tooltip += ": " + Correction_Problem(correction);
     }
-    const QString implausibility = Implausibility(correction);
-    if (!implausibility.isEmpty())
+    if (state == TCalibrationState::Doubtful)
     {
-        tooltip += "\nImplausible calibration: " + implausibility;
+        tooltip += (Is_Due_Within(due_date, today, warn_days) ? " and due soon: " : ": ") +
+                   Doubt_Reasons(due_date, today, correction);
+        if (!review.isEmpty())
+        {
+            tooltip += "\nReviewed " + review;
+        }
     }
     tooltip += due_date.isValid()
                    ? QString("\nDue %1: %2").arg(Due_Date_Text(due_date), Days_Left_Text(due_date, today))
@@ -165,15 +190,33 @@ QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_
 }
 
 QString Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
-                            int warn_days, const TThermometerCorrection& correction)
+                            int warn_days, const TThermometerCorrection& correction, bool doubt_reviewed)
 {
+    const QString due_soon = QString("is due for calibration %1 (%2).")
+                                 .arg(Days_Left_Text(due_date, today), Due_Date_Text(due_date));
     switch (Calibration_State(due_date, today, warn_days, correction))
     {
     case TCalibrationState::In_Calibration:
         return QString();
     case TCalibrationState::Due_Soon:
-        return QString("WAR  Thermometer '%1' is due for calibration %2 (%3).")
-            .arg(description, Days_Left_Text(due_date, today), Due_Date_Text(due_date));
+        return QString("WAR  Thermometer '%1' %2").arg(description, due_soon);
+    case TCalibrationState::Doubtful:
+    {
+        const bool soon = Is_Due_Within(due_date, today, warn_days);
+        if (doubt_reviewed)
+        {
+            // Reviewed, the doubt no longer alarms; the due date still does.
+            return soon ? QString("WAR  Thermometer '%1' %2").arg(description, due_soon) : QString();
+        }
+        const bool points = !Implausibility(correction).isEmpty();
+        const bool date = Is_Due_Date_Implausible(due_date, today);
+        const QString what = points && date ? QString("test points and its due date")
+                             : points       ? QString("test points")
+                                            : QString("due date");
+        return QString("WAR  Thermometer '%1' is doubtful: %2. Check its %3.%4")
+            .arg(description, Doubt_Reasons(due_date, today, correction), what,
+                 soon ? " It " + due_soon : QString());
+    }
     case TCalibrationState::Out_Of_Calibration:
         return due_date.isValid()
                    ? QString("WAR  Thermometer '%1' is out of calibration since %2.")
@@ -187,29 +230,22 @@ QString Calibration_Warning(const QString& description, const QDate& due_date, c
 }
 
 QStringList Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
-                                 int warn_days)
+                                 int warn_days, bool doubt_reviewed)
 {
-    const TThermometerCorrection correction = list.Get_Correction(description);
-    QStringList warnings;
-    for (const QString& warning :
-         {Calibration_Warning(description, list.Get_Calibration_Due_Date(description), today, warn_days,
-                              correction),
-          Implausibility_Warning(description, correction)})
-    {
-        if (!warning.isEmpty())
-        {
-            warnings << warning;
-        }
-    }
-    return warnings;
+    const QString warning =
+        Calibration_Warning(description, list.Get_Calibration_Due_Date(description), today, warn_days,
+                            list.Get_Correction(description), doubt_reviewed);
+    return warning.isEmpty() ? QStringList() : QStringList(warning);
 }
 
-QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days)
+QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days,
+                                 const QSet<QString>& reviewed_doubts)
 {
     QStringList warnings;
     for (const QString& description : list.Get_Descriptions())
     {
-        warnings << Thermometer_Warnings(list, description, today, warn_days);
+        warnings << Thermometer_Warnings(list, description, today, warn_days,
+                                         reviewed_doubts.contains(TThermometerList::Lookup_Key(description)));
     }
     return warnings;
 }
@@ -412,13 +448,21 @@ bool Is_Due_Date_Implausible(const QDate& due_date, const QDate& today)
     return due_date.isValid() && due_date > today.addYears(Plausible_Due_Years);
 }
 
-QString Implausibility_Warning(const QString& description, const TThermometerCorrection& correction)
+QString Doubt_Reasons(const QDate& due_date, const QDate& today, const TThermometerCorrection& correction)
 {
+    QStringList reasons;
     const QString implausibility = Implausibility(correction);
-    return implausibility.isEmpty()
-               ? QString()
-               : QString("WAR  Thermometer '%1' has an implausible calibration: %2. Check its test points.")
-                     .arg(description, implausibility);
+    if (!implausibility.isEmpty())
+    {
+        reasons << implausibility;
+    }
+    if (Is_Due_Date_Implausible(due_date, today))
+    {
+        reasons << QString("the due date %1 is more than %2 years ahead")
+                       .arg(Due_Date_Text(due_date))
+                       .arg(Plausible_Due_Years);
+    }
+    return reasons.join("; ");
 }
 
 QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
@@ -431,6 +475,9 @@ QStringList Report_Warnings(const QString& description, const QDate& due_date, c
     case TCalibrationState::In_Calibration:
     case TCalibrationState::Due_Soon:
         break;
+    case TCalibrationState::Doubtful:
+        warnings << written + "which is doubtful: " + Doubt_Reasons(due_date, today, correction) + ".";
+        break;
     case TCalibrationState::Out_Of_Calibration:
         warnings << written + (due_date.isValid()
                                    ? "which is out of calibration since " + Due_Date_Text(due_date) + "."
@@ -439,11 +486,6 @@ QStringList Report_Warnings(const QString& description, const QDate& due_date, c
     case TCalibrationState::Correction_Not_Usable:
         warnings << written + "whose correction is not usable: " + Correction_Problem(correction) + ".";
         break;
-    }
-    const QString implausibility = Implausibility(correction);
-    if (!implausibility.isEmpty())
-    {
-        warnings << written + "whose calibration is implausible: " + implausibility + ".";
     }
     const QString model_difference = Model_Difference_Note(correction);
     if (!model_difference.isEmpty())

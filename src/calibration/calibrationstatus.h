@@ -4,6 +4,7 @@
 #include "thermometercorrection.h"
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,9 @@ enum class TCalibrationState
     In_Calibration,
     // Due within the warning period, but its readings are still corrected.
     Due_Soon,
+    // Corrects readings, but its calibration or its due date looks like a slip of the hand (see
+    // Doubt_Reasons). Outranks Due_Soon: a thermometer due soon whose values look wrong is Doubtful.
+    Doubtful,
     // Due date today or earlier, or no readable due date: readings are not corrected.
     Out_Of_Calibration,
     // The test points give no usable curve: readings are not corrected whatever the date.
@@ -27,11 +31,19 @@ enum class TCalibrationState
 const int Default_Warn_Days_Before_Due = 30;
 const int Maximum_Warn_Days_Before_Due = 3650;
 
-// warn_days 0 turns the Due_Soon state off. Out of calibration outranks an unusable correction:
-// a recalibration brings new test points anyway.
+// The one statement of a thermometer's state: the selector's icon and tooltip, velmora-cli's list and
+// check, the correction view and every WAR line about a state come from it. warn_days 0 turns the
+// Due_Soon state off. Out of calibration outranks an unusable correction (a recalibration brings new
+// test points anyway), and both outrank Doubtful, which outranks Due_Soon.
 TCalibrationState Calibration_State(const QDate& due_date, const QDate& today, int warn_days,
                                     const TThermometerCorrection& correction);
-// "In calibration", "Due soon", "Out of calibration", "Correction not usable".
+// Whether the due date lies within the warning period and has not passed: what Due_Soon means, also for
+// a Doubtful thermometer, which outranks it.
+bool Is_Due_Within(const QDate& due_date, const QDate& today, int warn_days);
+// The state of the thermometer of list that description finds (letter case ignored).
+TCalibrationState Thermometer_State(const TThermometerList& list, const QString& description,
+                                    const QDate& today, int warn_days);
+// "In calibration", "Due soon", "Doubtful", "Out of calibration", "Correction not usable".
 QString Calibration_State_Text(TCalibrationState state);
 // The compiled-in 16 x 16 icon of the state.
 QString Calibration_State_Icon(TCalibrationState state);
@@ -43,20 +55,26 @@ QString Calibrated_Range_Text(const TThermometerCorrection& correction);
 // Why the test points give no curve; empty when they do.
 QString Correction_Problem(const TThermometerCorrection& correction);
 
-// The selector's tooltip for a thermometer: state, due date with the days left, calibrated range.
+// The selector's tooltip for a thermometer: its state (for a Doubtful one why, and whether it is also
+// due soon), review when a person has reviewed its doubtful calibration, the due date with the days left
+// and the calibrated range.
 QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_days,
-                            const TThermometerCorrection& correction);
-// The WAR line for a thermometer that is due soon, out of calibration or unusable; empty otherwise.
+                            const TThermometerCorrection& correction, const QString& review = QString());
+// The WAR line for a thermometer that is due soon, doubtful, out of calibration or unusable; empty
+// otherwise. A doubtful one whose doubt a person reviewed (doubt_reviewed) no longer warns as doubtful,
+// but still as due soon when it is.
 QString Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
-                            int warn_days, const TThermometerCorrection& correction);
+                            int warn_days, const TThermometerCorrection& correction,
+                            bool doubt_reviewed = false);
 
-// The WAR lines about one thermometer of list (found by description): its calibration warning, then
-// its implausibility warning, each only when there is one.
+// Calibration_Warning of the thermometer of list that description finds, as a list: empty or one line.
 QStringList Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
-                                 int warn_days);
+                                 int warn_days, bool doubt_reviewed = false);
 // The WAR lines logged at start-up: Thermometer_Warnings for every thermometer of list in its order;
-// none when all are in calibration and plausible.
-QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days);
+// none when all are in calibration. reviewed_doubts holds the lookup keys (TThermometerList::Lookup_Key)
+// of the thermometers whose doubtful calibration a person reviewed.
+QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days,
+                                 const QSet<QString>& reviewed_doubts = QSet<QString>());
 
 // Why a corrected field shows "-----", in the order the display decides it; empty when the reading
 // is corrected. in_calibration is the flag the display used, due_date the selected thermometer's.
@@ -69,8 +87,8 @@ QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selecte
 QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons);
 
 // The rules for values that are accepted but look like a slip of the hand; a real thermometer may
-// be that far off, so they only warn. Adjust them here. A calibration is doubtful when a test point
-// deviates by more than Plausible_Deviation_Limit (in °C), or when its deviation curve changes by more
+// be that far off, so they only make it Doubtful. Adjust them here. A calibration is doubtful when a test
+// point deviates by more than Plausible_Deviation_Limit (in °C), or when its deviation curve changes by more
 // than Plausible_Slope_Limit (°C per °C) anywhere within the calibrated range. A due date is doubtful
 // more than Plausible_Due_Years ahead.
 const double Plausible_Deviation_Limit = 1.0;
@@ -83,11 +101,13 @@ const int Plausible_Due_Years = 10;
 // calibration and for one that gives no curve (Correction_Problem says why).
 QString Implausibility(const TThermometerCorrection& correction);
 bool Is_Due_Date_Implausible(const QDate& due_date, const QDate& today);
-// The WAR line for a doubtful calibration; empty for a plausible one.
-QString Implausibility_Warning(const QString& description, const TThermometerCorrection& correction);
-// The WAR lines after a report of a thermometer out of calibration, with an unusable correction, with a
-// doubtful calibration or with a model difference that is stated (Model_Difference_Note); none otherwise.
-// The report itself is written as it always was.
+// Why a thermometer is Doubtful: Implausibility, then "the due date Dec 07 2072 is more than 10 years
+// ahead", joined by "; ". Empty when neither rule holds. Whether it is Doubtful is Calibration_State's
+// to say: an unusable correction or a due date passed outranks it.
+QString Doubt_Reasons(const QDate& due_date, const QDate& today, const TThermometerCorrection& correction);
+// The WAR lines after a report of a thermometer out of calibration, with an unusable correction, doubtful
+// or with a model difference that is stated (Model_Difference_Note); none otherwise. The report itself is
+// written as it always was.
 QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
                             const TThermometerCorrection& correction);
 // The WAR line for a temperature log entry holding readings corrected by extending the curve beyond

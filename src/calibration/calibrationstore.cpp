@@ -1,7 +1,9 @@
 #include "calibrationstore.h"
 
+#include "calibrationfindings.h"
 #include "calibrationhistory.h"
 #include "calibrationlock.h"
+#include "clock.h"
 #include "datetext.h"
 #include "filescreen.h"
 #include "platform.h"
@@ -549,9 +551,9 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     return result;
 }
 
-QStringList TCalibrationStore::Check_Calibration_History(const TThermometerList& list)
+THistoryCheckResult TCalibrationStore::Check_Calibration_History(const TThermometerList& list)
 {
-    return Check_History(list, true).messages;
+    return Check_History(list, true);
 }
 
 THistoryCheckResult TCalibrationStore::Verify_Calibration_History(const TThermometerList& list)
@@ -628,6 +630,7 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
         lock_problem.kind != TLockProblem::Cannot_Create)
     {
         result.messages << not_checked.arg(native_history_name, lock_problem.reason);
+        result.finding_messages = result.messages;
         return result;
     }
 
@@ -655,11 +658,13 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     if (busy)
     {
         result.messages << not_checked.arg(native_history_name, "another Velmora is saving it");
+        result.finding_messages = result.messages;
         return result;
     }
     if (!read)
     {
         result.messages << QString("WAR  %1; the calibration file was not checked against it.").arg(error);
+        result.finding_messages = result.messages;
         return result;
     }
     const TThermometerList& compared = use_fresh ? fresh : list;
@@ -667,15 +672,22 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
                                                  compared.Get_History_Anchor().records);
     const THistoryComparison comparison = Compare_History(history, compared, complete);
     result.agrees = History_Agrees(history, comparison);
+    result.checked = true;
     bool recorded = false;
     QStringList failure;
+    // What the check recorded is part of the history; what it could not record is still to be found.
+    THistoryContent after = history;
+    THistoryComparison left = comparison;
     if (record && locked)
     {
-        THistoryContent appended = history;
-        recorded = Append_History(history_name, comparison.records, &appended, &error);
+        recorded = Append_History(history_name, comparison.records, &after, &error);
         if (!recorded)
         {
             failure << QString("ERR  %1; what the check found was not recorded.").arg(error);
+        }
+        else
+        {
+            left.records.clear();
         }
     }
     else if (record && !result.agrees)
@@ -684,12 +696,104 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
                        .arg(native_history_name, lock_problem.reason);
     }
     result.messages = History_Comparison_Messages(history_name, history, comparison, recorded) + failure;
+    result.findings =
+        Calibration_Findings(after, left, compared, TClock::Today(), TFindingScope::With_Reviewed);
+    result.finding_messages =
+        Finding_Messages(history_name, history, comparison, recorded, result.findings) + failure;
+    result.content = after;
     return result;
 }
 
-bool TCalibrationStore::Read_Calibration_History(THistoryContent* content, QString* error) const
+TReviewResult TCalibrationStore::Review_Finding(const TThermometerList& list, const TFinding& finding,
+                                                const QString& comment)
 {
-    return Read_History_File(Get_History_File_Name(), content, error);
+    TReviewResult result;
+    const QString not_reviewed = QString("ERR  The finding of %1 was not marked as reviewed: %2.")
+                                     .arg(finding.record > 0 ? QString("record %1").arg(finding.record)
+                                                             : QString("the calibration history"));
+    if (comment.trimmed().isEmpty())
+    {
+        result.messages << not_reviewed.arg("a review needs a comment");
+        return result;
+    }
+    if (!finding.Is_Reviewable())
+    {
+        result.messages << not_reviewed.arg("the calibration history holds no record of it yet");
+        return result;
+    }
+    const QString history_name = Get_History_File_Name();
+    QLockFile lock(Get_Calibration_File_Name() + ".lock");
+    TLockProblem lock_problem;
+    if (!Take_Lock(&lock, &lock_problem))
+    {
+        result.messages << not_reviewed.arg(QString("cannot lock calibration file '%1': %2")
+                                                .arg(QDir::toNativeSeparators(Get_Calibration_File_Name()),
+                                                     lock_problem.reason)) +
+                               (lock_problem.advice.isEmpty() ? QString() : " " + lock_problem.advice);
+        return result;
+    }
+    QByteArray history_bytes;
+    QString error;
+    if (!Read_History_Bytes(history_name, &history_bytes, &error))
+    {
+        result.messages << not_reviewed.arg(error);
+        return result;
+    }
+    // Judged against the file as it is now, as every writer settles it first.
+    TThermometerList fresh;
+    bool complete = list_complete;
+    const bool use_fresh = !Is_Known_Content(Calibration_File_Content());
+    if (use_fresh)
+    {
+        Load_Current(&fresh, &complete);
+    }
+    const TThermometerList& compared = use_fresh ? fresh : list;
+    THistoryContent history = Read_History(history_bytes, THistoryCheck::Whole_Chain, QStringList(),
+                                           compared.Get_History_Anchor().records);
+    THistoryComparison comparison = Compare_History(history, compared, complete);
+    if (!comparison.records.isEmpty())
+    {
+        // A review settles nothing of a change; the lines that say what the settling found do.
+        THistoryContent as_read = history;
+        as_read.first_break = 0;
+        as_read.incomplete_last_line = false;
+        THistoryComparison found = comparison;
+        found.damaged_records = 0;
+        if (!Append_History(history_name, comparison.records, &history, &error))
+        {
+            result.messages << not_reviewed.arg(error);
+            return result;
+        }
+        result.messages << History_Comparison_Messages(history_name, as_read, found, true)
+                               .filter(QRegularExpression("^(?!INF  Calibration history started)"));
+        comparison.records.clear();
+    }
+    const QVector<TFinding> findings =
+        Calibration_Findings(history, comparison, compared, TClock::Today(), TFindingScope::With_Reviewed);
+    const auto current = std::find_if(findings.begin(), findings.end(), [&](const TFinding& candidate) {
+        return Is_Same_Finding(candidate, finding);
+    });
+    if (current == findings.end() || current->reviewed)
+    {
+        result.messages << not_reviewed.arg(
+            current == findings.end()
+                ? QString(
+                      "it is no longer a finding as shown; the history or the calibration file changed since")
+                : QString("it was reviewed meanwhile ") + Review_Text(*current));
+        return result;
+    }
+    const THistoryRecord review = Review_Record(finding, comment);
+    if (!Append_History(history_name, {review}, &history, &error))
+    {
+        result.messages << not_reviewed.arg(error);
+        return result;
+    }
+    result.reviewed = true;
+    result.messages << QString(
+                           "INF  Finding reviewed as record %1 of the calibration history: %2. Comment: %3")
+                           .arg(QString::number(history.line_count), Finding_Summary(finding),
+                                review.comment);
+    return result;
 }
 
 QStringList TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded)

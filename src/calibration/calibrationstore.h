@@ -2,6 +2,7 @@
 #define CALIBRATIONSTORE_H
 
 #include "calibrationlock.h"
+#include "calibrationfindings.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -35,10 +36,29 @@ struct TThermometerChangeResult
 // What checking the calibration history against the calibration file found.
 struct THistoryCheckResult
 {
-    // The WAR lines of what disagrees (and the INF lines of what was recorded).
+    // The WAR lines of everything that disagrees (and the INF lines of what was recorded): the lines of
+    // the check of a named file.
     QStringList messages;
     // The history was checked and agrees with the file (see History_Agrees).
     bool agrees = false;
+    // The history was read and compared, so that findings holds.
+    bool checked = false;
+    // The lines of a start or of velmora-cli check (Finding_Messages, then what the check could not do):
+    // what was found, and the findings that are open; nothing of what was reviewed.
+    QStringList finding_messages;
+    // Every finding, reviewed ones included, against the file as compared, after what the check
+    // recorded.
+    QVector<TFinding> findings;
+    // The history as read (a whole chain), with what the check recorded.
+    THistoryContent content;
+};
+
+// What TCalibrationStore::Review_Finding did.
+struct TReviewResult
+{
+    QStringList messages;
+    // The history holds the review.
+    bool reviewed = false;
 };
 
 // Where the settings and the calibration data file live, and the policies for loading and replacing
@@ -107,13 +127,19 @@ public:
     // reached the file and the first sighting of each entry of a file that had no history included.
     // Where no lock can be made (a read-only folder) it still checks, reading as a reader does, and
     // names what it could not record.
-    QStringList Check_Calibration_History(const TThermometerList& list);
-    // The same check for a reader that records nothing: under the lock where one can be made, otherwise
-    // by reading the history, the file and the history again until they agree with no writer holding
-    // the lock, so that a save in progress never shows as a finding.
+    THistoryCheckResult Check_Calibration_History(const TThermometerList& list);
+    // The same check for a reader that records nothing (velmora-cli, the history view): under the lock
+    // where one can be made, otherwise by reading the history, the file and the history again until they
+    // agree with no writer holding the lock, so that a save in progress never shows as a finding.
     THistoryCheckResult Verify_Calibration_History(const TThermometerList& list);
-    // The history as it is on disk now, for showing; false with *error when it cannot be read.
-    bool Read_Calibration_History(THistoryContent* content, QString* error) const;
+    // Marks finding reviewed by this account and host, now (TClock), with comment: under the lock, the
+    // history is first settled against the file as it is now (what a start would record is recorded),
+    // then the review is appended only when the finding is still open as given, tied to the same line
+    // with the same SHA-256. A comment that is blank, a finding without a line to tie a review to, one
+    // reviewed or changed meanwhile, and a lock or a write that fails leave the review unwritten with an
+    // ERR line that says why.
+    TReviewResult Review_Finding(const TThermometerList& list, const TFinding& finding,
+                                 const QString& comment);
 
 private:
     TCalibrationStore() = default;

@@ -1,5 +1,7 @@
 #include "clicommands.h"
 
+#include "calibrationfindings.h"
+#include "calibrationhistory.h"
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
 #include "clicorrection.h"
@@ -164,37 +166,16 @@ bool Warn_Days(const QCommandLineParser& parser, const TCalibrationStore& store,
     return true;
 }
 
-// The WAR lines for a thermometer that is in doubt: a calibration or a due date that looks like a slip
-// of the hand. None for one that is not.
+// The WAR line of a thermometer whose readings are corrected but whose calibration or due date looks like
+// a slip of the hand; none for one that is not Doubtful. Said without the warning period, which the
+// command does not take.
 QStringList Doubt_Warnings(const TThermometerList& list, const QString& description, const QDate& today)
 {
-    QStringList warnings;
-    const QString calibration = Implausibility_Warning(description, list.Get_Correction(description));
-    if (!calibration.isEmpty())
+    if (Thermometer_State(list, description, today, 0) != TCalibrationState::Doubtful)
     {
-        warnings << calibration;
+        return QStringList();
     }
-    const QDate due_date = list.Get_Calibration_Due_Date(description);
-    if (Is_Due_Date_Implausible(due_date, today))
-    {
-        warnings << QString(
-                        "WAR  Thermometer '%1' is due on %2, more than %3 years ahead. Check its due date.")
-                        .arg(description, Due_Date_Text(due_date))
-                        .arg(Plausible_Due_Years);
-    }
-    return warnings;
-}
-
-// The state shown by list: the window's calibration state, or "Implausible" for a thermometer that
-// corrects readings but whose calibration or due date looks like a slip of the hand.
-QString State_Text(const TThermometerList& list, const QString& description, const QDate& today,
-                   int warn_days)
-{
-    const TCalibrationState state = Calibration_State(list.Get_Calibration_Due_Date(description), today,
-                                                      warn_days, list.Get_Correction(description));
-    const bool corrects = state == TCalibrationState::In_Calibration || state == TCalibrationState::Due_Soon;
-    return corrects && !Doubt_Warnings(list, description, today).isEmpty() ? QString("Implausible")
-                                                                           : Calibration_State_Text(state);
+    return Thermometer_Warnings(list, description, today, 0);
 }
 
 // The start-up lines of loading: any WAR or ERR line means the file did not load completely.
@@ -243,7 +224,9 @@ TCliResult List_Command(const TInvocation& invocation)
         const TThermometerCorrection correction = list.Get_Correction(description);
         // Scripts get the ISO date and the plain number of days; people the window's texts.
         rows << QStringList{
-            description, State_Text(list, description, invocation.today, invocation.warn_days),
+            description,
+            Calibration_State_Text(
+                Thermometer_State(list, description, invocation.today, invocation.warn_days)),
             csv ? due_date.toString(Qt::ISODate) : Due_Date_Text(due_date),
             csv ? (due_date.isValid() ? QString::number(invocation.today.daysTo(due_date)) : QString())
                 : Days_Left_Text(due_date, invocation.today),
@@ -295,36 +278,140 @@ TCliResult Check_Command(const TInvocation& invocation)
     // The load's own warnings first, as the window logs them: entries left out are thermometers that
     // can no longer be used.
     const QStringList load_warnings = invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)"));
-    const QStringList warnings = Calibration_Warnings(list, invocation.today, invocation.warn_days);
-    result.out = Lines(load_warnings + warnings).toUtf8();
     if (Has_Error_Line(invocation.load_messages))
     {
+        result.out = Lines(load_warnings).toUtf8();
         result.status = Cli_Exit_Unreadable;
         return result;
     }
-    result.status = load_warnings.isEmpty() ? Cli_Exit_Success : 2;
+    // Read as validate reads it, so that a save in progress is never a finding; nothing is recorded.
+    TCalibrationStore store = *invocation.store;
+    const THistoryCheckResult history = store.Verify_Calibration_History(list);
+    const QHash<QString, TReviewedDoubt> reviewed = Reviewed_Doubts(history.findings);
+    QSet<QString> reviewed_keys;
+    for (auto doubt = reviewed.keyBegin(); doubt != reviewed.keyEnd(); ++doubt)
+    {
+        reviewed_keys.insert(*doubt);
+    }
+    // The lines of the window's start, in its order.
+    result.out = Lines(load_warnings + history.finding_messages +
+                       Calibration_Warnings(list, invocation.today, invocation.warn_days, reviewed_keys))
+                     .toUtf8();
+    // A history that could not be checked, or a finding nobody reviewed, needs a person as much as a
+    // thermometer out of calibration.
+    result.status = load_warnings.isEmpty() && history.checked && !Has_Open_Finding(history.findings)
+                        ? Cli_Exit_Success
+                        : 2;
     for (const QString& description : list.Get_Descriptions())
     {
-        switch (Calibration_State(list.Get_Calibration_Due_Date(description), invocation.today,
-                                  invocation.warn_days, list.Get_Correction(description)))
+        const QDate due_date = list.Get_Calibration_Due_Date(description);
+        switch (Thermometer_State(list, description, invocation.today, invocation.warn_days))
         {
         case TCalibrationState::In_Calibration:
             break;
         case TCalibrationState::Due_Soon:
             result.status = std::max(result.status, 1);
             break;
+        case TCalibrationState::Doubtful:
+            // Reviewed, it no longer alarms; its due date still does.
+            if (!reviewed_keys.contains(TThermometerList::Lookup_Key(description)))
+            {
+                result.status = 2;
+            }
+            else if (Is_Due_Within(due_date, invocation.today, invocation.warn_days))
+            {
+                result.status = std::max(result.status, 1);
+            }
+            break;
         case TCalibrationState::Out_Of_Calibration:
         case TCalibrationState::Correction_Not_Usable:
             result.status = 2;
             break;
         }
-        // Only what the window warns about at start-up: a doubtful due date is questioned when it is
-        // typed, not at every start.
-        if (!Implausibility(list.Get_Correction(description)).isEmpty())
+    }
+    return result;
+}
+
+QString Finding_State_Text(const TFinding& finding)
+{
+    if (finding.reviewed)
+    {
+        return QStringLiteral("reviewed");
+    }
+    return finding.Is_Reviewable() ? QStringLiteral("open") : QStringLiteral("open, cannot be reviewed yet");
+}
+
+TCliResult Findings_Command(const TInvocation& invocation)
+{
+    TCliResult result;
+    result.err = Lines(invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)")));
+    if (Has_Error_Line(invocation.load_messages))
+    {
+        result.status = Cli_Exit_Unreadable;
+        return result;
+    }
+    TCalibrationStore store = *invocation.store;
+    const THistoryCheckResult history = store.Verify_Calibration_History(invocation.list);
+    if (!history.checked)
+    {
+        result.err += Lines(history.messages);
+        result.status = Cli_Exit_Failure;
+        return result;
+    }
+    const bool all = invocation.parser->isSet("all");
+    QVector<TFinding> findings;
+    for (const TFinding& finding : history.findings)
+    {
+        if (all || !finding.reviewed)
         {
-            result.status = 2;
+            findings << finding;
         }
     }
+    QString out;
+    if (invocation.parser->isSet("csv"))
+    {
+        out = "record,finding,thermometer,state,found,origin,reviewed_by,reviewed_at,review_record,comment\n";
+        for (const TFinding& finding : findings)
+        {
+            const THistoryRecord& review = finding.review;
+            QStringList fields = {finding.record > 0 ? QString::number(finding.record) : QString(),
+                                  Finding_Kind_Text(finding.kind),
+                                  Csv_Text_Field(finding.description),
+                                  Finding_State_Text(finding),
+                                  Csv_Text_Field(finding.text),
+                                  Csv_Text_Field(finding.origin),
+                                  finding.reviewed ? Csv_Text_Field(History_Writer_Text(review)) : QString(),
+                                  finding.reviewed ? Csv_Text_Field(review.time) : QString(),
+                                  finding.reviewed ? QString::number(review.number) : QString(),
+                                  finding.reviewed ? Csv_Text_Field(review.comment) : QString()};
+            out += fields.join(',') + '\n';
+        }
+    }
+    else if (findings.isEmpty())
+    {
+        out = all ? "No findings.\n" : "No open findings.\n";
+    }
+    else
+    {
+        // A block each: the texts are too long for a table.
+        for (const TFinding& finding : findings)
+        {
+            out +=
+                QString("%1, %2: %3\n")
+                    .arg(finding.record > 0 ? QString("Record %1").arg(finding.record) : QString("No record"),
+                         Finding_Kind_Text(finding.kind), Finding_State_Text(finding));
+            out += "  " + finding.text + "\n";
+            if (!finding.origin.isEmpty())
+            {
+                out += "  " + finding.origin + "\n";
+            }
+            if (finding.reviewed)
+            {
+                out += "  reviewed " + Review_Text(finding) + "\n";
+            }
+        }
+    }
+    result.out = out.toUtf8();
     return result;
 }
 
@@ -608,16 +695,46 @@ const QVector<TCommand>& Commands()
         TCommand check;
         check.name = "check";
         check.usages = {{"check [--warn-days N]",
-                         "the warnings of the window's start-up; exit status 0 all in\n"
-                         "calibration, 1 due soon, 2 out of calibration, not usable or\n"
-                         "implausible, 3 calibration file unreadable"}};
-        check.description = "Prints the warnings the window writes at start-up, nothing when all is well.";
+                         "what needs a person, for cron: the warnings of the window's\n"
+                         "start-up and the open findings; exit status 0 nothing,\n"
+                         "1 due soon only, 2 out of calibration, not usable, doubtful\n"
+                         "and not reviewed, or an open finding, 3 calibration file\n"
+                         "unreadable"}};
+        check.description =
+            "Prints what needs a person, as the window's start-up does: the thermometers due soon, out of "
+            "calibration, not usable or doubtful (a doubtful one only until a person reviewed it), and the "
+            "open findings of the calibration history (changes made outside Velmora, changes that never "
+            "reached the file, a lost, cut or broken history, damaged records). Nothing when all is well, "
+            "so that a daily cron job mails only then. The history is read as validate reads it, between "
+            "saves, and nothing is recorded.";
         check.options = {Warn_Days_Option()};
-        check.epilogue = "Exit status: 0 every thermometer in calibration, 1 one due soon, 2 one out of "
-                         "calibration,\nnot usable or implausible, 3 the calibration file cannot be read.";
+        check.epilogue =
+            "Exit status: 0 nothing to do, 1 a thermometer due soon and nothing else, 2 one out of\n"
+            "calibration, not usable or doubtful and not reviewed, an open finding, an entry left\n"
+            "out of the file or a history that could not be checked, 3 the calibration file\n"
+            "cannot be read.";
         check.takes = "no arguments";
         check.run = Check_Command;
         table << check;
+
+        TCommand findings;
+        findings.name = "findings";
+        findings.usages = {{"findings [--all] [--csv]",
+                            "the open findings of the calibration history, for\n"
+                            "auditors; --all with the reviewed ones and their reviews"}};
+        findings.description =
+            "Lists the open findings of the calibration history: doubtful calibrations, changes made outside "
+            "Velmora, changes that never reached the calibration file, a lost or shortened history, lines "
+            "that do not fit the chain, damaged records and a cut-off last line; each with the record it is "
+            "tied to and who wrote that record. A person closes a finding with Review... in the window's "
+            "Calibration History. Reads the history as validate does and never writes.";
+        findings.options = {{"all", "Also the reviewed findings, with who reviewed them, when and why."},
+                            {"csv", "Comma-separated values with a header, for scripts and spreadsheets."}};
+        findings.epilogue = "Exit status: 0 listed, 1 the calibration history cannot be read or checked,\n"
+                            "3 the calibration file cannot be read.";
+        findings.takes = "no arguments";
+        findings.run = Findings_Command;
+        table << findings;
 
         TCommand correct;
         correct.name = "correct";
@@ -835,7 +952,7 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.addOptions({{"data-dir", "Reads the data directory DIR instead of the window's.", "DIR"}});
     Add_Common_Options(&parser);
-    parser.addPositionalArgument("COMMAND", "list, check, correct, validate or report.",
+    parser.addPositionalArgument("COMMAND", "list, check, findings, correct, validate or report.",
                                  "COMMAND [ARGUMENTS]");
     if (!parser.parse(arguments))
     {

@@ -1,21 +1,25 @@
 #ifndef CALIBRATIONHISTORYVIEW_H
 #define CALIBRATIONHISTORYVIEW_H
 
+#include "calibrationfindings.h"
 #include "calibrationhistory.h"
 
 #include <QString>
 #include <QVector>
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
+class TReviewDialog;
 
 // The calibration history in a window of its own beside the main window, not modal: the records of the
-// selected thermometer or of all, newest first, and whether the chain of records holds. The main window
-// hands it the history again whenever it is shown and after every change, and the selection whenever it
-// changes.
+// selected thermometer or of all, newest first, whether the chain of records holds, and the findings a
+// person has to look at, which Review... marks as reviewed. The main window hands it the history and its
+// findings again whenever it is shown and after every change, and the selection whenever it changes; it
+// records a review the view asks for.
 class TCalibrationHistoryView : public QWidget
 {
     Q_OBJECT
@@ -24,7 +28,9 @@ public:
     explicit TCalibrationHistoryView(QWidget* parent = nullptr);
     ~TCalibrationHistoryView() override;
 
-    void Set_History(const THistoryContent& content, const QString& history_file_name);
+    // findings: every finding of the history, reviewed ones included (Calibration_Findings).
+    void Set_History(const THistoryContent& content, const QString& history_file_name,
+                     const QVector<TFinding>& findings);
     // The history could not be read: nothing is shown but why.
     void Set_Read_Error(const QString& error);
     // The selected thermometer's description; empty when none is selected.
@@ -35,13 +41,21 @@ public:
     // Writes the shown records as CSV; false, and an ERR message, when the file could not be written.
     bool Export_Csv(const QString& file_name);
 
+    // Asks for the comment on the selected finding, else on the first open finding that can be reviewed,
+    // and hands it on as Review_Requested once accepted. Only an INF message when there is none.
+    void Review_Selected_Finding();
+
 signals:
     // A line for the main window's log pane.
     void Message(const QString& message);
+    // A person accepted a review of finding with comment; the main window records it.
+    void Review_Requested(const TFinding& finding, const QString& comment);
 
 private slots:
     void Export_With_Dialog();
     void Show_Records();
+    void Show_Findings();
+    void Finding_Selection_Changed();
 
 private:
     void Create_Widgets();
@@ -49,8 +63,15 @@ private:
     void Connect_Signals();
     void Set_Up_Keyboard();
     void Show_Chain();
+    // The finding of the selected row of the finding table; nullptr when none is selected.
+    const TFinding* Selected_Finding() const;
 
     THistoryContent history;
+    // The thermometer each record is about, by index into history.records (History_Record_Thermometers).
+    QVector<QString> record_thermometers;
+    QVector<TFinding> findings;
+    // The findings in the finding table, in its order.
+    QVector<TFinding> shown_findings;
     QString history_file_name;
     QString read_error;
     QString selection;
@@ -62,7 +83,12 @@ private:
     QLabel* shown_label;
     QTreeWidget* record_table;
     QLabel* chain_label;
+    QLabel* findings_label;
+    QCheckBox* reviewed_check_box;
+    QTreeWidget* finding_table;
+    QPushButton* review_button;
     QPushButton* export_button;
+    TReviewDialog* review_dialog = nullptr;
 };
 
 #endif // CALIBRATIONHISTORYVIEW_H

@@ -28,7 +28,8 @@ QVariant TCalibrationStateModel::data(const QModelIndex& index, int role) const
     const QDate today = TClock::Today();
     if (role == Qt::ToolTipRole)
     {
-        return Calibration_Tooltip(due_date, today, warn_days_before_due, correction);
+        return Calibration_Tooltip(due_date, today, warn_days_before_due, correction,
+                                   Doubt_Review_Of(description));
     }
     const TCalibrationState state = Calibration_State(due_date, today, warn_days_before_due, correction);
     QIcon& icon = state_icons[static_cast<int>(state)];
@@ -47,4 +48,28 @@ void TCalibrationStateModel::Refresh(int warn_days)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::DecorationRole, Qt::ToolTipRole});
     }
+}
+
+void TCalibrationStateModel::Set_Reviewed_Doubts(const QHash<QString, TReviewedDoubt>& reviewed)
+{
+    reviewed_doubts = reviewed;
+}
+
+QString TCalibrationStateModel::Doubt_Review_Of(const QString& description) const
+{
+    return reviewed_doubts.isEmpty() ? QString()
+                                     : Doubt_Review(reviewed_doubts, *thermometer_list, description);
+}
+
+QSet<QString> TCalibrationStateModel::Reviewed_Doubt_Keys() const
+{
+    QSet<QString> keys;
+    for (auto doubt = reviewed_doubts.cbegin(); doubt != reviewed_doubts.cend(); ++doubt)
+    {
+        if (!Doubt_Review_Of(doubt->calibration.description).isEmpty())
+        {
+            keys.insert(doubt.key());
+        }
+    }
+    return keys;
 }

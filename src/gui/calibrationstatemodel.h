@@ -1,6 +1,8 @@
 #ifndef CALIBRATIONSTATEMODEL_H
 #define CALIBRATIONSTATEMODEL_H
 
+#include "calibrationfindings.h"
+
 #include <QHash>
 #include <QIcon>
 #include <QStandardItemModel>
@@ -23,10 +25,18 @@ public:
     // Takes the warning period and tells the views that every item's state may have changed: after
     // the list, the period or the day changed.
     void Refresh(int warn_days);
+    // Takes the reviewed doubtful calibrations as the history was last read (Reviewed_Doubts), for the
+    // tooltips; the caller refreshes.
+    void Set_Reviewed_Doubts(const QHash<QString, TReviewedDoubt>& reviewed);
+    // The review of description's doubtful calibration as it is now (Doubt_Review); empty for none.
+    QString Doubt_Review_Of(const QString& description) const;
+    // The lookup keys of the thermometers whose calibration as it is now has a review.
+    QSet<QString> Reviewed_Doubt_Keys() const;
 
 private:
     const TThermometerList* const thermometer_list;
     int warn_days_before_due;
+    QHash<QString, TReviewedDoubt> reviewed_doubts;
     // One icon per state, shared by the items: reading the image for each item was most of a
     // start-up with thousands of thermometers.
     mutable QHash<int, QIcon> state_icons;

@@ -45,6 +45,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSpacerItem>
 #include <QTimer>
@@ -114,6 +115,8 @@ void TVelmora::Create_Actions()
     remove_thermometer_action->setObjectName("Remove_Thermometer_Action");
     calibration_history_action = new QAction("Calibration &History...", this);
     calibration_history_action->setObjectName("Calibration_History_Action");
+    review_finding_action = new QAction("Review &Finding...", this);
+    review_finding_action->setObjectName("Review_Finding_Action");
     quit_action = new QAction("&Quit", this);
     correction_curve_action = new QAction("&Correction Curve", this);
     correction_curve_action->setShortcut(Qt::Key_F7);
@@ -130,6 +133,7 @@ void TVelmora::Create_Menus()
     edit_menu->addAction(correction_editor_action);
     edit_menu->addAction(remove_thermometer_action);
     edit_menu->addAction(calibration_history_action);
+    edit_menu->addAction(review_finding_action);
     edit_menu->addAction(new_thermometer_action);
     menuBar()->addMenu("&View")->addAction(correction_curve_action);
     menuBar()->addMenu("&Options")->addAction(options_action);
@@ -396,6 +400,7 @@ void TVelmora::Connect_Signals()
     connect(correction_curve_action, &QAction::triggered, this, &TVelmora::Show_Correction_Curve);
     connect(calibration_history_action, &QAction::triggered, this, &TVelmora::Show_Calibration_History);
     connect(new_thermometer_action, &QAction::triggered, this, &TVelmora::New_Thermometer);
+    connect(review_finding_action, &QAction::triggered, this, &TVelmora::Review_Finding);
     for (QCheckBox* check_box : {x_check_box, y_check_box, z_check_box, part_check_box})
     {
         connect(check_box, &QCheckBox::toggled, this, &TVelmora::Update_Correction_View);
@@ -486,8 +491,11 @@ void TVelmora::Load_Thermometers()
     const QStringList messages = calibration_store.Load_Thermometers(&thermometer_list);
     Fill_Selector();
     Log_Messages(messages);
-    // A hand edit of the file, or a save that never completed, shows against the history at once.
-    Log_Messages(calibration_store.Check_Calibration_History(thermometer_list));
+    // A hand edit of the file, or a save that never completed, shows against the history at once; every
+    // finding still open is named again at every start.
+    const THistoryCheckResult history = calibration_store.Check_Calibration_History(thermometer_list);
+    Log_Messages(history.finding_messages);
+    selector_model->Set_Reviewed_Doubts(Reviewed_Doubts(history.findings));
 }
 
 void TVelmora::Fill_Selector()
@@ -504,7 +512,9 @@ void TVelmora::Mark_Thermometer_States()
 
 void TVelmora::Warn_About_Calibrations()
 {
-    Log_Messages(Calibration_Warnings(thermometer_list, TClock::Today(), warn_days_before_due));
+    // A doubtful calibration that a person reviewed no longer alarms.
+    Log_Messages(Calibration_Warnings(thermometer_list, TClock::Today(), warn_days_before_due,
+                                      selector_model->Reviewed_Doubt_Keys()));
 }
 
 void TVelmora::Warn_About_Thermometer(int index)
@@ -513,8 +523,9 @@ void TVelmora::Warn_About_Thermometer(int index)
     {
         return;
     }
-    Log_Messages(Thermometer_Warnings(thermometer_list, thermometer_selector->itemText(index),
-                                      TClock::Today(), warn_days_before_due));
+    const QString description = thermometer_selector->itemText(index);
+    Log_Messages(Thermometer_Warnings(thermometer_list, description, TClock::Today(), warn_days_before_due,
+                                      !selector_model->Doubt_Review_Of(description).isEmpty()));
 }
 
 void TVelmora::Select_Initial_Thermometer()
@@ -1102,7 +1113,9 @@ TCorrectionViewData TVelmora::Correction_View_Data() const
     data.has_thermometer = thermometer_selector->currentIndex() >= 0;
     data.description = thermometer_selector->currentText();
     data.due_date = thermometer_list.Get_Calibration_Due_Date(data.description);
-    data.state = in_calibration ? "in calibration" : "out of calibration";
+    data.state = Calibration_State_Text(Thermometer_State(thermometer_list, data.description, TClock::Today(),
+                                                          warn_days_before_due))
+                     .toLower();
     data.correction = current_correction;
     data.uncertainty = last_uncertainty;
     data.directory = current_path;
@@ -1137,6 +1150,7 @@ void TVelmora::Show_Calibration_History()
     {
         history_view = new TCalibrationHistoryView(this);
         connect(history_view, &TCalibrationHistoryView::Message, this, &TVelmora::Log_Message);
+        connect(history_view, &TCalibrationHistoryView::Review_Requested, this, &TVelmora::Record_Review);
     }
     Place_Beside_Window(history_view);
     history_view->show();
@@ -1153,15 +1167,17 @@ void TVelmora::Read_History_Into_View()
         return;
     }
     history_view->Set_Export_Directory(current_path);
-    THistoryContent content;
-    QString error;
-    if (!calibration_store.Read_Calibration_History(&content, &error))
+    // Read as a reader reads it, between saves; nothing is recorded.
+    const THistoryCheckResult history = calibration_store.Verify_Calibration_History(thermometer_list);
+    if (!history.checked)
     {
-        Log_Message("ERR  " + error);
-        history_view->Set_Read_Error(error);
+        Log_Messages(history.messages);
+        history_view->Set_Read_Error(history.messages.join('\n').remove(QRegularExpression("^WAR  ")));
         return;
     }
-    history_view->Set_History(content, calibration_store.Get_History_File_Name());
+    history_view->Set_History(history.content, calibration_store.Get_History_File_Name(), history.findings);
+    selector_model->Set_Reviewed_Doubts(Reviewed_Doubts(history.findings));
+    Mark_Thermometer_States();
 }
 
 void TVelmora::Update_History_Selection()
@@ -1239,4 +1255,17 @@ void TVelmora::Edit_Options()
     Log_Message(QString("INF  Options: warn %1 days before due; date and time in new log files: %2.")
                     .arg(warn_days_before_due)
                     .arg(log_date_time ? "on" : "off"));
+}
+
+void TVelmora::Review_Finding()
+{
+    Show_Calibration_History();
+    history_view->Review_Selected_Finding();
+}
+
+void TVelmora::Record_Review(const TFinding& finding, const QString& comment)
+{
+    Log_Messages(calibration_store.Review_Finding(thermometer_list, finding, comment).messages);
+    // Whether it was recorded or not, the disk says what is reviewed now.
+    Read_History_Into_View();
 }

@@ -1,6 +1,7 @@
 #ifndef VELMORA_H
 #define VELMORA_H
 
+#include "calibrationfindings.h"
 #include "calibrationstore.h"
 #include "settingsfile.h"
 #include "thermometerchange.h"
@@ -67,6 +68,12 @@ private slots:
     void Show_Calibration_History();
     // Opens the Correction Editor empty, for a thermometer to add.
     void New_Thermometer();
+    // Opens the calibration history and asks for a review of its selected finding (else its first open
+    // one).
+    void Review_Finding();
+    // Records a review the history view asked for through the store, then shows the history, the
+    // findings and the states as the disk holds them.
+    void Record_Review(const TFinding& finding, const QString& comment);
 
 private:
     // The steps of the constructor, in its order.
@@ -125,8 +132,9 @@ private:
     TCorrectionViewData Correction_View_Data() const;
     // Hands the open correction view the current state; a hidden view is updated when shown.
     void Update_Correction_View();
-    // Reads the calibration history again into the open history view, which then shows the record of a
-    // change just made; a hidden view reads it when shown.
+    // Reads the calibration history and its findings again into the open history view, which then shows
+    // the record of a change just made, and the reviews into the selector's tooltips; a hidden view reads
+    // it when shown.
     void Read_History_Into_View();
     // Hands the open history view the selected thermometer; a hidden view gets it when shown.
     void Update_History_Selection();
@@ -182,6 +190,7 @@ private:
     QAction* correction_curve_action;
     TCorrectionView* correction_view = nullptr;
     QAction* calibration_history_action;
+    QAction* review_finding_action;
     TCalibrationHistoryView* history_view = nullptr;
     // The uncertainty of the last uncertainty report, drawn as the correction view's band.
     double last_uncertainty = 0.04;
