@@ -1,6 +1,6 @@
 #include "calibrationstatus.h"
 #include "calibrationtestsupport.h"
-#include "exactnumbers.h"
+#include "exactcalibration.h"
 #include "exportfilename.h"
 #include "reports.h"
 
@@ -18,19 +18,6 @@ const TThermometerCorrection Sample = Correction(25, 0.4, 15, 0.1, 20, 0.2);
 QStringList Lines(const QString& report)
 {
     return report.split('\n', Qt::SkipEmptyParts);
-}
-
-TThermometerCorrection Correction_Of(const Exact::TDecimalPoints& points)
-{
-    return TThermometerCorrection({points.x[0].toDouble(), points.y[0].toDouble()},
-                                  {points.x[1].toDouble(), points.y[1].toDouble()},
-                                  {points.x[2].toDouble(), points.y[2].toDouble()});
-}
-
-QString Points_Text(const Exact::TDecimalPoints& points)
-{
-    return QString("(%1, %2), (%3, %4), (%5, %6)")
-        .arg(points.x[0], points.y[0], points.x[1], points.y[1], points.x[2], points.y[2]);
 }
 
 // A unit in the sixth significant digit of value, which is not 0.

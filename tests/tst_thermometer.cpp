@@ -1,5 +1,5 @@
 #include "calibrationstatus.h"
-#include "exactnumbers.h"
+#include "exactcalibration.h"
 #include "temperaturelog.h"
 #include "thermometerdata.h"
 
@@ -8,22 +8,6 @@
 #include <random>
 
 using Exact::TRational;
-
-namespace
-{
-TThermometerCorrection Correction_Of(const Exact::TDecimalPoints& points)
-{
-    return TThermometerCorrection({points.x[0].toDouble(), points.y[0].toDouble()},
-                                  {points.x[1].toDouble(), points.y[1].toDouble()},
-                                  {points.x[2].toDouble(), points.y[2].toDouble()});
-}
-
-QString Points_Text(const Exact::TDecimalPoints& points)
-{
-    return QString("(%1, %2), (%3, %4), (%5, %6)")
-        .arg(points.x[0], points.y[0], points.x[1], points.y[1], points.x[2], points.y[2]);
-}
-} // namespace
 
 class TTestThermometer : public QObject
 {
