@@ -4,6 +4,7 @@
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
 #include "calibrationtestsupport.h"
+#include "csvtext.h"
 #include "datetext.h"
 #include "reports.h"
 #include "temperaturelog.h"

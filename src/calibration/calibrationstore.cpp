@@ -3,10 +3,10 @@
 #include "calibrationhistory.h"
 #include "calibrationlock.h"
 #include "datetext.h"
+#include "durablefile.h"
 #include "filescreen.h"
 #include "platform.h"
 #include "thermometerdata.h"
-#include "wholefile.h"
 #include "xmlscreen.h"
 
 #include <QDir>

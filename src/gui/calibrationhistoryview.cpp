@@ -1,8 +1,8 @@
 #include "calibrationhistoryview.h"
 
+#include "durablefile.h"
 #include "exportfilename.h"
 #include "thermometerdata.h"
-#include "wholefile.h"
 
 #include <QComboBox>
 #include <QDir>
