@@ -1,8 +1,8 @@
 #include "xmlfile.h"
 
 #include "dombuilder.h"
+#include "durablefile.h"
 #include "filescreen.h"
-#include "wholefile.h"
 #include "xmlscreen.h"
 
 #include <QDomCDATASection>

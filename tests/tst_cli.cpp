@@ -5,6 +5,7 @@
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
 #include "calibrationtestsupport.h"
+#include "csvtext.h"
 #include "datetext.h"
 #include "platform.h"
 #include "reports.h"

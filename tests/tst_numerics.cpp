@@ -1,7 +1,9 @@
+#include "csvtext.h"
 #include "datetext.h"
 #include "exactnumbers.h"
 #include "interpolation.h"
 #include "numbertext.h"
+#include "timetext.h"
 
 #include <QtTest>
 
@@ -281,6 +283,80 @@ private slots:
         {
             QCOMPARE(Day_Month_Year_Text(other), other.toString(format));
         }
+    }
+
+    void Date_Time_Text_data()
+    {
+        QTest::addColumn<QString>("iso"); // as Qt reads it, with its offset
+        QTest::addColumn<QString>("text");
+        QTest::newRow("west, half hour") << "2026-03-01T00:00:05-03:30"
+                                         << "2026-03-01T00:00:05-03:30";
+        QTest::newRow("UTC") << "2026-12-07T14:03:59Z"
+                             << "2026-12-07T14:03:59+00:00";
+    }
+
+    void Date_Time_Text()
+    {
+        QFETCH(QString, iso);
+        QFETCH(QString, text);
+        QCOMPARE(Log_Date_Time_Text(QDateTime::fromString(iso, Qt::ISODate)), text);
+    }
+
+    // A field breaks a row only by a delimiter, a quote or a line end; a text a spreadsheet would run
+    // as a formula shows as text.
+    void Csv_Fields_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text_field");
+        QTest::newRow("plain") << "Probe 3"
+                               << "Probe 3"
+                               << "Probe 3";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
+        QTest::newRow("comma") << "Table 2, left"
+                               << "\"Table 2, left\""
+                               << "\"Table 2, left\"";
+        QTest::newRow("quotes") << "a \"b\""
+                                << "\"a \"\"b\"\"\""
+                                << "\"a \"\"b\"\"\"";
+        QTest::newRow("line feed") << "a\nb"
+                                   << "\"a\nb\""
+                                   << "\"a\nb\"";
+        QTest::newRow("formula") << "=1+2"
+                                 << "=1+2"
+                                 << "'=1+2";
+        QTest::newRow("plus") << "+1"
+                              << "+1"
+                              << "'+1";
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "@SUM(A1)"
+                            << "'@SUM(A1)";
+        QTest::newRow("tab") << "\tx"
+                             << "\tx"
+                             << "'\tx";
+        QTest::newRow("carriage return") << "\rx"
+                                         << "\"\rx\""
+                                         << "\"'\rx\"";
+        QTest::newRow("negative number") << "-5.00000,0.10000"
+                                         << "\"-5.00000,0.10000\""
+                                         << "\"-5.00000,0.10000\"";
+        QTest::newRow("minus before a word") << "-x"
+                                             << "-x"
+                                             << "'-x";
+        QTest::newRow("formula with a comma") << "=A1,B1"
+                                              << "\"=A1,B1\""
+                                              << "\"'=A1,B1\"";
+    }
+
+    void Csv_Fields()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, field);
+        QFETCH(QString, text_field);
+        QCOMPARE(Csv_Field(text), field);
+        QCOMPARE(Csv_Text_Field(text), text_field);
     }
 
     void Decimal_Value_data()

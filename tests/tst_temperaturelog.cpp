@@ -113,23 +113,6 @@ private slots:
         QCOMPARE(Read_File(file), content);
     }
 
-    void Date_Time_Text_data()
-    {
-        QTest::addColumn<QString>("iso"); // as Qt reads it, with its offset
-        QTest::addColumn<QString>("text");
-        QTest::newRow("west, half hour") << "2026-03-01T00:00:05-03:30"
-                                         << "2026-03-01T00:00:05-03:30";
-        QTest::newRow("UTC") << "2026-12-07T14:03:59Z"
-                             << "2026-12-07T14:03:59+00:00";
-    }
-
-    void Date_Time_Text()
-    {
-        QFETCH(QString, iso);
-        QFETCH(QString, text);
-        QCOMPARE(Log_Date_Time_Text(QDateTime::fromString(iso, Qt::ISODate)), text);
-    }
-
     // The header of an existing file decides the columns; the option only shapes new files.
     void Date_Time_Column_data()
     {

@@ -1,10 +1,12 @@
 #include "calibrationhistory.h"
 
 #include "clock.h"
+#include "csvtext.h"
 #include "datetext.h"
+#include "durablefile.h"
 #include "platform.h"
-#include "temperaturelog.h"
 #include "thermometerdata.h"
+#include "timetext.h"
 #include "xmlscreen.h"
 
 #include <QCryptographicHash>
@@ -39,23 +41,6 @@ const QByteArray First_Previous_Hash(64, '0');
 constexpr int Longest_Record_Line = 1 << 20;
 // The same bound as for the calibration file: a history this large is not one Velmora wrote.
 constexpr qint64 Largest_History_File = qint64(256) << 20;
-
-// A write cut short by a size limit or a full disk returns what it wrote without an error; the next
-// write then fails with the system's reason.
-bool Write_All(QFile* file, const QByteArray& bytes)
-{
-    qint64 written = 0;
-    while (written < bytes.size())
-    {
-        const qint64 count = file->write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0)
-        {
-            return false;
-        }
-        written += count;
-    }
-    return true;
-}
 
 QByteArray Sha256_Hex(const QByteArray& line)
 {
@@ -1099,34 +1084,12 @@ bool Append_History(const QString& file_name, QVector<THistoryRecord> records, T
         lines += line + '\n';
     }
 
-    // Unbuffered, so that a short write shows at once; the records count only once the disk holds them,
-    // since the calibration file is saved after them.
-    QFile file(file_name);
+    // The records count only once the disk holds them, since the calibration file is saved after them;
+    // part of a record would break the chain for good.
     const qint64 start = content->complete_size;
     QString reason;
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    if (!Append_Whole_Lines(file_name, lines, &reason, start))
     {
-        reason = file.errorString();
-    }
-    else if (file.size() > start && !file.resize(start))
-    {
-        reason = file.errorString();
-    }
-    else if (!file.seek(start) || !Write_All(&file, lines))
-    {
-        reason = file.errorString();
-    }
-    else
-    {
-        Sync_To_Disk(&file, &reason);
-    }
-    if (!reason.isEmpty())
-    {
-        // Part of a record would break the chain for good: the file goes back to how it was.
-        if (file.isOpen() && file.size() > start)
-        {
-            file.resize(start);
-        }
         *error = QString("Cannot write calibration history '%1': %2")
                      .arg(QDir::toNativeSeparators(file_name),
                           reason.isEmpty() ? QString("unknown error") : reason);

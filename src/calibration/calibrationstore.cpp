@@ -5,10 +5,10 @@
 #include "calibrationlock.h"
 #include "clock.h"
 #include "datetext.h"
+#include "durablefile.h"
 #include "filescreen.h"
 #include "platform.h"
 #include "thermometerdata.h"
-#include "wholefile.h"
 #include "xmlscreen.h"
 
 #include <QDir>

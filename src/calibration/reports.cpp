@@ -1,9 +1,9 @@
 #include "reports.h"
 
+#include "csvtext.h"
 #include "datetext.h"
+#include "durablefile.h"
 #include "numbertext.h"
-#include "temperaturelog.h"
-#include "wholefile.h"
 
 #include <QDir>
 #include <QVector>

@@ -2,9 +2,9 @@
 
 #include "calibrationlock.h"
 #include "calibrationstatus.h"
+#include "durablefile.h"
 #include "filescreen.h"
 #include "qtcompat.h"
-#include "wholefile.h"
 
 #include <QByteArray>
 #include <QDir>

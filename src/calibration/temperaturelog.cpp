@@ -1,11 +1,12 @@
 #include "temperaturelog.h"
 
+#include "csvtext.h"
+#include "durablefile.h"
 #include "numbertext.h"
+#include "timetext.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLocale>
-#include <QRegularExpression>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -61,39 +62,10 @@ QByteArray Latin1_Text(const QString& text)
 
 } // namespace
 
-QString Csv_Field(const QString& field)
-{
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
-    {
-        return field;
-    }
-    QString quoted = field;
-    quoted.replace('"', "\"\"");
-    return '"' + quoted + '"';
-}
-
-QString Csv_Text_Field(const QString& text)
-{
-    static const QRegularExpression number_like("^[-0-9.,]*$");
-    const bool formula = !text.isEmpty() && (QString("=+@\t\r").contains(text[0]) ||
-                                             (text[0] == '-' && !number_like.match(text).hasMatch()));
-    return Csv_Field(formula ? "'" + text : text);
-}
-
 QString Temperature_Log_Header(bool with_date_time)
 {
     return QString(with_date_time ? "Date and Time," : "") +
            "Measurement Description,Thermometer,X Temp. C,Y Temp. C,Z Temp. C,Part Temp. C\n";
-}
-
-QString Log_Date_Time_Text(const QDateTime& date_time)
-{
-    const int offset_minutes = date_time.offsetFromUtc() / 60;
-    return QLocale::c().toString(date_time, "yyyy-MM-dd'T'HH:mm:ss") +
-           QString("%1%2:%3")
-               .arg(offset_minutes < 0 ? '-' : '+')
-               .arg(qAbs(offset_minutes) / 60, 2, 10, QChar('0'))
-               .arg(qAbs(offset_minutes) % 60, 2, 10, QChar('0'));
 }
 
 bool Has_Date_Time_Column(const QByteArray& first_line)
@@ -140,15 +112,6 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString
         with_date_time = existing.open(QIODevice::ReadOnly) && Has_Date_Time_Column(existing.readLine());
     }
 
-    QFile file(file_path);
-    if (!file.open(QIODevice::Append | QIODevice::Text))
-    {
-        messages << QString("WAR  Cannot open temperature log file for writing. File: '%1'.  Reason: %2")
-                        .arg(QDir::toNativeSeparators(file_path), file.errorString());
-        return messages;
-    }
-
-    const qint64 size_before = file.size();
     QString text;
     if (!exists)
     {
@@ -160,24 +123,17 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const QString
     }
     text += Temperature_Log_Line(description, thermometer, axis_texts);
 
-    // A full disk or a removed medium must not pass for a recorded reading.
-    const QByteArray data = Latin1_Text(text);
-    const bool written = file.write(data) == data.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
+    // A full disk or a removed medium must not pass for a recorded reading, and the bytes that did reach
+    // the file must not be glued to the next entry (nor a new file be left without its header).
+    QString reason;
+    bool opened = false;
+    if (!Append_Whole_Lines(file_path, Latin1_Text(text), &reason, -1, TLineEnds::Native, &opened))
     {
-        // The bytes that did reach the file would be glued to the next entry, and a new file would
-        // get no header: cut the file back to where this entry began.
-        if (exists)
-        {
-            QFile::resize(file_path, size_before);
-        }
-        else
-        {
-            QFile::remove(file_path);
-        }
-        messages << QString("WAR  Temperature log entry was not written to '%1': %2")
-                        .arg(QDir::toNativeSeparators(file_path), file.errorString());
+        messages << (opened
+                         ? QString("WAR  Temperature log entry was not written to '%1': %2")
+                         : QString(
+                               "WAR  Cannot open temperature log file for writing. File: '%1'.  Reason: %2"))
+                        .arg(QDir::toNativeSeparators(file_path), reason);
         return messages;
     }
     if (date_time_column && !with_date_time)

@@ -17,17 +17,8 @@ const char* const Not_Corrected = "-----";
 QString Corrected_Reading_Text(const QString& meter_text, bool in_calibration,
                                const TThermometerCorrection& correction);
 
-// A field of the CSV files, quoted only when it would otherwise break the row.
-QString Csv_Field(const QString& field);
-// A text field of a CSV file meant for spreadsheets: a text that a spreadsheet would take for a formula
-// ("=", "+", "@", a tab or carriage return first, or "-" before anything but a number or a point such as
-// "-5.00000,0.10000") gets an apostrophe first, so that it shows as text; then quoted as Csv_Field quotes.
-QString Csv_Text_Field(const QString& text);
-
 // with_date_time: the file's entries begin with a "Date and Time" column.
 QString Temperature_Log_Header(bool with_date_time = false);
-// "2026-12-07T14:03:59+01:00": ISO 8601, the time as given with its offset from UTC.
-QString Log_Date_Time_Text(const QDateTime& date_time);
 // Whether an existing log's first line is the header with the "Date and Time" column.
 bool Has_Date_Time_Column(const QByteArray& first_line);
 // axis_texts: the X, Y, Z and Part texts to log, empty for an axis that is not ticked.

@@ -6,13 +6,13 @@
 #include "calibrationstore.h"
 #include "clicorrection.h"
 #include "clock.h"
+#include "csvtext.h"
 #include "datetext.h"
+#include "durablefile.h"
 #include "reports.h"
 #include "settingsfile.h"
-#include "temperaturelog.h"
 #include "thermometerdata.h"
 #include "version.h"
-#include "wholefile.h"
 
 #include <QCommandLineParser>
 #include <QDir>

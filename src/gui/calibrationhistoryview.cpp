@@ -1,9 +1,9 @@
 #include "calibrationhistoryview.h"
 
+#include "durablefile.h"
 #include "exportfilename.h"
 #include "reviewdialog.h"
 #include "thermometerdata.h"
-#include "wholefile.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 #include "calibrationstatus.h"
 #include "correctioncurve.h"
 #include "datetext.h"
+#include "durablefile.h"
 #include "exportfilename.h"
 #include "numbertext.h"
-#include "wholefile.h"
 
 #include <QCursor>
 #include <QDir>
