@@ -15,6 +15,8 @@
 #include <QTextStream>
 #include <QtGlobal>
 
+#include <utility>
+
 namespace
 {
 
@@ -142,16 +144,19 @@ private:
 // on failure fills the line, column and reason of the parse message. A damaged document is built as
 // far as it was read before the first fault, in the same pass, with the elements left unfinished
 // there.
-bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_processing, QString* error,
-           int* line, int* column, QVector<QDomElement>* unfinished_elements)
+// The bytes are released once decoded (when the caller let go of them), as the text holds them all.
+bool Parse(QDomDocument* document, QByteArray data, bool namespace_processing, QString* error, int* line,
+           int* column, QVector<QDomElement>* unfinished_elements, const TElementRead& element_read)
 {
     unfinished_elements->clear();
     QString text;
     TXmlFault fault;
-    const bool screened = Decode_Xml_Data(data, &text, &fault) && Screen_Xml_Text(&text, &fault);
+    const bool decoded = Decode_Xml_Data(data, &text, &fault);
+    data = QByteArray();
+    const bool screened = decoded && Screen_Xml_Text(&text, &fault);
     const TDomPolicy policy(QDomImplementation::AcceptInvalidChars);
-    const bool built =
-        Build_Dom_Document(document, text, namespace_processing, error, line, column, unfinished_elements);
+    const bool built = Build_Dom_Document(document, text, namespace_processing, error, line, column,
+                                          unfinished_elements, element_read);
     if (!screened)
     {
         // The text ends before the fault, so the reader's complaint about it is not the cause.
@@ -419,7 +424,8 @@ void TXmlFile::Clear()
     damage_column = 0;
 }
 
-void TXmlFile::Open_File(const QString& identification, int* version, bool namespace_processing)
+void TXmlFile::Open_File(const QString& identification, int* version, bool namespace_processing,
+                         const TElementRead& element_read)
 {
     const QFileInfo info(file_name);
     if (!info.isReadable())
@@ -440,7 +446,7 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
                     file.errorString(), 0);
     }
-    const QByteArray data = file.readAll();
+    QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
@@ -453,7 +459,8 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     int column = 0;
     damage_line = 0;
     damage_column = 0;
-    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements))
+    if (!Parse(&document, std::move(data), namespace_processing, &parse_error, &line, &column,
+               &unfinished_elements, element_read))
     {
         const TXmlFileException error =
             Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),
@@ -466,14 +473,15 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
 }
 
 void TXmlFile::Open_Data(const QByteArray& data, const QString& identification, int* version,
-                         bool namespace_processing)
+                         bool namespace_processing, const TElementRead& element_read)
 {
     QString parse_error;
     int line = 0;
     int column = 0;
     damage_line = 0;
     damage_column = 0;
-    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements))
+    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements,
+               element_read))
     {
         const TXmlFileException error =
             Error(QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3"),

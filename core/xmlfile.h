@@ -1,6 +1,8 @@
 #ifndef XMLFILE_H
 #define XMLFILE_H
 
+#include "dombuilder.h"
+
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
@@ -42,9 +44,12 @@ public:
     // read before the damage: document holds it, damage_line and damage_column say where reading
     // stopped, and root_element (with version) is set when the expected document element was reached.
     // Is_Complete tells which elements were read up to their end tag.
-    void Open_File(const QString& identification, int* version, bool namespace_processing);
+    // element_read, when given, sees each element as soon as it is read and may take it out of the
+    // document (see Build_Dom_Document): a reader of many entries keeps one at a time.
+    void Open_File(const QString& identification, int* version, bool namespace_processing,
+                   const TElementRead& element_read = TElementRead());
     void Open_Data(const QByteArray& data, const QString& identification, int* version,
-                   bool namespace_processing);
+                   bool namespace_processing, const TElementRead& element_read = TElementRead());
     int damage_line = 0;
     int damage_column = 0;
     bool Is_Complete(const QDomElement& element) const;
