@@ -209,24 +209,90 @@ QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 // (an XML declaration naming UTF-8 or none, a document type without identifiers or none, elements and
 // at most one attribute each without namespace, valid text and CDATA) are written here to the very
 // bytes save writes; for anything else Write_Document returns false and save does the work.
+//
+// An element given as streamed, empty when writing starts, gets its children from next_child one at a
+// time while it is written, each taken out again once written: a document of many entries is never
+// held whole. The text is turned into bytes piece by piece for the same reason.
 class TDocumentWriter
 {
 public:
-    explicit TDocumentWriter(int indent) : indent_size(indent) {}
+    TDocumentWriter(int indent, const QDomElement& streamed_element, const TChildSource& next_streamed_child)
+        : indent_size(indent), streamed(streamed_element), next_child(next_streamed_child)
+    {
+    }
 
     bool Write_Document(const QDomDocument& document);
-    QString text;
+    // The bytes written, once Write_Document succeeded.
+    QByteArray Take_Bytes();
 
 private:
     bool Write_Children(const QDomNode& parent, int depth);
     bool Write_Element(const QDomElement& element, int depth);
+    bool Write_Streamed_Children(QDomElement element, int depth);
+    // Moves the text written so far into bytes; only between nodes, so that no character is split.
+    void Flush(int at_least);
     void Write_Indent(int depth) { text.append(QString(depth * indent_size, QLatin1Char(' '))); }
     // Escapes as save does: in an attribute also quotes, tabs and line ends; in text a carriage
     // return, which a parser would turn into a line feed.
     bool Write_Escaped(const QString& value, bool attribute);
 
     const int indent_size;
+    const QDomElement streamed;
+    const TChildSource next_child;
+    QString text;
+    QByteArray bytes;
 };
+
+QByteArray TDocumentWriter::Take_Bytes()
+{
+    Flush(0);
+    bytes.squeeze();
+    return std::move(bytes);
+}
+
+void TDocumentWriter::Flush(int at_least)
+{
+    if (text.size() >= at_least)
+    {
+        bytes.append(text.toUtf8());
+        text.clear();
+    }
+}
+
+bool TDocumentWriter::Write_Streamed_Children(QDomElement element, int depth)
+{
+    bool first = true;
+    while (next_child())
+    {
+        const QDomElement child = element.lastChild().toElement();
+        if (child.isNull() || (first && !child.previousSibling().isNull()))
+        {
+            return false; // the streamed element must start empty and get elements
+        }
+        if (first)
+        {
+            text.append(QLatin1String(">\n"));
+            first = false;
+        }
+        if (!Write_Element(child, depth + 1))
+        {
+            return false;
+        }
+#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+        // The fuzzer compares the whole document with what save writes.
+        element.removeChild(child);
+#endif
+        Flush(1 << 16);
+    }
+    if (first)
+    {
+        text.append(QLatin1String("/>"));
+        return true;
+    }
+    Write_Indent(depth);
+    text.append(QLatin1String("</") + element.tagName() + QLatin1Char('>'));
+    return true;
+}
 
 bool TDocumentWriter::Write_Document(const QDomDocument& document)
 {
@@ -324,7 +390,14 @@ bool TDocumentWriter::Write_Element(const QDomElement& element, int depth)
         text.append(QLatin1Char('"'));
     }
     const QDomNode first = element.firstChild();
-    if (first.isNull())
+    if (!streamed.isNull() && element == streamed)
+    {
+        if (!first.isNull() || !Write_Streamed_Children(element, depth))
+        {
+            return false;
+        }
+    }
+    else if (first.isNull())
     {
         text.append(QLatin1String("/>"));
     }
@@ -554,18 +627,25 @@ void TXmlFile::Create_Document(const QString& doc_type_name, const QString& root
     document.appendChild(root_element);
 }
 
-QByteArray TXmlFile::Serialise(bool compact) const
+QByteArray TXmlFile::Serialise(bool compact, const QDomElement& streamed,
+                               const TChildSource& next_child) const
 {
     const int indent = compact ? 0 : 4;
     QByteArray bytes;
-    TDocumentWriter writer(indent);
+    TDocumentWriter writer(indent, streamed, next_child);
     if (writer.Write_Document(document))
     {
-        bytes = writer.text.toUtf8();
+        bytes = writer.Take_Bytes();
+    }
+    else if (streamed.isNull())
+    {
+        bytes = Saved_By_Qt(document, indent);
     }
     else
     {
-        bytes = Saved_By_Qt(document, indent);
+        // The children written are gone: save cannot write them again. The writers here build nothing
+        // the writer above refuses, so this is a caller's mistake.
+        throw Error(QStringLiteral("ERR:  Cannot write element '%1' as it was built"), streamed.tagName(), 1);
     }
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     // The fuzzer holds every document written here to the bytes save writes.
@@ -579,7 +659,7 @@ QByteArray TXmlFile::Serialise(bool compact) const
 
 void TXmlFile::Save_File(bool compact) const
 {
-    Save_File_Data(Serialise(compact));
+    Save_File_Data(Serialise(compact, QDomElement(), TChildSource()));
 }
 
 void TXmlFile::Save_File_Data(const QByteArray& data) const
@@ -605,7 +685,14 @@ void TXmlFile::Save_Data(QByteArray* data, bool compact) const
 {
     Q_ASSERT_X(data != nullptr, "TXmlFile::Save_Data", "data");
     data->clear();
-    data->append(Serialise(compact));
+    data->append(Serialise(compact, QDomElement(), TChildSource()));
+}
+
+void TXmlFile::Save_Data(QByteArray* data, bool compact, const QDomElement& streamed,
+                         const TChildSource& next_child)
+{
+    Q_ASSERT_X(data != nullptr && !streamed.isNull(), "TXmlFile::Save_Data", "data, streamed");
+    *data = Serialise(compact, streamed, next_child);
 }
 
 QString TXmlFile::Read_Node_Text(const QDomElement* node, bool optional) const

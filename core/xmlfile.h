@@ -10,6 +10,9 @@
 #include <QString>
 #include <QVector>
 
+// Makes the next child of an element being written; false when there is none left.
+using TChildSource = std::function<bool()>;
+
 // Thrown by value by every failing operation of TXmlFile. The message is ready to be logged as it is;
 // code 0 means the file itself could not be opened or is write-protected, 1 any other failure.
 class TXmlFileException
@@ -61,6 +64,12 @@ public:
     // Writes data, as Save_Data produced it, to file_name exactly as Save_File would.
     void Save_File_Data(const QByteArray& data) const;
     void Save_Data(QByteArray* data, bool compact) const;
+    // The same, with the children of streamed (an element of the document, empty until then) made one
+    // at a time while the document is written: next_child appends the next one to streamed and returns
+    // true, or returns false when there is none left. Each is taken out of the document once written,
+    // so that a document of many entries is never held whole.
+    void Save_Data(QByteArray* data, bool compact, const QDomElement& streamed,
+                   const TChildSource& next_child);
 
     QString Read_Node_Text(const QDomElement* node, bool optional) const;
     QString Read_Node_Text(const QDomNode* node, bool optional) const;
@@ -88,7 +97,7 @@ public:
 private:
     void Check_Root(const QString& expected_identification, int* version);
     void Keep_Part_Read(const QString& expected_identification, int* version, int line, int column);
-    QByteArray Serialise(bool compact) const;
+    QByteArray Serialise(bool compact, const QDomElement& streamed, const TChildSource& next_child) const;
 
     // The elements a damaged document left open, outermost first.
     QVector<QDomElement> unfinished_elements;

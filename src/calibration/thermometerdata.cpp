@@ -627,8 +627,14 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name, const THi
             xml_file.Create_Child_Element(&xml_file.root_element, QStringLiteral("Calibration_Entries"));
         QVector<TThermometerData> saved;
         saved.reserve(entries.size());
-        for (const TThermometerData& record : qAsConst(entries))
-        {
+        // Each entry is made as it is written, so that the document never holds more than one.
+        int next = 0;
+        const auto next_entry = [&]() {
+            if (next == entries.size())
+            {
+                return false;
+            }
+            const TThermometerData& record = entries.at(next++);
             const TThermometerCorrection& correction = record.correction;
             const QString date_text = Day_Month_Year_Text(record.calibration_due_date);
             const QString point_texts[3] = {Point_Text(correction.Get_Point1()),
@@ -661,10 +667,11 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name, const THi
             // back exactly as they are in memory.
             saved.append(read_back);
             saved.last().calibration_due_date = record.calibration_due_date;
-        }
+            return true;
+        };
         // Every save reads the whole file it is about to write back before it replaces the old one.
         QByteArray data;
-        xml_file.Save_Data(&data, false);
+        xml_file.Save_Data(&data, false, calibration_entries, next_entry);
         Check_Read_Back(data, saved, anchor);
         xml_file.Save_File_Data(data);
     }
