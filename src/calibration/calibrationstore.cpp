@@ -9,6 +9,7 @@
 #include "wholefile.h"
 #include "xmlscreen.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -242,12 +243,15 @@ QByteArray TCalibrationStore::Calibration_File_Content() const
     {
         return QByteArray();
     }
-    QByteArray content = file.readAll();
-    if (content.isNull())
+    // Its SHA-256, read block by block: the file is not held a second time beside the list. An empty
+    // file has one too, so it is not a missing one; a file that cannot be read to its end stands as
+    // why, which no digest begins with.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file) || file.error() != QFileDevice::NoError)
     {
-        content = QByteArray("", 0); // an empty file is not a missing one
+        return QByteArray("\1", 1) + file.errorString().toUtf8();
     }
-    return content;
+    return hash.result();
 }
 
 bool TCalibrationStore::Is_Known_Content(const QByteArray& content) const
