@@ -129,7 +129,7 @@ private:
     bool Take_Lock(QLockFile* lock, TLockProblem* problem) const;
     // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
-    // What stands for the file's content: its SHA-256 (or why it cannot be read); a null array when
+    // What stands for the file's content: its MD5 (or why it cannot be read); a null array when
     // there is no file.
     QByteArray Calibration_File_Content() const;
     // Checks the history against the file, and records what it found when record is true and the lock
