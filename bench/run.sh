@@ -6,6 +6,9 @@
 #                                      more than 1.2 x (save_base + parse)
 #   bash bench/run.sh 100 1000         the same for the sizes given (all under callgrind)
 #   --qt6                              (before the sizes) builds against Qt 6 instead of Qt 5.15
+#   --memory                           (before the sizes) measures peak memory instead, without valgrind:
+#                                      the window at start and after ten edits beside its baseline, at
+#                                      N = 10,000 and 100,000 unless sizes are given
 # The test suite runs the benchmark once at small N without callgrind (velmora_bench_smoke).
 # BENCH_BUILD_DIR overrides the build directory; BENCH_WALL_SIZES the sizes timed without callgrind.
 set -euo pipefail
@@ -14,9 +17,11 @@ cd "$(dirname "$0")/.."
 source_dir=$(pwd)
 
 velmora_qt_major=5
+memory=no
 while [ $# -gt 0 ]; do
     case $1 in
     --qt6) velmora_qt_major=6 ;;
+    --memory) memory=yes ;;
     *) break ;;
     esac
     shift
@@ -36,6 +41,11 @@ cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release $velmora_launc
     -DVELMORA_QT_MAJOR="$velmora_qt_major" >/dev/null
 cmake --build "$build_dir" --target velmora_bench -j2 >/dev/null
 bench=$build_dir/bench/velmora_bench
+
+if [ $memory = yes ]; then
+    QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="*.warning=false" "$bench" --memory "$@"
+    exit
+fi
 
 # The same environment every time, so that instruction counts repeat.
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8

@@ -1,12 +1,18 @@
 // Measures what the program costs with N thermometers next to what Qt itself costs for the same work.
 //
 //   velmora_bench [--only name,...] [N ...]
+//   velmora_bench --memory [N ...]
 //
 // For each N it writes a calibration file of N thermometers and measures load, save, start-up and one
 // accepted edit together with their baselines. Every measure prints its wall time; run under
 // valgrind --tool=callgrind --instr-atstart=no it also dumps the instructions of each measure as a
 // profile part named "<measure> <N>" (bench/run.sh collects them). The program stops with an error
 // when the application does not read back what it was given, so a smoke run checks the work too.
+//
+// With --memory it measures peak memory instead (the resident set's high-water mark the system keeps,
+// VmHWM): for each N it writes the file and starts two fresh processes of itself, one that builds only
+// what the window needs to show N thermometers (the baseline) and one that starts the window and makes
+// ten accepted edits. A high-water mark only rises, hence a process per figure.
 
 #include "messagebox.h"
 #include "thermometerdata.h"
@@ -22,6 +28,7 @@
 #include <QDomImplementation>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -33,6 +40,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStyleFactory>
@@ -320,6 +328,81 @@ void Accept_Next_Edit(double reading)
     timer->start(0);
 }
 
+// The process's resident set as the system reports it in /proc/self/status, in kB: field is "VmHWM"
+// (the high-water mark) or "VmRSS" (now). -1 where there is no such report.
+qint64 Resident_Kilobytes(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+    {
+        return -1;
+    }
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+    {
+        if (line.startsWith(prefix))
+        {
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
+// The memory baseline: the bare window with the selector holding N descriptions and the log pane N
+// lines, which any window showing N thermometers needs, and nothing behind them.
+void Build_Memory_Baseline(int count)
+{
+    QComboBox* selector = nullptr;
+    QPlainTextEdit* log_pane = nullptr;
+    QMainWindow* window = Build_Bare_Window(&selector, &log_pane);
+    QStringList descriptions;
+    descriptions.reserve(count);
+    for (int index = 0; index < count; ++index)
+    {
+        descriptions.append(Description(index));
+    }
+    selector->insertItems(0, descriptions);
+    for (const QString& description : qAsConst(descriptions))
+    {
+        log_pane->appendPlainText(QStringLiteral("INF  Loaded correction data for '%1'.  Calibration Due: %2")
+                                      .arg(description, QStringLiteral("01012030")));
+    }
+    std::printf("baseline %lld\n", Resident_Kilobytes("VmHWM"));
+    delete window;
+}
+
+// Starts the window on the calibration file that the parent wrote and makes ten accepted edits; prints
+// the high-water mark after the start and after the edits, and the resident set after the second and
+// the tenth edit (the first builds the Correction Editor).
+void Measure_Window_Memory(int count)
+{
+    TVelmora* window = new TVelmora();
+    if (window->findChild<QComboBox*>(QStringLiteral("Thermometer_Selector"))->count() != count)
+    {
+        Fail(QStringLiteral("the window does not offer the %1 thermometers").arg(count));
+    }
+    const qint64 start = Resident_Kilobytes("VmHWM");
+    QToolButton* edit_button = window->findChild<QToolButton*>(QStringLiteral("Edit_Button"));
+    qint64 after_second = 0;
+    for (int edit = 1; edit <= 10; ++edit)
+    {
+        Accept_Next_Edit(20.0 + edit / 10.0);
+        edit_button->click();
+        if (edit == 2)
+        {
+            after_second = Resident_Kilobytes("VmRSS");
+        }
+    }
+    QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/.velmora/calibration_data.xml"));
+    if (!file.open(QIODevice::ReadOnly) || !file.readAll().contains("20.00000,1.00000"))
+    {
+        Fail(QStringLiteral("the edits were not saved"));
+    }
+    std::printf("window %lld %lld %lld %lld\n", start, Resident_Kilobytes("VmHWM"), after_second,
+                Resident_Kilobytes("VmRSS"));
+    delete window;
+}
+
 class TBench
 {
 public:
@@ -420,7 +503,43 @@ public:
         delete window;
     }
 
+    // Writes the file of count thermometers, has a fresh process of this program measure the baseline
+    // and one the window, and prints their figures in MB.
+    void Measure_Memory(int count)
+    {
+        QDir(data_directory).removeRecursively();
+        QDir().mkpath(data_directory);
+        Save_Directly(Generate_Entries(count), calibration_file);
+        const double file_size = QFileInfo(calibration_file).size() / 1048576.0;
+        const QList<QByteArray> baseline = Run_Child(QStringLiteral("--memory-baseline"), count);
+        const QList<QByteArray> window = Run_Child(QStringLiteral("--memory-window"), count);
+        if (baseline.size() != 2 || window.size() != 5)
+        {
+            Fail(QStringLiteral("the memory figures at N = %1 are incomplete").arg(count));
+        }
+        const auto megabytes = [](const QByteArray& kilobytes) { return kilobytes.toLongLong() / 1024.0; };
+        const double start = megabytes(window.at(1));
+        std::printf("%7d %9.1f %9.1f %9.1f %9.1f %12.1f %12.2f %7.1fx\n", count, file_size,
+                    megabytes(baseline.at(1)), start, megabytes(window.at(2)),
+                    megabytes(window.at(4)) - megabytes(window.at(3)),
+                    (megabytes(window.at(4)) - megabytes(window.at(3))) / 8,
+                    (megabytes(window.at(2)) - megabytes(baseline.at(1))) / file_size);
+        std::fflush(stdout);
+    }
+
 private:
+    static QList<QByteArray> Run_Child(const QString& option, int count)
+    {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {option, QString::number(count)});
+        if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        {
+            Fail(QStringLiteral("the measure %1 %2 failed").arg(option).arg(count));
+        }
+        return child.readAllStandardOutput().trimmed().split(' ');
+    }
+
     static QByteArray Read(const QString& file_name)
     {
         QFile file(file_name);
@@ -469,9 +588,22 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
 
+    const QStringList arguments = application.arguments().mid(1);
+    // The children of a memory measure.
+    if (arguments.size() == 2 && arguments.at(0) == QLatin1String("--memory-baseline"))
+    {
+        Build_Memory_Baseline(arguments.at(1).toInt());
+        return 0;
+    }
+    if (arguments.size() == 2 && arguments.at(0) == QLatin1String("--memory-window"))
+    {
+        Measure_Window_Memory(arguments.at(1).toInt());
+        return 0;
+    }
+
     QStringList only;
     QVector<int> counts;
-    const QStringList arguments = application.arguments().mid(1);
+    bool memory = false;
     for (int index = 0; index < arguments.size(); ++index)
     {
         bool ok = false;
@@ -480,22 +612,40 @@ int main(int argc, char* argv[])
         {
             only = arguments.at(++index).split(QLatin1Char(','));
         }
+        else if (arguments.at(index) == QLatin1String("--memory"))
+        {
+            memory = true;
+        }
         else if (ok && count > 0)
         {
             counts.append(count);
         }
         else
         {
-            std::fprintf(stderr, "usage: velmora_bench [--only measure,...] [N ...]\n");
+            std::fprintf(stderr, "usage: velmora_bench [--only measure,...] [N ...]\n"
+                                 "       velmora_bench --memory [N ...]\n");
             return 2;
         }
     }
     if (counts.isEmpty())
     {
-        counts = {10, 100, 1000, 10000};
+        counts = memory ? QVector<int>{10000, 100000} : QVector<int>{10, 100, 1000, 10000};
     }
 
     TBench bench(only);
+    if (memory)
+    {
+        // The window's edits are measured with its baseline beside them: growth is the resident set
+        // added from the second to the tenth edit, the last column the peak above the baseline per byte
+        // of the file.
+        std::printf("Peak RSS (MB)\n%7s %9s %9s %9s %9s %12s %12s %8s\n", "N", "file", "baseline", "start",
+                    "10 edits", "growth 2-10", "per edit", "/file");
+        for (const int count : counts)
+        {
+            bench.Measure_Memory(count);
+        }
+        return 0;
+    }
     // Once unmeasured, so that what Qt sets up on first use (fonts, styles, the dialog's platform
     // window) falls on no measure.
     bench.Run(10, false);

@@ -66,7 +66,8 @@ QString Declaration_Data(const QXmlStreamReader& reader)
 } // namespace
 
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
-                        QString* error, int* line, int* column, QVector<QDomElement>* unfinished_elements)
+                        QString* error, int* line, int* column, QVector<QDomElement>* unfinished_elements,
+                        const TElementRead& element_read)
 {
     Q_ASSERT_X(document != nullptr, "Build_Dom_Document", "document");
     QXmlStreamReader reader(text);
@@ -76,6 +77,7 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
     *document = QDomDocument(QString());
     QDomNode parent = *document;
     TNameCache names;
+    int depth = 0;
     while (!reader.atEnd())
     {
         switch (reader.readNext())
@@ -125,11 +127,20 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
             }
             parent.appendChild(element);
             parent = element;
+            ++depth;
             break;
         }
         case QXmlStreamReader::EndElement:
+        {
+            const QDomNode element = parent;
             parent = parent.parentNode();
+            if (element_read && element_read(element.toElement(), depth))
+            {
+                parent.removeChild(element);
+            }
+            --depth;
             break;
+        }
         case QXmlStreamReader::Characters:
             if (reader.isCDATA())
             {

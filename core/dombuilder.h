@@ -2,8 +2,10 @@
 #define DOMBUILDER_H
 
 #include <QDomElement>
-#include <QVector>
 #include <QStringView>
+#include <QVector>
+
+#include <functional>
 
 class QDomDocument;
 class QString;
@@ -19,9 +21,16 @@ class QString;
 // accepts what the reader accepted. On failure the document keeps the nodes read before the point of
 // failure, and unfinished_elements, when given, gets the elements whose end tag was not read there,
 // outermost first: their content may be cut short.
+//
+// element_read, when given, is called for each element as soon as its end tag is read, with its depth
+// (the document element's is 1) and the nodes read so far around it; when it returns true the element
+// is taken out of the document. A reader that takes each part as it comes and needs it no further so
+// holds one part at a time, not the whole document.
+using TElementRead = std::function<bool(const QDomElement& element, int depth)>;
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
                         QString* error, int* line, int* column,
-                        QVector<QDomElement>* unfinished_elements = nullptr);
+                        QVector<QDomElement>* unfinished_elements = nullptr,
+                        const TElementRead& element_read = TElementRead());
 
 // Text made only of blanks (by QChar::isSpace): the builder drops it as a text node, so a writer must
 // keep it in CDATA.

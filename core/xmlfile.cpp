@@ -15,6 +15,8 @@
 #include <QTextStream>
 #include <QtGlobal>
 
+#include <utility>
+
 namespace
 {
 
@@ -142,16 +144,19 @@ private:
 // on failure fills the line, column and reason of the parse message. A damaged document is built as
 // far as it was read before the first fault, in the same pass, with the elements left unfinished
 // there.
-bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_processing, QString* error,
-           int* line, int* column, QVector<QDomElement>* unfinished_elements)
+// The bytes are released once decoded (when the caller let go of them), as the text holds them all.
+bool Parse(QDomDocument* document, QByteArray data, bool namespace_processing, QString* error, int* line,
+           int* column, QVector<QDomElement>* unfinished_elements, const TElementRead& element_read)
 {
     unfinished_elements->clear();
     QString text;
     TXmlFault fault;
-    const bool screened = Decode_Xml_Data(data, &text, &fault) && Screen_Xml_Text(&text, &fault);
+    const bool decoded = Decode_Xml_Data(data, &text, &fault);
+    data = QByteArray();
+    const bool screened = decoded && Screen_Xml_Text(&text, &fault);
     const TDomPolicy policy(QDomImplementation::AcceptInvalidChars);
-    const bool built =
-        Build_Dom_Document(document, text, namespace_processing, error, line, column, unfinished_elements);
+    const bool built = Build_Dom_Document(document, text, namespace_processing, error, line, column,
+                                          unfinished_elements, element_read);
     if (!screened)
     {
         // The text ends before the fault, so the reader's complaint about it is not the cause.
@@ -204,24 +209,90 @@ QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 // (an XML declaration naming UTF-8 or none, a document type without identifiers or none, elements and
 // at most one attribute each without namespace, valid text and CDATA) are written here to the very
 // bytes save writes; for anything else Write_Document returns false and save does the work.
+//
+// An element given as streamed, empty when writing starts, gets its children from next_child one at a
+// time while it is written, each taken out again once written: a document of many entries is never
+// held whole. The text is turned into bytes piece by piece for the same reason.
 class TDocumentWriter
 {
 public:
-    explicit TDocumentWriter(int indent) : indent_size(indent) {}
+    TDocumentWriter(int indent, const QDomElement& streamed_element, const TChildSource& next_streamed_child)
+        : indent_size(indent), streamed(streamed_element), next_child(next_streamed_child)
+    {
+    }
 
     bool Write_Document(const QDomDocument& document);
-    QString text;
+    // The bytes written, once Write_Document succeeded.
+    QByteArray Take_Bytes();
 
 private:
     bool Write_Children(const QDomNode& parent, int depth);
     bool Write_Element(const QDomElement& element, int depth);
+    bool Write_Streamed_Children(QDomElement element, int depth);
+    // Moves the text written so far into bytes; only between nodes, so that no character is split.
+    void Flush(int at_least);
     void Write_Indent(int depth) { text.append(QString(depth * indent_size, QLatin1Char(' '))); }
     // Escapes as save does: in an attribute also quotes, tabs and line ends; in text a carriage
     // return, which a parser would turn into a line feed.
     bool Write_Escaped(const QString& value, bool attribute);
 
     const int indent_size;
+    const QDomElement streamed;
+    const TChildSource next_child;
+    QString text;
+    QByteArray bytes;
 };
+
+QByteArray TDocumentWriter::Take_Bytes()
+{
+    Flush(0);
+    bytes.squeeze();
+    return std::move(bytes);
+}
+
+void TDocumentWriter::Flush(int at_least)
+{
+    if (text.size() >= at_least)
+    {
+        bytes.append(text.toUtf8());
+        text.clear();
+    }
+}
+
+bool TDocumentWriter::Write_Streamed_Children(QDomElement element, int depth)
+{
+    bool first = true;
+    while (next_child())
+    {
+        const QDomElement child = element.lastChild().toElement();
+        if (child.isNull() || (first && !child.previousSibling().isNull()))
+        {
+            return false; // the streamed element must start empty and get elements
+        }
+        if (first)
+        {
+            text.append(QLatin1String(">\n"));
+            first = false;
+        }
+        if (!Write_Element(child, depth + 1))
+        {
+            return false;
+        }
+#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+        // The fuzzer compares the whole document with what save writes.
+        element.removeChild(child);
+#endif
+        Flush(1 << 16);
+    }
+    if (first)
+    {
+        text.append(QLatin1String("/>"));
+        return true;
+    }
+    Write_Indent(depth);
+    text.append(QLatin1String("</") + element.tagName() + QLatin1Char('>'));
+    return true;
+}
 
 bool TDocumentWriter::Write_Document(const QDomDocument& document)
 {
@@ -319,7 +390,14 @@ bool TDocumentWriter::Write_Element(const QDomElement& element, int depth)
         text.append(QLatin1Char('"'));
     }
     const QDomNode first = element.firstChild();
-    if (first.isNull())
+    if (!streamed.isNull() && element == streamed)
+    {
+        if (!first.isNull() || !Write_Streamed_Children(element, depth))
+        {
+            return false;
+        }
+    }
+    else if (first.isNull())
     {
         text.append(QLatin1String("/>"));
     }
@@ -419,7 +497,8 @@ void TXmlFile::Clear()
     damage_column = 0;
 }
 
-void TXmlFile::Open_File(const QString& identification, int* version, bool namespace_processing)
+void TXmlFile::Open_File(const QString& identification, int* version, bool namespace_processing,
+                         const TElementRead& element_read)
 {
     const QFileInfo info(file_name);
     if (!info.isReadable())
@@ -440,7 +519,7 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
                     file.errorString(), 0);
     }
-    const QByteArray data = file.readAll();
+    QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
@@ -453,7 +532,8 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     int column = 0;
     damage_line = 0;
     damage_column = 0;
-    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements))
+    if (!Parse(&document, std::move(data), namespace_processing, &parse_error, &line, &column,
+               &unfinished_elements, element_read))
     {
         const TXmlFileException error =
             Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),
@@ -466,14 +546,15 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
 }
 
 void TXmlFile::Open_Data(const QByteArray& data, const QString& identification, int* version,
-                         bool namespace_processing)
+                         bool namespace_processing, const TElementRead& element_read)
 {
     QString parse_error;
     int line = 0;
     int column = 0;
     damage_line = 0;
     damage_column = 0;
-    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements))
+    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements,
+               element_read))
     {
         const TXmlFileException error =
             Error(QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3"),
@@ -546,18 +627,25 @@ void TXmlFile::Create_Document(const QString& doc_type_name, const QString& root
     document.appendChild(root_element);
 }
 
-QByteArray TXmlFile::Serialise(bool compact) const
+QByteArray TXmlFile::Serialise(bool compact, const QDomElement& streamed,
+                               const TChildSource& next_child) const
 {
     const int indent = compact ? 0 : 4;
     QByteArray bytes;
-    TDocumentWriter writer(indent);
+    TDocumentWriter writer(indent, streamed, next_child);
     if (writer.Write_Document(document))
     {
-        bytes = writer.text.toUtf8();
+        bytes = writer.Take_Bytes();
+    }
+    else if (streamed.isNull())
+    {
+        bytes = Saved_By_Qt(document, indent);
     }
     else
     {
-        bytes = Saved_By_Qt(document, indent);
+        // The children written are gone: save cannot write them again. The writers here build nothing
+        // the writer above refuses, so this is a caller's mistake.
+        throw Error(QStringLiteral("ERR:  Cannot write element '%1' as it was built"), streamed.tagName(), 1);
     }
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     // The fuzzer holds every document written here to the bytes save writes.
@@ -571,7 +659,7 @@ QByteArray TXmlFile::Serialise(bool compact) const
 
 void TXmlFile::Save_File(bool compact) const
 {
-    Save_File_Data(Serialise(compact));
+    Save_File_Data(Serialise(compact, QDomElement(), TChildSource()));
 }
 
 void TXmlFile::Save_File_Data(const QByteArray& data) const
@@ -597,7 +685,14 @@ void TXmlFile::Save_Data(QByteArray* data, bool compact) const
 {
     Q_ASSERT_X(data != nullptr, "TXmlFile::Save_Data", "data");
     data->clear();
-    data->append(Serialise(compact));
+    data->append(Serialise(compact, QDomElement(), TChildSource()));
+}
+
+void TXmlFile::Save_Data(QByteArray* data, bool compact, const QDomElement& streamed,
+                         const TChildSource& next_child)
+{
+    Q_ASSERT_X(data != nullptr && !streamed.isNull(), "TXmlFile::Save_Data", "data, streamed");
+    *data = Serialise(compact, streamed, next_child);
 }
 
 QString TXmlFile::Read_Node_Text(const QDomElement* node, bool optional) const

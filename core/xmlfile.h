@@ -1,12 +1,17 @@
 #ifndef XMLFILE_H
 #define XMLFILE_H
 
+#include "dombuilder.h"
+
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
 #include <QDomNode>
 #include <QString>
 #include <QVector>
+
+// Makes the next child of an element being written; false when there is none left.
+using TChildSource = std::function<bool()>;
 
 // Thrown by value by every failing operation of TXmlFile. The message is ready to be logged as it is;
 // code 0 means the file itself could not be opened or is write-protected, 1 any other failure.
@@ -42,9 +47,12 @@ public:
     // read before the damage: document holds it, damage_line and damage_column say where reading
     // stopped, and root_element (with version) is set when the expected document element was reached.
     // Is_Complete tells which elements were read up to their end tag.
-    void Open_File(const QString& identification, int* version, bool namespace_processing);
+    // element_read, when given, sees each element as soon as it is read and may take it out of the
+    // document (see Build_Dom_Document): a reader of many entries keeps one at a time.
+    void Open_File(const QString& identification, int* version, bool namespace_processing,
+                   const TElementRead& element_read = TElementRead());
     void Open_Data(const QByteArray& data, const QString& identification, int* version,
-                   bool namespace_processing);
+                   bool namespace_processing, const TElementRead& element_read = TElementRead());
     int damage_line = 0;
     int damage_column = 0;
     bool Is_Complete(const QDomElement& element) const;
@@ -56,6 +64,12 @@ public:
     // Writes data, as Save_Data produced it, to file_name exactly as Save_File would.
     void Save_File_Data(const QByteArray& data) const;
     void Save_Data(QByteArray* data, bool compact) const;
+    // The same, with the children of streamed (an element of the document, empty until then) made one
+    // at a time while the document is written: next_child appends the next one to streamed and returns
+    // true, or returns false when there is none left. Each is taken out of the document once written,
+    // so that a document of many entries is never held whole.
+    void Save_Data(QByteArray* data, bool compact, const QDomElement& streamed,
+                   const TChildSource& next_child);
 
     QString Read_Node_Text(const QDomElement* node, bool optional) const;
     QString Read_Node_Text(const QDomNode* node, bool optional) const;
@@ -83,7 +97,7 @@ public:
 private:
     void Check_Root(const QString& expected_identification, int* version);
     void Keep_Part_Read(const QString& expected_identification, int* version, int line, int column);
-    QByteArray Serialise(bool compact) const;
+    QByteArray Serialise(bool compact, const QDomElement& streamed, const TChildSource& next_child) const;
 
     // The elements a damaged document left open, outermost first.
     QVector<QDomElement> unfinished_elements;

@@ -252,6 +252,101 @@ private slots:
         QCOMPARE(read_attribute, text);
     }
 
+    // A writer of many entries makes each as it is written: the bytes must be those of the document
+    // built whole, and the entries must be gone from it afterwards.
+    void Streamed_Children_Written_As_Whole_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("none") << 0 << false;
+        QTest::newRow("one") << 1 << false;
+        QTest::newRow("several, compact") << 3 << true;
+        // More text than the writer turns into bytes at once.
+        QTest::newRow("many") << 2000 << false;
+    }
+
+    void Streamed_Children_Written_As_Whole()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, compact);
+        const auto fill = [](TXmlFile* xml, QDomElement* entry, int index) {
+            QDomElement text = xml->Create_Child_Element(entry, "Text");
+            xml->Write_Node_Data(&text,
+                                 QString("Fühler <%1> & \"A\" ]]> ").arg(index).repeated(index % 7 + 1));
+            QDomElement blank = xml->Create_Child_Element(entry, "Blank");
+            xml->Write_Node_Data(&blank, QString(" "));
+            xml->Create_Child_Element(entry, "Empty");
+        };
+        TXmlFile whole;
+        whole.Create_Document("Id", 1);
+        QDomElement parent = whole.Create_Child_Element(&whole.root_element, "Entries");
+        for (int index = 0; index < count; ++index)
+        {
+            QDomElement entry = whole.Create_Child_Element(&parent, "Entry");
+            fill(&whole, &entry, index);
+        }
+        whole.Create_Child_Element(&whole.root_element, "After");
+        QByteArray expected;
+        whole.Save_Data(&expected, compact);
+
+        TXmlFile streamed;
+        streamed.Create_Document("Id", 1);
+        QDomElement streamed_parent = streamed.Create_Child_Element(&streamed.root_element, "Entries");
+        streamed.Create_Child_Element(&streamed.root_element, "After");
+        int next = 0;
+        QByteArray data;
+        streamed.Save_Data(&data, compact, streamed_parent, [&]() {
+            if (next == count)
+            {
+                return false;
+            }
+            QDomElement entry = streamed.Create_Child_Element(&streamed_parent, "Entry");
+            fill(&streamed, &entry, next++);
+            return true;
+        });
+        QCOMPARE(data, expected);
+        QVERIFY(!streamed_parent.hasChildNodes());
+    }
+
+    // A reader that takes each element as it is read keeps none of them in the document; an element
+    // cut off by damage stays, marked incomplete.
+    void Read_Elements_Are_Dropped_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("whole") << QByteArray(
+                                      "<Id File_Version='1'><E>a</E><F/><E>b</E><E><![CDATA[ ]]></E></Id>")
+                               << QStringList{"a", "b", " "} << false;
+        QTest::newRow("cut off") << QByteArray("<Id File_Version='1'><E>a</E>\n<E>b</E><E>c")
+                                 << QStringList{"a", "b"} << true;
+    }
+
+    void Read_Elements_Are_Dropped()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, taken);
+        QFETCH(bool, damaged);
+        TXmlFile xml;
+        QStringList read;
+        const QString failure = Failure_Of([&] {
+            xml.Open_Data(content, "Id", nullptr, true, [&](const QDomElement& element, int depth) {
+                if (depth != 2 || element.tagName() != "E")
+                {
+                    return false;
+                }
+                read << xml.Read_Node_Text(&element, true);
+                return true;
+            });
+        });
+        QCOMPARE(failure.startsWith("1 ERR:  Reference data XML parse error at line 2"), damaged);
+        QCOMPARE(read, taken);
+        const QDomElement left = xml.root_element.firstChildElement("E");
+        QCOMPARE(left.isNull(), !damaged);
+        QCOMPARE(xml.root_element.firstChildElement("F").isNull(), damaged);
+        QCOMPARE(!xml.Is_Complete(left), damaged);
+    }
+
     void Failed_Save_Keeps_Old_File_data()
     {
         QTest::addColumn<bool>("read_only"); // else files may grow to 512 bytes only, as on a full disk

@@ -155,7 +155,8 @@ private:
     bool Take_Lock(QLockFile* lock, TLockProblem* problem) const;
     // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
     QStringList Read_Thermometers(TThermometerList* list, bool start_up);
-    // The file's bytes; a null array when there is no file.
+    // What stands for the file's content: its MD5 (or why it cannot be read); a null array when
+    // there is no file.
     QByteArray Calibration_File_Content() const;
     // Checks the history against the file, and records what it found when record is true and the lock
     // could be taken.
@@ -169,8 +170,8 @@ private:
     // when writers kept saving for the whole lock timeout.
     bool Read_Without_Lock(QByteArray* history_bytes, TThermometerList* fresh, bool* use_fresh,
                            bool* complete, QString* error, bool* busy) const;
-    // Whether content is the file as this store last read or wrote it. The bytes themselves are kept:
-    // comparing them costs far less than hashing them, and no two files compare equal.
+    // Whether content (see Calibration_File_Content) is the file as this store last read or wrote it.
+    // Only the digest is kept: the bytes would double what a large file costs in memory.
     bool Is_Known_Content(const QByteArray& content) const;
 
     QString data_directory_path;
@@ -184,8 +185,8 @@ private:
     // The list shows every entry of the file (or there is no file): a thermometer missing from it was
     // removed from the file.
     bool list_complete = true;
-    // The file as this store last read or wrote it (at first: no file); not known when it changed
-    // while it was read.
+    // The content (see Calibration_File_Content) of the file as this store last read or wrote it (at
+    // first: no file); not known when it changed while it was read.
     QByteArray known_content;
     bool content_known = true;
     int lock_timeout = 5000;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace
 {
@@ -413,18 +414,73 @@ void TThermometerList::Rebuild_Index()
     }
 }
 
+struct TThermometerList::TEntryProgress
+{
+    // Entries taken so far; the first clears the list.
+    int taken = 0;
+    // The broken entry that ends the load: no entry after it is taken.
+    std::optional<TXmlFileException> broken;
+};
+
+TElementRead TThermometerList::Entry_Reader(const TXmlFile* xml_file, TEntryProgress* progress)
+{
+    // Only the entries Load_Calibration_Entries would walk are taken: those of the first
+    // Calibration_Entries of a calibration document of the current version, in file order. As entries
+    // taken are gone, an Entry that is the first of its parent is the next one.
+    return [this, xml_file, progress](const QDomElement& element, int depth) {
+        if (depth != 3)
+        {
+            return false;
+        }
+        const QDomElement calibration_entries = element.parentNode().toElement();
+        const QDomElement root = calibration_entries.parentNode().toElement();
+        if (!root.parentNode().isDocument() || root.tagName() != Identification ||
+            root.attribute(QStringLiteral("File_Version")).toInt(nullptr, 10) != Current_File_Version ||
+            root.firstChildElement(QStringLiteral("Calibration_Entries")) != calibration_entries ||
+            calibration_entries.firstChildElement(QStringLiteral("Entry")) != element)
+        {
+            return false;
+        }
+        if (!progress->broken)
+        {
+            if (progress->taken == 0)
+            {
+                Clear_Entries();
+            }
+            try
+            {
+                Load_Entry(*xml_file, element, ++progress->taken);
+            }
+            catch (const TXmlFileException& exception)
+            {
+                progress->broken = exception;
+            }
+        }
+        return true;
+    };
+}
+
+void TThermometerList::Clear_Entries()
+{
+    entries.clear();
+    first_entry_by_key.clear();
+    checksum_error_count = 0;
+    rejected_entries.clear();
+}
+
 bool TThermometerList::Load_Calibration_File(const QString& file_name)
 {
     TXmlFile xml_file;
     xml_file.file_name = file_name;
     int version = 0;
+    TEntryProgress progress;
     try
     {
-        xml_file.Open_File(Identification, &version, true);
+        xml_file.Open_File(Identification, &version, true, Entry_Reader(&xml_file, &progress));
         file_version = version;
         if (version == Current_File_Version)
         {
-            Load_Calibration_Entries(&xml_file);
+            Load_Calibration_Entries(&xml_file, &progress);
         }
     }
     catch (const TXmlFileException& exception)
@@ -432,14 +488,14 @@ bool TThermometerList::Load_Calibration_File(const QString& file_name)
         last_error = QStringLiteral("error reading file '%1': %2").arg(file_name, exception.message);
         if (xml_file.damage_line > 0 && !xml_file.root_element.isNull())
         {
-            Load_Entries_Before_Damage(&xml_file, version);
+            Load_Entries_Before_Damage(&xml_file, version, &progress);
         }
         return false;
     }
     return true;
 }
 
-void TThermometerList::Load_Entries_Before_Damage(TXmlFile* xml_file, int version)
+void TThermometerList::Load_Entries_Before_Damage(TXmlFile* xml_file, int version, TEntryProgress* progress)
 {
     file_version = version;
     if (version != Current_File_Version)
@@ -448,7 +504,7 @@ void TThermometerList::Load_Entries_Before_Damage(TXmlFile* xml_file, int versio
     }
     try
     {
-        Load_Calibration_Entries(xml_file);
+        Load_Calibration_Entries(xml_file, progress);
     }
     catch (const TXmlFileException&)
     {
@@ -472,20 +528,25 @@ void TThermometerList::Load_Entries_Before_Damage(TXmlFile* xml_file, int versio
                       .arg(xml_file->damage_column);
 }
 
-void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
+void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file, TEntryProgress* progress)
 {
     Q_ASSERT_X(xml_file != nullptr, "TThermometerList::Load_Calibration_Entries", "xml_file");
 
-    entries.clear();
-    first_entry_by_key.clear();
-    checksum_error_count = 0;
-    rejected_entries.clear();
+    if (progress->taken == 0)
+    {
+        Clear_Entries();
+    }
     history_anchor = Read_History_Anchor(*xml_file);
 
     const QDomElement calibration_entries =
         xml_file->Get_Child_Element(&xml_file->root_element, QStringLiteral("Calibration_Entries"), false);
+    if (progress->broken)
+    {
+        throw *progress->broken;
+    }
+    // What the entry reader did not take: an entry cut off by damage.
     QDomElement entry = xml_file->Get_Child_Element(&calibration_entries, QStringLiteral("Entry"), true);
-    for (int entry_number = 1; !entry.isNull(); ++entry_number)
+    for (int entry_number = progress->taken + 1; !entry.isNull(); ++entry_number)
     {
         // Cut off by damage to the file: any of its fields may be cut short, so none is taken but a
         // complete description that names it.
@@ -499,45 +560,49 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file)
                                      TRejectedEntry::Incomplete});
             break;
         }
-        TThermometerData record;
-        QString stored;
-        try
-        {
-            const TEntryFields fields(entry);
-            record.description = fields.Text(*xml_file, Description_Field);
-            record.calibration_due_date = Day_Month_Year_Date(fields.Text(*xml_file, Due_Date_Field));
-            const TVector2 p1 = Parse_Point(fields.Text(*xml_file, Point1_Field), 1);
-            const TVector2 p2 = Parse_Point(fields.Text(*xml_file, Point2_Field), 2);
-            const TVector2 p3 = Parse_Point(fields.Text(*xml_file, Point3_Field), 3);
-            record.correction.Set_Points(p1, p2, p3);
-            stored = fields.Text(*xml_file, Checksum_Field);
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-            // A fuzzer cannot forge checksums, yet every entry it makes must reach the save and reload.
-            stored = Calculate_Checksum(record);
-#endif
-        }
-        catch (const TXmlFileException&)
-        {
-            rejected_entries.append({entry_number, record.description, TRejectedEntry::Broken_Entry});
-            throw;
-        }
-
-        if (stored != Calculate_Checksum(record))
-        {
-            ++checksum_error_count;
-            rejected_entries.append({entry_number, record.description, TRejectedEntry::Checksum_Mismatch});
-        }
-        else if (record.description.isEmpty())
-        {
-            // No lookup reaches it: it could be neither selected, changed nor removed.
-            rejected_entries.append({entry_number, record.description, TRejectedEntry::Broken_Entry});
-        }
-        else if (!Add_Entry(record))
-        {
-            rejected_entries.append({entry_number, record.description, TRejectedEntry::Duplicate});
-        }
-
+        Load_Entry(*xml_file, entry, entry_number);
         entry = xml_file->Get_Sibling_Element(&entry, QStringLiteral("Entry"), true);
+    }
+}
+
+void TThermometerList::Load_Entry(const TXmlFile& xml_file, const QDomElement& entry, int entry_number)
+{
+    TThermometerData record;
+    QString stored;
+    try
+    {
+        const TEntryFields fields(entry);
+        record.description = fields.Text(xml_file, Description_Field);
+        record.calibration_due_date = Day_Month_Year_Date(fields.Text(xml_file, Due_Date_Field));
+        const TVector2 p1 = Parse_Point(fields.Text(xml_file, Point1_Field), 1);
+        const TVector2 p2 = Parse_Point(fields.Text(xml_file, Point2_Field), 2);
+        const TVector2 p3 = Parse_Point(fields.Text(xml_file, Point3_Field), 3);
+        record.correction.Set_Points(p1, p2, p3);
+        stored = fields.Text(xml_file, Checksum_Field);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+        // A fuzzer cannot forge checksums, yet every entry it makes must reach the save and reload.
+        stored = Calculate_Checksum(record);
+#endif
+    }
+    catch (const TXmlFileException&)
+    {
+        rejected_entries.append({entry_number, record.description, TRejectedEntry::Broken_Entry});
+        throw;
+    }
+
+    if (stored != Calculate_Checksum(record))
+    {
+        ++checksum_error_count;
+        rejected_entries.append({entry_number, record.description, TRejectedEntry::Checksum_Mismatch});
+    }
+    else if (record.description.isEmpty())
+    {
+        // No lookup reaches it: it could be neither selected, changed nor removed.
+        rejected_entries.append({entry_number, record.description, TRejectedEntry::Broken_Entry});
+    }
+    else if (!Add_Entry(record))
+    {
+        rejected_entries.append({entry_number, record.description, TRejectedEntry::Duplicate});
     }
 }
 
@@ -562,8 +627,14 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name, const THi
             xml_file.Create_Child_Element(&xml_file.root_element, QStringLiteral("Calibration_Entries"));
         QVector<TThermometerData> saved;
         saved.reserve(entries.size());
-        for (const TThermometerData& record : qAsConst(entries))
-        {
+        // Each entry is made as it is written, so that the document never holds more than one.
+        int next = 0;
+        const auto next_entry = [&]() {
+            if (next == entries.size())
+            {
+                return false;
+            }
+            const TThermometerData& record = entries.at(next++);
             const TThermometerCorrection& correction = record.correction;
             const QString date_text = Day_Month_Year_Text(record.calibration_due_date);
             const QString point_texts[3] = {Point_Text(correction.Get_Point1()),
@@ -596,10 +667,11 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name, const THi
             // back exactly as they are in memory.
             saved.append(read_back);
             saved.last().calibration_due_date = record.calibration_due_date;
-        }
+            return true;
+        };
         // Every save reads the whole file it is about to write back before it replaces the old one.
         QByteArray data;
-        xml_file.Save_Data(&data, false);
+        xml_file.Save_Data(&data, false, calibration_entries, next_entry);
         Check_Read_Back(data, saved, anchor);
         xml_file.Save_File_Data(data);
     }
@@ -621,8 +693,10 @@ void TThermometerList::Check_Read_Back(const QByteArray& data, const QVector<TTh
     {
         TXmlFile xml_file;
         int version = 0;
-        xml_file.Open_Data(data, Identification, &version, true);
-        read_back.Load_Calibration_Entries(&xml_file);
+        TEntryProgress progress;
+        xml_file.Open_Data(data, Identification, &version, true,
+                           read_back.Entry_Reader(&xml_file, &progress));
+        read_back.Load_Calibration_Entries(&xml_file, &progress);
     }
     catch (const TXmlFileException& exception)
     {

@@ -2,6 +2,7 @@
 #define THERMOMETERDATA_H
 
 #include "correctiondialogdata.h"
+#include "dombuilder.h"
 #include "thermometercorrection.h"
 
 #include <QByteArray>
@@ -117,9 +118,6 @@ public:
     // stopped. A file of another version is identified but not read: true, and the list stays as it
     // was.
     bool Load_Calibration_File(const QString& file_name);
-    // Replaces the list with the entries of an opened document, leaving out those whose checksum does
-    // not match. Throws TXmlFileException.
-    void Load_Calibration_Entries(TXmlFile* xml_file);
     // False, with last_error set, when the file could not be written or would not read back as
     // saved; it is then left as it was. A set anchor is saved with the entries; without one the file
     // holds the entries alone.
@@ -140,8 +138,22 @@ private:
     // false then.
     bool Add_Entry(const TThermometerData& entry);
     void Rebuild_Index();
+    // What a load took from a document while the parser read it (see Entry_Reader).
+    struct TEntryProgress;
+    // Has an opening document hand each entry to the list as soon as it is read and drop it: the list
+    // is replaced entry by entry, and the document never holds more than one.
+    TElementRead Entry_Reader(const TXmlFile* xml_file, TEntryProgress* progress);
+    // Empties the list before the entries of a load.
+    void Clear_Entries();
+    // Takes one complete entry, numbered from 1 in file order, leaving it out when its checksum does not
+    // match; throws TXmlFileException for a broken entry.
+    void Load_Entry(const TXmlFile& xml_file, const QDomElement& entry, int entry_number);
+    // Replaces the list with the entries of an opened document (those the entry reader took, then what
+    // the document still holds), leaving out those whose checksum does not match. Throws
+    // TXmlFileException.
+    void Load_Calibration_Entries(TXmlFile* xml_file, TEntryProgress* progress);
     // The part of a damaged file read before the damage, which xml_file's failed open kept.
-    void Load_Entries_Before_Damage(TXmlFile* xml_file, int version);
+    void Load_Entries_Before_Damage(TXmlFile* xml_file, int version, TEntryProgress* progress);
     // Throws unless data, about to replace the file, reads back as exactly the records saved (as the
     // next load rebuilds them from their texts), naming the first entry that does not.
     void Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved,
