@@ -5,15 +5,19 @@
 // and calibration files written as the program writes them. Nothing here needs a widget, so that the
 // calibration tests link none.
 
+#include "calibrationhistory.h"
 #include "calibrationstore.h"
 #include "clock.h"
 #include "thermometerdata.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <QThread>
 
@@ -119,6 +123,60 @@ inline TThermometerChange Set_Thermometer(const QString& description, double dev
         return true;
     };
 }
+
+// A data directory of its own for each test function and data row, with the calibration file and the
+// history in it, at the tests' time: the fixture of the tests that read and write the history.
+struct THistoryDirectory
+{
+    QTemporaryDir base;
+    QString data_directory;
+    QString calibration_file;
+    QString history_file;
+
+    bool Prepare()
+    {
+        data_directory = base.filePath(QTest::currentTestFunction() + QString("-") +
+                                       (QTest::currentDataTag() ? QTest::currentDataTag() : ""));
+        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir(data_directory).removeRecursively();
+        calibration_file = data_directory + "/calibration_data.xml";
+        history_file = data_directory + "/calibration_history.jsonl";
+        TClock::Set_Fixed_Now(Test_Now());
+        return QDir().mkpath(data_directory);
+    }
+    // Leaves the directory removable, whatever a test made of its permissions.
+    void Clean_Up() const
+    {
+        TClock::Set_Fixed_Now(QDateTime());
+        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    static QByteArray Sha256(const QByteArray& line)
+    {
+        return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
+    }
+    THistoryContent History() const
+    {
+        THistoryContent content;
+        QString error;
+        return Read_History_File(history_file, &content, &error) ? content : THistoryContent();
+    }
+    QList<QByteArray> Lines() const
+    {
+        QList<QByteArray> lines = Read_File(history_file).split('\n');
+        lines.removeLast();
+        return lines;
+    }
+    bool Write_Lines(const QList<QByteArray>& lines) const
+    {
+        QByteArray bytes;
+        for (const QByteArray& line : lines)
+        {
+            bytes += line + '\n';
+        }
+        return Write_File(history_file, bytes);
+    }
+};
 
 // A second window as another process, for what a kill, a full disk or a second writer leaves: the test's
 // own executable started as "<executable> --writer ...", which Writer_Main runs instead of the tests.

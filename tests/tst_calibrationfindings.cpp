@@ -14,20 +14,11 @@ using namespace Test_Support;
 
 // What a person has to look at, found from the history and the calibration file, and closed only by a
 // review that the store appends under the lock while the finding is still open as shown.
-class TCalibrationFindingsTest : public QObject
+class TCalibrationFindingsTest : public QObject, THistoryDirectory
 {
     Q_OBJECT
 
-    QTemporaryDir base;
-    QString data_directory;
-    QString calibration_file;
-    QString history_file;
-
     static QString Writer() { return Account_Name() + " on " + QSysInfo::machineHostName(); }
-    static QByteArray Sha256(const QByteArray& line)
-    {
-        return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
-    }
 
     // The store of a window just started: loaded and checked against the history, what it found recorded.
     TCalibrationStore Start(TThermometerList* list, THistoryCheckResult* check = nullptr)
@@ -48,27 +39,6 @@ class TCalibrationFindingsTest : public QObject
         TThermometerList list;
         store.Load_Thermometers(&list);
         return store.Verify_Calibration_History(list).findings;
-    }
-    THistoryContent History() const
-    {
-        THistoryContent content;
-        QString error;
-        return Read_History_File(history_file, &content, &error) ? content : THistoryContent();
-    }
-    QList<QByteArray> Lines() const
-    {
-        QList<QByteArray> lines = Read_File(history_file).split('\n');
-        lines.removeLast();
-        return lines;
-    }
-    bool Write_Lines(const QList<QByteArray>& lines) const
-    {
-        QByteArray bytes;
-        for (const QByteArray& line : lines)
-        {
-            bytes += line + '\n';
-        }
-        return Write_File(history_file, bytes);
     }
     // "doubtful calibration 3 Probe X open", one a finding.
     static QStringList Described(const QVector<TFinding>& findings)
@@ -103,23 +73,68 @@ class TCalibrationFindingsTest : public QObject
         return Write_File(calibration_file, file.replace(before, after));
     }
 
+    // Changes Probe X and B (and Doubt 1.5 K off for "doubtful") through store, then brings about the
+    // event of a finding: a hand edit of Probe X (to a doubtful value), a save that fails after its record
+    // (the store started on Write_Large_File), the history deleted, a line of it edited or deleted, a
+    // damaged record or a cut-off last line.
+    bool Bring_About(const QString& event, TCalibrationStore* store, TThermometerList* list)
+    {
+        if (!store->Change_Thermometers(list, Set_Thermometer("Probe X", 0.2)).saved ||
+            (event == "doubtful" && !store->Change_Thermometers(list, Set_Thermometer("Doubt", 1.5)).saved) ||
+            !store->Change_Thermometers(list, Set_Thermometer("B", 0.1)).saved)
+        {
+            return false;
+        }
+        if (event == "hand edit" || event == "pending" || event == "doubtful hand edit")
+        {
+            return Edit_By_Hand("20.00000,0.20000",
+                                event == "doubtful hand edit" ? "20.00000,2.00000" : "20.00000,0.02000");
+        }
+        if (event == "not saved")
+        {
+            // Room for the change's record, not for the file.
+            bool saved = true;
+            With_File_Size_Limit(rlim_t(QFileInfo(calibration_file).size() - 1), [&] {
+                saved = store->Change_Thermometers(list, Set_Thermometer("Probe X", 0.3)).saved;
+            });
+            return !saved;
+        }
+        if (event == "lost")
+        {
+            return QFile::remove(history_file);
+        }
+        if (event == "cut off")
+        {
+            // A record whose write was cut off: the file holds nothing of it.
+            return Write_File(history_file, Read_File(history_file) + "{\"action\":\"changed\",\"af");
+        }
+        if (event == "damaged")
+        {
+            // A record of Probe X that names another thermometer.
+            THistoryRecord record;
+            record.action = THistoryRecord::Changed_Outside;
+            record.description = "Probe Y";
+            record.has_before = record.has_after = true;
+            record.before = record.after = History_State(*list, "Probe X");
+            THistoryContent content = History();
+            QString error;
+            return Append_History(history_file, {record}, &content, &error);
+        }
+        QList<QByteArray> lines = Lines();
+        if (event == "edited")
+        {
+            lines[1].replace("\"user\":\"", "\"user\":\"x");
+        }
+        else if (event == "deleted")
+        {
+            lines.removeAt(1);
+        }
+        return Write_Lines(lines);
+    }
+
 private slots:
-    void init()
-    {
-        data_directory = base.filePath(QTest::currentTestFunction() + QString("-") +
-                                       (QTest::currentDataTag() ? QTest::currentDataTag() : ""));
-        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QDir(data_directory).removeRecursively();
-        QVERIFY(QDir().mkpath(data_directory));
-        calibration_file = data_directory + "/calibration_data.xml";
-        history_file = data_directory + "/calibration_history.jsonl";
-        TClock::Set_Fixed_Now(Test_Now());
-    }
-    void cleanup()
-    {
-        TClock::Set_Fixed_Now(QDateTime());
-        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    void init() { QVERIFY(Prepare()); }
+    void cleanup() { Clean_Up(); }
 
     // Every kind of finding, each tied to the line a review can name, or to none where there is none yet.
     void Findings_data()
@@ -159,64 +174,10 @@ private slots:
         QFETCH(QString, event);
         QFETCH(QStringList, findings);
         QFETCH(QString, origin);
-        if (event == "not saved")
-        {
-            QVERIFY(Write_Large_File());
-        }
+        QVERIFY(event != "not saved" || Write_Large_File());
         TThermometerList list;
         TCalibrationStore store = Start(&list);
-        QVERIFY(store.Change_Thermometers(&list, Set_Thermometer("Probe X", 0.2)).saved);
-        if (event == "doubtful")
-        {
-            QVERIFY(store.Change_Thermometers(&list, Set_Thermometer("Doubt", 1.5)).saved);
-        }
-        QVERIFY(store.Change_Thermometers(&list, Set_Thermometer("B", 0.1)).saved);
-        if (event == "hand edit" || event == "pending" || event == "doubtful hand edit")
-        {
-            QVERIFY(Edit_By_Hand("20.00000,0.20000",
-                                 event == "doubtful hand edit" ? "20.00000,2.00000" : "20.00000,0.02000"));
-        }
-        else if (event == "not saved")
-        {
-            // Room for the change's record, not for the file.
-            With_File_Size_Limit(rlim_t(QFileInfo(calibration_file).size() - 1), [&] {
-                QVERIFY(!store.Change_Thermometers(&list, Set_Thermometer("Probe X", 0.3)).saved);
-            });
-        }
-        else if (event == "lost")
-        {
-            QVERIFY(QFile::remove(history_file));
-        }
-        else if (event == "edited" || event == "deleted" || event == "damaged" || event == "cut off")
-        {
-            QList<QByteArray> lines = Lines();
-            if (event == "edited")
-            {
-                lines[1].replace("\"user\":\"", "\"user\":\"x");
-            }
-            else if (event == "deleted")
-            {
-                lines.removeAt(1);
-            }
-            QVERIFY(Write_Lines(lines));
-            if (event == "cut off")
-            {
-                // A record whose write was cut off: the file holds nothing of it.
-                QVERIFY(Write_File(history_file, Read_File(history_file) + "{\"action\":\"changed\",\"af"));
-            }
-            else if (event == "damaged")
-            {
-                // A record of Probe X that names another thermometer.
-                THistoryRecord record;
-                record.action = THistoryRecord::Changed_Outside;
-                record.description = "Probe Y";
-                record.has_before = record.has_after = true;
-                record.before = record.after = History_State(list, "Probe X");
-                THistoryContent content = History();
-                QString error;
-                QVERIFY(Append_History(history_file, {record}, &content, &error));
-            }
-        }
+        QVERIFY(Bring_About(event, &store, &list));
         if (event != "pending")
         {
             Start(&list);
@@ -334,45 +295,10 @@ private slots:
     void Every_Kind_Can_Be_Reviewed()
     {
         QFETCH(QString, event);
-        if (event == "not saved")
-        {
-            QVERIFY(Write_Large_File());
-        }
+        QVERIFY(event != "not saved" || Write_Large_File());
         TThermometerList list;
         TCalibrationStore store = Start(&list);
-        QVERIFY(store.Change_Thermometers(&list, Set_Thermometer("Probe X", 0.2)).saved);
-        QVERIFY(store.Change_Thermometers(&list, Set_Thermometer("B", 0.1)).saved);
-        if (event == "not saved")
-        {
-            With_File_Size_Limit(rlim_t(QFileInfo(calibration_file).size() - 1), [&] {
-                QVERIFY(!store.Change_Thermometers(&list, Set_Thermometer("Probe X", 0.3)).saved);
-            });
-        }
-        else if (event == "hand edit")
-        {
-            QVERIFY(Edit_By_Hand("20.00000,0.20000", "20.00000,0.02000"));
-        }
-        else if (event == "lost")
-        {
-            QVERIFY(QFile::remove(history_file));
-        }
-        else if (event == "edited")
-        {
-            QList<QByteArray> lines = Lines();
-            lines[1].replace("\"user\":\"", "\"user\":\"x");
-            QVERIFY(Write_Lines(lines));
-        }
-        else if (event == "damaged")
-        {
-            THistoryRecord record;
-            record.action = THistoryRecord::Changed_Outside;
-            record.description = "Probe Y";
-            record.has_before = record.has_after = true;
-            record.before = record.after = History_State(list, "Probe X");
-            THistoryContent content = History();
-            QString error;
-            QVERIFY(Append_History(history_file, {record}, &content, &error));
-        }
+        QVERIFY(Bring_About(event, &store, &list));
         THistoryCheckResult check;
         Start(&list, &check);
         const QVector<TFinding> open = Findings_Now();

@@ -22,14 +22,9 @@ using namespace Test_Support;
 // the file holds, the chain that shows a changed, inserted or deleted line, the calibration file's
 // anchor that shows a lost history, and a history and file that agree after any failure, a kill
 // included (a second process started from this executable, see Writer_Main).
-class TCalibrationHistoryTest : public QObject
+class TCalibrationHistoryTest : public QObject, THistoryDirectory
 {
     Q_OBJECT
-
-    QTemporaryDir base;
-    QString data_directory;
-    QString calibration_file;
-    QString history_file;
 
     static TThermometerChange Set(const QString& description, double deviation,
                                   const QDate& due_date = QDate(2027, 6, 1))
@@ -45,10 +40,6 @@ class TCalibrationHistoryTest : public QObject
         };
     }
     static QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
-    static QByteArray Sha256(const QByteArray& line)
-    {
-        return QCryptographicHash::hash(line, QCryptographicHash::Sha256).toHex();
-    }
 
     // The line every start gives while the finding of record, written by this account at Test_Now, is
     // open.
@@ -79,13 +70,6 @@ class TCalibrationHistoryTest : public QObject
         store.Load_Thermometers(&list);
         return store.Verify_Calibration_History(list);
     }
-    THistoryContent History() const
-    {
-        THistoryContent content;
-        QString error;
-        const bool read = Read_History_File(history_file, &content, &error);
-        return read ? content : THistoryContent();
-    }
     QStringList Actions() const
     {
         QStringList actions;
@@ -94,21 +78,6 @@ class TCalibrationHistoryTest : public QObject
             actions << History_Action_Text(record.action) + " " + record.description;
         }
         return actions;
-    }
-    QList<QByteArray> Lines() const
-    {
-        QList<QByteArray> lines = Read_File(history_file).split('\n');
-        lines.removeLast();
-        return lines;
-    }
-    bool Write_Lines(const QList<QByteArray>& lines) const
-    {
-        QByteArray bytes;
-        for (const QByteArray& line : lines)
-        {
-            bytes += line + '\n';
-        }
-        return Write_File(history_file, bytes);
     }
     THistoryAnchor Saved_Anchor() const
     {
@@ -153,22 +122,8 @@ class TCalibrationHistoryTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        data_directory = base.filePath(QTest::currentTestFunction() + QString("-") +
-                                       (QTest::currentDataTag() ? QTest::currentDataTag() : ""));
-        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QDir(data_directory).removeRecursively();
-        QVERIFY(QDir().mkpath(data_directory));
-        calibration_file = data_directory + "/calibration_data.xml";
-        history_file = data_directory + "/calibration_history.jsonl";
-        TClock::Set_Fixed_Now(Test_Now());
-    }
-    void cleanup()
-    {
-        TClock::Set_Fixed_Now(QDateTime());
-        QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    void init() { QVERIFY(Prepare()); }
+    void cleanup() { Clean_Up(); }
 
     void Records_Every_Change()
     {

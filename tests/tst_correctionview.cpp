@@ -37,14 +37,6 @@ TCorrectionView* Open_View(TVelmora* window)
     return Child<TCorrectionView>(window, "Correction_View");
 }
 
-// As the operator picks a thermometer: the selector changes, then reports the choice.
-void Select(TVelmora* window, int index)
-{
-    QComboBox* selector = Child<QComboBox>(window, "Thermometer_Selector");
-    selector->setCurrentIndex(index);
-    QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index));
-}
-
 QList<QGraphicsSimpleTextItem*> Reading_Label_Items(QChart* chart)
 {
     QList<QGraphicsSimpleTextItem*> items;
@@ -282,16 +274,9 @@ private slots:
         for (QGraphicsSimpleTextItem* label : labels)
         {
             const QRectF bounds = label->mapRectToParent(label->boundingRect());
-            QVERIFY2(area.contains(bounds), qPrintable(QString("%1 at %2,%3 %4 x %5 outside %6,%7 %8 x %9")
-                                                           .arg(label->text())
-                                                           .arg(bounds.x())
-                                                           .arg(bounds.y())
-                                                           .arg(bounds.width())
-                                                           .arg(bounds.height())
-                                                           .arg(area.x())
-                                                           .arg(area.y())
-                                                           .arg(area.width())
-                                                           .arg(area.height())));
+            QString where;
+            QDebug(&where) << label->text() << bounds << "outside" << area;
+            QVERIFY2(area.contains(bounds), qPrintable(where));
         }
         // The label of a reading in the middle stays centred on its line.
         const QPointF middle = chart->mapToPosition(QPointF(20.0, 0.0), chart->series().first());

@@ -136,21 +136,6 @@ private slots:
                                    QString::fromLocal8Bit(std::strerror(ENOTDIR)));
     }
 
-    // A full disk: the settings of the last close stay on disk, and the log says why the new ones do not.
-    void Settings_Survive_A_Full_Disk()
-    {
-        Store_Setting("Description", "Position 7");
-        const QString settings_file = Data_Directory() + "/velmora_settings.ini";
-        const QByteArray old = Read_File(settings_file);
-        TVelmora window;
-        With_File_Size_Limit(rlim_t(old.size()), [&]() { Type(&window, "Description_Field", "Position 8"); });
-        QCOMPARE(Read_File(settings_file), old);
-        QCOMPARE(Log_Lines(&window).last(), "ERR  Cannot write settings file '" +
-                                                QDir::toNativeSeparators(settings_file) +
-                                                "'; changed settings will not be kept.  Reason: " +
-                                                QString::fromLocal8Bit(std::strerror(EFBIG)));
-    }
-
     // A directory in the settings file's place is said at start; the window starts with the defaults.
     void Unusable_Settings_File_Is_Said_At_Start()
     {

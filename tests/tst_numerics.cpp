@@ -90,29 +90,15 @@ private slots:
         double computed[3] = {0, 0, 0};
         QVERIFY(Calculate_Quadratic_Fit({{xy[0], xy[1]}, {xy[2], xy[3]}, {xy[4], xy[5]}}, &computed[0],
                                         &computed[1], &computed[2]));
-        TRational exact[3];
+        TRational x[3];
+        TRational y[3];
         for (int i = 0; i < 3; ++i)
         {
-            const TRational x = TRational::Of_Double(xy[2 * i]);
-            const TRational y = TRational::Of_Double(xy[2 * i + 1]);
-            TRational denominator = 1;
-            TRational others_sum;
-            TRational others_product = 1;
-            for (int j = 0; j < 3; ++j)
-            {
-                if (j != i)
-                {
-                    const TRational other = TRational::Of_Double(xy[2 * j]);
-                    denominator = denominator * (x - other);
-                    others_sum = others_sum + other;
-                    others_product = others_product * other;
-                }
-            }
-            // y (t - x_j) (t - x_k) / ((x - x_j) (x - x_k)), multiplied out.
-            exact[0] = exact[0] + y / denominator;
-            exact[1] = exact[1] - y * others_sum / denominator;
-            exact[2] = exact[2] + y * others_product / denominator;
+            x[i] = TRational::Of_Double(xy[2 * i]);
+            y[i] = TRational::Of_Double(xy[2 * i + 1]);
         }
+        const Exact::TParabola parabola = Exact::Parabola_Through(x, y);
+        const TRational exact[3] = {parabola.a, parabola.b, parabola.c};
         QVERIFY2(Is_Close(computed[0], exact[0]) && Is_Close(computed[1], exact[1]) &&
                      Is_Close(computed[2], exact[2]),
                  qPrintable(Coefficients_Text(computed, exact)));

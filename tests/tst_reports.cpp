@@ -65,8 +65,6 @@ private slots:
         // d(292.9) = -0.007750588965...; it was written 0.0077509.
         QTest::newRow("292.9") << QStringList{"292.84", "-0.0253", "298.04", "0.8662", "299.62", "0.8848"}
                                << "292.9000,292.9078,0.00775059";
-        QTest::newRow("example at 22")
-            << QStringList{"15", "0.1", "20", "0.2", "25", "0.4"} << "22.0000,21.7320,-0.268";
         // d(20) = 0.002 * 400 - 0.05 * 20 + 0.2 = 0: a zero deviation without a sign.
         QTest::newRow("zero") << QStringList{"15", "0.05", "20", "0", "25", "0.15"} << "20.0000,20.0000,0";
         // Two test points a hundredth apart: d(225) = -71.218268043151.

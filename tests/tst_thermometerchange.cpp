@@ -80,13 +80,14 @@ private slots:
     }
 
     // An edit applied to the file as it is when saved: the thermometer the editor opened on (none for a
-    // new one), as it was then, and what the file holds by then.
-    void Edit_data()
+    // new one), as it was then, and what the file holds by then. A removal likewise, carried out on the
+    // thermometer as the operator confirmed it, or not at all.
+    void Change_data()
     {
         QTest::addColumn<QStringList>("opened_list"); // what the window showed
         QTest::addColumn<QString>("opened");          // empty: the editor opened empty
         QTest::addColumn<QStringList>("on_disk");     // the file when the change is saved
-        QTest::addColumn<QString>("entered");         // the entry's description
+        QTest::addColumn<QString>("entered");         // the entry's description; null: a removal
         QTest::addColumn<TChangeRefusal>("refusal");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("after"); // the list after, as Contents gives it
@@ -131,9 +132,25 @@ private slots:
                "descriptions that differ only in letter case are the same thermometer; this change was not "
                "saved."
             << QStringList{"A:0.12", "probe x:0.12"};
+        QTest::newRow("removal as confirmed")
+            << QStringList{"A", "B"} << "b" << QStringList{"A", "B"} << QString() << TChangeRefusal::None
+            << "INF  Removed correction data for 'B'." << QStringList{"A:0.12"};
+        QTest::newRow("removal of one changed meanwhile")
+            << QStringList{"A", "B"} << "B" << QStringList{"A", "B*"} << QString()
+            << TChangeRefusal::Changed_Meanwhile
+            << "ERR  Thermometer 'B' was not removed: another window changed it after the removal was asked "
+               "for. Check its current values, then remove it again if it is still to go."
+            << QStringList{"A:0.12", "B:0.5"};
+        QTest::newRow("removal of one removed meanwhile")
+            << QStringList{"A", "B"} << "B" << QStringList{"A"} << QString()
+            << TChangeRefusal::Removed_Meanwhile
+            << "INF  Thermometer 'B' was already removed by another window." << QStringList{"A:0.12"};
+        QTest::newRow("removal of none")
+            << QStringList{"A", "B"} << QString() << QStringList{"A"} << QString() << TChangeRefusal::None
+            << "INF  Removed correction data for ''." << QStringList{"A:0.12"};
     }
 
-    void Edit()
+    void Change()
     {
         QFETCH(QStringList, opened_list);
         QFETCH(QString, opened);
@@ -143,51 +160,15 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QStringList, after);
         const TThermometerList shown = List(opened_list);
-        TThermometerEdit edit{opened.isEmpty() ? TChosenThermometer() : Choose_Thermometer(shown, opened),
-                              {15, 20, 25, 15.3, 20.3, 25.3, entered, Due}};
+        const TChosenThermometer chosen =
+            opened.isEmpty() && !entered.isNull() ? TChosenThermometer() : Choose_Thermometer(shown, opened);
         TThermometerList list = List(on_disk);
         QString line;
         TChangeRefusal refused = TChangeRefusal::Description_Taken;
-        QCOMPARE(Apply_Edit(&list, edit, &line, &refused), refusal == TChangeRefusal::None);
-        QCOMPARE(refused, refusal);
-        QCOMPARE(line, message);
-        QCOMPARE(Contents(list), after);
-    }
-
-    // A removal carried out on the thermometer as the operator confirmed it, or not at all.
-    void Removal_data()
-    {
-        QTest::addColumn<QStringList>("on_disk");
-        QTest::addColumn<QString>("confirmed"); // of A, B: empty for none
-        QTest::addColumn<TChangeRefusal>("refusal");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QStringList>("after");
-        QTest::newRow("as confirmed") << QStringList{"A", "B"} << "b" << TChangeRefusal::None
-                                      << "INF  Removed correction data for 'B'." << QStringList{"A:0.12"};
-        QTest::newRow("changed meanwhile")
-            << QStringList{"A", "B*"} << "B" << TChangeRefusal::Changed_Meanwhile
-            << "ERR  Thermometer 'B' was not removed: another window changed it after the removal was asked "
-               "for. Check its current values, then remove it again if it is still to go."
-            << QStringList{"A:0.12", "B:0.5"};
-        QTest::newRow("removed meanwhile")
-            << QStringList{"A"} << "B" << TChangeRefusal::Removed_Meanwhile
-            << "INF  Thermometer 'B' was already removed by another window." << QStringList{"A:0.12"};
-        QTest::newRow("none") << QStringList{"A"} << QString() << TChangeRefusal::None
-                              << "INF  Removed correction data for ''." << QStringList{"A:0.12"};
-    }
-
-    void Removal()
-    {
-        QFETCH(QStringList, on_disk);
-        QFETCH(QString, confirmed);
-        QFETCH(TChangeRefusal, refusal);
-        QFETCH(QString, message);
-        QFETCH(QStringList, after);
-        const TChosenThermometer chosen = Choose_Thermometer(List({"A", "B"}), confirmed);
-        TThermometerList list = List(on_disk);
-        QString line;
-        TChangeRefusal refused = TChangeRefusal::Description_Taken;
-        QCOMPARE(Apply_Removal(&list, chosen, &line, &refused), refusal == TChangeRefusal::None);
+        QCOMPARE(entered.isNull() ? Apply_Removal(&list, chosen, &line, &refused)
+                                  : Apply_Edit(&list, {chosen, {15, 20, 25, 15.3, 20.3, 25.3, entered, Due}},
+                                               &line, &refused),
+                 refusal == TChangeRefusal::None);
         QCOMPARE(refused, refusal);
         QCOMPARE(line, message);
         QCOMPARE(Contents(list), after);

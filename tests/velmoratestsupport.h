@@ -8,6 +8,7 @@
 #include "qtcompat.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -45,6 +46,14 @@ inline QStringList Corrected_Texts(QWidget* window)
 inline QStringList Log_Lines(QWidget* window)
 {
     return Child<QPlainTextEdit>(window, "Log_Pane")->toPlainText().split('\n');
+}
+
+// As the operator picks a thermometer: the selector changes, then reports the choice.
+inline void Select(QWidget* window, int index)
+{
+    QComboBox* selector = Child<QComboBox>(window, "Thermometer_Selector");
+    selector->setCurrentIndex(index);
+    QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index));
 }
 
 // Types text into a field and presses Return, which finishes its editing.
