@@ -840,6 +840,11 @@ bool Has_Option(const TCommand& command, const QString& name)
                        [&](const QCommandLineOption& option) { return option.names().contains(name); });
 }
 
+// Nobody waits for a script at its terminal: rather than report a history unchecked, it waits out a
+// slow station's saves (a network folder, several windows saving one after the other) for longer than a
+// window would.
+constexpr int Command_Line_Lock_Timeout = 30000;
+
 // Loads the calibration file the command reads into invocation, and the thermometer it names; the
 // usage error, with the file's ERR lines, when there is no such thermometer.
 std::optional<TCliResult> Load(const TCommand& command, const TContext& context, TInvocation* invocation)
@@ -871,6 +876,7 @@ std::optional<TCliResult> Load(const TCommand& command, const TContext& context,
         invocation->store = TCalibrationStore::For_Calibration_File(invocation->arguments[0]);
         invocation->store->Set_Reader(TCalibrationStore::TReader::Command_Line);
     }
+    invocation->store->Set_Lock_Timeout(Command_Line_Lock_Timeout);
     QString error;
     // The warning period comes from the window's settings, whichever file is read.
     if (Has_Option(command, "warn-days") &&
