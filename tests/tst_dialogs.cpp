@@ -452,7 +452,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::newRow("Correction Editor") << "TCorrectionDialog" << 9;
         QTest::newRow("Input Dialog") << "TInputDialog" << 3;
-        QTest::newRow("Options") << "TOptionsDialog" << 4;
+        QTest::newRow("Options") << "TOptionsDialog" << 6;
     }
     void Mnemonics()
     {
