@@ -618,13 +618,6 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name, const THi
         xml_file.Save_Data(&data, false);
         Check_Read_Back(data, saved, anchor);
         xml_file.Save_File_Data(data);
-        // From now on the list corrects with what the file holds, as it will after the next load: a test
-        // point typed as a reading is reading - reference in memory (20.2 - 20 is 0.19999999999999929),
-        // its text 0.20000, and a corrected value on a rounding edge would change at the next start.
-        for (int index = 0; index < entries.size(); ++index)
-        {
-            entries[index].correction = saved.at(index).correction;
-        }
     }
     catch (const TXmlFileException& exception)
     {
