@@ -45,6 +45,12 @@ namespace
 // letter are written as that letter.
 QByteArray Latin1_Text(const QString& text)
 {
+    // Most entries are Latin-1 already: nothing to judge character by character, and nothing that
+    // normalising would change, as no two Latin-1 letters compose.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar unit) { return unit.unicode() <= 0xFF; }))
+    {
+        return text.toLatin1();
+    }
     const QString composed = text.normalized(QString::NormalizationForm_C);
     QByteArray latin1;
     latin1.reserve(composed.size());
