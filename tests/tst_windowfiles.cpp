@@ -367,6 +367,9 @@ private slots:
         QTest::newRow("thermometer renamed") << "thermometer" << 4 << "record %1 is of thermometer 'T2'";
         QTest::newRow("history record removed")
             << "record" << 2 << "record %1 is not in the calibration history";
+        // The second entry names the calibration of the first, which a change had replaced by then.
+        QTest::newRow("calibration no longer in force")
+            << "stale" << 3 << "record %2 was not in force at %3: record %1 was";
     }
 
     void Trace_Follows_The_Window()
@@ -450,6 +453,10 @@ private slots:
         {
             lines[3].replace(",T2,", ",T1,");
         }
+        else if (tampering == "stale")
+        {
+            lines[2].replace(named.toLatin1(), lines[1].split(',').value(11));
+        }
         else if (tampering == "record")
         {
             // The line of the record the first entry names.
@@ -471,7 +478,9 @@ private slots:
         if (line != 0)
         {
             QCOMPARE(trace.mismatches[0].line, line);
-            QCOMPARE(trace.mismatches[0].problems.value(0), problem.arg(named));
+            QCOMPARE(trace.mismatches[0].problems.value(0),
+                     problem.arg(named, QString::fromLatin1(lines[1].split(',').value(11)),
+                                 Log_Date_Time_Text(QDateTime(QDate(2026, 12, 7), QTime(9, 3)))));
         }
     }
 };
