@@ -4,17 +4,23 @@
 //   velmora_bench --memory [N ...]
 //
 // For each N it writes a calibration file of N thermometers and measures load, save, start-up and one
-// accepted edit together with their baselines. Every measure prints its wall time; run under
-// valgrind --tool=callgrind --instr-atstart=no it also dumps the instructions of each measure as a
-// profile part named "<measure> <N>" (bench/run.sh collects them). The program stops with an error
-// when the application does not read back what it was given, so a smoke run checks the work too.
+// accepted edit together with their baselines, a Write of a log entry without and with the audit columns,
+// and the trace of a log of 10 N entries (at most 100,000) against the history. Every measure prints its wall
+// time; run under valgrind --tool=callgrind --instr-atstart=no it also dumps the instructions of each measure
+// as a profile part named "<measure> <N>" (bench/run.sh collects them). The program stops with an error when
+// the application does not read back what it was given, so a smoke run checks the work too.
 //
 // With --memory it measures peak memory instead (the resident set's high-water mark the system keeps,
 // VmHWM): for each N it writes the file and starts two fresh processes of itself, one that builds only
 // what the window needs to show N thermometers (the baseline) and one that starts the window and makes
 // ten accepted edits. A high-water mark only rises, hence a process per figure.
 
+#include "calibrationhistory.h"
+#include "calibrationstatus.h"
+#include "clock.h"
+#include "logtrace.h"
 #include "messagebox.h"
+#include "temperaturelog.h"
 #include "thermometerdata.h"
 #include "velmora.h"
 #include "version.h"
@@ -51,6 +57,7 @@
 
 #include <valgrind/callgrind.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -403,6 +410,30 @@ void Measure_Window_Memory(int count)
     delete window;
 }
 
+// Ticks or clears the audit columns in the Options dialog that the window opens next, and accepts it.
+void Accept_Audit_Columns(bool on)
+{
+    QTimer* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, on]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->inherits("TOptionsDialog"))
+        {
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        QCheckBox* audit = modal->findChild<QCheckBox*>(QStringLiteral("Log_Audit_Columns_Check_Box"));
+        QPushButton* accept = modal->findChild<QPushButton*>(QStringLiteral("Accept_Button"));
+        if (audit == nullptr || accept == nullptr)
+        {
+            Fail(QStringLiteral("the Options dialog has changed"));
+        }
+        audit->setChecked(on);
+        accept->click();
+    });
+    timer->start(0);
+}
+
 class TBench
 {
 public:
@@ -500,7 +531,43 @@ public:
         {
             Fail(QStringLiteral("the edit was not saved"));
         }
+
+        // A Write without and with the audit columns, each into a log of its own that already has an
+        // entry: the first Write of a file makes it.
+        window->findChild<QLineEdit*>(QStringLiteral("Record_Path_Field"))
+            ->setText(QDir::toNativeSeparators(data_directory));
+        QFile::remove(data_directory + QStringLiteral("/bench_plain.csv"));
+        QFile::remove(data_directory + QStringLiteral("/bench_audit.csv"));
+        QLineEdit* record_file = window->findChild<QLineEdit*>(QStringLiteral("Record_File_Field"));
+        QLineEdit* x_meter = window->findChild<QLineEdit*>(QStringLiteral("X_Meter_Field"));
+        x_meter->setText(QStringLiteral("20.12"));
+        emit x_meter->editingFinished();
+        QPushButton* write_button = window->findChild<QPushButton*>(QStringLiteral("Write_Button"));
+        record_file->setText(QStringLiteral("bench_plain.csv"));
+        write_button->click();
+        Measure("write", count, [&]() { write_button->click(); });
+        QAction* options_action = window->findChild<QAction*>(QStringLiteral("Options_Action"));
+        Accept_Audit_Columns(true);
+        options_action->trigger();
+        record_file->setText(QStringLiteral("bench_audit.csv"));
+        write_button->click();
+        Measure("write_audit", count, [&]() { write_button->click(); });
+        // The next run's window starts with the option as the settings hold it.
+        Accept_Audit_Columns(false);
+        options_action->trigger();
+        const QList<QByteArray> plain_lines =
+            Read(data_directory + QStringLiteral("/bench_plain.csv")).split('\n');
+        const QList<QByteArray> audit_lines =
+            Read(data_directory + QStringLiteral("/bench_audit.csv")).split('\n');
+        if (plain_lines.size() != 4 || audit_lines.size() != 4 || audit_lines[2].split(',').size() < 13 ||
+            audit_lines[2].split(',')[11].isEmpty())
+        {
+            Fail(QStringLiteral("the window did not write its entries with and without the audit columns: %1")
+                     .arg(QString::fromUtf8(audit_lines.join('|'))));
+        }
         delete window;
+
+        Trace_Log(count);
     }
 
     // Writes the file of count thermometers, has a fresh process of this program measure the baseline
@@ -538,6 +605,77 @@ private:
             Fail(QStringLiteral("the measure %1 %2 failed").arg(option).arg(count));
         }
         return child.readAllStandardOutput().trimmed().split(' ');
+    }
+
+    // Ten entries for each thermometer, at most 100,000.
+    static int Trace_Lines(int count) { return std::min(10 * count, 100000); }
+
+    // trace of a log of Trace_Lines entries, each naming the record of its thermometer's calibration,
+    // against the history that the window's start and edits wrote: 100,000 lines against 10,000 records
+    // at N = 10,000.
+    void Trace_Log(int count)
+    {
+        const QString history_file = data_directory + QStringLiteral("/calibration_history.jsonl");
+        THistoryContent history;
+        QString error;
+        TThermometerList list;
+        if (!Read_History_File(history_file, &history, &error) ||
+            !list.Load_Calibration_File(calibration_file))
+        {
+            Fail(error + list.Get_Last_Error());
+        }
+        const QHash<QString, THistoryRecord> records = Calibration_Records(history, list);
+        const QStringList descriptions = list.Get_Descriptions();
+        const QDateTime time = TClock::Now().addSecs(3600);
+        QString text = Temperature_Log_Header(TLogLayout::Audit);
+        for (int line = 0; line < Trace_Lines(count); ++line)
+        {
+            const QString& description = descriptions[line % descriptions.size()];
+            const THistoryRecord record = records.value(TThermometerList::Lookup_Key(description));
+            TEntryCalibration calibration;
+            calibration.thermometer_selected = true;
+            calibration.today = time.date();
+            calibration.due_date = list.Get_Calibration_Due_Date(description);
+            calibration.in_calibration = calibration.today < calibration.due_date;
+            calibration.correction = list.Get_Correction(description);
+            calibration.has_record = record.number > 0;
+            TLogEntry entry;
+            entry.description = QStringLiteral("Position %1").arg(line % 7);
+            entry.thermometer = description;
+            entry.time = time;
+            entry.meter_texts = QStringList{QString::number(15 + (line % 1000) / 100.0, 'f', 2), QString(),
+                                            QString(), QString()};
+            entry.axis_texts =
+                QStringList{Corrected_Reading_Text(entry.meter_texts[0], calibration.in_calibration,
+                                                   calibration.correction),
+                            QString(), QString(), QString()};
+            entry.calibration_record = Calibration_Record_Text(record.number, record.hash);
+            entry.flags = Audit_Flags(entry.axis_texts, entry.meter_texts, calibration);
+            text += Temperature_Log_Entry_Text(entry, TLogLayout::Audit);
+        }
+        const QString log_file = data_directory + QStringLiteral("/bench_trace.csv");
+        QFile file(log_file);
+        if (!file.open(QIODevice::WriteOnly) || file.write("\xEF\xBB\xBF" + text.toUtf8()) < 0 ||
+            !file.flush())
+        {
+            Fail(file.errorString());
+        }
+        file.close();
+        TTraceResult trace;
+        // As velmora-cli trace does it: both files read whole, then every line traced.
+        Measure("trace", count, [&]() {
+            THistoryContent read_history;
+            QString read_error;
+            Read_History_File(history_file, &read_history, &read_error);
+            trace = Trace_Temperature_Log(Read_Temperature_Log(Read(log_file)), read_history);
+        });
+        if (trace.traced != Trace_Lines(count) || !trace.mismatches.isEmpty())
+        {
+            Fail(QStringLiteral("trace found %1 of %2 entries not matching, the first: %3")
+                     .arg(trace.mismatches.size())
+                     .arg(trace.traced)
+                     .arg(trace.mismatches.isEmpty() ? QString() : trace.mismatches[0].problems.join("; ")));
+        }
     }
 
     static QByteArray Read(const QString& file_name)

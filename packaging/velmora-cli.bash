@@ -99,7 +99,7 @@ _velmora_cli()
     done
     case $command in
         '')
-            COMPREPLY=($(compgen -W "list check findings correct validate report --data-dir --help --version" -- "$current"))
+            COMPREPLY=($(compgen -W "list check findings correct validate report trace --data-dir --help --version" -- "$current"))
             ;;
         list)
             COMPREPLY=($(compgen -W "--warn-days --csv --names --help" -- "$current"))
@@ -112,6 +112,9 @@ _velmora_cli()
             ;;
         validate)
             COMPREPLY=($(compgen -f -W "--warn-days --help" -- "$current"))
+            ;;
+        trace)
+            COMPREPLY=($(compgen -f -W "--csv --help" -- "$current"))
             ;;
         report)
             if [[ $current == -* ]]; then

@@ -608,17 +608,28 @@ private slots:
         Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
             Type(dialog, "Warn_Days_Edit", "9");
             Child<QCheckBox>(dialog, "Log_Date_Time_Check_Box")->setChecked(true);
+            Child<QCheckBox>(dialog, "Log_Audit_Columns_Check_Box")->setChecked(true);
             Child<QPushButton>(dialog, "Accept_Button")->click();
         });
         Child<QAction>(&window, "Options_Action")->trigger();
         QCOMPARE(Item_States(Child<QComboBox>(&window, "Thermometer_Selector"))[1],
                  QString("In calibration"));
         QCOMPARE(Log_Lines(&window).last(),
-                 QString("INF  Options: warn 9 days before due; date and time in new log files: on."));
+                 QString("INF  Options: warn 9 days before due; date and time in new log files: on. Audit "
+                         "columns: on; UTF-8 for new log files: off."));
         // Stored at once, as every other setting, not only when the window closes.
         QCOMPARE(Stored_Setting("Warn_Days_Before_Due").toString() + "|" +
-                     Stored_Setting("Log_Date_Time").toString(),
-                 QString("9|true"));
+                     Stored_Setting("Log_Date_Time").toString() + "|" +
+                     Stored_Setting("Log_Audit_Columns").toString(),
+                 QString("9|true|true"));
+        // A new window offers them as they were chosen.
+        TVelmora second;
+        Answer_Next_Modal("TOptionsDialog", [](QWidget* dialog) {
+            QVERIFY(Child<QCheckBox>(dialog, "Log_Audit_Columns_Check_Box")->isChecked());
+            QVERIFY(!Child<QCheckBox>(dialog, "Log_Utf8_Check_Box")->isChecked());
+            Child<QPushButton>(dialog, "Cancel_Button")->click();
+        });
+        Child<QAction>(&second, "Options_Action")->trigger();
     }
 };
 

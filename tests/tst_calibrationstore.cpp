@@ -1,3 +1,4 @@
+#include "calibrationhistory.h"
 #include "calibrationstore.h"
 #include "calibrationtestsupport.h"
 
@@ -683,6 +684,75 @@ private slots:
         QCOMPARE(list.Get_Descriptions(), QStringList("B"));
         QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
         QVERIFY(!reloaded);
+    }
+
+    // The record of the calibration in force that a Write names is known from the store's last read or
+    // write of the history: the start-up check, its own change, a reload after another writer's; none
+    // after an edit by hand that no check has recorded.
+    void Calibration_Record_Follows_The_History_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("action"); // of the record named; -1: none
+        QTest::newRow("start-up check") << "check" << int(THistoryRecord::First_Seen);
+        QTest::newRow("own change") << "change" << int(THistoryRecord::Changed);
+        QTest::newRow("another writer's change") << "other" << int(THistoryRecord::Changed);
+        QTest::newRow("edit by hand") << "hand" << -1;
+        QTest::newRow("edit by hand, checked") << "hand checked" << int(THistoryRecord::Changed_Outside);
+    }
+
+    void Calibration_Record_Follows_The_History()
+    {
+        QFETCH(QString, step);
+        QFETCH(int, action);
+        QVERIFY(Write_Calibration_File({{"A"}, {"B"}}, calibration_file));
+        TCalibrationStore store = TCalibrationStore::In_Data_Directory(data_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        store.Check_Calibration_History(list);
+        bool reloaded = false;
+        if (step == "change")
+        {
+            QVERIFY(store.Change_Thermometers(&list, Set_Thermometer("A", 0.2)).saved);
+        }
+        else if (step == "other")
+        {
+            TCalibrationStore other = TCalibrationStore::In_Data_Directory(data_directory);
+            TThermometerList other_list;
+            other.Load_Thermometers(&other_list);
+            QVERIFY(other.Change_Thermometers(&other_list, Set_Thermometer("A", 0.2)).saved);
+            store.Reload_Changed_Thermometers(&list, &reloaded);
+            QVERIFY(reloaded);
+        }
+        else if (step.startsWith("hand"))
+        {
+            TThermometerList edited;
+            edited.Load_Calibration_File(calibration_file);
+            QString message;
+            Set_Thermometer("A", 0.3)(&edited, &message);
+            QVERIFY(edited.Save_Calibration_File(calibration_file, edited.Get_History_Anchor()));
+            store.Reload_Changed_Thermometers(&list, &reloaded);
+            QVERIFY(reloaded);
+            if (step == "hand checked")
+            {
+                store.Check_Calibration_History(list);
+            }
+        }
+        const THistoryRecord record = store.Calibration_Record(list, "a");
+        THistoryContent history;
+        QString error;
+        QVERIFY(Read_History_File(store.Get_History_File_Name(), &history, &error));
+        if (action < 0)
+        {
+            QCOMPARE(record.number, 0);
+            return;
+        }
+        QCOMPARE(int(record.action), action);
+        // The last record of A in the history, as the file holds it.
+        const THistoryRecord& on_disk = history.records[record.number - 1];
+        QCOMPARE(on_disk.hash, record.hash);
+        QCOMPARE(on_disk.after, History_State(list, "A"));
+        // B keeps the record of its first sighting.
+        QCOMPARE(int(store.Calibration_Record(list, "B").action), int(THistoryRecord::First_Seen));
     }
 
     // A thermometer as the file holds it: what lies beyond the file's five decimals is no change.

@@ -5,6 +5,7 @@
 #include "calibrationstatus.h"
 #include "calibrationstore.h"
 #include "calibrationtestsupport.h"
+#include "clock.h"
 #include "csvtext.h"
 #include "datetext.h"
 #include "platform.h"
@@ -397,6 +398,89 @@ private slots:
         }
         QCOMPARE(QDir(Data_Directory()).entryList(QDir::Files),
                  QStringList{"calibration_data.xml"}.mid(0, keep_bytes >= 0));
+    }
+
+    // trace recomputes each entry with audit columns from the history and names what does not match;
+    // it exits 3 when the log cannot be read, and never writes.
+    void Trace_data()
+    {
+        QTest::addColumn<QString>("changed"); // what is changed in the log's last entry; empty: nothing
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // %1: the record the entries name
+        QTest::addColumn<QString>("err"); // %1: the log file
+        const QString summary = "%1 of 2 traced entries do not match the calibration history; 1 entries "
+                                "without audit columns.";
+        QTest::newRow("matching") << QString() << QStringList() << 0 << summary.arg(0) + "\n" << QString();
+        QTest::newRow("matching, table")
+            << QString() << QStringList("--csv") << 0 << "line,thermometer,record,problem\n"
+            << summary.arg(0) + "\n";
+        QTest::newRow("value changed")
+            << "value" << QStringList() << 1
+            << "line 5: 'T1': X '20.01' logged for meter reading '20.12', '20.00' recomputed\n" +
+                   summary.arg(1) + "\n"
+            << QString();
+        QTest::newRow("value changed, table") << "value" << QStringList("--csv") << 1
+                                              << "line,thermometer,record,problem\n5,T1,%1,\"X '20.01' "
+                                                 "logged for meter reading '20.12', '20.00' "
+                                                 "recomputed\"\n"
+                                              << summary.arg(1) + "\n";
+        QTest::newRow("unknown record")
+            << "record" << QStringList("--csv") << 1
+            << "line,thermometer,record,problem\n5,T1,1:000000000000,record 1:000000000000 is not in the "
+               "calibration history\n"
+            << summary.arg(1) + "\n";
+        QTest::newRow("no log") << "missing" << QStringList() << 3 << QString()
+                                << "velmora-cli: cannot read '%1': No such file or directory\n";
+    }
+
+    void Trace()
+    {
+        QFETCH(QString, changed);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QVERIFY(Test_Support::Write_Calibration_File({Thermometer("T1", 400)}, Calibration_File()));
+        TCalibrationStore store = TCalibrationStore::In_Data_Directory(Data_Directory());
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        store.Check_Calibration_History(list);
+        const THistoryRecord record = store.Calibration_Record(list, "T1");
+        QCOMPARE(record.number, 1);
+        const QString record_text = Calibration_Record_Text(record.number, record.hash);
+        // A plain entry, then two with the audit columns, a minute after the history began.
+        const QString log_file = directory->path() + "/log.csv";
+        TLogEntry entry;
+        entry.description = "P1";
+        entry.thermometer = "T1";
+        entry.time = TClock::Now().addSecs(60);
+        entry.axis_texts = QStringList{"20.00", "", "", ""};
+        QVERIFY(!Append_Temperature_Log_Entry(log_file, entry, TLogOptions()).isEmpty());
+        entry.meter_texts = QStringList{"20.12", "", "", ""};
+        entry.calibration_record = record_text;
+        TLogOptions audit;
+        audit.audit_columns = true;
+        Append_Temperature_Log_Entry(log_file, entry, audit);
+        if (changed == "value")
+        {
+            entry.axis_texts[0] = "20.01";
+        }
+        else if (changed == "record")
+        {
+            entry.calibration_record = "1:000000000000";
+        }
+        Append_Temperature_Log_Entry(log_file, entry, audit);
+        if (changed == "missing")
+        {
+            QVERIFY(QFile::remove(log_file));
+        }
+        const QMap<QString, QByteArray> before = Snapshot(directory->path());
+        const TRun run = Run(QStringList{"trace", log_file} + options);
+        QCOMPARE(run.out, out.contains("%1") ? out.arg(record_text) : out);
+        QCOMPARE(run.err, err.contains("%1") ? err.arg(QDir::toNativeSeparators(log_file)) : err);
+        QCOMPARE(run.status, status);
+        QCOMPARE(Snapshot(directory->path()), before);
     }
 
     void Validate_data()

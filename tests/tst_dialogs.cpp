@@ -398,6 +398,24 @@ private slots:
     }
     // Tab reaches "Accept" in nine presses, the date being one stop also backwards, whose parts the arrow
     // keys still change.
+    // The log options follow the date and time box, before the buttons; what was there keeps its order.
+    void Options_Tab_Order()
+    {
+        TOptionsDialog dialog;
+        dialog.Set_Options(30, false);
+        QVERIFY(Activate(&dialog));
+        dialog.findChild<QWidget*>("Warn_Days_Edit")->setFocus(Qt::TabFocusReason);
+        QStringList reached = {Focus_Name()};
+        for (int presses = 0; presses < 10 && Focus_Name() != "Accept_Button"; ++presses)
+        {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << Focus_Name();
+        }
+        QCOMPARE(reached,
+                 QStringList({"Warn_Days_Edit", "Log_Date_Time_Check_Box", "Log_Audit_Columns_Check_Box",
+                              "Log_Utf8_Check_Box", "Cancel_Button", "Accept_Button"}));
+    }
+
     void Correction_Tab_Order()
     {
         TCorrectionDialog dialog;
@@ -437,7 +455,7 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::newRow("Correction Editor") << "TCorrectionDialog" << 9;
         QTest::newRow("Input Dialog") << "TInputDialog" << 3;
-        QTest::newRow("Options") << "TOptionsDialog" << 4;
+        QTest::newRow("Options") << "TOptionsDialog" << 6;
     }
     void Mnemonics()
     {

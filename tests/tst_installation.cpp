@@ -81,7 +81,8 @@ private slots:
                                 "share/man/man1/velmora-cli.1.gz",
                                 "share/metainfo/" VELMORA_APPLICATION_ID ".metainfo.xml"};
         for (const char* const picture : {"calibration-history", "calibration-states", "correction-curve",
-                                          "correction-editor", "main-window-2x", "review-finding"})
+                                          "correction-editor", "main-window-2x", "review-finding",
+                                          "options"})
         {
             expected.append(QString("share/doc/velmora/screenshots/%1.png").arg(picture));
         }

@@ -597,15 +597,26 @@ private slots:
         QFETCH(QStringList, saved);
         QFETCH(QString, error);
         QFETCH(QString, shown);
-        QVERIFY(
-            Write_Calibration_File(removal ? QList<TThermometer>{{"A"}, {"B"}} : QList<TThermometer>{{"A"}}));
+        QList<TThermometer> thermometers{{"A"}};
+        if (removal)
+        {
+            thermometers.append({"B"});
+        }
+        QVERIFY(Write_Calibration_File(thermometers));
         Store_Setting("Active_Thermometer", removal ? 1 : 0);
         TVelmora first;
         TVelmora second;
         Edit_Meanwhile(
             &first,
             [&]() {
-                removal ? void(Remove(&second, QMessageBox::Yes)) : void(Edit(&second, "probe x", "20.5"));
+                if (removal)
+                {
+                    Remove(&second, QMessageBox::Yes);
+                }
+                else
+                {
+                    Edit(&second, "probe x", "20.5");
+                }
             },
             [&](QWidget* dialog) {
                 Type(dialog, "Description_Edit", removal ? "B" : "Probe X");

@@ -1,11 +1,15 @@
 // What the window writes to files, the temperature log's entries and the two reports, and what its
 // log pane says about them.
+#include "calibrationstore.h"
 #include "clock.h"
+#include "logtrace.h"
 #include "reports.h"
+#include "timetext.h"
 #include "velmora.h"
 #include "velmoratestsupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -333,6 +337,157 @@ private slots:
         const int lines = Log_Lines(&window).size();
         QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
         QCOMPARE(Log_Lines(&window).mid(lines).filter(QRegularExpression("^WAR")), warnings);
+    }
+
+    // A reading typed with a decimal comma is refused at Write with the reason; nothing is logged.
+    void Decimal_Comma_Is_Refused()
+    {
+        QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate().addYears(1)}}));
+        TVelmora window;
+        Child<QLineEdit>(&window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Child<QCheckBox>(&window, "Y_Check_Box")->setChecked(false); // an unticked axis is not judged
+        Type(&window, "Y_Meter_Field", "1,5");
+        Type(&window, "X_Meter_Field", "20,5");
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QCOMPARE(
+            Log_Lines(&window).last(),
+            QString("WAR  Entry not written: X \"20,5\" has a decimal comma, which is not a number here; "
+                    "type it with a full stop (20.5) and write again."));
+        QVERIFY(!QFile::exists(Log_File()));
+        Type(&window, "X_Meter_Field", "20.5");
+        QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
+        QCOMPARE(Read_File(Log_File()), Header + "Position 1,T1,20.38,,19.88,19.88\n");
+    }
+
+    // The window logs with the audit columns through three calibration changes made by another station;
+    // trace recomputes every value, and names each entry changed afterwards.
+    void Trace_Follows_The_Window_data()
+    {
+        QTest::addColumn<QString>("tampering");
+        QTest::addColumn<int>("line"); // the log line named; 0: none
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("as written") << QString() << 0 << QString();
+        QTest::newRow("value changed")
+            << "value" << 3 << "X '19.93' logged for meter reading '20.12', '19.92' recomputed";
+        QTest::newRow("thermometer renamed") << "thermometer" << 4 << "record %1 is of thermometer 'T2'";
+        QTest::newRow("history record removed")
+            << "record" << 2 << "record %1 is not in the calibration history";
+        // The second entry names the calibration of the first, which a change had replaced by then.
+        QTest::newRow("calibration no longer in force")
+            << "stale" << 3 << "record %2 was not in force at %3: record %1 was";
+    }
+
+    void Trace_Follows_The_Window()
+    {
+        QFETCH(QString, tampering);
+        QFETCH(int, line);
+        QFETCH(QString, problem);
+        QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
+        TClock::Set_Fixed_Now(now);
+        QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate(2027, 12, 1)}, {"T2", 0.3, QDate(2027, 12, 1)}}));
+        Store_Setting("Log_Audit_Columns", true);
+        TVelmora window;
+        Child<QLineEdit>(&window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Type(&window, "Description_Field", "P1");
+        for (const char* axis : {"Y_Check_Box", "Z_Check_Box", "Part_Check_Box"})
+        {
+            Child<QCheckBox>(&window, axis)->setChecked(false);
+        }
+        Type(&window, "X_Meter_Field", "20.12");
+        QComboBox* selector = Child<QComboBox>(&window, "Thermometer_Selector");
+        const auto write = [&](const QString& thermometer) {
+            now = now.addSecs(60);
+            TClock::Set_Fixed_Now(now);
+            // As the operator picks it.
+            const int index = selector->findText(thermometer);
+            selector->setCurrentIndex(index);
+            return QMetaObject::invokeMethod(selector, "activated", Q_ARG(int, index)) &&
+                   QMetaObject::invokeMethod(&window, "Write_Temperature_Entry");
+        };
+        // Another station changes a calibration; the window follows the file.
+        const auto change = [&](const QString& thermometer, double offset) {
+            now = now.addSecs(60);
+            TClock::Set_Fixed_Now(now);
+            TCalibrationStore station = TCalibrationStore::In_Data_Directory(Data_Directory());
+            TThermometerList list;
+            station.Load_Thermometers(&list);
+            const TThermometerChangeResult result =
+                station.Change_Thermometers(&list, [&](TThermometerList* changed, QString*) {
+                    changed->Set_Correction_Data(thermometer,
+                                                 {15, 20, 25, 15 + offset, 20 + offset, 25 + offset, {}, {}});
+                    return true;
+                });
+            if (!result.saved)
+            {
+                qWarning() << result.messages;
+            }
+            return result.saved;
+        };
+        // The window follows the file as it sees it change.
+        const auto reloads = [&]() {
+            return Log_Lines(&window).filter("was changed by another writer; reloaded it").size();
+        };
+        QVERIFY(write("T1"));
+        QVERIFY(change("T1", 0.2));
+        QTRY_COMPARE(reloads(), 1);
+        QVERIFY(write("T1"));
+        QVERIFY(change("T2", 0.1));
+        QTRY_COMPARE(reloads(), 2);
+        QVERIFY(write("T2"));
+        QVERIFY(change("T1", 0.05));
+        QTRY_COMPARE(reloads(), 3);
+        QVERIFY(write("T1"));
+        TClock::Set_Fixed_Now(QDateTime());
+
+        QByteArray log = Read_File(Log_File());
+        QList<QByteArray> lines = log.split('\n');
+        QCOMPARE(lines.size(), 6);
+        QVERIFY2(lines[2].contains(",P1,T1,19.92,,,,20.12,,,,"), lines[2].constData());
+        QVERIFY2(lines[3].contains(",P1,T2,20.02,,,,20.12,,,,"), lines[3].constData());
+        QVERIFY2(lines[4].contains(",P1,T1,20.07,,,,20.12,,,,"), lines[4].constData());
+        const QString history_file =
+            TCalibrationStore::In_Data_Directory(Data_Directory()).Get_History_File_Name();
+        QByteArray history = Read_File(history_file);
+        const QString named = QString::fromLatin1(lines.value(line - 1).split(',').value(11));
+        if (tampering == "value")
+        {
+            lines[2].replace(",19.92,", ",19.93,");
+        }
+        else if (tampering == "thermometer")
+        {
+            lines[3].replace(",T2,", ",T1,");
+        }
+        else if (tampering == "stale")
+        {
+            lines[2].replace(named.toLatin1(), lines[1].split(',').value(11));
+        }
+        else if (tampering == "record")
+        {
+            // The line of the record the first entry names.
+            QList<QByteArray> records = history.split('\n');
+            records.removeAt(named.section(':', 0, 0).toInt() - 1);
+            history = records.join('\n');
+        }
+        QVERIFY(Write_File(Log_File(), lines.join('\n')));
+        QVERIFY(Write_File(history_file, history));
+
+        THistoryContent content;
+        QString error;
+        QVERIFY(Read_History_File(history_file, &content, &error));
+        const TTraceResult trace =
+            Trace_Temperature_Log(Read_Temperature_Log(Read_File(Log_File())), content);
+        QCOMPARE(trace.traced, 4);
+        QCOMPARE(trace.untraced, 0);
+        QCOMPARE(trace.mismatches.size(), line == 0 ? 0 : 1);
+        if (line != 0)
+        {
+            QCOMPARE(trace.mismatches[0].line, line);
+            QCOMPARE(trace.mismatches[0].problems.value(0),
+                     problem.arg(named, QString::fromLatin1(lines[1].split(',').value(11)),
+                                 Log_Date_Time_Text(QDateTime(QDate(2026, 12, 7), QTime(9, 3)))));
+        }
     }
 };
 

@@ -133,6 +133,7 @@ const TShot Shots[] = {
          return pixmap;
      }},
     {"correction-editor", 1, [](TVelmora* window) { return Grab_Modal(window, "Edit_Thermometer"); }},
+    {"options", 1, [](TVelmora* window) { return Grab_Modal(window, "Edit_Options"); }},
     {"correction-curve", 1,
      [](TVelmora* window) {
          QMetaObject::invokeMethod(window, "Show_Correction_Curve");

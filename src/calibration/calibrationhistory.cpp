@@ -470,6 +470,79 @@ TRecordedStates Recorded_States(const QVector<THistoryRecord>& records)
     return recorded;
 }
 
+// The calibrations the records put in force (see Calibrations_In_Force), read in order as
+// Recorded_States reads them, and the changes no mark and no later record of their thermometer settles.
+struct TCalibrationsInForce
+{
+    QHash<QString, QVector<TCalibrationInForce>> by_key;
+    QSet<int> open;
+};
+
+TCalibrationsInForce Read_Calibrations_In_Force(const QVector<THistoryRecord>& records)
+{
+    TCalibrationsInForce in_force;
+    QHash<int, int> index_by_number;
+    index_by_number.reserve(records.size());
+    QHash<QString, int> last_record;
+    for (int index = 0; index < records.size(); ++index)
+    {
+        const THistoryRecord& record = records[index];
+        index_by_number.insert(record.number, index);
+        if (record.action == THistoryRecord::History_Lost)
+        {
+            // What follows begins again from the calibration file.
+            for (auto key = in_force.by_key.begin(); key != in_force.by_key.end(); ++key)
+            {
+                if (key->last().record >= 0)
+                {
+                    key->append({index, -1});
+                }
+            }
+            last_record.clear();
+            in_force.open.clear();
+            continue;
+        }
+        if (Is_Mark(record.action))
+        {
+            // The first mark of an open change settles it; any other is damage, which the checks name.
+            const int marked = index_by_number.value(record.marks, -1);
+            if (marked < 0 || !in_force.open.remove(marked))
+            {
+                continue;
+            }
+            // Never in the file, so never in force: an open change is the last record of its thermometer.
+            if (record.action == THistoryRecord::Not_Saved)
+            {
+                QVector<TCalibrationInForce>& changes =
+                    in_force.by_key[TThermometerList::Lookup_Key(Record_Key_Description(records[marked]))];
+                if (!changes.isEmpty() && changes.last().cause == marked)
+                {
+                    changes.removeLast();
+                }
+            }
+            continue;
+        }
+        const QString description = Record_Key_Description(record);
+        if (description.isEmpty() || !Is_Xml_Text(description))
+        {
+            continue;
+        }
+        const QString key = TThermometerList::Lookup_Key(description);
+        const int previous = last_record.value(key, -1);
+        if (previous >= 0)
+        {
+            in_force.open.remove(previous);
+        }
+        if (Is_Change(record.action))
+        {
+            in_force.open.insert(index);
+        }
+        last_record.insert(key, index);
+        in_force.by_key[key].append({index, record.has_after ? index : -1});
+    }
+    return in_force;
+}
+
 // Velmora writes each record as compact JSON with its keys in Qt's order, so that the head of its line
 // says what it is: {"action":"...","after":STATE,"before":STATE,... with each STATE null or
 // {"checksum":"...","description":"...","due_date":"...","point1":"...","point2":"...","point3":"..."}.
@@ -958,6 +1031,41 @@ THistoryComparison Compare_History(const THistoryContent& content, const TThermo
         }
     }
     return comparison;
+}
+
+QHash<QString, QVector<TCalibrationInForce>> Calibrations_In_Force(const THistoryContent& content)
+{
+    return Read_Calibrations_In_Force(content.records).by_key;
+}
+
+QHash<QString, THistoryRecord> Calibration_Records(const THistoryContent& content,
+                                                   const TThermometerList& list)
+{
+    const TCalibrationsInForce in_force = Read_Calibrations_In_Force(content.records);
+    QHash<QString, THistoryRecord> records;
+    for (const QString& description : list.Get_Descriptions())
+    {
+        const QString key = TThermometerList::Lookup_Key(description);
+        const auto found = in_force.by_key.constFind(key);
+        if (found == in_force.by_key.constEnd() || found->isEmpty())
+        {
+            continue;
+        }
+        const THistoryState state = History_State(list, description);
+        // A change not yet marked may still be on its way to the file, or never have reached it.
+        const int last = found->size() - 1;
+        const int first = last > 0 && in_force.open.contains(found->at(last).cause) ? last - 1 : last;
+        for (int candidate = last; candidate >= first; --candidate)
+        {
+            const int record = found->at(candidate).record;
+            if (record >= 0 && content.records[record].after == state)
+            {
+                records.insert(key, content.records[record]);
+                break;
+            }
+        }
+    }
+    return records;
 }
 
 bool History_Agrees(const THistoryContent& content, const THistoryComparison& comparison)

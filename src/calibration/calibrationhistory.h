@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -214,6 +215,28 @@ bool History_Agrees(const THistoryContent& content, const THistoryComparison& co
 // recorded tells whether the comparison's records were written.
 QStringList History_Comparison_Messages(const QString& history_file_name, const THistoryContent& content,
                                         const THistoryComparison& comparison, bool recorded);
+// A calibration put in force: from the time of the record content.records[cause] on, the thermometer's
+// calibration is the after state of content.records[record], or none when record is -1 (it was removed,
+// or the history began again after a loss).
+struct TCalibrationInForce
+{
+    int cause = -1;
+    int record = -1;
+};
+
+// For each thermometer (by lookup key), the calibrations a whole history put in force, in file order:
+// every record that gives it a state (added, changed, first seen, changed outside Velmora) but a change
+// marked as not saved, which never reached the calibration file; a removal, and a loss of the history,
+// end one. Records that can describe no thermometer, and marks of nothing open, are passed over.
+QHash<QString, QVector<TCalibrationInForce>> Calibrations_In_Force(const THistoryContent& content);
+// The record that put each thermometer's current calibration, as list holds it, in a whole history, by
+// lookup key: the last of its Calibrations_In_Force when that gives it the calibration list holds; when
+// that is a change not yet marked (one under way, or cut off before its save), the one before it when
+// that does. A thermometer whose calibration in list the history does not give has none: an edit by
+// hand that no check has recorded yet, a history that could not be read or was cut short.
+QHash<QString, THistoryRecord> Calibration_Records(const THistoryContent& content,
+                                                   const TThermometerList& list);
+
 // The marks (Saved or Not_Saved) that settle records.
 QVector<THistoryRecord> Mark_Records(const QVector<THistoryRecord>& records, THistoryRecord::TAction mark);
 

@@ -269,6 +269,8 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     const bool file_existed = QFileInfo::exists(file_name);
     known_content = Calibration_File_Content();
     content_known = true;
+    // What the history said of the list before is no knowledge of the list loaded now.
+    calibration_records.clear();
     const bool loaded = list->Load_Calibration_File(file_name);
     // Written by another writer while it was read: the next change reloads.
     content_known = Is_Known_Content(Calibration_File_Content());
@@ -475,6 +477,7 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
                                .arg(QDir::toNativeSeparators(file_name));
         result.messages << Read_Thermometers(list, false);
         result.reloaded = true;
+        Read_Calibration_Records(*list);
     }
     // The window shows the list: it changes only once the file holds the change, so that a failed
     // save neither shows the change as made nor lets the next save write it after all.
@@ -537,6 +540,18 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     {
         *list = changed;
         result.saved = true;
+        // The change's own records put the calibrations it changed in the history.
+        for (const THistoryRecord& record : change_records)
+        {
+            if (record.has_after)
+            {
+                calibration_records.insert(TThermometerList::Lookup_Key(record.after.description), record);
+            }
+            else
+            {
+                calibration_records.remove(TThermometerList::Lookup_Key(record.before.description));
+            }
+        }
         result.messages << change_message;
         if (!Append_History(history_name, Mark_Records(change_records, THistoryRecord::Saved), &history,
                             &history_error))
@@ -694,11 +709,16 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
         {
             left.records.clear();
         }
+        Know_Calibration_Records(recorded ? after : history, compared);
     }
-    else if (record && !result.agrees)
+    else if (record)
     {
-        failure << QString("WAR  Calibration history '%1': what the check found was not recorded: %2.")
-                       .arg(native_history_name, lock_problem.reason);
+        if (!result.agrees)
+        {
+            failure << QString("WAR  Calibration history '%1': what the check found was not recorded: %2.")
+                           .arg(native_history_name, lock_problem.reason);
+        }
+        Know_Calibration_Records(history, compared);
     }
     result.messages = History_Comparison_Messages(history_name, history, comparison, recorded) + failure;
     result.findings =
@@ -801,6 +821,75 @@ TReviewResult TCalibrationStore::Review_Finding(const TThermometerList& list, co
     return result;
 }
 
+bool TCalibrationStore::Read_Consistent_History(THistoryContent* content, QString* error) const
+{
+    const QString history_name = Get_History_File_Name();
+    QLockFile lock(Get_Calibration_File_Name() + ".lock");
+    TLockProblem lock_problem;
+    const bool locked = Take_Lock(&lock, &lock_problem);
+    // As the checks read: without a lock only where none can be made.
+    if (!locked && lock_problem.kind != TLockProblem::Not_A_Lock &&
+        lock_problem.kind != TLockProblem::Cannot_Create)
+    {
+        *error = QString("Cannot read calibration history '%1': %2")
+                     .arg(QDir::toNativeSeparators(history_name), lock_problem.reason);
+        return false;
+    }
+    QByteArray bytes;
+    bool read = false;
+    if (locked)
+    {
+        read = Read_History_Bytes(history_name, &bytes, error);
+    }
+    else
+    {
+        TThermometerList fresh;
+        bool use_fresh = false;
+        bool complete = false;
+        bool busy = false;
+        read = Read_Without_Lock(&bytes, &fresh, &use_fresh, &complete, error, &busy);
+        if (busy)
+        {
+            *error = QString("Cannot read calibration history '%1': another Velmora is saving it")
+                         .arg(QDir::toNativeSeparators(history_name));
+        }
+    }
+    *content = Read_History(read ? bytes : QByteArray());
+    return read;
+}
+
+THistoryRecord TCalibrationStore::Calibration_Record(const TThermometerList& list,
+                                                     const QString& description) const
+{
+    const auto found = calibration_records.constFind(TThermometerList::Lookup_Key(description));
+    // Only for the calibration the record gives: never one that list no longer holds.
+    if (found == calibration_records.constEnd() || list.Get_Stored_Description(description).isNull() ||
+        found->after != History_State(list, description))
+    {
+        return THistoryRecord();
+    }
+    return *found;
+}
+
+void TCalibrationStore::Know_Calibration_Records(const THistoryContent& content, const TThermometerList& list)
+{
+    calibration_records = Calibration_Records(content, list);
+}
+
+void TCalibrationStore::Read_Calibration_Records(const TThermometerList& list)
+{
+    THistoryContent content;
+    QString error;
+    if (Read_History_File(Get_History_File_Name(), &content, &error))
+    {
+        Know_Calibration_Records(content, list);
+    }
+    else
+    {
+        calibration_records.clear();
+    }
+}
+
 QStringList TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded)
 {
     Q_ASSERT_X(list != nullptr && reloaded != nullptr, "TCalibrationStore::Reload_Changed_Thermometers",
@@ -816,5 +905,6 @@ QStringList TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* lis
     messages << QString("INF  Calibration file '%1' was changed by another writer; reloaded it.")
                     .arg(QDir::toNativeSeparators(Get_Calibration_File_Name()));
     messages << Read_Thermometers(list, false);
+    Read_Calibration_Records(*list);
     return messages;
 }

@@ -1,12 +1,14 @@
 #ifndef CALIBRATIONSTORE_H
 #define CALIBRATIONSTORE_H
 
-#include "calibrationlock.h"
 #include "calibrationfindings.h"
+#include "calibrationhistory.h"
+#include "calibrationlock.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +17,6 @@
 class QLockFile;
 struct TLockProblem;
 struct THistoryAnchor;
-struct THistoryContent;
 class TThermometerList;
 
 // One change to the calibration data (see TCalibrationStore::Change_Thermometers). It is handed a copy
@@ -140,6 +141,19 @@ public:
     // ERR line that says why.
     TReviewResult Review_Finding(const TThermometerList& list, const TFinding& finding,
                                  const QString& comment);
+    // The history as it is on disk now, for showing; false with *error when it cannot be read.
+    bool Read_Calibration_History(THistoryContent* content, QString* error) const;
+    // The history as a reader that records nothing must read it, with no save in progress: under the lock
+    // where one can be made, otherwise until it reads the same before and after the calibration file with
+    // no writer holding the lock (as Verify_Calibration_History reads). False with *error when it cannot
+    // be read, or writers kept saving for the whole lock timeout.
+    bool Read_Consistent_History(THistoryContent* content, QString* error) const;
+    // The record of the calibration history that put the thermometer's calibration, as list holds it, in
+    // the history (see Calibration_Records), as this store last read or wrote the history: at the check at
+    // start-up, at each change and at each reload. A record numbered 0 when it knows none: the history
+    // could not be read or does not give that calibration, or list holds another one than the store
+    // last read or wrote.
+    THistoryRecord Calibration_Record(const TThermometerList& list, const QString& description) const;
 
 private:
     TCalibrationStore() = default;
@@ -170,6 +184,10 @@ private:
     // when writers kept saving for the whole lock timeout.
     bool Read_Without_Lock(QByteArray* history_bytes, TThermometerList* fresh, bool* use_fresh,
                            bool* complete, QString* error, bool* busy) const;
+    // Knows the records that put the calibrations of list in the history: from content, a whole history
+    // as read (and appended to), or from the history file read whole now.
+    void Know_Calibration_Records(const THistoryContent& content, const TThermometerList& list);
+    void Read_Calibration_Records(const TThermometerList& list);
     // Whether content (see Calibration_File_Content) is the file as this store last read or wrote it.
     // Only the digest is kept: the bytes would double what a large file costs in memory.
     bool Is_Known_Content(const QByteArray& content) const;
@@ -189,6 +207,9 @@ private:
     // first: no file); not known when it changed while it was read.
     QByteArray known_content;
     bool content_known = true;
+    // By lookup key, the record that put each thermometer's calibration in the history, as the last read
+    // of the history that followed the last load found it, and updated with every change saved since.
+    QHash<QString, THistoryRecord> calibration_records;
     int lock_timeout = 5000;
     TLockWait lock_wait;
 };

@@ -42,7 +42,9 @@ const TSettingDefinition Setting_Definitions[] = {
     {TSetting::Meter_Part_Value, "Meter_Part_Value"},
     {TSetting::Warn_Days_Before_Due, "Warn_Days_Before_Due"},
     {TSetting::Log_Date_Time, "Log_Date_Time"},
-    {TSetting::Window_Geometry, "Window_Geometry"}};
+    {TSetting::Window_Geometry, "Window_Geometry"},
+    {TSetting::Log_Audit_Columns, "Log_Audit_Columns"},
+    {TSetting::Log_Utf8, "Log_Utf8"}};
 
 QVariant Default_Value(TSetting key)
 {
@@ -69,6 +71,8 @@ QVariant Default_Value(TSetting key)
     case TSetting::Warn_Days_Before_Due:
         return Default_Warn_Days_Before_Due;
     case TSetting::Log_Date_Time:
+    case TSetting::Log_Audit_Columns:
+    case TSetting::Log_Utf8:
         return false;
     case TSetting::Active_Thermometer_Description:
         return QString();

@@ -26,7 +26,9 @@ enum class TSetting
     Meter_Part_Value,
     Warn_Days_Before_Due,
     Log_Date_Time,
-    Window_Geometry
+    Window_Geometry,
+    Log_Audit_Columns,
+    Log_Utf8
 };
 
 // The settings file, read once when opened. A window writes only the settings it changed, each time

@@ -46,13 +46,12 @@ double Point_Value(QStringView text)
 // point_number names the point in the message.
 TVector2 Parse_Point(const QString& text, int point_number)
 {
-    const int comma = text.indexOf(QLatin1Char(','));
-    if (comma < 0 || text.indexOf(QLatin1Char(','), comma + 1) >= 0)
+    TVector2 point;
+    if (!Read_Stored_Point(text, &point))
     {
         throw TXmlFileException(QStringLiteral("Point%1 temperature data invalid").arg(point_number), 1);
     }
-    const QStringView view(text);
-    return TVector2(Point_Value(view.left(comma)), Point_Value(view.mid(comma + 1)));
+    return point;
 }
 
 // The stored point when the editor gives back exactly what Get_Correction_Data made of it: the reading
@@ -66,6 +65,23 @@ TVector2 Edited_Point(double reference, double reading, const TVector2& stored)
     }
     return TVector2(reference, reading - reference);
 }
+
+} // namespace
+
+bool Read_Stored_Point(const QString& text, TVector2* point)
+{
+    const int comma = text.indexOf(QLatin1Char(','));
+    if (comma < 0 || text.indexOf(QLatin1Char(','), comma + 1) >= 0)
+    {
+        return false;
+    }
+    const QStringView view(text);
+    *point = TVector2(Point_Value(view.left(comma)), Point_Value(view.mid(comma + 1)));
+    return true;
+}
+
+namespace
+{
 
 bool Is_Same_Entry(const TThermometerData& left, const TThermometerData& right)
 {

@@ -41,6 +41,10 @@ struct THistoryAnchor
     bool operator!=(const THistoryAnchor& other) const { return !(*this == other); }
 };
 
+// The test point that a stored text "reference,deviation" holds, read exactly as a load reads the
+// file's: false for a text that is not two fields; a field that is no finite number reads as 0.
+bool Read_Stored_Point(const QString& text, TVector2* point);
+
 // An entry of the calibration file that a load left out of the list, and why.
 struct TRejectedEntry
 {

@@ -9,6 +9,8 @@
 #include "csvtext.h"
 #include "datetext.h"
 #include "durablefile.h"
+#include "filescreen.h"
+#include "logtrace.h"
 #include "reports.h"
 #include "settingsfile.h"
 #include "thermometerdata.h"
@@ -605,6 +607,95 @@ TCliResult Validate_Command(const TInvocation& invocation)
     return result;
 }
 
+// The largest temperature log trace reads whole.
+constexpr qint64 Largest_Traced_Log = qint64(1024) * 1024 * 1024;
+
+TCliResult Trace_Command(const TInvocation& invocation)
+{
+    TCliResult result;
+    const QString log_name = invocation.arguments[0];
+    QString reason;
+    QByteArray bytes;
+    if (Screen_File(log_name, Largest_Traced_Log, &reason))
+    {
+        QFile log_file(log_name);
+        if (log_file.open(QIODevice::ReadOnly))
+        {
+            bytes = log_file.readAll();
+        }
+        if (!log_file.isOpen() || log_file.error() != QFileDevice::NoError)
+        {
+            reason = log_file.errorString();
+        }
+    }
+    if (!reason.isEmpty())
+    {
+        result.err = QString("%1: cannot read '%2': %3\n")
+                         .arg(Program_Name, QDir::toNativeSeparators(log_name), reason);
+        result.status = Cli_Exit_Unreadable;
+        return result;
+    }
+    THistoryContent history;
+    QString error;
+    // Read as a check reads it, so that no save under way shows half done; nothing is recorded.
+    if (!invocation.store->Read_Consistent_History(&history, &error))
+    {
+        result.err = QString("%1: %2\n").arg(Program_Name, error);
+        result.status = Cli_Exit_Unreadable;
+        return result;
+    }
+    const TTraceResult trace = Trace_Temperature_Log(Read_Temperature_Log(bytes), history);
+    QStringList notes;
+    if (history.first_break != 0)
+    {
+        notes << QString("WAR  Calibration history '%1' does not hold from line %2: %3.")
+                     .arg(QDir::toNativeSeparators(invocation.store->Get_History_File_Name()))
+                     .arg(history.first_break)
+                     .arg(history.break_reason);
+    }
+    QString out;
+    const bool csv = invocation.parser->isSet("csv");
+    if (csv)
+    {
+        out = "line,thermometer,record,problem\n";
+    }
+    for (const TTraceMismatch& mismatch : trace.mismatches)
+    {
+        if (csv)
+        {
+            for (const QString& problem : mismatch.problems)
+            {
+                out += QString("%1,%2,%3,%4\n")
+                           .arg(mismatch.line)
+                           .arg(Csv_Text_Field(mismatch.thermometer), Csv_Text_Field(mismatch.record),
+                                Csv_Text_Field(problem));
+            }
+            continue;
+        }
+        out += QString("line %1: '%2': %3\n")
+                   .arg(mismatch.line)
+                   .arg(mismatch.thermometer, mismatch.problems.join("; "));
+    }
+    const QString summary =
+        QString("%1 of %2 traced entries do not match the calibration history; %3 entries "
+                "without audit columns.")
+            .arg(trace.mismatches.size())
+            .arg(trace.traced)
+            .arg(trace.untraced);
+    if (csv)
+    {
+        notes << summary;
+    }
+    else
+    {
+        out += summary + "\n";
+    }
+    result.out = out.toUtf8();
+    result.err = Lines(notes);
+    result.status = trace.mismatches.isEmpty() ? Cli_Exit_Success : Cli_Exit_Failure;
+    return result;
+}
+
 QString Report_Usage(const QCommandLineParser& parser, const QStringList& arguments)
 {
     const QString kind = arguments[0];
@@ -809,6 +900,28 @@ const QVector<TCommand>& Commands()
         report.check = Report_Usage;
         report.run = Report_Command;
         table << report;
+
+        TCommand trace;
+        trace.name = "trace";
+        trace.usages = {{"trace LOGFILE [--csv]",
+                         "each logged value recomputed from the calibration in force;\n"
+                         "exit status 0 all match, 1 one does not, 3 unreadable"}};
+        trace.description =
+            "Traces every entry of a temperature log written with the audit columns: finds the calibration "
+            "record it names in the calibration history, checks that the record is of the entry's "
+            "thermometer and was in force at the entry's date and time, and recomputes each corrected value "
+            "from the meter reading as the window does. Prints every entry that does not match, with what "
+            "differs. Never writes.";
+        trace.options = {{"csv", "Comma-separated values with a header: one line for each problem."}};
+        trace.arguments = {{"LOGFILE", "The temperature log (CSV) to trace.", QString()}};
+        trace.epilogue = "Entries without audit columns cannot be traced; they are counted.\n"
+                         "Exit status: 0 every traced entry matches, 1 one does not, 3 the log or the\n"
+                         "calibration history cannot be read, or no data directory.";
+        trace.minimum_arguments = 1;
+        trace.maximum_arguments = 1;
+        trace.takes = "one log file";
+        trace.run = Trace_Command;
+        table << trace;
         return table;
     }();
     return commands;
@@ -958,7 +1071,7 @@ TCliResult Run_Cli(const QStringList& arguments, const QString& application_dire
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.addOptions({{"data-dir", "Reads the data directory DIR instead of the window's.", "DIR"}});
     Add_Common_Options(&parser);
-    parser.addPositionalArgument("COMMAND", "list, check, findings, correct, validate or report.",
+    parser.addPositionalArgument("COMMAND", "list, check, findings, correct, validate, report or trace.",
                                  "COMMAND [ARGUMENTS]");
     if (!parser.parse(arguments))
     {

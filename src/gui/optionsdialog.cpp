@@ -33,11 +33,22 @@ TOptionsDialog::TOptionsDialog(QWidget* parent) : QDialog(parent)
     log_date_time_check_box->setObjectName("Log_Date_Time_Check_Box");
     grid_layout->addWidget(log_date_time_check_box, 2, 0, 1, 2);
 
-    grid_layout->addWidget(Create_Horizontal_Line(this), 3, 0, 1, 2);
-    grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 4, 0, 1, 2);
+    // Made after the date and time box, so that Tab reaches them after it and before the buttons.
+    log_audit_columns_check_box = new QCheckBox(
+        "Add a&udit columns to temperature log entries (meter readings, calibration record, flags)", this);
+    log_audit_columns_check_box->setObjectName("Log_Audit_Columns_Check_Box");
+    grid_layout->addWidget(log_audit_columns_check_box, 3, 0, 1, 2);
+
+    // An existing file keeps its encoding: a file that changed it in the middle would read wrongly.
+    log_utf8_check_box = new QCheckBox("Write new temperature log files in UTF-&8", this);
+    log_utf8_check_box->setObjectName("Log_Utf8_Check_Box");
+    grid_layout->addWidget(log_utf8_check_box, 4, 0, 1, 2);
+
+    grid_layout->addWidget(Create_Horizontal_Line(this), 5, 0, 1, 2);
+    grid_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 6, 0, 1, 2);
 
     QPushButton* cancel_button = nullptr;
-    grid_layout->addLayout(Create_Cancel_Accept_Row(this, true, &cancel_button, &accept_button), 5, 0, 1, 2);
+    grid_layout->addLayout(Create_Cancel_Accept_Row(this, true, &cancel_button, &accept_button), 7, 0, 1, 2);
 
     connect(cancel_button, &QPushButton::clicked, this, &TOptionsDialog::reject);
     connect(accept_button, &QPushButton::clicked, this, &TOptionsDialog::accept);
@@ -64,6 +75,22 @@ int TOptionsDialog::Get_Warn_Days() const
 bool TOptionsDialog::Get_Log_Date_Time() const
 {
     return log_date_time_check_box->isChecked();
+}
+
+void TOptionsDialog::Set_Log_Audit_Options(bool audit_columns, bool utf8_for_new_files)
+{
+    log_audit_columns_check_box->setChecked(audit_columns);
+    log_utf8_check_box->setChecked(utf8_for_new_files);
+}
+
+bool TOptionsDialog::Get_Log_Audit_Columns() const
+{
+    return log_audit_columns_check_box->isChecked();
+}
+
+bool TOptionsDialog::Get_Log_Utf8() const
+{
+    return log_utf8_check_box->isChecked();
 }
 
 void TOptionsDialog::Warn_Days_Changed()

@@ -333,6 +333,8 @@ void TVelmora::Read_Settings()
     Parse_Warn_Days(settings.Value(TSetting::Warn_Days_Before_Due).toString(), &warn_days_before_due,
                     &refusal);
     log_date_time = settings.Value(TSetting::Log_Date_Time).toBool();
+    log_audit_columns = settings.Value(TSetting::Log_Audit_Columns).toBool();
+    log_utf8 = settings.Value(TSetting::Log_Utf8).toBool();
     description_field->setText(settings.Value(TSetting::Description).toString());
     x_check_box->setChecked(settings.Value(TSetting::Axis_X_Enabled).toBool());
     y_check_box->setChecked(settings.Value(TSetting::Axis_Y_Enabled).toBool());
@@ -676,10 +678,47 @@ void TVelmora::Write_Temperature_Entry()
                                     y_check_box->isChecked() ? y_corrected_field->text() : QString(),
                                     z_check_box->isChecked() ? z_corrected_field->text() : QString(),
                                     part_check_box->isChecked() ? part_corrected_field->text() : QString()};
+    const QStringList meter_texts = {x_check_box->isChecked() ? x_meter_field->text() : QString(),
+                                     y_check_box->isChecked() ? y_meter_field->text() : QString(),
+                                     z_check_box->isChecked() ? z_meter_field->text() : QString(),
+                                     part_check_box->isChecked() ? part_meter_field->text() : QString()};
+    // "20,5" is no number here: written, it would be "-----" where the operator meant a value.
+    const QString refusal = Decimal_Comma_Refusal({"X", "Y", "Z", "Part"}, meter_texts);
+    if (!refusal.isEmpty())
+    {
+        Log_Message(refusal);
+        return;
+    }
+    TLogEntry entry;
+    entry.description = description_field->text();
+    entry.thermometer = thermometer_selector->currentText();
+    entry.axis_texts = axis_texts;
+    entry.time = TClock::Now();
+    if (log_audit_columns)
+    {
+        // The record as the store last read or wrote the history: a Write reads no history.
+        const bool selected = thermometer_selector->currentIndex() >= 0;
+        const THistoryRecord record =
+            selected ? calibration_store.Calibration_Record(thermometer_list, entry.thermometer)
+                     : THistoryRecord();
+        TEntryCalibration calibration;
+        calibration.thermometer_selected = selected;
+        calibration.in_calibration = in_calibration;
+        calibration.due_date = thermometer_list.Get_Calibration_Due_Date(entry.thermometer);
+        calibration.correction = current_correction;
+        calibration.today = judged_date;
+        calibration.has_record = record.number > 0;
+        entry.meter_texts = meter_texts;
+        entry.calibration_record =
+            calibration.has_record ? Calibration_Record_Text(record.number, record.hash) : QString();
+        entry.flags = Audit_Flags(axis_texts, meter_texts, calibration);
+    }
+    TLogOptions options;
+    options.date_time_column = log_date_time;
+    options.audit_columns = log_audit_columns;
+    options.utf8_for_new_files = log_utf8;
     bool written = false;
-    Log_Messages(Append_Temperature_Log_Entry(file_path, description_field->text(),
-                                              thermometer_selector->currentText(), axis_texts, log_date_time,
-                                              TClock::Now(), &written));
+    Log_Messages(Append_Temperature_Log_Entry(file_path, entry, options, &written));
     if (!written)
     {
         return;
@@ -1229,7 +1268,9 @@ QVector<QPair<TSetting, QVariant>> TVelmora::Window_Settings() const
             {TSetting::Meter_Z_Value, z_meter_field->text()},
             {TSetting::Meter_Part_Value, part_meter_field->text()},
             {TSetting::Warn_Days_Before_Due, warn_days_before_due},
-            {TSetting::Log_Date_Time, log_date_time}};
+            {TSetting::Log_Date_Time, log_date_time},
+            {TSetting::Log_Audit_Columns, log_audit_columns},
+            {TSetting::Log_Utf8, log_utf8}};
 }
 
 void TVelmora::Write_Settings()
@@ -1244,17 +1285,22 @@ void TVelmora::Edit_Options()
         options_dialog = new TOptionsDialog(this);
     }
     options_dialog->Set_Options(warn_days_before_due, log_date_time);
+    options_dialog->Set_Log_Audit_Options(log_audit_columns, log_utf8);
     if (options_dialog->exec() != QDialog::Accepted)
     {
         return;
     }
     warn_days_before_due = options_dialog->Get_Warn_Days();
     log_date_time = options_dialog->Get_Log_Date_Time();
+    log_audit_columns = options_dialog->Get_Log_Audit_Columns();
+    log_utf8 = options_dialog->Get_Log_Utf8();
     Write_Settings();
     Mark_Thermometer_States();
-    Log_Message(QString("INF  Options: warn %1 days before due; date and time in new log files: %2.")
-                    .arg(warn_days_before_due)
-                    .arg(log_date_time ? "on" : "off"));
+    Log_Message(
+        QString("INF  Options: warn %1 days before due; date and time in new log files: %2. Audit "
+                "columns: %3; UTF-8 for new log files: %4.")
+            .arg(warn_days_before_due)
+            .arg(log_date_time ? "on" : "off", log_audit_columns ? "on" : "off", log_utf8 ? "on" : "off"));
 }
 
 void TVelmora::Review_Finding()

@@ -198,6 +198,9 @@ private:
     int warn_days_before_due;
     // New temperature log files get a first column with the date and time of each entry.
     bool log_date_time;
+    // Entries get the audit columns; new temperature log files are written in UTF-8.
+    bool log_audit_columns;
+    bool log_utf8;
     // Fires once at the next midnight; judged_date is the day in_calibration and the icons hold for.
     QTimer* midnight_timer;
     QDate judged_date;
