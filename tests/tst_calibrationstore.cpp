@@ -755,6 +755,42 @@ private slots:
         QCOMPARE(int(store.Calibration_Record(list, "B").action), int(THistoryRecord::First_Seen));
     }
 
+    // Readings typed beyond the file's five decimals: once saved, the list corrects with what the file
+    // holds, and the change's record is the calibration a later start finds, with no alarm.
+    void Saved_Change_Is_What_The_File_Holds_data()
+    {
+        QTest::addColumn<double>("deviation");
+        QTest::newRow("seven decimals") << 0.1234567;
+        QTest::newRow("rounds up") << 0.0999996;
+        QTest::newRow("below zero, rounds to zero") << -0.000004;
+        QTest::newRow("above zero, rounds to zero") << 0.000004;
+    }
+
+    void Saved_Change_Is_What_The_File_Holds()
+    {
+        QFETCH(double, deviation);
+        QVERIFY(Write_Calibration_File({{"A"}}, calibration_file));
+        TCalibrationStore store = TCalibrationStore::In_Data_Directory(data_directory);
+        TThermometerList list;
+        store.Load_Thermometers(&list);
+        store.Check_Calibration_History(list);
+        QVERIFY(store.Change_Thermometers(&list, Set_Thermometer("A", deviation)).saved);
+
+        TCalibrationStore later = TCalibrationStore::In_Data_Directory(data_directory);
+        TThermometerList loaded;
+        later.Load_Thermometers(&loaded);
+        const THistoryCheckResult check = later.Check_Calibration_History(loaded);
+        QVERIFY2(check.agrees, qPrintable(check.messages.join('\n')));
+        QCOMPARE(check.finding_messages, QStringList());
+        QCOMPARE(int(later.Calibration_Record(loaded, "A").action), int(THistoryRecord::Changed));
+        QCOMPARE(store.Calibration_Record(list, "A").hash, later.Calibration_Record(loaded, "A").hash);
+        for (const double reading : {15.0, 19.99, 20.0, 24.5})
+        {
+            QVERIFY(Corrected_Temperature(list.Get_Correction("A"), reading) ==
+                    Corrected_Temperature(loaded.Get_Correction("A"), reading));
+        }
+    }
+
     // A thermometer as the file holds it: what lies beyond the file's five decimals is no change.
     void Stored_Thermometer_Is_What_The_File_Holds()
     {
