@@ -966,7 +966,7 @@ bool Has_Option(const TCommand& command, const QString& name)
 constexpr int Command_Line_Lock_Timeout = 30000;
 
 // Loads the calibration file the command reads into invocation, and the thermometer it names; the
-// usage error, with the file's ERR lines, when there is no such thermometer.
+// usage error, after the load's errors, when there is no such thermometer.
 std::optional<TCliResult> Load(const TCommand& command, const TContext& context, TInvocation* invocation)
 {
     TCalibrationStore data_directory_store =
