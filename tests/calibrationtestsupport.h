@@ -104,6 +104,12 @@ inline bool Write_Calibration_File(const QList<TThermometer>& thermometers,
     return list.Save_Calibration_File(file_name);
 }
 
+// The log line of a function that gives one message or none, as the window would log it; empty for none.
+inline QString Log_Line_Of(const TMessages& messages)
+{
+    return Log_Lines(messages).join('\n');
+}
+
 // The time the history tests record changes at.
 inline QDateTime Test_Now()
 {
@@ -114,12 +120,12 @@ inline QDateTime Test_Now()
 inline TThermometerChange Set_Thermometer(const QString& description, double deviation,
                                           const QDate& due_date = QDate(2027, 6, 1))
 {
-    return [=](TThermometerList* list, QString* message) {
+    return [=](TThermometerList* list, TMessage* message) {
         list->Set_Correction_Data(
             description,
             TCorrectionDialogData{15, 20, 25, 15 + deviation, 20 + deviation, 25 + deviation, {}, {}});
         list->Set_Calibration_Due_Date(description, due_date);
-        *message = "INF  set " + description;
+        *message = TMessage::Info("set " + description);
         return true;
     };
 }
@@ -214,7 +220,7 @@ inline int Writer_Main(int argc, char** argv)
         }
         const TThermometerChangeResult result =
             store.Change_Thermometers(&list, Set_Thermometer(arguments[2], arguments[3].toDouble()));
-        out << result.messages.join('\n') << '\n';
+        out << Log_Lines(result.messages).join('\n') << '\n';
         return result.saved ? 0 : 1;
     }
     if (arguments[0] == "loop")
@@ -226,7 +232,7 @@ inline int Writer_Main(int argc, char** argv)
                 store.Change_Thermometers(&list, Set_Thermometer(arguments[2], 0.01 + 0.001 * (change % 50)));
             if (!result.saved)
             {
-                out << result.messages.join('\n') << '\n';
+                out << Log_Lines(result.messages).join('\n') << '\n';
                 return 1;
             }
             ++saved;

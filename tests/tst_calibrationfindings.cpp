@@ -227,7 +227,7 @@ private slots:
         TClock::Set_Fixed_Now(Test_Now().addSecs(3600));
         const TReviewResult result = store.Review_Finding(list, open[0], "  probe replaced, 1.5 K is real ");
         QVERIFY(result.reviewed);
-        QCOMPARE(result.messages,
+        QCOMPARE(Log_Lines(result.messages),
                  QStringList("INF  Finding reviewed as record 3 of the calibration history: record 1: "
                              "thermometer 'Probe X' is doubtful: the test point at 15.00 \u00b0C deviates by "
                              "1.50 \u00b0C, more than 1 \u00b0C; the test point at 20.00 \u00b0C deviates by "
@@ -266,7 +266,7 @@ private slots:
         QVERIFY(!Has_Open_Finding(Findings_Now()));
         THistoryCheckResult check;
         Start(&list, &check);
-        QCOMPARE(check.finding_messages, QStringList());
+        QCOMPARE(Log_Lines(check.finding_messages), QStringList());
         QVERIFY(check.agrees);
 
         // Changed, and changed back: each change is a calibration nobody reviewed yet.
@@ -306,7 +306,7 @@ private slots:
         QVERIFY(Has_Open_Finding(check.findings));
         QVERIFY(store.Review_Finding(list, open[0], "looked at it").reviewed);
         Start(&list, &check);
-        QCOMPARE(check.finding_messages, QStringList());
+        QCOMPARE(Log_Lines(check.finding_messages), QStringList());
         QVERIFY(!Has_Open_Finding(check.findings));
         QCOMPARE(Findings_Now().size(), 1);
         QVERIFY(Findings_Now()[0].reviewed);
@@ -390,10 +390,11 @@ private slots:
         const QByteArray before = Read_File(history_file);
         const TReviewResult result = store.Review_Finding(list, *shown, comment);
         QVERIFY(!result.reviewed);
-        QCOMPARE(result.messages.last(), "ERR  The finding of " +
-                                             (shown->record > 0 ? QString("record %1").arg(shown->record)
-                                                                : QString("the calibration history")) +
-                                             " was not marked as reviewed: " + reason + ".");
+        QCOMPARE(result.messages.last().Log_Line(),
+                 "ERR  The finding of " +
+                     (shown->record > 0 ? QString("record %1").arg(shown->record)
+                                        : QString("the calibration history")) +
+                     " was not marked as reviewed: " + reason + ".");
         // What was there is as it was; a settling of the file, if any, comes before and is no review.
         const QByteArray after = Read_File(history_file);
         QVERIFY(after.startsWith(before));
@@ -442,7 +443,7 @@ private slots:
         const QString chain = "WAR  Calibration history '" + QDir::toNativeSeparators(history_file) + "': ";
         THistoryCheckResult check;
         Start(&list, &check);
-        QCOMPARE(check.finding_messages,
+        QCOMPARE(Log_Lines(check.finding_messages),
                  QStringList(
                      {chain + "record 3 does not fit the chain (it does not follow record 2); a record was "
                               "changed, inserted or deleted there.",
@@ -450,7 +451,7 @@ private slots:
                       "Review it in the Calibration History window."}));
         QVERIFY(store.Review_Finding(list, Findings_Now()[0], "a typing slip in the user name").reviewed);
         Start(&list, &check);
-        QCOMPARE(check.finding_messages,
+        QCOMPARE(Log_Lines(check.finding_messages),
                  QStringList(chain +
                              "record 7 does not fit the chain (it does not follow record 6); a record was "
                              "changed, inserted or deleted there."));

@@ -33,9 +33,9 @@ class TCalibrationHistoryTest : public QObject, THistoryDirectory
     }
     static TThermometerChange Remove(const QString& description)
     {
-        return [=](TThermometerList* list, QString* message) {
+        return [=](TThermometerList* list, TMessage* message) {
             list->Remove_Thermometer_Data(description);
-            *message = "INF  removed " + description;
+            *message = TMessage::Info("removed " + description);
             return true;
         };
     }
@@ -55,7 +55,7 @@ class TCalibrationHistoryTest : public QObject, THistoryDirectory
     {
         TCalibrationStore store = TCalibrationStore::In_Data_Directory(data_directory);
         store.Load_Thermometers(list);
-        const QStringList check = store.Check_Calibration_History(*list).finding_messages;
+        const QStringList check = Log_Lines(store.Check_Calibration_History(*list).finding_messages);
         if (lines != nullptr)
         {
             *lines = check;
@@ -361,7 +361,7 @@ private slots:
         const TThermometerChangeResult result = store.Change_Thermometers(&list, Set("A", 0.4));
         QVERIFY(result.saved && result.reloaded);
         QCOMPARE(
-            result.messages.mid(1),
+            Log_Lines(result.messages.mid(1)),
             QStringList({"WAR  Thermometer 'A' was changed outside Velmora: point 1 15.00000,0.20000 -> "
                          "15.00000,0.30000; point 2 20.00000,0.20000 -> 20.00000,0.30000; point 3 "
                          "25.00000,0.20000 -> 25.00000,0.30000. The change is recorded in the calibration "
@@ -444,17 +444,18 @@ private slots:
             With_File_Size_Limit(rlim_t(file_before.size()),
                                  [&] { result = store.Change_Thermometers(&list, Set("X", 0.1)); });
             QCOMPARE(result.messages.size(), 1);
-            QVERIFY2(result.messages[0].startsWith("ERR  error writing file '" + calibration_file + "'"),
-                     qPrintable(result.messages[0]));
+            QVERIFY2(result.messages[0].Log_Line().startsWith("ERR  error writing file '" + calibration_file +
+                                                              "'"),
+                     qPrintable(result.messages[0].Log_Line()));
         }
         else
         {
             // Room for part of the record only: what was written of it must go again.
             With_File_Size_Limit(rlim_t(history_before.size() + 100),
                                  [&] { result = store.Change_Thermometers(&list, Set("X", 0.1)); });
-            QCOMPARE(result.messages, QStringList("ERR  Cannot write calibration history '" +
-                                                  QDir::toNativeSeparators(history_file) +
-                                                  "': File too large; the change was not saved."));
+            QCOMPARE(Log_Lines(result.messages), QStringList("ERR  Cannot write calibration history '" +
+                                                             QDir::toNativeSeparators(history_file) +
+                                                             "': File too large; the change was not saved."));
             QCOMPARE(Read_File(history_file), history_before);
         }
         QVERIFY(!result.saved);
@@ -510,7 +511,7 @@ private slots:
         // Before the rename: the record fits, the new file does not. After: the record and the new file
         // fit, the mark does not.
         TThermometerList with_x = open_list;
-        QString message;
+        TMessage message;
         QVERIFY(Set("X", 0.1)(&with_x, &message));
         const qint64 limit =
             after_rename ? Size_After(History_Differences(open_list, with_x)) : file_before.size();
@@ -546,7 +547,7 @@ private slots:
                                 "' was changed by another writer; reloaded it first.";
             }
             expected << settled << "INF  set C";
-            QCOMPARE(result.messages, expected);
+            QCOMPARE(Log_Lines(result.messages), expected);
         }
         else
         {
@@ -581,7 +582,7 @@ private slots:
         TThermometerList second_list;
         TCalibrationStore second = Start(&second_list);
         TThermometerList with_a = first_list;
-        QString message;
+        TMessage message;
         QVERIFY(Set("Probe A", 0.1)(&with_a, &message));
         const qint64 limit = Size_After(History_Differences(first_list, with_a));
         QVERIFY(limit < QFileInfo(calibration_file).size());
@@ -594,7 +595,7 @@ private slots:
         const TThermometerChangeResult result = second.Change_Thermometers(&second_list, Set("Probe C", 0.2));
         QVERIFY(result.saved);
         QCOMPARE(
-            result.messages,
+            Log_Lines(result.messages),
             QStringList({"WAR  The change of record 2 of the calibration history ('Probe A') never reached "
                          "the calibration file; the record is marked as not saved.",
                          "INF  set Probe C"}));
@@ -615,14 +616,14 @@ private slots:
         TThermometerList list;
         TCalibrationStore store = Start(&list);
         TThermometerList with_x = list;
-        QString message;
+        TMessage message;
         QVERIFY(Set("X", 0.1)(&with_x, &message));
         const qint64 limit = Size_After(History_Differences(list, with_x));
         TThermometerChangeResult result;
         With_File_Size_Limit(rlim_t(limit),
                              [&] { result = store.Change_Thermometers(&list, Set("X", 0.1)); });
         QVERIFY(result.saved);
-        QCOMPARE(result.messages,
+        QCOMPARE(Log_Lines(result.messages),
                  QStringList({"INF  set X", "WAR  Cannot write calibration history '" + Native(history_file) +
                                                 "': File too large; the change was saved, and the "
                                                 "next change or start marks it as saved."}));
@@ -791,7 +792,7 @@ private slots:
         // What velmora-cli validate says, recording nothing.
         const THistoryCheckResult verified = Verify();
         QCOMPARE(verified.agrees, found.isEmpty());
-        QCOMPARE(verified.messages, found.isEmpty() ? QStringList() : QStringList(warning));
+        QCOMPARE(Log_Lines(verified.messages), found.isEmpty() ? QStringList() : QStringList(warning));
 
         QStringList at_start;
         Start(&list, &at_start);
@@ -843,7 +844,7 @@ private slots:
         QVERIFY(QFile::remove(history_file));
         const TThermometerChangeResult result = store.Change_Thermometers(&list, Set("B", 0.1));
         QVERIFY(result.saved);
-        QCOMPARE(result.messages,
+        QCOMPARE(Log_Lines(result.messages),
                  QStringList(
                      {"WAR  Calibration history '" + Native(history_file) +
                           "': it is missing or empty, but the calibration file was saved after its record 1 "
@@ -995,7 +996,7 @@ private slots:
         {
             QCOMPARE(Actions(), QStringList({"added A", "saved A"}));
         }
-        QCOMPARE(other.Verify_Calibration_History(other_list).messages, QStringList());
+        QCOMPARE(Log_Lines(other.Verify_Calibration_History(other_list).messages), QStringList());
         QVERIFY(Verify().agrees);
     }
 
@@ -1064,9 +1065,10 @@ private slots:
             removed << "INF  Removed '" + Native(data_directory + "/" + name) +
                            "', left by a save of the calibration file that was interrupted.";
         }
-        QCOMPARE(QSet<QString>(result.messages.begin(), result.messages.end() - 1),
+        const QStringList lines = Log_Lines(result.messages);
+        QCOMPARE(QSet<QString>(lines.begin(), lines.end() - 1),
                  QSet<QString>(removed.begin(), removed.end()));
-        QCOMPARE(result.messages.last(), QString("INF  set A"));
+        QCOMPARE(result.messages.last().Log_Line(), QString("INF  set A"));
         for (const QString& name :
              kept + QStringList({"calibration_data.xml.Dir123", "calibration_data.xml.Lnk123"}))
         {
@@ -1100,7 +1102,7 @@ private slots:
         QFETCH(QByteArray, hash);
         QFETCH(bool, read);
         TThermometerList list;
-        QString message;
+        TMessage message;
         QVERIFY(Set("A", 0.2)(&list, &message));
         const QString plain_file = data_directory + "/plain.xml";
         QVERIFY(list.Save_Calibration_File(plain_file));

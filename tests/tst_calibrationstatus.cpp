@@ -161,7 +161,8 @@ private slots:
         QFETCH(TCalibrationState, state);
         QFETCH(QString, warning);
         QCOMPARE(Calibration_State(due_date, Today, warn_days, correction), state);
-        QCOMPARE(Calibration_Warning("Probe 7", due_date, Today, warn_days, correction), warning);
+        QCOMPARE(Log_Line_Of(Calibration_Warning("Probe 7", due_date, Today, warn_days, correction)),
+                 warning);
     }
 
     // Reviewed, a doubtful thermometer no longer warns as doubtful; its due date still warns.
@@ -184,7 +185,7 @@ private slots:
         QFETCH(QDate, due_date);
         QFETCH(TThermometerCorrection, correction);
         QFETCH(QString, warning);
-        QCOMPARE(Calibration_Warning("Probe 7", due_date, Today, 30, correction, true), warning);
+        QCOMPARE(Log_Line_Of(Calibration_Warning("Probe 7", due_date, Today, 30, correction, true)), warning);
     }
 
     void Tooltip_data()
@@ -289,7 +290,7 @@ private slots:
     {
         QFETCH(QStringList, reasons);
         QFETCH(QString, warning);
-        QCOMPARE(Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons), warning);
+        QCOMPARE(Log_Line_Of(Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons)), warning);
     }
 
     void Selector_Shows_States_data()

@@ -109,7 +109,7 @@ private slots:
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::ExeOwner);
         TCalibrationStore store(application_directory);
         QFile::setPermissions(data_directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(store.Get_Data_Directory_Messages(),
+        QCOMPARE(Log_Lines(store.Get_Data_Directory_Messages()),
                  QStringList(QString("WAR  Cannot write data directory '%1', using '%2' instead.")
                                  .arg(Native(data_directory), Native(User_Directory())) +
                              copied));
@@ -130,7 +130,7 @@ private slots:
         }
         TThermometerList list;
         store.Load_Thermometers(&list);
-        QCOMPARE(store.Check_Calibration_History(list).finding_messages, started);
+        QCOMPARE(Log_Lines(store.Check_Calibration_History(list).finding_messages), started);
     }
 
     // An installed program never reads ".velmora" beside it, not even a writable one.
@@ -139,7 +139,7 @@ private slots:
         QVERIFY(Install_Layout());
         QVERIFY(Write_Calibration_File({{"Beside"}}, calibration_file));
         TCalibrationStore store(application_directory);
-        QCOMPARE(store.Get_Data_Directory_Messages(),
+        QCOMPARE(Log_Lines(store.Get_Data_Directory_Messages()),
                  QStringList("INF  Data directory: '" + Native(User_Directory()) + "'"));
         TThermometerList list;
         store.Load_Thermometers(&list);
@@ -160,13 +160,14 @@ private slots:
         TCalibrationStore store(application_directory);
         TThermometerList list;
         const TThermometerChangeResult save = store.Change_Thermometers(&list, Add_X());
-        QCOMPARE(store.Get_Data_Directory_Messages(),
+        QCOMPARE(Log_Lines(store.Get_Data_Directory_Messages()),
                  QStringList("ERR  Cannot write data directory '" + Native(User_Directory()) +
                              "': Permission denied; settings and thermometers will not be saved."));
         QCOMPARE(save.messages.size(), 1);
-        QVERIFY2(save.messages.first().startsWith("ERR  Cannot lock calibration file '" +
-                                                  Native(store.Get_Calibration_File_Name()) + "': "),
-                 qPrintable(save.messages.first()));
+        QVERIFY2(save.messages.first().Log_Line().startsWith("ERR  Cannot lock calibration file '" +
+                                                             Native(store.Get_Calibration_File_Name()) +
+                                                             "': "),
+                 qPrintable(save.messages.first().Log_Line()));
         QVERIFY(!save.saved);
         QCOMPARE(list.Get_Descriptions(), QStringList());
         QVERIFY(!QFileInfo::exists(User_Directory()));
@@ -231,15 +232,15 @@ private slots:
 
         TCalibrationStore store(application_directory);
         TThermometerList list;
-        const QStringList start_up = store.Load_Thermometers(&list);
+        const QStringList start_up = Log_Lines(store.Load_Thermometers(&list));
         QVERIFY2(start_up.value(0).startsWith(lines[0]), qPrintable(start_up.value(0)));
         QCOMPARE(start_up.mid(1), lines.mid(1));
         const TThermometerChangeResult first_save = store.Change_Thermometers(&list, Add_X());
         QVERIFY(first_save.saved);
-        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages, QStringList("INF  added"));
+        QCOMPARE(Log_Lines(store.Change_Thermometers(&list, Add_X()).messages), QStringList("INF  added"));
         QCOMPARE(Read_File(kept(1)), QByteArray("earlier"));
         QCOMPARE(Read_File(kept(2)), before.isEmpty() ? QByteArray() : damaged);
-        QCOMPARE(first_save.messages,
+        QCOMPARE(Log_Lines(first_save.messages),
                  QStringList("INF  added") +
                      (before.isEmpty()
                           ? QStringList()
@@ -263,7 +264,7 @@ private slots:
         With_File_Size_Limit(rlim_t(damaged.size() - 1),
                              [&]() { save = store.Change_Thermometers(&list, Add_X()); });
         const QString kept = data_directory + "/calibration_data_kept_1.xml";
-        QCOMPARE(save.messages,
+        QCOMPARE(Log_Lines(save.messages),
                  QStringList("ERR  Cannot keep calibration file '" + Native(calibration_file) + "' as '" +
                              Native(kept) + "'; the thermometers were not saved.  Reason: " +
                              QString::fromLocal8Bit(std::strerror(EFBIG))));
@@ -290,7 +291,7 @@ private slots:
 
         TCalibrationStore store(application_directory);
         TThermometerList list;
-        const QStringList lines = store.Load_Thermometers(&list);
+        const QStringList lines = Log_Lines(store.Load_Thermometers(&list));
         QCOMPARE(list.Get_Descriptions(), QStringList({"A", "C"}));
         QCOMPARE(lines.filter("WAR  "),
                  QStringList({"WAR  Calibration entry 2 was left out: broken entry.",
@@ -335,19 +336,19 @@ private slots:
         }
         TCalibrationStore store(application_directory);
         TThermometerList list;
-        const QStringList lines = store.Load_Thermometers(&list);
+        const QStringList lines = Log_Lines(store.Load_Thermometers(&list));
         const QString file = Native(calibration_file);
         QCOMPARE(lines.value(0), "ERR  Cannot load calibration file: '" + file + "': error reading file '" +
                                      calibration_file + "': ERR:  Cannot open file: '" + calibration_file +
                                      "'.  Reason: " + reason);
         bool reloaded = true;
-        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QCOMPARE(Log_Lines(store.Reload_Changed_Thermometers(&list, &reloaded)), QStringList());
         QVERIFY(!reloaded);
         if (kind != "sparse")
         {
             return;
         }
-        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages,
+        QCOMPARE(Log_Lines(store.Change_Thermometers(&list, Add_X()).messages),
                  QStringList({"INF  added",
                               "WAR  Calibration file '" + file + "' did not load completely; kept it as '" +
                                   Native(data_directory + "/calibration_data_kept_1.xml") + "'."}));
@@ -359,9 +360,9 @@ private slots:
     // A change that adds X, logging "INF  added".
     static TThermometerChange Add_X()
     {
-        return [](TThermometerList* changed, QString* message) {
+        return [](TThermometerList* changed, TMessage* message) {
             changed->Set_Correction_Data("X", TCorrectionDialogData());
-            *message = "INF  added";
+            *message = TMessage::Info("added");
             return true;
         };
     }
@@ -378,7 +379,7 @@ private slots:
         QVERIFY(other_writer.lock());
         store.Set_Lock_Timeout(10);
         const TThermometerChangeResult refused = store.Change_Thermometers(&list, Add_X());
-        QCOMPARE(refused.messages,
+        QCOMPARE(Log_Lines(refused.messages),
                  QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
                              "': another Velmora is saving it; the change was not saved."));
         QVERIFY(!refused.saved && !refused.reloaded);
@@ -387,7 +388,7 @@ private slots:
 
         other_writer.unlock();
         const TThermometerChangeResult added = store.Change_Thermometers(&list, Add_X());
-        QCOMPARE(added.messages, QStringList("INF  added"));
+        QCOMPARE(Log_Lines(added.messages), QStringList("INF  added"));
         QVERIFY(added.saved && !added.reloaded);
         QCOMPARE(Read_File(calibration_file).count("<Entry>"), 2);
     }
@@ -480,7 +481,7 @@ private slots:
         // The default timeout is five seconds; a file that holds no lock is given half a second, as the
         // writer that made it may be about to fill it.
         QVERIFY2(elapsed.elapsed() < 2000, qPrintable(QString::number(elapsed.elapsed())));
-        QCOMPARE(refused.messages,
+        QCOMPARE(Log_Lines(refused.messages),
                  QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
                              "': " + reason + (reason.endsWith("so it is") ? " " : ", ") +
                              "not a lock Velmora can use; the change was not saved." + advice));
@@ -491,7 +492,7 @@ private slots:
         QCOMPARE(Read_File(target), target_before);
 
         QVERIFY(QFile::remove(lock_name));
-        QCOMPARE(store.Change_Thermometers(&list, Add_X()).messages, QStringList("INF  added"));
+        QCOMPARE(Log_Lines(store.Change_Thermometers(&list, Add_X()).messages), QStringList("INF  added"));
     }
 
     // A lock file that cannot be made is named with the system's reason and what to do: a folder the
@@ -541,7 +542,7 @@ private slots:
         {
             With_File_Size_Limit(0, [&] { refused = store.Change_Thermometers(&list, Add_X()); });
         }
-        QCOMPARE(refused.messages,
+        QCOMPARE(Log_Lines(refused.messages),
                  QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
                              "': " + reason + "; the change was not saved. " + advice));
         QVERIFY(!refused.saved);
@@ -573,7 +574,7 @@ private slots:
             return true;
         });
         const TThermometerChangeResult cancelled = store.Change_Thermometers(&list, Add_X());
-        QCOMPARE(cancelled.messages,
+        QCOMPARE(Log_Lines(cancelled.messages),
                  QStringList("ERR  Cannot lock calibration file '" + Native(calibration_file) +
                              "': waiting for another station's save was cancelled; the "
                              "change was not saved."));
@@ -593,7 +594,7 @@ private slots:
             return true;
         });
         const TThermometerChangeResult added = store.Change_Thermometers(&list, Add_X());
-        QCOMPARE(added.messages, QStringList("INF  added"));
+        QCOMPARE(Log_Lines(added.messages), QStringList("INF  added"));
         QCOMPARE(waits, 2);
         QCOMPARE(list.Get_Descriptions(), QStringList({"A", "X"}));
     }
@@ -613,19 +614,19 @@ private slots:
         QVERIFY(!failed.saved);
         QCOMPARE(failed.messages.size(), 1);
         // The change's record, written before the file, is what the limit stops here.
-        QCOMPARE(failed.messages.first(), "ERR  Cannot write calibration history '" +
-                                              Native(store.Get_History_File_Name()) +
-                                              "': File too large; the change was not saved.");
+        QCOMPARE(failed.messages.first().Log_Line(), "ERR  Cannot write calibration history '" +
+                                                         Native(store.Get_History_File_Name()) +
+                                                         "': File too large; the change was not saved.");
         QCOMPARE(list.Get_Descriptions(), QStringList("A"));
         QCOMPARE(Read_File(calibration_file), before);
 
         const TThermometerChangeResult added =
-            store.Change_Thermometers(&list, [](TThermometerList* changed, QString* message) {
+            store.Change_Thermometers(&list, [](TThermometerList* changed, TMessage* message) {
                 changed->Set_Correction_Data("Y", TCorrectionDialogData());
-                *message = "INF  added Y";
+                *message = TMessage::Info("added Y");
                 return true;
             });
-        QCOMPARE(added.messages, QStringList("INF  added Y"));
+        QCOMPARE(Log_Lines(added.messages), QStringList("INF  added Y"));
         QCOMPARE(list.Get_Descriptions(), QStringList({"A", "Y"}));
         TThermometerList saved;
         QVERIFY(saved.Load_Calibration_File(calibration_file));
@@ -644,19 +645,20 @@ private slots:
         const QByteArray other_writers = Read_File(calibration_file);
 
         const TThermometerChangeResult refused =
-            store.Change_Thermometers(&list, [](TThermometerList* changed, QString* message) {
+            store.Change_Thermometers(&list, [](TThermometerList* changed, TMessage* message) {
                 if (!changed->Get_Stored_Record("X").isNull())
                 {
-                    *message = "ERR  taken";
+                    *message = TMessage::Error("taken");
                     return false;
                 }
                 changed->Set_Correction_Data("X", TCorrectionDialogData());
-                *message = "INF  added";
+                *message = TMessage::Info("added");
                 return true;
             });
-        QCOMPARE(refused.messages, QStringList({"INF  Calibration file '" + Native(calibration_file) +
-                                                    "' was changed by another writer; reloaded it first.",
-                                                "ERR  taken"}));
+        QCOMPARE(Log_Lines(refused.messages),
+                 QStringList({"INF  Calibration file '" + Native(calibration_file) +
+                                  "' was changed by another writer; reloaded it first.",
+                              "ERR  taken"}));
         QVERIFY(refused.reloaded && !refused.saved);
         QCOMPARE(list.Get_Descriptions(), QStringList({"A", "x"}));
         QCOMPARE(Read_File(calibration_file), other_writers);
@@ -670,19 +672,19 @@ private slots:
         TThermometerList list;
         store.Load_Thermometers(&list);
         bool reloaded = true;
-        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QCOMPARE(Log_Lines(store.Reload_Changed_Thermometers(&list, &reloaded)), QStringList());
         QVERIFY(!reloaded);
         store.Change_Thermometers(&list, Add_X()); // its own save is no change
-        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QCOMPARE(Log_Lines(store.Reload_Changed_Thermometers(&list, &reloaded)), QStringList());
         QVERIFY(!reloaded);
 
         QVERIFY(Write_Calibration_File({{"B"}}, calibration_file));
-        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded),
+        QCOMPARE(Log_Lines(store.Reload_Changed_Thermometers(&list, &reloaded)),
                  QStringList("INF  Calibration file '" + Native(calibration_file) +
                              "' was changed by another writer; reloaded it."));
         QVERIFY(reloaded);
         QCOMPARE(list.Get_Descriptions(), QStringList("B"));
-        QCOMPARE(store.Reload_Changed_Thermometers(&list, &reloaded), QStringList());
+        QCOMPARE(Log_Lines(store.Reload_Changed_Thermometers(&list, &reloaded)), QStringList());
         QVERIFY(!reloaded);
     }
 
@@ -727,7 +729,7 @@ private slots:
         {
             TThermometerList edited;
             edited.Load_Calibration_File(calibration_file);
-            QString message;
+            TMessage message;
             Set_Thermometer("A", 0.3)(&edited, &message);
             QVERIFY(edited.Save_Calibration_File(calibration_file, edited.Get_History_Anchor()));
             store.Reload_Changed_Thermometers(&list, &reloaded);
@@ -780,8 +782,8 @@ private slots:
         TThermometerList loaded;
         later.Load_Thermometers(&loaded);
         const THistoryCheckResult check = later.Check_Calibration_History(loaded);
-        QVERIFY2(check.agrees, qPrintable(check.messages.join('\n')));
-        QCOMPARE(check.finding_messages, QStringList());
+        QVERIFY2(check.agrees, qPrintable(Log_Lines(check.messages).join('\n')));
+        QCOMPARE(Log_Lines(check.finding_messages), QStringList());
         QCOMPARE(int(later.Calibration_Record(loaded, "A").action), int(THistoryRecord::Changed));
         QCOMPARE(store.Calibration_Record(list, "A").hash, later.Calibration_Record(loaded, "A").hash);
         for (const double reading : {15.0, 19.99, 20.0, 24.5})

@@ -59,6 +59,11 @@ QString Lines(const QStringList& lines)
     return lines.isEmpty() ? QString() : lines.join('\n') + '\n';
 }
 
+QString Lines(const TMessages& messages)
+{
+    return Lines(Log_Lines(messages));
+}
+
 } // namespace
 
 class TCliTest : public QObject
@@ -537,10 +542,11 @@ private slots:
         const TRun run = Run(elsewhere ? QStringList{"validate", file_name} : QStringList{"validate"});
         TCalibrationStore store = TCalibrationStore::For_Calibration_File(file_name);
         TThermometerList list;
-        const QStringList expected = store.Load_Thermometers(&list);
+        const QStringList expected = Log_Lines(store.Load_Thermometers(&list));
         QCOMPARE(run.status, status);
-        QCOMPARE(run.out, Lines(expected + store.Verify_Calibration_History(list).messages +
-                                Calibration_Warnings(list, Today(), Default_Warn_Days_Before_Due)));
+        QCOMPARE(run.out,
+                 Lines(expected + Log_Lines(store.Verify_Calibration_History(list).messages) +
+                       Log_Lines(Calibration_Warnings(list, Today(), Default_Warn_Days_Before_Due))));
         QCOMPARE(
             run.out.contains("WAR  Thermometer 'T1' was changed outside Velmora: point 1 15.00000,0.12000 -> "
                              "15.00000,0.21000.\n"),
@@ -1423,7 +1429,7 @@ private slots:
                                     ? Corrections_Report("Bath probe", due_date, correction)
                                     : Uncertainty_Report("Bath probe", due_date, correction, uncertainty);
         const QString expected_file = directory->path() + "/expected.csv";
-        QString error;
+        TMessage error;
         QVERIFY(Write_Report_File(expected_file, content, &error));
 
         const QString output = directory->path() + "/report.csv";

@@ -434,6 +434,8 @@ private slots:
         data.directory = target.path();
         view.Set_Data(data);
         view.show();
+        // The spy keeps the messages only of a type registered at run time.
+        qRegisterMetaType<TMessage>();
         QSignalSpy messages(&view, &TCorrectionView::Message);
         QString offered;
         Answer_Save_Dialog(file_name, &offered);
@@ -445,7 +447,7 @@ private slots:
 
         QCOMPARE(offered.section('|', 0, 0), target.path() + "/" + proposed);
         QCOMPARE(messages.count(), 1);
-        const QString logged = messages[0][0].toString();
+        const QString logged = messages[0][0].value<TMessage>().Log_Line();
         const QString native = QDir::toNativeSeparators(file_name);
         QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"out"}));
         if (file_size_limit > 0)

@@ -296,7 +296,7 @@ private slots:
         QLabel* chain = Child<QLabel>(&view, "Chain_Label");
         if (warns)
         {
-            QStringList expected = History_Chain_Warnings(History_File, content);
+            QStringList expected = Log_Lines(History_Chain_Warnings(History_File, content));
             QVERIFY(!expected.isEmpty());
             for (QString& line : expected)
             {
@@ -363,6 +363,8 @@ private slots:
         TCalibrationHistoryView view;
         view.Set_History(Content(), History_File, {});
         Set_Filter(&view, 1);
+        // The spy keeps the messages only of a type registered at run time.
+        qRegisterMetaType<TMessage>();
         QSignalSpy messages(&view, &TCalibrationHistoryView::Message);
         bool exported = true;
         const auto export_csv = [&]() { exported = view.Export_Csv(file_name); };
@@ -385,7 +387,7 @@ private slots:
         QCOMPARE(Read_File(target.path() + "/history.csv"), previous);
         QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"history.csv"}));
         QCOMPARE(messages.count(), 1);
-        const QString logged = messages[0][0].toString();
+        const QString logged = messages[0][0].value<TMessage>().Log_Line();
         const QString prefix = "ERR  Cannot write calibration history export '" +
                                QDir::toNativeSeparators(file_name) + "'.  Reason: ";
         QVERIFY2(logged.startsWith(prefix) && logged.size() > prefix.size(), qPrintable(logged));
@@ -425,6 +427,8 @@ private slots:
         Set_Filter(&view, filter);
         view.Set_Selection(selection);
         view.show();
+        // The spy keeps the messages only of a type registered at run time.
+        qRegisterMetaType<TMessage>();
         QSignalSpy messages(&view, &TCalibrationHistoryView::Message);
         const QString file_name = target.path() + "/from the dialog.csv";
         QVERIFY(Write_File(file_name, "previous export, longer than the new one would be if cut"));
@@ -437,7 +441,7 @@ private slots:
         QCOMPARE(offered, target.path() + "/" + proposed + "|CSV data (*.csv)");
         QCOMPARE(Read_File(file_name), History_Csv(Records(Content(), exported)).toUtf8());
         QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages[0][0].toString(),
+        QCOMPARE(messages[0][0].value<TMessage>().Log_Line(),
                  "INF  Calibration history exported to '" + QDir::toNativeSeparators(file_name) + "'.");
     }
 

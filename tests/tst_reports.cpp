@@ -219,8 +219,9 @@ private slots:
     {
         QFETCH(TThermometerCorrection, correction);
         QFETCH(QString, error);
-        QString reason;
-        QCOMPARE(Is_Evaluation_Range_Usable(correction, &reason), error.isEmpty());
+        TMessage message;
+        QCOMPARE(Is_Evaluation_Range_Usable(correction, &message), error.isEmpty());
+        const QString reason = message.text.isEmpty() ? QString() : message.Log_Line();
         QVERIFY2(reason.startsWith(error) && reason.isEmpty() == error.isEmpty(), qPrintable(reason));
     }
 

@@ -69,7 +69,7 @@ private slots:
         QVERIFY(Write_File(file_name, "[General]\nOld_Key=kept\n"));
         TSettingsFile settings(file_name);
         QCOMPARE(settings.Value(key), default_value);
-        QCOMPARE(settings.Set_Value(key, value), QStringList());
+        QCOMPARE(Log_Lines(settings.Set_Value(key, value)), QStringList());
 
         const QString expected_name = directory.filePath("expected.ini");
         QFile::remove(expected_name);
@@ -125,9 +125,9 @@ private slots:
         TSettingsFile settings(file_name);
         QVERIFY(on_disk == "missing" || Write_File(file_name, on_disk));
         // Values unchanged from what the file held at start are not written.
-        QCOMPARE(settings.Set_Values({{TSetting::Description, "X"},
-                                      {TSetting::Warn_Days_Before_Due, 30},
-                                      {TSetting::Axis_Y_Enabled, true}}),
+        QCOMPARE(Log_Lines(settings.Set_Values({{TSetting::Description, "X"},
+                                                {TSetting::Warn_Days_Before_Due, 30},
+                                                {TSetting::Axis_Y_Enabled, true}})),
                  QStringList());
         QCOMPARE(Read_File(file_name), written);
         QVERIFY(!settings.Has_Unwritten_Changes());
@@ -139,11 +139,12 @@ private slots:
         QVERIFY(Write_File(file_name, "[General]\nDescription=Position 7\nWarn_Days_Before_Due=30\n"));
         TSettingsFile first(file_name);
         TSettingsFile second(file_name);
-        QCOMPARE(first.Set_Value(TSetting::Warn_Days_Before_Due, 10), QStringList());
-        QCOMPARE(
-            second.Set_Values({{TSetting::Description, "Position 8"}, {TSetting::Warn_Days_Before_Due, 30}}),
-            QStringList());
-        QCOMPARE(first.Set_Values({{TSetting::Description, "Position 7"}, {TSetting::Record_File, "a.csv"}}),
+        QCOMPARE(Log_Lines(first.Set_Value(TSetting::Warn_Days_Before_Due, 10)), QStringList());
+        QCOMPARE(Log_Lines(second.Set_Values(
+                     {{TSetting::Description, "Position 8"}, {TSetting::Warn_Days_Before_Due, 30}})),
+                 QStringList());
+        QCOMPARE(Log_Lines(first.Set_Values(
+                     {{TSetting::Description, "Position 7"}, {TSetting::Record_File, "a.csv"}})),
                  QStringList());
         QCOMPARE(
             Read_File(file_name),
@@ -158,9 +159,9 @@ private slots:
         TSettingsFile settings(file_name);
         QStringList lines;
         With_File_Size_Limit(rlim_t(old.size()), [&]() {
-            lines << settings.Set_Value(TSetting::Description, "Position 8, a longer one");
+            lines << Log_Lines(settings.Set_Value(TSetting::Description, "Position 8, a longer one"));
             // Said once, not at every key stroke.
-            lines << settings.Set_Value(TSetting::Meter_X_Value, "21.00");
+            lines << Log_Lines(settings.Set_Value(TSetting::Meter_X_Value, "21.00"));
         });
         QCOMPARE(lines,
                  QStringList("ERR  Cannot write settings file '" + QDir::toNativeSeparators(file_name) +
@@ -170,7 +171,7 @@ private slots:
                  QStringList(QFileInfo(file_name).fileName()));
 
         // The values wait in memory for the next write that succeeds.
-        QCOMPARE(settings.Set_Value(TSetting::Meter_Y_Value, "22.00"),
+        QCOMPARE(Log_Lines(settings.Set_Value(TSetting::Meter_Y_Value, "22.00")),
                  QStringList("INF  Settings file '" + QDir::toNativeSeparators(file_name) +
                              "' written again; changed settings are kept."));
         const TSettingsFile read(file_name);
@@ -201,12 +202,12 @@ private slots:
                           : Write_File(file_name, "[General]\nDescription=Position 7\n") &&
                                 QFile::setPermissions(file_name, QFile::WriteOwner));
         TSettingsFile settings(file_name);
-        QCOMPARE(settings.Get_Start_Up_Messages(),
+        QCOMPARE(Log_Lines(settings.Get_Start_Up_Messages()),
                  QStringList("ERR  Cannot read settings file '" + QDir::toNativeSeparators(file_name) +
                              "': " + Reason(error_number) +
                              "; the defaults are used and changed settings will not be kept."));
         QCOMPARE(settings.Value(TSetting::Description).toString(), QString("Position 1"));
-        QCOMPARE(settings.Set_Value(TSetting::Description, "Position 8"), QStringList());
+        QCOMPARE(Log_Lines(settings.Set_Value(TSetting::Description, "Position 8")), QStringList());
         QCOMPARE(QFileInfo(file_name).isDir(), directory);
         QVERIFY(QFile::setPermissions(file_name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QCOMPARE(directory ? QStringList(QDir(file_name).entryList(QDir::NoDotAndDotDot | QDir::AllEntries))

@@ -118,8 +118,8 @@ private slots:
         QStringList messages;
         // Room for a few bytes, but not for the whole entry.
         With_File_Size_Limit(content.size() + 8, [&]() {
-            messages =
-                Append_Temperature_Log_Entry(file, Entry("P1", "T1", {"20.12", "", "", ""}), TLogOptions());
+            messages = Log_Lines(
+                Append_Temperature_Log_Entry(file, Entry("P1", "T1", {"20.12", "", "", ""}), TLogOptions()));
         });
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[0], QString(content.isNull() ? "INF  Creating log file: '%1' for 'P1'"
@@ -158,8 +158,8 @@ private slots:
         bool written = false;
         TLogOptions options;
         options.date_time_column = option;
-        const QStringList messages = Append_Temperature_Log_Entry(
-            Log_File(), Entry("P1", "T1", {"20.12", "", "", "-----"}), options, &written);
+        const QStringList messages = Log_Lines(Append_Temperature_Log_Entry(
+            Log_File(), Entry("P1", "T1", {"20.12", "", "", "-----"}), options, &written));
         QVERIFY(written);
         QCOMPARE(Read_File(Log_File()), (content.isNull() ? QByteArray() : content) + appended);
         QCOMPARE(messages.mid(1),
@@ -291,7 +291,8 @@ private slots:
         options.audit_columns = audit;
         options.date_time_column = date_time;
         bool written = false;
-        const QStringList messages = Append_Temperature_Log_Entry(Log_File(), entry, options, &written);
+        const QStringList messages =
+            Log_Lines(Append_Temperature_Log_Entry(Log_File(), entry, options, &written));
         QVERIFY(written);
         QCOMPARE(Read_File(Log_File()), (content.isNull() ? QByteArray() : content) + appended);
         QCOMPARE(messages.mid(1).join('\n'),
@@ -355,7 +356,7 @@ private slots:
     {
         QFETCH(QStringList, meter_texts);
         QFETCH(QString, refusal);
-        QCOMPARE(Decimal_Comma_Refusal({"X", "Y", "Z", "Part"}, meter_texts), refusal);
+        QCOMPARE(Log_Line_Of(Decimal_Comma_Refusal({"X", "Y", "Z", "Part"}, meter_texts)), refusal);
     }
 
     // Rows as trace reads them: quoted fields over several lines, line numbers as an editor counts them,

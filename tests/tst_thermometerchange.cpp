@@ -163,14 +163,14 @@ private slots:
         const TChosenThermometer chosen =
             opened.isEmpty() && !entered.isNull() ? TChosenThermometer() : Choose_Thermometer(shown, opened);
         TThermometerList list = List(on_disk);
-        QString line;
+        TMessage line;
         TChangeRefusal refused = TChangeRefusal::Description_Taken;
         QCOMPARE(entered.isNull() ? Apply_Removal(&list, chosen, &line, &refused)
                                   : Apply_Edit(&list, {chosen, {15, 20, 25, 15.3, 20.3, 25.3, entered, Due}},
                                                &line, &refused),
                  refusal == TChangeRefusal::None);
         QCOMPARE(refused, refusal);
-        QCOMPARE(line, message);
+        QCOMPARE(line.Log_Line(), message);
         QCOMPARE(Contents(list), after);
     }
 
@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(chosen.description, QString("T"));
         const TThermometerList list = List(on_disk);
         QCOMPARE(Chosen_State(list, chosen), state);
-        QCOMPARE(Chosen_State_Line(action, chosen, state), line);
+        QCOMPARE(Log_Line_Of(Chosen_State_Message(action, chosen, state)), line);
         QCOMPARE(Chosen_State(list, Choose_Thermometer(list, "nothing")), TChosenState::None);
     }
 };

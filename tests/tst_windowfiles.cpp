@@ -414,14 +414,14 @@ private slots:
             TThermometerList list;
             station.Load_Thermometers(&list);
             const TThermometerChangeResult result =
-                station.Change_Thermometers(&list, [&](TThermometerList* changed, QString*) {
+                station.Change_Thermometers(&list, [&](TThermometerList* changed, TMessage*) {
                     changed->Set_Correction_Data(thermometer,
                                                  {15, 20, 25, 15 + offset, 20 + offset, 25 + offset, {}, {}});
                     return true;
                 });
             if (!result.saved)
             {
-                qWarning() << result.messages;
+                qWarning() << Log_Lines(result.messages);
             }
             return result.saved;
         };

@@ -353,9 +353,9 @@ QString Doubt_Review(const QHash<QString, TReviewedDoubt>& reviewed, const TTher
                : QString();
 }
 
-QStringList Finding_Messages(const QString& history_file_name, const THistoryContent& as_read,
-                             const THistoryComparison& comparison, bool recorded,
-                             const QVector<TFinding>& findings)
+TMessages Finding_Messages(const QString& history_file_name, const THistoryContent& as_read,
+                           const THistoryComparison& comparison, bool recorded,
+                           const QVector<TFinding>& findings)
 {
     // Reviewed lines of the chain and reviewed damaged records are not named again.
     QSet<int> open_breaks;
@@ -395,7 +395,7 @@ QStringList Finding_Messages(const QString& history_file_name, const THistoryCon
     shown_comparison.damaged_records = shown_comparison.damaged.size();
     shown_comparison.first_damaged = shown_comparison.damaged.value(0).record;
     shown_comparison.damage = shown_comparison.damaged.value(0).reason;
-    QStringList messages = History_Comparison_Messages(history_file_name, shown, shown_comparison, recorded);
+    TMessages messages = History_Comparison_Messages(history_file_name, shown, shown_comparison, recorded);
 
     for (const TFinding& finding : findings)
     {
@@ -411,8 +411,9 @@ QStringList Finding_Messages(const QString& history_file_name, const THistoryCon
             finding.kind == TFinding::Broken_Chain && finding.record != shown.first_break;
         if (held_before || further_break)
         {
-            messages << QString("WAR  Open finding, %1. Review it in the Calibration History window.")
-                            .arg(Finding_Summary(finding));
+            messages << TMessage::Warning(
+                QString("Open finding, %1. Review it in the Calibration History window.")
+                    .arg(Finding_Summary(finding)));
         }
     }
     return messages;

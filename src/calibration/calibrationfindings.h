@@ -2,6 +2,7 @@
 #define CALIBRATIONFINDINGS_H
 
 #include "calibrationhistory.h"
+#include "message.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -109,16 +110,16 @@ QHash<QString, TReviewedDoubt> Reviewed_Doubts(const QVector<TFinding>& findings
 QString Doubt_Review(const QHash<QString, TReviewedDoubt>& reviewed, const TThermometerList& list,
                      const QString& description);
 
-// The lines a start of the window or velmora-cli check gives about the history: what the check found
+// The messages a start of the window or velmora-cli check gives about the history: what the check found
 // (History_Comparison_Messages of as_read, the history as read before anything was recorded, with lines
-// that do not fit the chain and damaged records named only while their findings are open), then a WAR
-// line for every other open finding that names no thermometer's calibration: those the history held
+// that do not fit the chain and damaged records named only while their findings are open), then a
+// warning for every other open finding that names no thermometer's calibration: those the history held
 // before the check, and further breaks of the chain. findings are Calibration_Findings with reviewed ones
 // (TFindingScope::With_Reviewed) of the history after what was recorded. A doubtful calibration is named
-// by its thermometer's own WAR line (Calibration_Warnings).
-QStringList Finding_Messages(const QString& history_file_name, const THistoryContent& as_read,
-                             const THistoryComparison& comparison, bool recorded,
-                             const QVector<TFinding>& findings);
+// by its thermometer's own warning (Calibration_Warnings).
+TMessages Finding_Messages(const QString& history_file_name, const THistoryContent& as_read,
+                           const THistoryComparison& comparison, bool recorded,
+                           const QVector<TFinding>& findings);
 // Whether any of findings is open.
 bool Has_Open_Finding(const QVector<TFinding>& findings);
 

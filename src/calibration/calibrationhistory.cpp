@@ -1080,21 +1080,21 @@ bool History_Agrees(const THistoryContent& content, const THistoryComparison& co
         });
 }
 
-QStringList History_Comparison_Messages(const QString& history_file_name, const THistoryContent& content,
-                                        const THistoryComparison& comparison, bool recorded)
+TMessages History_Comparison_Messages(const QString& history_file_name, const THistoryContent& content,
+                                      const THistoryComparison& comparison, bool recorded)
 {
     const QString name = QDir::toNativeSeparators(history_file_name);
-    QStringList messages = History_Chain_Warnings(history_file_name, content);
+    TMessages messages = History_Chain_Warnings(history_file_name, content);
     if (comparison.damaged_records > 0)
     {
-        messages << QString("WAR  Calibration history '%1': record %2 is damaged: %3.%4")
-                        .arg(name, QString::number(comparison.first_damaged), comparison.damage,
-                             comparison.damaged_records == 1
-                                 ? QString()
-                                 : QString(" %1 more record(s) are damaged as well.")
-                                       .arg(comparison.damaged_records - 1));
+        messages << TMessage::Warning(
+            QString("Calibration history '%1': record %2 is damaged: %3.%4")
+                .arg(name, QString::number(comparison.first_damaged), comparison.damage,
+                     comparison.damaged_records == 1 ? QString()
+                                                     : QString(" %1 more record(s) are damaged as well.")
+                                                           .arg(comparison.damaged_records - 1)));
     }
-    QStringList findings;
+    TMessages findings;
     int first_seen = 0;
     QVector<THistoryRecord> saved;
     for (const THistoryRecord& record : comparison.records)
@@ -1102,12 +1102,12 @@ QStringList History_Comparison_Messages(const QString& history_file_name, const 
         switch (record.action)
         {
         case THistoryRecord::History_Lost:
-            messages << QString("WAR  Calibration history '%1': %2.%3")
-                            .arg(name,
-                                 Loss_Text(record.anchor_records, record.anchor_hash, content.line_count),
-                                 recorded ? QString(" It begins again from the calibration file, after a "
-                                                    "record of the loss.")
-                                          : QString());
+            messages << TMessage::Warning(
+                QString("Calibration history '%1': %2.%3")
+                    .arg(name, Loss_Text(record.anchor_records, record.anchor_hash, content.line_count),
+                         recorded ? QString(" It begins again from the calibration file, after a "
+                                            "record of the loss.")
+                                  : QString()));
             break;
         case THistoryRecord::First_Seen:
             ++first_seen;
@@ -1116,38 +1116,41 @@ QStringList History_Comparison_Messages(const QString& history_file_name, const 
             saved << record;
             break;
         case THistoryRecord::Not_Saved:
-            findings << QString(
-                            "WAR  The change of record %1 of the calibration history ('%2') never reached "
-                            "the calibration file%3")
-                            .arg(QString::number(record.marks), record.description,
-                                 recorded ? QString("; the record is marked as not saved.") : QString("."));
+            findings << TMessage::Warning(
+                QString("The change of record %1 of the calibration history ('%2') never reached "
+                        "the calibration file%3")
+                    .arg(QString::number(record.marks), record.description,
+                         recorded ? QString("; the record is marked as not saved.") : QString(".")));
             break;
         default:
-            findings << QString("WAR  Thermometer '%1' was changed outside Velmora: %2.%3")
-                            .arg(record.description, History_Change_Text(record),
-                                 recorded ? QString(" The change is recorded in the calibration history.")
-                                          : QString());
+            findings << TMessage::Warning(
+                QString("Thermometer '%1' was changed outside Velmora: %2.%3")
+                    .arg(record.description, History_Change_Text(record),
+                         recorded ? QString(" The change is recorded in the calibration history.")
+                                  : QString()));
             break;
         }
     }
     // Neither is a finding: said only of what was recorded.
     if (first_seen > 0 && recorded)
     {
-        messages << QString("INF  Calibration history started: %1 thermometer(s) recorded as first seen.")
-                        .arg(first_seen);
+        messages << TMessage::Info(
+            QString("Calibration history started: %1 thermometer(s) recorded as first seen.")
+                .arg(first_seen));
     }
     if (saved.size() == 1 && recorded)
     {
-        messages << QString("INF  The change of record %1 of the calibration history ('%2') reached the "
-                            "calibration file; the record is marked as saved.")
-                        .arg(QString::number(saved[0].marks), saved[0].description);
+        messages << TMessage::Info(
+            QString("The change of record %1 of the calibration history ('%2') reached the "
+                    "calibration file; the record is marked as saved.")
+                .arg(QString::number(saved[0].marks), saved[0].description));
     }
     else if (saved.size() > 1 && recorded)
     {
-        messages << QString(
-                        "INF  The changes of %1 records of the calibration history reached the calibration "
-                        "file; the records are marked as saved.")
-                        .arg(saved.size());
+        messages << TMessage::Info(
+            QString("The changes of %1 records of the calibration history reached the calibration "
+                    "file; the records are marked as saved.")
+                .arg(saved.size()));
     }
     return messages + findings;
 }
@@ -1211,22 +1214,23 @@ bool Append_History(const QString& file_name, QVector<THistoryRecord> records, T
     return true;
 }
 
-QStringList History_Chain_Warnings(const QString& file_name, const THistoryContent& content)
+TMessages History_Chain_Warnings(const QString& file_name, const THistoryContent& content)
 {
-    QStringList messages;
+    TMessages messages;
     const QString name = QDir::toNativeSeparators(file_name);
     if (content.first_break > 0)
     {
-        messages << QString("WAR  Calibration history '%1': record %2 does not fit the chain (%3); a record "
-                            "was changed, inserted or deleted there.")
-                        .arg(name, QString::number(content.first_break), content.break_reason);
+        messages << TMessage::Warning(
+            QString("Calibration history '%1': record %2 does not fit the chain (%3); a record "
+                    "was changed, inserted or deleted there.")
+                .arg(name, QString::number(content.first_break), content.break_reason));
     }
     if (content.incomplete_last_line)
     {
-        messages << QString(
-                        "WAR  Calibration history '%1': its last line is incomplete, a write cut off by a "
-                        "crash or a full disk; it is no record and is dropped at the next change.")
-                        .arg(name);
+        messages << TMessage::Warning(
+            QString("Calibration history '%1': its last line is incomplete, a write cut off by a "
+                    "crash or a full disk; it is no record and is dropped at the next change.")
+                .arg(name));
     }
     return messages;
 }

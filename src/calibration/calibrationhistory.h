@@ -1,6 +1,8 @@
 #ifndef CALIBRATIONHISTORY_H
 #define CALIBRATIONHISTORY_H
 
+#include "message.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -206,15 +208,15 @@ THistoryComparison Compare_History(const THistoryContent& content, const TThermo
                                    bool complete, const QStringList* only = nullptr);
 // Whether the history agrees with the calibration file, as found: a whole chain without a cut-off last
 // line, no damaged record, nothing lost and nothing to record but Saved marks or the first sightings
-// that begin a history. The one statement of the history's consistency; the lines below give WAR lines
-// exactly when it is false.
+// that begin a history. The one statement of the history's consistency; the messages below hold a
+// warning exactly when it is false.
 bool History_Agrees(const THistoryContent& content, const THistoryComparison& comparison);
-// The log lines about the comparison: the chain's WAR lines, one WAR line about damaged records, one
-// about a lost history and one for each change never saved or made outside Velmora; INF lines counting
-// the first sightings and the changes marked as saved when recorded is true (they are no finding).
+// The messages about the comparison: the chain's warnings, one warning about damaged records, one
+// about a lost history and one for each change never saved or made outside Velmora; information
+// counting the first sightings and the changes marked as saved when recorded is true (no finding).
 // recorded tells whether the comparison's records were written.
-QStringList History_Comparison_Messages(const QString& history_file_name, const THistoryContent& content,
-                                        const THistoryComparison& comparison, bool recorded);
+TMessages History_Comparison_Messages(const QString& history_file_name, const THistoryContent& content,
+                                      const THistoryComparison& comparison, bool recorded);
 // A calibration put in force: from the time of the record content.records[cause] on, the thermometer's
 // calibration is the after state of content.records[record], or none when record is -1 (it was removed,
 // or the history began again after a loss).
@@ -247,9 +249,9 @@ QVector<THistoryRecord> Mark_Records(const QVector<THistoryRecord>& records, THi
 bool Append_History(const QString& file_name, QVector<THistoryRecord> records, THistoryContent* content,
                     QString* error);
 
-// The log lines about the chain: a WAR line naming the first record that does not fit it, and one
-// about an incomplete last line; none when the history is whole.
-QStringList History_Chain_Warnings(const QString& file_name, const THistoryContent& content);
+// The warnings about the chain: one naming the first record that does not fit it, and one about an
+// incomplete last line; none when the history is whole.
+TMessages History_Chain_Warnings(const QString& file_name, const THistoryContent& content);
 
 // "added", "changed", "removed", "first seen", "changed outside Velmora", "not saved", "saved",
 // "history lost", "reviewed".

@@ -189,59 +189,60 @@ QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_
     return tooltip + "\nCalibrated range " + Calibrated_Range_Text(correction);
 }
 
-QString Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
-                            int warn_days, const TThermometerCorrection& correction, bool doubt_reviewed)
+TMessages Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
+                              int warn_days, const TThermometerCorrection& correction, bool doubt_reviewed)
 {
     const QString due_soon = QString("is due for calibration %1 (%2).")
                                  .arg(Days_Left_Text(due_date, today), Due_Date_Text(due_date));
     switch (Calibration_State(due_date, today, warn_days, correction))
     {
     case TCalibrationState::In_Calibration:
-        return QString();
+        return TMessages();
     case TCalibrationState::Due_Soon:
-        return QString("WAR  Thermometer '%1' %2").arg(description, due_soon);
+        return {TMessage::Warning(QString("Thermometer '%1' %2").arg(description, due_soon))};
     case TCalibrationState::Doubtful:
     {
         const bool soon = Is_Due_Within(due_date, today, warn_days);
         if (doubt_reviewed)
         {
             // Reviewed, the doubt no longer alarms; the due date still does.
-            return soon ? QString("WAR  Thermometer '%1' %2").arg(description, due_soon) : QString();
+            return soon ? TMessages{TMessage::Warning(
+                              QString("Thermometer '%1' %2").arg(description, due_soon))}
+                        : TMessages();
         }
         const bool points = !Implausibility(correction).isEmpty();
         const bool date = Is_Due_Date_Implausible(due_date, today);
         const QString what = points && date ? QString("test points and its due date")
                              : points       ? QString("test points")
                                             : QString("due date");
-        return QString("WAR  Thermometer '%1' is doubtful: %2. Check its %3.%4")
-            .arg(description, Doubt_Reasons(due_date, today, correction), what,
-                 soon ? " It " + due_soon : QString());
+        return {TMessage::Warning(QString("Thermometer '%1' is doubtful: %2. Check its %3.%4")
+                                      .arg(description, Doubt_Reasons(due_date, today, correction), what,
+                                           soon ? " It " + due_soon : QString()))};
     }
     case TCalibrationState::Out_Of_Calibration:
-        return due_date.isValid()
-                   ? QString("WAR  Thermometer '%1' is out of calibration since %2.")
-                         .arg(description, Due_Date_Text(due_date))
-                   : QString("WAR  Thermometer '%1' is out of calibration: no due date.").arg(description);
+        return {due_date.isValid()
+                    ? TMessage::Warning(QString("Thermometer '%1' is out of calibration since %2.")
+                                            .arg(description, Due_Date_Text(due_date)))
+                    : TMessage::Warning(
+                          QString("Thermometer '%1' is out of calibration: no due date.").arg(description))};
     case TCalibrationState::Correction_Not_Usable:
-        return QString("WAR  Thermometer '%1' cannot correct readings: %2.")
-            .arg(description, Correction_Problem(correction));
+        return {TMessage::Warning(QString("Thermometer '%1' cannot correct readings: %2.")
+                                      .arg(description, Correction_Problem(correction)))};
     }
-    return QString();
+    return TMessages();
 }
 
-QStringList Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
-                                 int warn_days, bool doubt_reviewed)
+TMessages Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
+                               int warn_days, bool doubt_reviewed)
 {
-    const QString warning =
-        Calibration_Warning(description, list.Get_Calibration_Due_Date(description), today, warn_days,
-                            list.Get_Correction(description), doubt_reviewed);
-    return warning.isEmpty() ? QStringList() : QStringList(warning);
+    return Calibration_Warning(description, list.Get_Calibration_Due_Date(description), today, warn_days,
+                               list.Get_Correction(description), doubt_reviewed);
 }
 
-QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days,
-                                 const QSet<QString>& reviewed_doubts)
+TMessages Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days,
+                               const QSet<QString>& reviewed_doubts)
 {
-    QStringList warnings;
+    TMessages warnings;
     for (const QString& description : list.Get_Descriptions())
     {
         warnings << Thermometer_Warnings(list, description, today, warn_days,
@@ -289,7 +290,7 @@ QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selecte
     return QString("\"%1\" is not a number").arg(meter_text);
 }
 
-QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons)
+TMessages Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons)
 {
     Q_ASSERT_X(axes.size() == reasons.size(), "Not_Corrected_Entry_Warning", "reasons");
     // Reasons in the order of their first axis, each with all its axes.
@@ -314,24 +315,25 @@ QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& 
     }
     if (distinct_reasons.isEmpty())
     {
-        return QString();
+        return TMessages();
     }
     QStringList parts;
     for (int index = 0; index < distinct_reasons.size(); ++index)
     {
         parts << QString("%1: %2").arg(axes_by_reason[index].join(", "), distinct_reasons[index]);
     }
-    return QString("WAR  Entry written with \"-----\" for %1.").arg(parts.join("; "));
+    return {TMessage::Warning(QString("Entry written with \"-----\" for %1.").arg(parts.join("; ")))};
 }
 
-QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction)
+TMessages Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction)
 {
     if (axes.isEmpty())
     {
-        return QString();
+        return TMessages();
     }
-    return QString("WAR  Entry written with extrapolated values for %1: outside the calibrated range %2.")
-        .arg(axes.join(", "), Calibrated_Range_Text(correction));
+    return {TMessage::Warning(
+        QString("Entry written with extrapolated values for %1: outside the calibrated range %2.")
+            .arg(axes.join(", "), Calibrated_Range_Text(correction)))};
 }
 
 bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& correction)
@@ -465,32 +467,35 @@ QString Doubt_Reasons(const QDate& due_date, const QDate& today, const TThermome
     return reasons.join("; ");
 }
 
-QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
-                            const TThermometerCorrection& correction)
+TMessages Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
+                          const TThermometerCorrection& correction)
 {
-    QStringList warnings;
-    const QString written = QString("WAR  Report written for thermometer '%1', ").arg(description);
+    TMessages warnings;
+    const QString written = QString("Report written for thermometer '%1', ").arg(description);
     switch (Calibration_State(due_date, today, 0, correction))
     {
     case TCalibrationState::In_Calibration:
     case TCalibrationState::Due_Soon:
         break;
     case TCalibrationState::Doubtful:
-        warnings << written + "which is doubtful: " + Doubt_Reasons(due_date, today, correction) + ".";
+        warnings << TMessage::Warning(
+            written + "which is doubtful: " + Doubt_Reasons(due_date, today, correction) + ".");
         break;
     case TCalibrationState::Out_Of_Calibration:
-        warnings << written + (due_date.isValid()
-                                   ? "which is out of calibration since " + Due_Date_Text(due_date) + "."
-                                   : QString("which is out of calibration: no due date."));
+        warnings << TMessage::Warning(
+            written + (due_date.isValid()
+                           ? "which is out of calibration since " + Due_Date_Text(due_date) + "."
+                           : QString("which is out of calibration: no due date.")));
         break;
     case TCalibrationState::Correction_Not_Usable:
-        warnings << written + "whose correction is not usable: " + Correction_Problem(correction) + ".";
+        warnings << TMessage::Warning(
+            written + "whose correction is not usable: " + Correction_Problem(correction) + ".");
         break;
     }
     const QString model_difference = Model_Difference_Note(correction);
     if (!model_difference.isEmpty())
     {
-        warnings << written + "where " + model_difference + ".";
+        warnings << TMessage::Warning(written + "where " + model_difference + ".");
     }
     return warnings;
 }

@@ -1,6 +1,7 @@
 #ifndef CALIBRATIONSTATUS_H
 #define CALIBRATIONSTATUS_H
 
+#include "message.h"
 #include "thermometercorrection.h"
 
 #include <QDate>
@@ -32,7 +33,7 @@ const int Default_Warn_Days_Before_Due = 30;
 const int Maximum_Warn_Days_Before_Due = 3650;
 
 // The one statement of a thermometer's state: the selector's icon and tooltip, velmora-cli's list and
-// check, the correction view and every WAR line about a state come from it. warn_days 0 turns the
+// check, the correction view and every warning about a state come from it. warn_days 0 turns the
 // Due_Soon state off. Out of calibration outranks an unusable correction (a recalibration brings new
 // test points anyway), and both outrank Doubtful, which outranks Due_Soon.
 TCalibrationState Calibration_State(const QDate& due_date, const QDate& today, int warn_days,
@@ -60,31 +61,31 @@ QString Correction_Problem(const TThermometerCorrection& correction);
 // and the calibrated range.
 QString Calibration_Tooltip(const QDate& due_date, const QDate& today, int warn_days,
                             const TThermometerCorrection& correction, const QString& review = QString());
-// The WAR line for a thermometer that is due soon, doubtful, out of calibration or unusable; empty
+// The warning for a thermometer that is due soon, doubtful, out of calibration or unusable; none
 // otherwise. A doubtful one whose doubt a person reviewed (doubt_reviewed) no longer warns as doubtful,
 // but still as due soon when it is.
-QString Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
-                            int warn_days, const TThermometerCorrection& correction,
-                            bool doubt_reviewed = false);
+TMessages Calibration_Warning(const QString& description, const QDate& due_date, const QDate& today,
+                              int warn_days, const TThermometerCorrection& correction,
+                              bool doubt_reviewed = false);
 
-// Calibration_Warning of the thermometer of list that description finds, as a list: empty or one line.
-QStringList Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
-                                 int warn_days, bool doubt_reviewed = false);
-// The WAR lines logged at start-up: Thermometer_Warnings for every thermometer of list in its order;
+// Calibration_Warning of the thermometer of list that description finds.
+TMessages Thermometer_Warnings(const TThermometerList& list, const QString& description, const QDate& today,
+                               int warn_days, bool doubt_reviewed = false);
+// The warnings logged at start-up: Thermometer_Warnings for every thermometer of list in its order;
 // none when all are in calibration. reviewed_doubts holds the lookup keys (TThermometerList::Lookup_Key)
 // of the thermometers whose doubtful calibration a person reviewed.
-QStringList Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days,
-                                 const QSet<QString>& reviewed_doubts = QSet<QString>());
+TMessages Calibration_Warnings(const TThermometerList& list, const QDate& today, int warn_days,
+                               const QSet<QString>& reviewed_doubts = QSet<QString>());
 
 // Why a corrected field shows "-----", in the order the display decides it; empty when the reading
 // is corrected. in_calibration is the flag the display used, due_date the selected thermometer's.
 QString Not_Corrected_Reason(const QString& meter_text, bool thermometer_selected, bool in_calibration,
                              const QDate& due_date, const TThermometerCorrection& correction);
 
-// The WAR line for a temperature log entry that holds "-----": the axes grouped by their reason, in
-// the order given. axes and reasons pair up; an axis with an empty reason is left out. Empty when no
+// The warning for a temperature log entry that holds "-----": the axes grouped by their reason, in
+// the order given. axes and reasons pair up; an axis with an empty reason is left out. None when no
 // axis is left.
-QString Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons);
+TMessages Not_Corrected_Entry_Warning(const QStringList& axes, const QStringList& reasons);
 
 // The rules for values that are accepted but look like a slip of the hand; a real thermometer may
 // be that far off, so they only make it Doubtful. Adjust them here. A calibration is doubtful when a test
@@ -105,14 +106,14 @@ bool Is_Due_Date_Implausible(const QDate& due_date, const QDate& today);
 // ahead", joined by "; ". Empty when neither rule holds. Whether it is Doubtful is Calibration_State's
 // to say: an unusable correction or a due date passed outranks it.
 QString Doubt_Reasons(const QDate& due_date, const QDate& today, const TThermometerCorrection& correction);
-// The WAR lines after a report of a thermometer out of calibration, with an unusable correction, doubtful
+// The warnings after a report of a thermometer out of calibration, with an unusable correction, doubtful
 // or with a model difference that is stated (Model_Difference_Note); none otherwise. The report itself is
 // written as it always was.
-QStringList Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
-                            const TThermometerCorrection& correction);
-// The WAR line for a temperature log entry holding readings corrected by extending the curve beyond
-// the calibrated range (see Is_Outside_Calibrated_Range), naming their axes; empty when there are none.
-QString Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction);
+TMessages Report_Warnings(const QString& description, const QDate& due_date, const QDate& today,
+                          const TThermometerCorrection& correction);
+// The warning for a temperature log entry holding readings corrected by extending the curve beyond
+// the calibrated range (see Is_Outside_Calibrated_Range), naming their axes; none when there are none.
+TMessages Outside_Range_Entry_Warning(const QStringList& axes, const TThermometerCorrection& correction);
 
 // Whether the temperature a reading stands for, its corrected value, lies more than one degree beyond
 // the lowest or the highest reference temperature, where the curve is extrapolated. The calibrated range
@@ -127,7 +128,7 @@ bool Is_Outside_Calibrated_Range(double reading, const TThermometerCorrection& c
 const double Stated_Model_Difference = 0.005;
 // "corrections take the deviation at the reading, so within the calibrated range a corrected value
 // differs from the exact inverse of the calibration by up to 0.020 °C (at 25.00 °C)"; empty when the
-// difference is not stated. The editor, the correction view and the reports' WAR line all say this.
+// difference is not stated. The editor, the correction view and the reports' warning all say this.
 QString Model_Difference_Note(const TThermometerCorrection& correction);
 // The stated difference alone, "0.020 °C", for a column; empty when it is not stated.
 QString Model_Difference_Text(const TThermometerCorrection& correction);

@@ -23,6 +23,8 @@
 #include <QTemporaryFile>
 #include <QThread>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -96,6 +98,24 @@ bool Shows_Whole_File(const TThermometerList& list, bool loaded, bool file_exist
     return !file_existed || (loaded && list.Get_Rejected_Entries().isEmpty() && list.Get_File_Version() == 1);
 }
 
+// What settling the history under a writer's lock says: the changes it records, but neither the chain
+// nor damaged records (the checks name those), nor a history begun by the first sightings it records.
+TMessages Settling_Messages(const QString& history_name, const THistoryContent& history,
+                            const THistoryComparison& comparison)
+{
+    THistoryContent as_read = history;
+    as_read.first_break = 0;
+    as_read.incomplete_last_line = false;
+    THistoryComparison found = comparison;
+    found.damaged_records = 0;
+    found.records.erase(std::remove_if(found.records.begin(), found.records.end(),
+                                       [](const THistoryRecord& record) {
+                                           return record.action == THistoryRecord::First_Seen;
+                                       }),
+                        found.records.end());
+    return History_Comparison_Messages(history_name, as_read, found, true);
+}
+
 } // namespace
 
 TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
@@ -107,8 +127,8 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
         Use_User_Directory(user_path);
         if (data_directory_messages.isEmpty())
         {
-            data_directory_messages
-                << QString("INF  Data directory: '%1'").arg(QDir::toNativeSeparators(data_directory_path));
+            data_directory_messages << TMessage::Info(
+                QString("Data directory: '%1'").arg(QDir::toNativeSeparators(data_directory_path)));
         }
         return;
     }
@@ -131,9 +151,9 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
     // Copied where an ordinary user may not write: settings and calibration edits would be lost
     // without a word, so keep them in the user's own application data directory instead.
     Use_User_Directory(user_path);
-    QString warning = QString("WAR  Cannot write data directory '%1', using '%2' instead.")
-                          .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
-                               QDir::toNativeSeparators(data_directory_path));
+    TMessage warning = TMessage::Warning(QString("Cannot write data directory '%1', using '%2' instead.")
+                                             .arg(QDir::toNativeSeparators(QDir::cleanPath(preferred_path)),
+                                                  QDir::toNativeSeparators(data_directory_path)));
 
     // Starting empty, the operator would see no thermometers and the next edit would start a second
     // file that diverges from the one beside the executable: take over what is not here yet.
@@ -155,7 +175,7 @@ TCalibrationStore::TCalibrationStore(const QString& application_directory_path)
     if (!copied.isEmpty())
     {
         const QString last = copied.takeLast();
-        warning +=
+        warning.text +=
             QString(" Copied %1 from it.").arg(copied.isEmpty() ? last : copied.join(", ") + " and " + last);
     }
     data_directory_messages.prepend(warning);
@@ -198,10 +218,9 @@ void TCalibrationStore::Use_User_Directory(const QString& path)
     const QString reason = Prepare_Directory(data_directory_path);
     if (!reason.isEmpty())
     {
-        data_directory_messages
-            << QString(
-                   "ERR  Cannot write data directory '%1': %2; settings and thermometers will not be saved.")
-                   .arg(QDir::toNativeSeparators(data_directory_path), reason);
+        data_directory_messages << TMessage::Error(
+            QString("Cannot write data directory '%1': %2; settings and thermometers will not be saved.")
+                .arg(QDir::toNativeSeparators(data_directory_path), reason));
     }
 }
 
@@ -224,7 +243,7 @@ QString TCalibrationStore::Get_History_File_Name() const
     return History_File_Name(Get_Calibration_File_Name());
 }
 
-QStringList TCalibrationStore::Load_Thermometers(TThermometerList* list)
+TMessages TCalibrationStore::Load_Thermometers(TThermometerList* list)
 {
     Q_ASSERT_X(list != nullptr, "TCalibrationStore::Load_Thermometers", "list");
     return Read_Thermometers(list, true);
@@ -262,9 +281,9 @@ bool TCalibrationStore::Is_Known_Content(const QByteArray& content) const
     return content_known && content.isNull() == known_content.isNull() && content == known_content;
 }
 
-QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool start_up)
+TMessages TCalibrationStore::Read_Thermometers(TThermometerList* list, bool start_up)
 {
-    QStringList messages;
+    TMessages messages;
     const QString file_name = Get_Calibration_File_Name();
     const bool file_existed = QFileInfo::exists(file_name);
     known_content = Calibration_File_Content();
@@ -278,39 +297,41 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     {
         if (start_up)
         {
-            messages
-                << QString("INF  Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name));
+            messages << TMessage::Info(
+                QString("Calibration file loaded: '%1'").arg(QDir::toNativeSeparators(file_name)));
         }
     }
     else
     {
-        QString message =
-            QString("ERR  Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name));
+        TMessage message = TMessage::Error(
+            QString("Cannot load calibration file: '%1'").arg(QDir::toNativeSeparators(file_name)));
         if (file_existed)
         {
-            message += ": " + list->Get_Last_Error();
+            message.text += ": " + list->Get_Last_Error();
         }
         else
         {
-            message += reader == TReader::Window
-                           ? ": no calibration file exists yet. To add the first thermometer, open Edit > "
-                             "Correction Editor (Ctrl+E), type its description, due date and test points and "
-                             "press Accept."
-                           : ": no calibration file exists yet. Thermometers are added in the window "
-                             "(velmora); --data-dir DIR reads another data directory.";
+            message.text +=
+                reader == TReader::Window
+                    ? ": no calibration file exists yet. To add the first thermometer, open Edit > "
+                      "Correction Editor (Ctrl+E), type its description, due date and test points and "
+                      "press Accept."
+                    : ": no calibration file exists yet. Thermometers are added in the window "
+                      "(velmora); --data-dir DIR reads another data directory.";
         }
         messages << message;
     }
 
     for (const QString& description : start_up ? list->Get_Descriptions() : QStringList())
     {
-        messages << QString("INF  Loaded correction data for '%1'.  Calibration Due: %2")
-                        .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
+        messages << TMessage::Info(
+            QString("Loaded correction data for '%1'.  Calibration Due: %2")
+                .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description))));
     }
     if (start_up)
     {
-        messages << QString("INF  Calibration data checksum error count: %1")
-                        .arg(list->Get_Checksum_Error_Count());
+        messages << TMessage::Info(
+            QString("Calibration data checksum error count: %1").arg(list->Get_Checksum_Error_Count()));
     }
 
     // Left out without a word, a thermometer seems to have vanished.
@@ -322,8 +343,8 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
             rejected.description.isEmpty()
                 ? QString::number(rejected.entry_number)
                 : QString("%1 '%2'").arg(QString::number(rejected.entry_number), rejected.description);
-        messages
-            << QString("WAR  Calibration entry %1 was left out: %2.").arg(entry, reasons[rejected.reason]);
+        messages << TMessage::Warning(
+            QString("Calibration entry %1 was left out: %2.").arg(entry, reasons[rejected.reason]));
     }
 
     // A directory in the file's place holds no thermometers to keep.
@@ -333,13 +354,14 @@ QStringList TCalibrationStore::Read_Thermometers(TThermometerList* list, bool st
     list_complete = Shows_Whole_File(*list, loaded, file_existed);
     if (keep_calibration_file)
     {
-        messages << QString("WAR  Calibration file '%1' will be kept under a new name at the first save.")
-                        .arg(QDir::toNativeSeparators(file_name));
+        messages << TMessage::Warning(
+            QString("Calibration file '%1' will be kept under a new name at the first save.")
+                .arg(QDir::toNativeSeparators(file_name)));
     }
     return messages;
 }
 
-bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) const
+bool TCalibrationStore::Keep_Damaged_Calibration_File(TMessages* messages) const
 {
     const QString file_name = Get_Calibration_File_Name();
     if (!QFileInfo::exists(file_name))
@@ -377,19 +399,20 @@ bool TCalibrationStore::Keep_Damaged_Calibration_File(QStringList* messages) con
         }
         if (!kept)
         {
-            *messages << QString("ERR  Cannot keep calibration file '%1' as '%2'; the thermometers were not "
-                                 "saved.  Reason: %3")
-                             .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name),
-                                  reason);
+            *messages << TMessage::Error(
+                QString("Cannot keep calibration file '%1' as '%2'; the thermometers were not "
+                        "saved.  Reason: %3")
+                    .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name), reason));
             return false;
         }
-        *messages << QString("WAR  Calibration file '%1' did not load completely; kept it as '%2'.")
-                         .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name));
+        *messages << TMessage::Warning(
+            QString("Calibration file '%1' did not load completely; kept it as '%2'.")
+                .arg(QDir::toNativeSeparators(file_name), QDir::toNativeSeparators(kept_name)));
         return true;
     }
 }
 
-bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* messages,
+bool TCalibrationStore::Write_Thermometers(TThermometerList* list, TMessages* messages,
                                            const THistoryAnchor& anchor)
 {
     // The first save would replace a file that still holds thermometers the list never loaded.
@@ -405,7 +428,7 @@ bool TCalibrationStore::Write_Thermometers(TThermometerList* list, QStringList* 
     if (!saved)
     {
         // The XML layer's own "ERR:" would follow the line's level a second time.
-        *messages << "ERR  " + QString(list->Get_Last_Error()).replace("': ERR:  ", "': ");
+        *messages << TMessage::Error(QString(list->Get_Last_Error()).replace("': ERR:  ", "': "));
     }
     known_content = Calibration_File_Content();
     content_known = true;
@@ -417,14 +440,14 @@ bool TCalibrationStore::Take_Lock(QLockFile* lock, TLockProblem* problem) const
     return ::Take_Lock(lock, Get_Calibration_File_Name() + ".lock", lock_timeout, lock_wait, problem);
 }
 
-QStringList TCalibrationStore::Remove_Interrupted_Saves() const
+TMessages TCalibrationStore::Remove_Interrupted_Saves() const
 {
     // A save writes "<file name>.XXXXXX" beside the file and renames it into place; killed before the
     // rename, it leaves that file. Only that pattern: never the lock file or a kept copy.
     const QFileInfo calibration_file(Get_Calibration_File_Name());
     const QString prefix = calibration_file.fileName() + ".";
     static const QRegularExpression temporary_suffix("^[A-Za-z0-9]{6}$");
-    QStringList messages;
+    TMessages messages;
     const QFileInfoList entries =
         QDir(calibration_file.absolutePath())
             .entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
@@ -439,15 +462,16 @@ QStringList TCalibrationStore::Remove_Interrupted_Saves() const
         const QString native_name = QDir::toNativeSeparators(entry.absoluteFilePath());
         if (leftover.remove())
         {
-            messages << QString(
-                            "INF  Removed '%1', left by a save of the calibration file that was interrupted.")
-                            .arg(native_name);
+            messages << TMessage::Info(
+                QString("Removed '%1', left by a save of the calibration file that was interrupted.")
+                    .arg(native_name));
         }
         else
         {
-            messages << QString("WAR  Cannot remove '%1', left by a save of the calibration file that was "
-                                "interrupted: %2.")
-                            .arg(native_name, leftover.errorString());
+            messages << TMessage::Warning(
+                QString("Cannot remove '%1', left by a save of the calibration file that was "
+                        "interrupted: %2.")
+                    .arg(native_name, leftover.errorString()));
         }
     }
     return messages;
@@ -463,18 +487,19 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     TLockProblem lock_problem;
     if (!Take_Lock(&lock, &lock_problem))
     {
-        result.messages << QString("ERR  Cannot lock calibration file '%1': %2; the change was not saved.%3")
-                               .arg(QDir::toNativeSeparators(file_name), lock_problem.reason,
-                                    lock_problem.advice.isEmpty() ? QString() : " " + lock_problem.advice);
+        result.messages << TMessage::Error(
+            QString("Cannot lock calibration file '%1': %2; the change was not saved.%3")
+                .arg(QDir::toNativeSeparators(file_name), lock_problem.reason,
+                     lock_problem.advice.isEmpty() ? QString() : " " + lock_problem.advice));
         return result;
     }
     result.messages << Remove_Interrupted_Saves();
 
     if (!Is_Known_Content(Calibration_File_Content()))
     {
-        result.messages << QString(
-                               "INF  Calibration file '%1' was changed by another writer; reloaded it first.")
-                               .arg(QDir::toNativeSeparators(file_name));
+        result.messages << TMessage::Info(
+            QString("Calibration file '%1' was changed by another writer; reloaded it first.")
+                .arg(QDir::toNativeSeparators(file_name)));
         result.messages << Read_Thermometers(list, false);
         result.reloaded = true;
         Read_Calibration_Records(*list);
@@ -482,7 +507,7 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     // The window shows the list: it changes only once the file holds the change, so that a failed
     // save neither shows the change as made nor lets the next save write it after all.
     TThermometerList changed = *list;
-    QString change_message;
+    TMessage change_message;
     if (!change(&changed, &change_message))
     {
         result.messages << change_message;
@@ -495,7 +520,7 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     const QString history_name = Get_History_File_Name();
     THistoryContent history;
     QString history_error;
-    QStringList history_messages;
+    TMessages history_messages;
     // The whole file is compared with its history at start-up; here, besides the changes another writer
     // left unsettled, only the thermometers the change is about, so that its record starts from what
     // the file held, also after an edit by hand. A change that changes nothing as stored has no record.
@@ -513,18 +538,12 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
             Compare_History(history, *list, list_complete, &changed_descriptions);
         // A change reports what it records; the chain and damaged records are the checks' to name, and a
         // history begun by a change needs no line of its own.
-        THistoryContent as_read = history;
-        as_read.first_break = 0;
-        as_read.incomplete_last_line = false;
-        THistoryComparison found = comparison;
-        found.damaged_records = 0;
-        history_messages = History_Comparison_Messages(history_name, as_read, found, true)
-                               .filter(QRegularExpression("^(?!INF  Calibration history started)"));
+        history_messages = Settling_Messages(history_name, history, comparison);
         recorded = Append_History(history_name, comparison.records + changes, &history, &history_error);
     }
     if (!recorded)
     {
-        result.messages << QString("ERR  %1; the change was not saved.").arg(history_error);
+        result.messages << TMessage::Error(QString("%1; the change was not saved.").arg(history_error));
         return result;
     }
     result.messages << history_messages;
@@ -535,7 +554,7 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
     THistoryAnchor anchor;
     anchor.records = history.line_count;
     anchor.last_record_hash = history.head_hash;
-    QStringList save_messages;
+    TMessages save_messages;
     if (Write_Thermometers(&changed, &save_messages, anchor))
     {
         *list = changed;
@@ -556,9 +575,10 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
         if (!Append_History(history_name, Mark_Records(change_records, THistoryRecord::Saved), &history,
                             &history_error))
         {
-            result.messages << QString("WAR  %1; the change was saved, and the next change or start marks it "
-                                       "as saved.")
-                                   .arg(history_error);
+            result.messages << TMessage::Warning(
+                QString("%1; the change was saved, and the next change or start marks it "
+                        "as saved.")
+                    .arg(history_error));
         }
     }
     else
@@ -638,7 +658,7 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
 {
     const QString history_name = Get_History_File_Name();
     const QString native_history_name = QDir::toNativeSeparators(history_name);
-    const QString not_checked = QString("WAR  Calibration history '%1' was not checked: %2.");
+    const QString not_checked = QString("Calibration history '%1' was not checked: %2.");
     THistoryCheckResult result;
     QLockFile lock(Get_Calibration_File_Name() + ".lock");
     TLockProblem lock_problem;
@@ -649,7 +669,7 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     if (!locked && lock_problem.kind != TLockProblem::Not_A_Lock &&
         lock_problem.kind != TLockProblem::Cannot_Create)
     {
-        result.messages << not_checked.arg(native_history_name, lock_problem.reason);
+        result.messages << TMessage::Warning(not_checked.arg(native_history_name, lock_problem.reason));
         result.finding_messages = result.messages;
         return result;
     }
@@ -677,13 +697,15 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     }
     if (busy)
     {
-        result.messages << not_checked.arg(native_history_name, "another Velmora is saving it");
+        result.messages << TMessage::Warning(
+            not_checked.arg(native_history_name, "another Velmora is saving it"));
         result.finding_messages = result.messages;
         return result;
     }
     if (!read)
     {
-        result.messages << QString("WAR  %1; the calibration file was not checked against it.").arg(error);
+        result.messages << TMessage::Warning(
+            QString("%1; the calibration file was not checked against it.").arg(error));
         result.finding_messages = result.messages;
         return result;
     }
@@ -694,7 +716,7 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     result.agrees = History_Agrees(history, comparison);
     result.checked = true;
     bool recorded = false;
-    QStringList failure;
+    TMessages failure;
     // What the check recorded is part of the history; what it could not record is still to be found.
     THistoryContent after = history;
     THistoryComparison left = comparison;
@@ -703,7 +725,7 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
         recorded = Append_History(history_name, comparison.records, &after, &error);
         if (!recorded)
         {
-            failure << QString("ERR  %1; what the check found was not recorded.").arg(error);
+            failure << TMessage::Error(QString("%1; what the check found was not recorded.").arg(error));
         }
         else
         {
@@ -715,8 +737,9 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     {
         if (!result.agrees)
         {
-            failure << QString("WAR  Calibration history '%1': what the check found was not recorded: %2.")
-                           .arg(native_history_name, lock_problem.reason);
+            failure << TMessage::Warning(
+                QString("Calibration history '%1': what the check found was not recorded: %2.")
+                    .arg(native_history_name, lock_problem.reason));
         }
         Know_Calibration_Records(history, compared);
     }
@@ -733,17 +756,18 @@ TReviewResult TCalibrationStore::Review_Finding(const TThermometerList& list, co
                                                 const QString& comment)
 {
     TReviewResult result;
-    const QString not_reviewed = QString("ERR  The finding of %1 was not marked as reviewed: %2.")
+    const QString not_reviewed = QString("The finding of %1 was not marked as reviewed: %2.")
                                      .arg(finding.record > 0 ? QString("record %1").arg(finding.record)
                                                              : QString("the calibration history"));
     if (comment.trimmed().isEmpty())
     {
-        result.messages << not_reviewed.arg("a review needs a comment");
+        result.messages << TMessage::Error(not_reviewed.arg("a review needs a comment"));
         return result;
     }
     if (!finding.Is_Reviewable())
     {
-        result.messages << not_reviewed.arg("the calibration history holds no record of it yet");
+        result.messages << TMessage::Error(
+            not_reviewed.arg("the calibration history holds no record of it yet"));
         return result;
     }
     const QString history_name = Get_History_File_Name();
@@ -751,17 +775,18 @@ TReviewResult TCalibrationStore::Review_Finding(const TThermometerList& list, co
     TLockProblem lock_problem;
     if (!Take_Lock(&lock, &lock_problem))
     {
-        result.messages << not_reviewed.arg(QString("cannot lock calibration file '%1': %2")
-                                                .arg(QDir::toNativeSeparators(Get_Calibration_File_Name()),
-                                                     lock_problem.reason)) +
-                               (lock_problem.advice.isEmpty() ? QString() : " " + lock_problem.advice);
+        result.messages << TMessage::Error(
+            not_reviewed.arg(
+                QString("cannot lock calibration file '%1': %2")
+                    .arg(QDir::toNativeSeparators(Get_Calibration_File_Name()), lock_problem.reason)) +
+            (lock_problem.advice.isEmpty() ? QString() : " " + lock_problem.advice));
         return result;
     }
     QByteArray history_bytes;
     QString error;
     if (!Read_History_Bytes(history_name, &history_bytes, &error))
     {
-        result.messages << not_reviewed.arg(error);
+        result.messages << TMessage::Error(not_reviewed.arg(error));
         return result;
     }
     // Judged against the file as it is now, as every writer settles it first.
@@ -778,19 +803,14 @@ TReviewResult TCalibrationStore::Review_Finding(const TThermometerList& list, co
     THistoryComparison comparison = Compare_History(history, compared, complete);
     if (!comparison.records.isEmpty())
     {
-        // A review settles nothing of a change; the lines that say what the settling found do.
-        THistoryContent as_read = history;
-        as_read.first_break = 0;
-        as_read.incomplete_last_line = false;
-        THistoryComparison found = comparison;
-        found.damaged_records = 0;
+        // A review settles nothing of a change; the messages that say what the settling found do.
+        const TMessages settled = Settling_Messages(history_name, history, comparison);
         if (!Append_History(history_name, comparison.records, &history, &error))
         {
-            result.messages << not_reviewed.arg(error);
+            result.messages << TMessage::Error(not_reviewed.arg(error));
             return result;
         }
-        result.messages << History_Comparison_Messages(history_name, as_read, found, true)
-                               .filter(QRegularExpression("^(?!INF  Calibration history started)"));
+        result.messages << settled;
         comparison.records.clear();
     }
     const QVector<TFinding> findings =
@@ -800,24 +820,23 @@ TReviewResult TCalibrationStore::Review_Finding(const TThermometerList& list, co
     });
     if (current == findings.end() || current->reviewed)
     {
-        result.messages << not_reviewed.arg(
+        result.messages << TMessage::Error(not_reviewed.arg(
             current == findings.end()
                 ? QString(
                       "it is no longer a finding as shown; the history or the calibration file changed since")
-                : QString("it was reviewed meanwhile ") + Review_Text(*current));
+                : QString("it was reviewed meanwhile ") + Review_Text(*current)));
         return result;
     }
     const THistoryRecord review = Review_Record(finding, comment);
     if (!Append_History(history_name, {review}, &history, &error))
     {
-        result.messages << not_reviewed.arg(error);
+        result.messages << TMessage::Error(not_reviewed.arg(error));
         return result;
     }
     result.reviewed = true;
-    result.messages << QString(
-                           "INF  Finding reviewed as record %1 of the calibration history: %2. Comment: %3")
-                           .arg(QString::number(history.line_count), Finding_Summary(finding),
-                                review.comment);
+    result.messages << TMessage::Info(
+        QString("Finding reviewed as record %1 of the calibration history: %2. Comment: %3")
+            .arg(QString::number(history.line_count), Finding_Summary(finding), review.comment));
     return result;
 }
 
@@ -890,7 +909,7 @@ void TCalibrationStore::Read_Calibration_Records(const TThermometerList& list)
     }
 }
 
-QStringList TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded)
+TMessages TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded)
 {
     Q_ASSERT_X(list != nullptr && reloaded != nullptr, "TCalibrationStore::Reload_Changed_Thermometers",
                "list, reloaded");
@@ -898,12 +917,12 @@ QStringList TCalibrationStore::Reload_Changed_Thermometers(TThermometerList* lis
     // Savers replace the file whole, by rename: it can be read while another writer holds the lock.
     if (Is_Known_Content(Calibration_File_Content()))
     {
-        return QStringList();
+        return TMessages();
     }
     *reloaded = true;
-    QStringList messages;
-    messages << QString("INF  Calibration file '%1' was changed by another writer; reloaded it.")
-                    .arg(QDir::toNativeSeparators(Get_Calibration_File_Name()));
+    TMessages messages;
+    messages << TMessage::Info(QString("Calibration file '%1' was changed by another writer; reloaded it.")
+                                   .arg(QDir::toNativeSeparators(Get_Calibration_File_Name())));
     messages << Read_Thermometers(list, false);
     Read_Calibration_Records(*list);
     return messages;

@@ -4,6 +4,7 @@
 #include "calibrationfindings.h"
 #include "calibrationhistory.h"
 #include "calibrationlock.h"
+#include "message.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -20,14 +21,14 @@ struct THistoryAnchor;
 class TThermometerList;
 
 // One change to the calibration data (see TCalibrationStore::Change_Thermometers). It is handed a copy
-// of the list as it is on disk; it applies itself and returns true with its log line, or returns false
-// with the line that says why it no longer applies to the list as it is now.
-using TThermometerChange = std::function<bool(TThermometerList* list, QString* message)>;
+// of the list as it is on disk; it applies itself and returns true with its message to log, or returns
+// false with the message that says why it no longer applies to the list as it is now.
+using TThermometerChange = std::function<bool(TThermometerList* list, TMessage* message)>;
 
 // What TCalibrationStore::Change_Thermometers did.
 struct TThermometerChangeResult
 {
-    QStringList messages;
+    TMessages messages;
     // The list was reloaded first: another writer had changed the file.
     bool reloaded = false;
     // The change was applied to the list, and the file holds it.
@@ -37,16 +38,16 @@ struct TThermometerChangeResult
 // What checking the calibration history against the calibration file found.
 struct THistoryCheckResult
 {
-    // The WAR lines of everything that disagrees (and the INF lines of what was recorded): the lines of
-    // the check of a named file.
-    QStringList messages;
+    // The warnings of everything that disagrees (and information on what was recorded): the messages
+    // of the check of a named file.
+    TMessages messages;
     // The history was checked and agrees with the file (see History_Agrees).
     bool agrees = false;
     // The history was read and compared, so that findings holds.
     bool checked = false;
-    // The lines of a start or of velmora-cli check (Finding_Messages, then what the check could not do):
-    // what was found, and the findings that are open; nothing of what was reviewed.
-    QStringList finding_messages;
+    // The messages of a start or of velmora-cli check (Finding_Messages, then what the check could not
+    // do): what was found, and the findings that are open; nothing of what was reviewed.
+    TMessages finding_messages;
     // Every finding, reviewed ones included, against the file as compared, after what the check
     // recorded.
     QVector<TFinding> findings;
@@ -57,13 +58,13 @@ struct THistoryCheckResult
 // What TCalibrationStore::Review_Finding did.
 struct TReviewResult
 {
-    QStringList messages;
+    TMessages messages;
     // The history holds the review.
     bool reviewed = false;
 };
 
 // Where the settings and the calibration data file live, and the policies for loading and replacing
-// that file. The window asks it and logs the lines it returns.
+// that file. The window asks it and logs the messages it returns.
 class TCalibrationStore
 {
 public:
@@ -89,26 +90,26 @@ public:
     void Set_Reader(TReader new_reader) { reader = new_reader; }
 
     const QString& Get_Data_Directory() const { return data_directory_path; }
-    // The lines to log about that choice: INF naming the user's directory of an installed program, WAR
-    // when the directory beside the executable could not be used, ERR when the user's directory cannot
-    // be written; none for ".velmora" beside the executable.
-    const QStringList& Get_Data_Directory_Messages() const { return data_directory_messages; }
+    // The messages to log about that choice: information naming the user's directory of an installed
+    // program, a warning when the directory beside the executable could not be used, an error when the
+    // user's directory cannot be written; none for ".velmora" beside the executable.
+    const TMessages& Get_Data_Directory_Messages() const { return data_directory_messages; }
     QString Get_Settings_File_Name() const;
     QString Get_Calibration_File_Name() const;
     QString Get_History_File_Name() const;
 
-    // Loads the calibration data file into list and returns the start-up log lines.
-    QStringList Load_Thermometers(TThermometerList* list);
+    // Loads the calibration data file into list and returns the start-up messages.
+    TMessages Load_Thermometers(TThermometerList* list);
     // Applies one change (add, update or remove a thermometer) to the calibration data as it is on
     // disk, so that two windows or two stations sharing the file never undo each other: writers take a
     // lock file beside the data file; list is reloaded first when the file changed since this store
     // last read or wrote it; then change is applied to a copy of list, which is saved, and list becomes
     // that copy only once the file holds it. A change that refuses, or a failed save, leaves list and
-    // file as they were; its log line is then left out (a refusal's line says why), and only the ERR
-    // line of the save is returned. When the lock cannot be taken within the lock timeout, or the lock
-    // file is not a lock at all (a directory, a file that holds no lock), an ERR line says what is in
-    // the way, and neither list nor file changes.
-    // Under the lock, the temporary files of saves that were interrupted are removed (an INF line each),
+    // file as they were; its message is then left out (a refusal's message says why), and only the
+    // error of the save is returned. When the lock cannot be taken within the lock timeout, or the lock
+    // file is not a lock at all (a directory, a file that holds no lock), an error says what is in the
+    // way, and neither list nor file changes.
+    // Under the lock, the temporary files of saves that were interrupted are removed (information each),
     // the changes another writer left unsettled in the history are settled, the change's records are
     // written and the file is saved with the history's anchor; a Saved mark follows the save.
     TThermometerChangeResult Change_Thermometers(TThermometerList* list, const TThermometerChange& change);
@@ -118,11 +119,11 @@ public:
     // thread sleeps. A wait that is cancelled saves nothing.
     void Set_Lock_Wait(const TLockWait& wait) { lock_wait = wait; }
     // Reloads list when the file changed since this store last read or wrote it (another window or
-    // station saved it): an INF line saying so and what went wrong on loading. No lines, and *reloaded
-    // false, when it did not change.
-    QStringList Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded);
+    // station saved it): information saying so and what went wrong on loading. No messages, and
+    // *reloaded false, when it did not change.
+    TMessages Reload_Changed_Thermometers(TThermometerList* list, bool* reloaded);
     // Checks the calibration history at start-up against the calibration file (list as just loaded,
-    // or the file as it is now when another writer saved it since): WAR lines for a chain that does not
+    // or the file as it is now when another writer saved it since): warnings for a chain that does not
     // hold, damaged records, a history that lost records, changes that never reached the file and
     // entries changed outside Velmora; what it finds is recorded under the lock, unsettled changes that
     // reached the file and the first sighting of each entry of a file that had no history included.
@@ -138,7 +139,7 @@ public:
     // then the review is appended only when the finding is still open as given, tied to the same line
     // with the same SHA-256. A comment that is blank, a finding without a line to tie a review to, one
     // reviewed or changed meanwhile, and a lock or a write that fails leave the review unwritten with an
-    // ERR line that says why.
+    // error that says why.
     TReviewResult Review_Finding(const TThermometerList& list, const TFinding& finding,
                                  const QString& comment);
     // The history as it is on disk now, for showing; false with *error when it cannot be read.
@@ -159,16 +160,16 @@ private:
     TCalibrationStore() = default;
     // Makes path, the user's application data directory, the data directory.
     void Use_User_Directory(const QString& path);
-    bool Keep_Damaged_Calibration_File(QStringList* messages) const;
+    bool Keep_Damaged_Calibration_File(TMessages* messages) const;
     // Saves list with the history's anchor; false when the file does not hold it.
-    bool Write_Thermometers(TThermometerList* list, QStringList* messages, const THistoryAnchor& anchor);
-    // Removes what saves that were interrupted left beside the calibration file; its lines.
-    QStringList Remove_Interrupted_Saves() const;
+    bool Write_Thermometers(TThermometerList* list, TMessages* messages, const THistoryAnchor& anchor);
+    // Removes what saves that were interrupted left beside the calibration file; its messages.
+    TMessages Remove_Interrupted_Saves() const;
     // Takes lock within the lock timeout, waiting with the lock wait; otherwise false, and *problem says
     // what is in the way (or that the wait was cancelled) and what to do about it.
     bool Take_Lock(QLockFile* lock, TLockProblem* problem) const;
-    // Loads list; at start-up with a line per thermometer, on a reload only what went wrong.
-    QStringList Read_Thermometers(TThermometerList* list, bool start_up);
+    // Loads list; at start-up with a message per thermometer, on a reload only what went wrong.
+    TMessages Read_Thermometers(TThermometerList* list, bool start_up);
     // What stands for the file's content: its MD5 (or why it cannot be read); a null array when
     // there is no file.
     QByteArray Calibration_File_Content() const;
@@ -195,7 +196,7 @@ private:
     QString data_directory_path;
     // Empty: the data directory's calibration file.
     QString calibration_file_name;
-    QStringList data_directory_messages;
+    TMessages data_directory_messages;
     TReader reader = TReader::Window;
     // A calibration file that did not load completely still holds thermometers the list lacks;
     // it is kept under a new name before the first save replaces it.

@@ -96,7 +96,7 @@ TCorrectionCurve Sample_Correction_Curve(const TThermometerCorrection& correctio
     curve.start = curve.span_start - margin;
     curve.end = curve.span_end + margin;
 
-    QString range_error;
+    TMessage range_error;
     if (!correction.Is_Valid())
     {
         curve.reason = Unusable_Reason(correction);

@@ -59,7 +59,7 @@ QString Deviation_Text(double deviation, double error_bound)
 
 } // namespace
 
-bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error)
+bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, TMessage* error)
 {
     Q_ASSERT_X(error != nullptr, "Is_Evaluation_Range_Usable", "error");
     const double start = std::floor(correction.Get_Point1().x);
@@ -69,9 +69,10 @@ bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QStrin
     {
         return true;
     }
-    *error = QString("ERR  Cannot evaluate the temperature range %1 to %2: it is not a calibration range.")
-                 .arg(correction.Get_Point1().x, 0, 'g', -1)
-                 .arg(correction.Get_Point3().x, 0, 'g', -1);
+    *error = TMessage::Error(
+        QString("Cannot evaluate the temperature range %1 to %2: it is not a calibration range.")
+            .arg(correction.Get_Point1().x, 0, 'g', -1)
+            .arg(correction.Get_Point3().x, 0, 'g', -1));
     return false;
 }
 
@@ -197,7 +198,7 @@ QString Uncertainty_Problem(const QString& text, double* value)
     return QString();
 }
 
-bool Write_Report_File(const QString& file_name, const QString& content, QString* error)
+bool Write_Report_File(const QString& file_name, const QString& content, TMessage* error)
 {
     Q_ASSERT_X(error != nullptr, "Write_Report_File", "error");
     // A failed write leaves the previous report as it was.
@@ -205,9 +206,10 @@ bool Write_Report_File(const QString& file_name, const QString& content, QString
     bool opened = false;
     if (!Write_Whole_File(file_name, content.toLatin1(), &reason, TLineEnds::Native, &opened))
     {
-        *error = QString(opened ? "ERR  Evaluation file '%1' was not written completely: %2"
-                                : "ERR  Cannot open evaluation file for writing. File: '%1'.  Reason: %2")
-                     .arg(QDir::toNativeSeparators(file_name), reason);
+        *error = TMessage::Error(
+            QString(opened ? "Evaluation file '%1' was not written completely: %2"
+                           : "Cannot open evaluation file for writing. File: '%1'.  Reason: %2")
+                .arg(QDir::toNativeSeparators(file_name), reason));
         return false;
     }
     return true;

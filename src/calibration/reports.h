@@ -1,6 +1,7 @@
 #ifndef REPORTS_H
 #define REPORTS_H
 
+#include "message.h"
 #include "thermometercorrection.h"
 
 #include <QDate>
@@ -8,8 +9,8 @@
 #include <QVector>
 
 // Both reports refuse ranges that no calibration has (a damaged file can hold any numbers);
-// error receives the log line saying why.
-bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, QString* error);
+// error receives the error saying why.
+bool Is_Evaluation_Range_Usable(const TThermometerCorrection& correction, TMessage* error);
 QString Corrections_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction);
 // One set of the uncertainty report: its number, the offsets given to test points 1 to 3 and the
@@ -29,8 +30,8 @@ QString Uncertainty_Problem(const QString& text, double* value);
 QString Uncertainty_Report(const QString& description, const QDate& due_date,
                            const TThermometerCorrection& correction, double uncertainty);
 
-// Writes a report to file_name; false, with error receiving the log line saying why, when it was
+// Writes a report to file_name; false, with error receiving the error saying why, when it was
 // not written completely.
-bool Write_Report_File(const QString& file_name, const QString& content, QString* error);
+bool Write_Report_File(const QString& file_name, const QString& content, TMessage* error);
 
 #endif // REPORTS_H

@@ -361,9 +361,10 @@ TSettingsFile::TSettingsFile(const QString& settings_file_name) : file_name(sett
         if (!reason.isEmpty())
         {
             is_usable = false;
-            start_up_messages << QString("ERR  Cannot read settings file '%1': %2; the defaults are used and "
-                                         "changed settings will not be kept.")
-                                     .arg(QDir::toNativeSeparators(file_name), reason);
+            start_up_messages << TMessage::Error(
+                QString("Cannot read settings file '%1': %2; the defaults are used and "
+                        "changed settings will not be kept.")
+                    .arg(QDir::toNativeSeparators(file_name), reason));
             return;
         }
     }
@@ -393,12 +394,12 @@ QVariant TSettingsFile::Value(TSetting key) const
     return values.value(Key_Name(key), Default_Value(key));
 }
 
-QStringList TSettingsFile::Set_Value(TSetting key, const QVariant& value)
+TMessages TSettingsFile::Set_Value(TSetting key, const QVariant& value)
 {
     return Set_Values({{key, value}});
 }
 
-QStringList TSettingsFile::Set_Values(const QVector<QPair<TSetting, QVariant>>& new_values)
+TMessages TSettingsFile::Set_Values(const QVector<QPair<TSetting, QVariant>>& new_values)
 {
     for (const auto& new_value : new_values)
     {
@@ -411,7 +412,7 @@ QStringList TSettingsFile::Set_Values(const QVector<QPair<TSetting, QVariant>>& 
     }
     if (!is_usable || unwritten.isEmpty())
     {
-        return QStringList();
+        return TMessages();
     }
     QString reason;
     const bool written = Write(&reason);
@@ -424,16 +425,16 @@ QStringList TSettingsFile::Set_Values(const QVector<QPair<TSetting, QVariant>>& 
     const QString native_name = QDir::toNativeSeparators(file_name);
     if (!written && !failed_before)
     {
-        return {
-            QString("ERR  Cannot write settings file '%1'; changed settings will not be kept.  Reason: %2")
-                .arg(native_name, reason)};
+        return {TMessage::Error(
+            QString("Cannot write settings file '%1'; changed settings will not be kept.  Reason: %2")
+                .arg(native_name, reason))};
     }
     if (written && failed_before)
     {
-        return {
-            QString("INF  Settings file '%1' written again; changed settings are kept.").arg(native_name)};
+        return {TMessage::Info(
+            QString("Settings file '%1' written again; changed settings are kept.").arg(native_name))};
     }
-    return QStringList();
+    return TMessages();
 }
 
 bool TSettingsFile::Write(QString* reason) const

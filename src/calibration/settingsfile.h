@@ -1,6 +1,8 @@
 #ifndef SETTINGSFILE_H
 #define SETTINGSFILE_H
 
+#include "message.h"
+
 #include <QMap>
 #include <QPair>
 #include <QString>
@@ -42,8 +44,8 @@ public:
     explicit TSettingsFile(const QString& file_name);
 
     const QString& Get_File_Name() const { return file_name; }
-    // The ERR line for a file that exists but cannot be read; empty otherwise.
-    const QStringList& Get_Start_Up_Messages() const { return start_up_messages; }
+    // The error for a file that exists but cannot be read; none otherwise.
+    const TMessages& Get_Start_Up_Messages() const { return start_up_messages; }
 
     // The name of key in the file.
     static QString Key_Name(TSetting key);
@@ -52,11 +54,11 @@ public:
     QVariant Value(TSetting key) const;
 
     // Takes the values; those that differ from Value are changes, which are written, together with
-    // changes a failed write left, in one small write. Returns the lines to log: an ERR line with the
-    // system's reason when a write fails after one that succeeded (not at every edit), an INF line
+    // changes a failed write left, in one small write. Returns the messages to log: an error with the
+    // system's reason when a write fails after one that succeeded (not at every edit), information
     // when the file is written again after a failure.
-    QStringList Set_Values(const QVector<QPair<TSetting, QVariant>>& values);
-    QStringList Set_Value(TSetting key, const QVariant& value);
+    TMessages Set_Values(const QVector<QPair<TSetting, QVariant>>& values);
+    TMessages Set_Value(TSetting key, const QVariant& value);
     // Whether changes wait for a write that succeeds.
     bool Has_Unwritten_Changes() const { return !unwritten.isEmpty(); }
 
@@ -65,7 +67,7 @@ private:
     bool Write(QString* reason) const;
 
     QString file_name;
-    QStringList start_up_messages;
+    TMessages start_up_messages;
     // Every key of the file as read at start, and what this window set since.
     QMap<QString, QVariant> values;
     // What this window changed and the file does not hold yet.

@@ -309,7 +309,7 @@ bool Has_Decimal_Comma(const QString& meter_text)
     return is_number && std::isfinite(value);
 }
 
-QString Decimal_Comma_Refusal(const QStringList& axes, const QStringList& meter_texts)
+TMessages Decimal_Comma_Refusal(const QStringList& axes, const QStringList& meter_texts)
 {
     Q_ASSERT_X(axes.size() == meter_texts.size(), "Decimal_Comma_Refusal", "meter_texts");
     QStringList readings;
@@ -322,27 +322,28 @@ QString Decimal_Comma_Refusal(const QStringList& axes, const QStringList& meter_
     }
     if (readings.isEmpty())
     {
-        return QString();
+        return TMessages();
     }
-    return QString("WAR  Entry not written: %1 %2 a decimal comma, which is not a number here; type %3 with "
-                   "a full stop (20.5) and write again.")
-        .arg(readings.join(", "), readings.size() == 1 ? "has" : "have",
-             readings.size() == 1 ? "it" : "them");
+    return {TMessage::Warning(
+        QString("Entry not written: %1 %2 a decimal comma, which is not a number here; type "
+                "%3 with a full stop (20.5) and write again.")
+            .arg(readings.join(", "), readings.size() == 1 ? "has" : "have",
+                 readings.size() == 1 ? "it" : "them"))};
 }
 
-QStringList Append_Temperature_Log_Entry(const QString& file_path, const TLogEntry& entry,
-                                         const TLogOptions& options, bool* entry_written)
+TMessages Append_Temperature_Log_Entry(const QString& file_path, const TLogEntry& entry,
+                                       const TLogOptions& options, bool* entry_written)
 {
     if (entry_written != nullptr)
     {
         *entry_written = false;
     }
-    QStringList messages;
+    TMessages messages;
     const QString native_path = QDir::toNativeSeparators(file_path);
     const bool exists = QFile::exists(file_path);
-    messages << QString(exists ? "INF  Appending log file: '%1' for '%2'"
-                               : "INF  Creating log file: '%1' for '%2'")
-                    .arg(native_path, entry.description);
+    messages << TMessage::Info(
+        QString(exists ? "Appending log file: '%1' for '%2'" : "Creating log file: '%1' for '%2'")
+            .arg(native_path, entry.description));
 
     // An existing file keeps its encoding, and the layout its last header line names; the audit columns
     // turned on or off change it. A new file gets what the options say.
@@ -387,27 +388,27 @@ QStringList Append_Temperature_Log_Entry(const QString& file_path, const TLogEnt
     bool opened = false;
     if (!Append_Whole_Lines(file_path, data, &reason, -1, TLineEnds::Native, &opened))
     {
-        messages << (opened
-                         ? QString("WAR  Temperature log entry was not written to '%1': %2")
-                         : QString(
-                               "WAR  Cannot open temperature log file for writing. File: '%1'.  Reason: %2"))
-                        .arg(native_path, reason);
+        messages << TMessage::Warning(
+            QString(opened ? "Temperature log entry was not written to '%1': %2"
+                           : "Cannot open temperature log file for writing. File: '%1'.  Reason: %2")
+                .arg(native_path, reason));
         return messages;
     }
     if (switched)
     {
-        messages << (layout == TLogLayout::Audit
-                         ? QString("INF  Audit columns begin in '%1': a header line of their layout was "
-                                   "written before the entry.")
-                         : QString("INF  Audit columns end in '%1': a header line without them was written "
-                                   "before the entry."))
-                        .arg(native_path);
+        messages << TMessage::Info(QString(layout == TLogLayout::Audit
+                                               ? "Audit columns begin in '%1': a header line of their layout "
+                                                 "was written before the entry."
+                                               : "Audit columns end in '%1': a header line without them was "
+                                                 "written before the entry.")
+                                       .arg(native_path));
     }
     if (options.date_time_column && layout == TLogLayout::Plain)
     {
-        messages << QString("WAR  Date and time not logged: '%1' has no \"Date and Time\" column; a new log "
-                            "file gets one.")
-                        .arg(native_path);
+        messages << TMessage::Warning(
+            QString("Date and time not logged: '%1' has no \"Date and Time\" column; a new log "
+                    "file gets one.")
+                .arg(native_path));
     }
     if (entry_written != nullptr)
     {

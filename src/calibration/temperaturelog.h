@@ -2,6 +2,7 @@
 #define TEMPERATURELOG_H
 
 #include "clock.h"
+#include "message.h"
 #include "thermometercorrection.h"
 
 #include <QByteArray>
@@ -60,7 +61,7 @@ struct TEntryCalibration
     bool has_record = false;
 };
 
-// The flags column of an entry, in the order of the window's WAR lines after it: each ticked axis not
+// The flags column of an entry, in the order of the window's warnings after it: each ticked axis not
 // corrected, "X:not corrected (<why>)", or extrapolated, "X:extrapolated"; then "doubtful" and "no
 // calibration record". axis_texts as Temperature_Log_Line takes them, meter_texts as typed.
 QStringList Audit_Flags(const QStringList& axis_texts, const QStringList& meter_texts,
@@ -68,9 +69,9 @@ QStringList Audit_Flags(const QStringList& axis_texts, const QStringList& meter_
 
 // Whether a meter text is a number typed with a decimal comma ("20,5"), which Write refuses.
 bool Has_Decimal_Comma(const QString& meter_text);
-// The WAR line refusing an entry whose ticked readings hold a decimal comma: axes and meter_texts pair
-// up, an empty text is not ticked. Empty when there is none.
-QString Decimal_Comma_Refusal(const QStringList& axes, const QStringList& meter_texts);
+// The warning refusing an entry whose ticked readings hold a decimal comma: axes and meter_texts pair
+// up, an empty text is not ticked. None when there is none.
+TMessages Decimal_Comma_Refusal(const QStringList& axes, const QStringList& meter_texts);
 
 // One entry of the temperature log.
 struct TLogEntry
@@ -103,12 +104,12 @@ struct TLogOptions
 QString Temperature_Log_Entry_Text(const TLogEntry& entry, TLogLayout layout);
 
 // Appends one entry to the log at file_path, starting a new file with the header, and returns the
-// log lines that say what happened, in order. A new file gets the layout and encoding the options
+// messages that say what happened, in order. A new file gets the layout and encoding the options
 // choose; an existing file keeps its encoding, and the layout of its last header line unless the audit
 // columns are turned on or off, which writes a header line of the new layout first, so that no part of a
 // file mixes layouts. entry_written, when given, tells whether the entry is in the file.
-QStringList Append_Temperature_Log_Entry(const QString& file_path, const TLogEntry& entry,
-                                         const TLogOptions& options, bool* entry_written = nullptr);
+TMessages Append_Temperature_Log_Entry(const QString& file_path, const TLogEntry& entry,
+                                       const TLogOptions& options, bool* entry_written = nullptr);
 
 // One row of a temperature log as read back.
 struct TLogRow

@@ -42,10 +42,10 @@ QString Carried_Out_On_Current_Values(TThermometerAction action)
     return QString();
 }
 
-bool Refuse(TChangeRefusal reason, const QString& line, QString* message, TChangeRefusal* refusal)
+bool Refuse(TChangeRefusal reason, const TMessage& why, TMessage* message, TChangeRefusal* refusal)
 {
     *refusal = reason;
-    *message = line;
+    *message = why;
     return false;
 }
 
@@ -76,24 +76,25 @@ TChosenState Chosen_State(const TThermometerList& list, const TChosenThermometer
     return record == chosen.record ? TChosenState::Unchanged : TChosenState::Changed;
 }
 
-QString Chosen_State_Line(TThermometerAction action, const TChosenThermometer& chosen, TChosenState state)
+TMessages Chosen_State_Message(TThermometerAction action, const TChosenThermometer& chosen,
+                               TChosenState state)
 {
     if (state == TChosenState::Changed)
     {
-        return QString("WAR  Thermometer '%1' was changed by another window; %2.")
-            .arg(chosen.description, Carried_Out_On_Current_Values(action));
+        return {TMessage::Warning(QString("Thermometer '%1' was changed by another window; %2.")
+                                      .arg(chosen.description, Carried_Out_On_Current_Values(action)))};
     }
     if (state != TChosenState::Gone)
     {
-        return QString();
+        return TMessages();
     }
     if (action == TThermometerAction::Removal)
     {
-        return QString("INF  Thermometer '%1' was already removed by another window.")
-            .arg(chosen.description);
+        return {TMessage::Info(
+            QString("Thermometer '%1' was already removed by another window.").arg(chosen.description))};
     }
-    return QString("ERR  Thermometer '%1' was removed by another window; %2.")
-        .arg(chosen.description, Not_Carried_Out(action));
+    return {TMessage::Error(QString("Thermometer '%1' was removed by another window; %2.")
+                                .arg(chosen.description, Not_Carried_Out(action)))};
 }
 
 QString Edited_Description(const TThermometerEdit& edit)
@@ -108,7 +109,7 @@ QString Edited_Description(const TThermometerEdit& edit)
     return edit.entry.description;
 }
 
-bool Apply_Edit(TThermometerList* list, const TThermometerEdit& edit, QString* message,
+bool Apply_Edit(TThermometerList* list, const TThermometerEdit& edit, TMessage* message,
                 TChangeRefusal* refusal)
 {
     Q_ASSERT_X(list != nullptr && message != nullptr && refusal != nullptr, "Apply_Edit",
@@ -123,52 +124,59 @@ bool Apply_Edit(TThermometerList* list, const TThermometerEdit& edit, QString* m
         const QString on_disk = list->Get_Stored_Record(opened);
         if (on_disk.isNull())
         {
-            return Refuse(TChangeRefusal::Removed_Meanwhile,
-                          QString("ERR  Thermometer '%1' was removed by another window after the Correction "
-                                  "Editor opened on it; this change was not saved.")
-                              .arg(opened),
-                          message, refusal);
+            return Refuse(
+                TChangeRefusal::Removed_Meanwhile,
+                TMessage::Error(QString("Thermometer '%1' was removed by another window after the Correction "
+                                        "Editor opened on it; this change was not saved.")
+                                    .arg(opened)),
+                message, refusal);
         }
         if (on_disk != edit.opened.record)
         {
-            return Refuse(TChangeRefusal::Changed_Meanwhile,
-                          QString("ERR  Thermometer '%1' was changed by another window after the Correction "
-                                  "Editor opened on it; this change was not saved. The editor now opens on "
-                                  "its current values.")
-                              .arg(opened),
-                          message, refusal);
+            return Refuse(
+                TChangeRefusal::Changed_Meanwhile,
+                TMessage::Error(
+                    QString("Thermometer '%1' was changed by another window after the Correction "
+                            "Editor opened on it; this change was not saved. The editor now opens on "
+                            "its current values.")
+                        .arg(opened)),
+                message, refusal);
         }
         const QString stored = list->Get_Stored_Description(opened);
         const bool renamed = stored != description && list->Rename_Thermometer(stored, description);
         list->Set_Correction_Data(description, edit.entry);
         list->Set_Calibration_Due_Date(description, edit.entry.calibration_due_date);
         const QString due = Due_Date_Text(list->Get_Calibration_Due_Date(description));
-        *message = renamed
-                       ? QString("INF  Updated correction data for '%1' (renamed from '%2').  Calibration "
-                                 "Due: %3")
-                             .arg(description, stored, due)
-                       : QString("INF  Updated correction data for '%1'.  Calibration Due: %2")
-                             .arg(description, due);
+        *message =
+            renamed
+                ? TMessage::Info(QString("Updated correction data for '%1' (renamed from '%2').  Calibration "
+                                         "Due: %3")
+                                     .arg(description, stored, due))
+                : TMessage::Info(QString("Updated correction data for '%1'.  Calibration Due: %2")
+                                     .arg(description, due));
         return true;
     }
     const QString taken = list->Get_Stored_Description(description);
     if (!taken.isEmpty())
     {
-        return Refuse(TChangeRefusal::Description_Taken,
-                      QString("ERR  Thermometer '%1' was not added: another window added '%2' meanwhile, and "
-                              "descriptions that differ only in letter case are the same thermometer; this "
-                              "change was not saved.")
-                          .arg(description, taken),
-                      message, refusal);
+        return Refuse(
+            TChangeRefusal::Description_Taken,
+            TMessage::Error(
+                QString("Thermometer '%1' was not added: another window added '%2' meanwhile, and "
+                        "descriptions that differ only in letter case are the same thermometer; this "
+                        "change was not saved.")
+                    .arg(description, taken)),
+            message, refusal);
     }
     list->Set_Correction_Data(description, edit.entry);
     list->Set_Calibration_Due_Date(description, edit.entry.calibration_due_date);
-    *message = QString("INF  Added correction data for '%1'.  Calibration Due: %2")
-                   .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description)));
+    *message =
+        TMessage::Info(QString("Added correction data for '%1'.  Calibration Due: %2")
+                           .arg(description, Due_Date_Text(list->Get_Calibration_Due_Date(description))));
     return true;
 }
 
-bool Apply_Removal(TThermometerList* list, const TChosenThermometer& confirmed, QString* message,
+bool Apply_Removal(TThermometerList* list, const TChosenThermometer& confirmed, TMessage* message,
                    TChangeRefusal* refusal)
 {
     Q_ASSERT_X(list != nullptr && message != nullptr && refusal != nullptr, "Apply_Removal",
@@ -180,22 +188,24 @@ bool Apply_Removal(TThermometerList* list, const TChosenThermometer& confirmed, 
         const QString on_disk = list->Get_Stored_Record(description);
         if (on_disk.isNull())
         {
-            return Refuse(TChangeRefusal::Removed_Meanwhile,
-                          Chosen_State_Line(TThermometerAction::Removal, confirmed, TChosenState::Gone),
-                          message, refusal);
+            return Refuse(
+                TChangeRefusal::Removed_Meanwhile,
+                Chosen_State_Message(TThermometerAction::Removal, confirmed, TChosenState::Gone).first(),
+                message, refusal);
         }
         if (on_disk != confirmed.record)
         {
             return Refuse(
                 TChangeRefusal::Changed_Meanwhile,
-                QString("ERR  Thermometer '%1' was not removed: another window changed it after the "
-                        "removal was asked for. Check its current values, then remove it again if it "
-                        "is still to go.")
-                    .arg(description),
+                TMessage::Error(
+                    QString("Thermometer '%1' was not removed: another window changed it after the "
+                            "removal was asked for. Check its current values, then remove it again if it "
+                            "is still to go.")
+                        .arg(description)),
                 message, refusal);
         }
     }
     list->Remove_Thermometer_Data(description);
-    *message = QString("INF  Removed correction data for '%1'.").arg(description);
+    *message = TMessage::Info(QString("Removed correction data for '%1'.").arg(description));
     return true;
 }

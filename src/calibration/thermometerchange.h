@@ -2,6 +2,7 @@
 #define THERMOMETERCHANGE_H
 
 #include "correctiondialogdata.h"
+#include "message.h"
 
 #include <QString>
 
@@ -46,10 +47,12 @@ enum class TThermometerAction
     Uncertainty_Report
 };
 
-// The line to log when the chosen thermometer changed or is gone by the time action is carried out:
-// WAR that it goes on with the current values, or the line that says it was not carried out (ERR; INF
-// for a removal, which another writer already did). Empty when it is unchanged or none was chosen.
-QString Chosen_State_Line(TThermometerAction action, const TChosenThermometer& chosen, TChosenState state);
+// The message to log when the chosen thermometer changed or is gone by the time action is carried out:
+// a warning that it goes on with the current values, or the message that says it was not carried out
+// (an error; information for a removal, which another writer already did). None when it is unchanged
+// or none was chosen.
+TMessages Chosen_State_Message(TThermometerAction action, const TChosenThermometer& chosen,
+                               TChosenState state);
 
 // Why a change no longer applies to the calibration data as the file holds it now.
 enum class TChangeRefusal
@@ -79,16 +82,16 @@ QString Edited_Description(const TThermometerEdit& edit);
 // Applies edit to list, the list as the file holds it now. An entry whose description names the
 // opened thermometer (letter case ignored) changes that thermometer, renaming it when only the letter
 // case differs; any other description adds a thermometer and leaves the opened one as it is. True with
-// the INF line in *message; false, with *refusal and the ERR line that says why, when the opened
+// the information in *message; false, with *refusal and the error that says why, when the opened
 // thermometer was changed or removed meanwhile, or another writer added a thermometer of that
 // description meanwhile.
-bool Apply_Edit(TThermometerList* list, const TThermometerEdit& edit, QString* message,
+bool Apply_Edit(TThermometerList* list, const TThermometerEdit& edit, TMessage* message,
                 TChangeRefusal* refusal);
 
 // Removes confirmed, the thermometer the operator agreed to remove as it was when asked, from list as
-// the file holds it now. False, with *refusal and the line that says why, when another writer changed
+// the file holds it now. False, with *refusal and the message that says why, when another writer changed
 // or removed it meanwhile. With none confirmed, nothing is removed and the list is saved as it is.
-bool Apply_Removal(TThermometerList* list, const TChosenThermometer& confirmed, QString* message,
+bool Apply_Removal(TThermometerList* list, const TChosenThermometer& confirmed, TMessage* message,
                    TChangeRefusal* refusal);
 
 #endif // THERMOMETERCHANGE_H

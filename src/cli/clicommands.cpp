@@ -11,6 +11,7 @@
 #include "durablefile.h"
 #include "filescreen.h"
 #include "logtrace.h"
+#include "message.h"
 #include "reports.h"
 #include "settingsfile.h"
 #include "thermometerdata.h"
@@ -20,7 +21,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <functional>
@@ -71,8 +71,8 @@ struct TInvocation
     QDate today;
     std::optional<TCalibrationStore> store;
     TThermometerList list;
-    // The lines of loading list.
-    QStringList load_messages;
+    // The messages of loading list.
+    TMessages load_messages;
     int warn_days = Default_Warn_Days_Before_Due;
     // The thermometer an argument named, as the list stores it (TLoad::Thermometer).
     QString description;
@@ -168,29 +168,27 @@ bool Warn_Days(const QCommandLineParser& parser, const TCalibrationStore& store,
     return true;
 }
 
-// The WAR line of a thermometer whose readings are corrected but whose calibration or due date looks like
+// The warning of a thermometer whose readings are corrected but whose calibration or due date looks like
 // a slip of the hand; none for one that is not Doubtful. Said without the warning period, which the
 // command does not take.
-QStringList Doubt_Warnings(const TThermometerList& list, const QString& description, const QDate& today)
+TMessages Doubt_Warnings(const TThermometerList& list, const QString& description, const QDate& today)
 {
     if (Thermometer_State(list, description, today, 0) != TCalibrationState::Doubtful)
     {
-        return QStringList();
+        return TMessages();
     }
     return Thermometer_Warnings(list, description, today, 0);
 }
 
-// The start-up lines of loading: any WAR or ERR line means the file did not load completely.
-bool Loaded_Completely(const QStringList& load_messages)
+// The start-up messages of loading: any warning or error means the file did not load completely.
+bool Loaded_Completely(const TMessages& load_messages)
 {
-    return std::none_of(load_messages.begin(), load_messages.end(),
-                        [](const QString& line) { return line.startsWith("WAR") || line.startsWith("ERR"); });
+    return Highest_Severity(load_messages) == TSeverity::Info;
 }
 
-bool Has_Error_Line(const QStringList& messages)
+bool Has_Error(const TMessages& messages)
 {
-    return std::any_of(messages.begin(), messages.end(),
-                       [](const QString& line) { return line.startsWith("ERR"); });
+    return Highest_Severity(messages) == TSeverity::Error;
 }
 
 QString Lines(const QStringList& lines)
@@ -198,13 +196,18 @@ QString Lines(const QStringList& lines)
     return lines.isEmpty() ? QString() : lines.join('\n') + '\n';
 }
 
+QString Lines(const TMessages& messages)
+{
+    return Lines(Log_Lines(messages));
+}
+
 TCliResult List_Command(const TInvocation& invocation)
 {
     const TThermometerList& list = invocation.list;
     TCliResult result;
     // Entries left out would otherwise vanish from the list without a word.
-    result.err = Lines(invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)")));
-    if (Has_Error_Line(invocation.load_messages))
+    result.err = Lines(At_Least(invocation.load_messages, TSeverity::Warning));
+    if (Has_Error(invocation.load_messages))
     {
         result.status = Cli_Exit_Failure;
         return result;
@@ -279,8 +282,8 @@ TCliResult Check_Command(const TInvocation& invocation)
     TCliResult result;
     // The load's own warnings first, as the window logs them: entries left out are thermometers that
     // can no longer be used.
-    const QStringList load_warnings = invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)"));
-    if (Has_Error_Line(invocation.load_messages))
+    const TMessages load_warnings = At_Least(invocation.load_messages, TSeverity::Warning);
+    if (Has_Error(invocation.load_messages))
     {
         result.out = Lines(load_warnings).toUtf8();
         result.status = Cli_Exit_Unreadable;
@@ -346,8 +349,8 @@ QString Finding_State_Text(const TFinding& finding)
 TCliResult Findings_Command(const TInvocation& invocation)
 {
     TCliResult result;
-    result.err = Lines(invocation.load_messages.filter(QRegularExpression("^(WAR|ERR)")));
-    if (Has_Error_Line(invocation.load_messages))
+    result.err = Lines(At_Least(invocation.load_messages, TSeverity::Warning));
+    if (Has_Error(invocation.load_messages))
     {
         result.status = Cli_Exit_Unreadable;
         return result;
@@ -486,11 +489,13 @@ void Correct_Csv_Column(const TInvocation& invocation, const TCliThermometer& th
         result->status = Cli_Exit_Failure;
         return;
     }
-    for (const TCsvMessage& message : corrected.messages)
+    for (const TMessage& message : corrected.messages)
     {
+        // A warning is a log line, as the window's; an error names the program, as every other error does.
+        const bool warning = message.severity == TSeverity::Warning;
         result->err +=
-            (message.warning ? message.text : QString("%1: %2").arg(Program_Name, message.text)) + '\n';
-        *warned = *warned || message.warning;
+            (warning ? message.Log_Line() : QString("%1: %2").arg(Program_Name, message.text)) + '\n';
+        *warned = *warned || warning;
     }
     if (corrected.outcome == TCsvOutcome::Not_All_Corrected)
     {
@@ -558,7 +563,7 @@ TCliResult Correct_Command(const TInvocation& invocation)
     const TCliThermometer thermometer = Named_Thermometer(invocation);
     TCliResult result;
     // Said once, before the readings: their numbers stand, but the calibration behind them is in doubt.
-    const QStringList doubts = Doubt_Warnings(invocation.list, thermometer.description, invocation.today);
+    const TMessages doubts = Doubt_Warnings(invocation.list, thermometer.description, invocation.today);
     result.err = Lines(doubts);
     bool warned = !doubts.isEmpty();
     if (invocation.parser->isSet("csv"))
@@ -580,7 +585,8 @@ TCliResult Correct_Command(const TInvocation& invocation)
             }
             else if (!corrected.extrapolation.isEmpty())
             {
-                result.err += QString("WAR  Reading %1.\n").arg(corrected.extrapolation);
+                result.err +=
+                    TMessage::Warning(QString("Reading %1.").arg(corrected.extrapolation)).Log_Line() + '\n';
                 warned = true;
             }
         }
@@ -648,10 +654,12 @@ TCliResult Trace_Command(const TInvocation& invocation)
     QStringList notes;
     if (history.first_break != 0)
     {
-        notes << QString("WAR  Calibration history '%1' does not hold from line %2: %3.")
-                     .arg(QDir::toNativeSeparators(invocation.store->Get_History_File_Name()))
-                     .arg(history.first_break)
-                     .arg(history.break_reason);
+        notes << TMessage::Warning(
+                     QString("Calibration history '%1' does not hold from line %2: %3.")
+                         .arg(QDir::toNativeSeparators(invocation.store->Get_History_File_Name()))
+                         .arg(history.first_break)
+                         .arg(history.break_reason))
+                     .Log_Line();
     }
     QString out;
     const bool csv = invocation.parser->isSet("csv");
@@ -732,10 +740,10 @@ TCliResult Report_Command(const TInvocation& invocation)
     const TThermometerCorrection correction = invocation.list.Get_Correction(description);
     const QDate due_date = invocation.list.Get_Calibration_Due_Date(description);
     TCliResult result;
-    QString error;
+    TMessage error;
     if (!Is_Evaluation_Range_Usable(correction, &error))
     {
-        result.err = error + '\n';
+        result.err = error.Log_Line() + '\n';
         result.status = Cli_Exit_Failure;
         return result;
     }
@@ -745,17 +753,16 @@ TCliResult Report_Command(const TInvocation& invocation)
     const QString file_name = parser.value("output");
     if (!Write_Report_File(file_name, content, &error))
     {
-        result.err = error + '\n';
+        result.err = error.Log_Line() + '\n';
         result.status = Cli_Exit_Failure;
         return result;
     }
-    // The window's lines after a report.
-    const QString written =
-        kind == "corrections" ? "INF  Evaluation file written." : "INF  Uncertainty file written.";
-    result.out =
-        Lines(QStringList{written + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name))} +
-              Report_Warnings(description, due_date, invocation.today, correction))
-            .toUtf8();
+    // The window's messages after a report.
+    const QString written = kind == "corrections" ? "Evaluation file written." : "Uncertainty file written.";
+    result.out = Lines(TMessages{TMessage::Info(
+                           written + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name)))} +
+                       Report_Warnings(description, due_date, invocation.today, correction))
+                     .toUtf8();
     return result;
 }
 
@@ -959,7 +966,7 @@ bool Has_Option(const TCommand& command, const QString& name)
 constexpr int Command_Line_Lock_Timeout = 30000;
 
 // Loads the calibration file the command reads into invocation, and the thermometer it names; the
-// usage error, with the file's ERR lines, when there is no such thermometer.
+// usage error, after the load's errors, when there is no such thermometer.
 std::optional<TCliResult> Load(const TCommand& command, const TContext& context, TInvocation* invocation)
 {
     TCalibrationStore data_directory_store =
@@ -1009,7 +1016,7 @@ std::optional<TCliResult> Load(const TCommand& command, const TContext& context,
         return std::nullopt;
     }
     TCliResult not_found = Usage_Error(QString("no thermometer '%1' in the calibration file").arg(name));
-    not_found.err.prepend(Lines(invocation->load_messages.filter(QRegularExpression("^ERR"))));
+    not_found.err.prepend(Lines(At_Least(invocation->load_messages, TSeverity::Error)));
     return not_found;
 }
 

@@ -129,7 +129,7 @@ TCsvCorrection Correct_Csv_Column(const QByteArray& content, int column, const T
     if (!Read_Csv(content, format.delimiter, &text, &error))
     {
         result.outcome = TCsvOutcome::Refused;
-        result.messages << TCsvMessage{false, error};
+        result.messages << TMessage::Error(error);
         return result;
     }
     const QVector<TCsvRecord>& records = text.records;
@@ -148,10 +148,10 @@ TCsvCorrection Correct_Csv_Column(const QByteArray& content, int column, const T
     if (widest < column)
     {
         result.outcome = TCsvOutcome::No_Such_Column;
-        result.messages << TCsvMessage{false, QString("--column %1: no line of the file has more than %2 %3")
-                                                  .arg(column)
-                                                  .arg(widest)
-                                                  .arg(widest == 1 ? "field" : "fields")};
+        result.messages << TMessage::Error(QString("--column %1: no line of the file has more than %2 %3")
+                                               .arg(column)
+                                               .arg(widest)
+                                               .arg(widest == 1 ? "field" : "fields"));
         return result;
     }
     const int index = column - 1;
@@ -167,7 +167,7 @@ TCsvCorrection Correct_Csv_Column(const QByteArray& content, int column, const T
     const auto not_corrected = [&](int record, int line, const QString& reason) {
         added[record] = Not_Corrected;
         result.outcome = TCsvOutcome::Not_All_Corrected;
-        result.messages << TCsvMessage{false, QString("line %1: %2").arg(line).arg(reason)};
+        result.messages << TMessage::Error(QString("line %1: %2").arg(line).arg(reason));
     };
     for (int record_index = 0; record_index < records.size(); ++record_index)
     {
@@ -220,12 +220,11 @@ TCsvCorrection Correct_Csv_Column(const QByteArray& content, int column, const T
             }
             if (!has_header)
             {
-                result.messages << TCsvMessage{
-                    true,
-                    QString("WAR  Line %1: read %2 from '%3'; were it a decimal comma, the file would need "
+                result.messages << TMessage::Warning(
+                    QString("Line %1: read %2 from '%3'; were it a decimal comma, the file would need "
                             "quotes or --delimiter ';' --decimal-comma.")
                         .arg(field.line)
-                        .arg(reading, both)};
+                        .arg(reading, both));
             }
         }
         const TCorrectedReading corrected = Correct_Reading(reading, format.decimal_comma, thermometer);
@@ -244,8 +243,8 @@ TCsvCorrection Correct_Csv_Column(const QByteArray& content, int column, const T
         }
         else if (!corrected.extrapolation.isEmpty())
         {
-            result.messages << TCsvMessage{
-                true, QString("WAR  Line %1: reading %2.").arg(field.line).arg(corrected.extrapolation)};
+            result.messages << TMessage::Warning(
+                QString("Line %1: reading %2.").arg(field.line).arg(corrected.extrapolation));
         }
     }
     result.content = With_Appended_Column(records, format.delimiter, added);

@@ -1,6 +1,7 @@
 #ifndef CLICORRECTION_H
 #define CLICORRECTION_H
 
+#include "message.h"
 #include "thermometercorrection.h"
 
 #include <QByteArray>
@@ -44,13 +45,6 @@ struct TCsvFormat
     bool decimal_comma = false;
 };
 
-// A line for standard error: an error (a reading not corrected, a file refused) or a WAR line.
-struct TCsvMessage
-{
-    bool warning = false;
-    QString text;
-};
-
 enum class TCsvOutcome
 {
     // Every reading was corrected.
@@ -68,8 +62,9 @@ struct TCsvCorrection
     TCsvOutcome outcome = TCsvOutcome::Corrected;
     // The file with the corrected column appended, every other byte as it was.
     QByteArray content;
-    // In the order of the lines they are about.
-    QVector<TCsvMessage> messages;
+    // For standard error, in the order of the lines they are about: errors (a reading not corrected, a
+    // file refused) and warnings.
+    TMessages messages;
 };
 
 // Corrects the readings in column (counted from 1) of a CSV file's content into a new last column. The

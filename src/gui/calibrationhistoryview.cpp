@@ -340,15 +340,7 @@ void TCalibrationHistoryView::Show_Chain()
     }
     else if (broken)
     {
-        QStringList warnings = History_Chain_Warnings(history_file_name, history);
-        for (QString& warning : warnings)
-        {
-            if (warning.startsWith("WAR  "))
-            {
-                warning.remove(0, 5);
-            }
-        }
-        text = warnings.join('\n');
+        text = Message_Texts(History_Chain_Warnings(history_file_name, history)).join('\n');
     }
     else if (history.records.isEmpty())
     {
@@ -379,12 +371,12 @@ bool TCalibrationHistoryView::Export_Csv(const QString& file_name)
     QString reason;
     if (!Write_Whole_File(file_name, History_Csv(shown_records).toUtf8(), &reason, TLineEnds::Native))
     {
-        emit Message(QString("ERR  Cannot write calibration history export '%1'.  Reason: %2")
-                         .arg(QDir::toNativeSeparators(file_name), reason));
+        emit Message(TMessage::Error(QString("Cannot write calibration history export '%1'.  Reason: %2")
+                                         .arg(QDir::toNativeSeparators(file_name), reason)));
         return false;
     }
-    emit Message(
-        QString("INF  Calibration history exported to '%1'.").arg(QDir::toNativeSeparators(file_name)));
+    emit Message(TMessage::Info(
+        QString("Calibration history exported to '%1'.").arg(QDir::toNativeSeparators(file_name))));
     return true;
 }
 
@@ -499,8 +491,9 @@ void TCalibrationHistoryView::Review_Selected_Finding()
     const TFinding* selected = Selected_Finding();
     if (selected == nullptr || !Not_Reviewable_Reason(*selected).isEmpty())
     {
-        emit Message(QString("INF  No open finding of the calibration history can be reviewed now%1")
-                         .arg(selected != nullptr ? ": " + Not_Reviewable_Reason(*selected) : QString(".")));
+        emit Message(TMessage::Info(
+            QString("No open finding of the calibration history can be reviewed now%1")
+                .arg(selected != nullptr ? ": " + Not_Reviewable_Reason(*selected) : QString("."))));
         return;
     }
     const TFinding finding = *selected;

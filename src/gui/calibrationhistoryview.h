@@ -3,6 +3,7 @@
 
 #include "calibrationfindings.h"
 #include "calibrationhistory.h"
+#include "message.h"
 
 #include <QString>
 #include <QVector>
@@ -38,16 +39,16 @@ public:
     // Where the export's file dialog starts.
     void Set_Export_Directory(const QString& directory);
 
-    // Writes the shown records as CSV; false, and an ERR message, when the file could not be written.
+    // Writes the shown records as CSV; false, and an error message, when the file could not be written.
     bool Export_Csv(const QString& file_name);
 
     // Asks for the comment on the selected finding, else on the first open finding that can be reviewed,
-    // and hands it on as Review_Requested once accepted. Only an INF message when there is none.
+    // and hands it on as Review_Requested once accepted. Only an information message when there is none.
     void Review_Selected_Finding();
 
 signals:
     // A line for the main window's log pane.
-    void Message(const QString& message);
+    void Message(const TMessage& message);
     // A person accepted a review of finding with comment; the main window records it.
     void Review_Requested(const TFinding& finding, const QString& comment);
 

@@ -463,9 +463,10 @@ void TCorrectionView::Export_With_Dialog(TChartFormat format)
     QString error;
     if (!Export(file_name, format, chart_view->size(), &error))
     {
-        emit Message(QString("ERR  Cannot export the correction curve to '%1': %2")
-                         .arg(QDir::toNativeSeparators(file_name), error));
+        emit Message(TMessage::Error(QString("Cannot export the correction curve to '%1': %2")
+                                         .arg(QDir::toNativeSeparators(file_name), error)));
         return;
     }
-    emit Message(QString("INF  Correction curve exported to '%1'.").arg(QDir::toNativeSeparators(file_name)));
+    emit Message(TMessage::Info(
+        QString("Correction curve exported to '%1'.").arg(QDir::toNativeSeparators(file_name))));
 }

@@ -2,6 +2,7 @@
 #define CORRECTIONVIEW_H
 
 #include "chartexport.h"
+#include "message.h"
 #include "thermometercorrection.h"
 
 #include <QDate>
@@ -61,7 +62,7 @@ public:
 
 signals:
     // A line for the main window's log pane.
-    void Message(const QString& message);
+    void Message(const TMessage& message);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

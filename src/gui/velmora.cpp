@@ -45,7 +45,6 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSpacerItem>
 #include <QTimer>
@@ -490,7 +489,7 @@ void TVelmora::Set_Up_Keyboard()
 
 void TVelmora::Load_Thermometers()
 {
-    const QStringList messages = calibration_store.Load_Thermometers(&thermometer_list);
+    const TMessages messages = calibration_store.Load_Thermometers(&thermometer_list);
     Fill_Selector();
     Log_Messages(messages);
     // A hand edit of the file, or a save that never completed, shows against the history at once; every
@@ -543,10 +542,10 @@ void TVelmora::Select_Initial_Thermometer()
             thermometer_list.Get_Descriptions().indexOf(thermometer_list.Get_Stored_Description(description));
         if (index < 0)
         {
-            Log_Message(
-                QString("WAR  Thermometer '%1', in use at the last close, is no longer in the list. No "
+            Log_Message(TMessage::Warning(
+                QString("Thermometer '%1', in use at the last close, is no longer in the list. No "
                         "thermometer is selected: choose the one in use.")
-                    .arg(description));
+                    .arg(description)));
         }
     }
     else
@@ -683,10 +682,10 @@ void TVelmora::Write_Temperature_Entry()
                                      z_check_box->isChecked() ? z_meter_field->text() : QString(),
                                      part_check_box->isChecked() ? part_meter_field->text() : QString()};
     // "20,5" is no number here: written, it would be "-----" where the operator meant a value.
-    const QString refusal = Decimal_Comma_Refusal({"X", "Y", "Z", "Part"}, meter_texts);
+    const TMessages refusal = Decimal_Comma_Refusal({"X", "Y", "Z", "Part"}, meter_texts);
     if (!refusal.isEmpty())
     {
-        Log_Message(refusal);
+        Log_Messages(refusal);
         return;
     }
     TLogEntry entry;
@@ -731,11 +730,7 @@ void TVelmora::Write_Temperature_Entry()
         reasons << (axis_texts[axis] == Not_Corrected ? Not_Corrected_Reason_For(meter_fields[axis])
                                                       : QString());
     }
-    const QString warning = Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons);
-    if (!warning.isEmpty())
-    {
-        Log_Message(warning);
-    }
+    Log_Messages(Not_Corrected_Entry_Warning({"X", "Y", "Z", "Part"}, reasons));
     // Shown in colour only, an extrapolated value in the log looks like any other.
     const char* const axis_names[] = {"X", "Y", "Z", "Part"};
     QStringList outside_axes;
@@ -747,11 +742,7 @@ void TVelmora::Write_Temperature_Entry()
             outside_axes << axis_names[axis];
         }
     }
-    const QString outside_warning = Outside_Range_Entry_Warning(outside_axes, current_correction);
-    if (!outside_warning.isEmpty())
-    {
-        Log_Message(outside_warning);
-    }
+    Log_Messages(Outside_Range_Entry_Warning(outside_axes, current_correction));
 }
 
 void TVelmora::Check_Calibration_Date()
@@ -854,14 +845,14 @@ void TVelmora::Show_Reloaded_Thermometers(const QStringList& selection)
     Show_Thermometers(selection + QStringList(previous), false);
     if (!previous.isEmpty() && thermometer_list.Get_Stored_Record(previous).isNull())
     {
-        Log_Message(
-            QString("WAR  Thermometer '%1', selected in this window, is no longer in the calibration "
+        Log_Message(TMessage::Warning(
+            QString("Thermometer '%1', selected in this window, is no longer in the calibration "
                     "file; %2")
                 .arg(previous, thermometer_selector->currentIndex() >= 0
                                    ? QString("'%1' is selected now.").arg(thermometer_selector->currentText())
                                : thermometer_selector->count() > 0
                                    ? QString("no thermometer is selected: choose the one in use.")
-                                   : QString("no thermometer is left.")));
+                                   : QString("no thermometer is left."))));
     }
 }
 
@@ -892,7 +883,7 @@ void TVelmora::Follow_Calibration_File()
         return;
     }
     bool reloaded = false;
-    const QStringList messages = calibration_store.Reload_Changed_Thermometers(&thermometer_list, &reloaded);
+    const TMessages messages = calibration_store.Reload_Changed_Thermometers(&thermometer_list, &reloaded);
     if (!reloaded)
     {
         return;
@@ -914,11 +905,7 @@ bool TVelmora::Reload_For(TThermometerAction action, TChosenThermometer* chosen)
     // Also where no notice of another station's save arrives (network shares).
     Follow_Calibration_File();
     const TChosenState state = Chosen_State(thermometer_list, *chosen);
-    const QString line = Chosen_State_Line(action, *chosen, state);
-    if (!line.isEmpty())
-    {
-        Log_Message(line);
-    }
+    Log_Messages(Chosen_State_Message(action, *chosen, state));
     if (state == TChosenState::Gone)
     {
         return false;
@@ -980,7 +967,7 @@ void TVelmora::Open_Correction_Editor(const TChosenThermometer& thermometer)
         correction_dialog->Get_Dialog_Data(&edit.entry);
         TChangeRefusal refusal = TChangeRefusal::None;
         const bool saved = Change_Thermometers(
-            [&edit, &refusal](TThermometerList* list, QString* message) {
+            [&edit, &refusal](TThermometerList* list, TMessage* message) {
                 return Apply_Edit(list, edit, message, &refusal);
             },
             {Edited_Description(edit), opened.description});
@@ -1035,7 +1022,7 @@ void TVelmora::Remove_Thermometer()
     // Once it is gone, the first remaining thermometer is selected.
     TChangeRefusal refusal = TChangeRefusal::None;
     const bool saved = Change_Thermometers(
-        [&confirmed, &refusal](TThermometerList* list, QString* message) {
+        [&confirmed, &refusal](TThermometerList* list, TMessage* message) {
             return Apply_Removal(list, confirmed, message, &refusal);
         },
         {selected});
@@ -1045,8 +1032,7 @@ void TVelmora::Remove_Thermometer()
     }
 }
 
-void TVelmora::Write_Report(const QString& default_name, const QString& content,
-                            const QString& success_message)
+void TVelmora::Write_Report(const QString& default_name, const QString& content, const QString& success_text)
 {
     const QString file_name = QFileDialog::getSaveFileName(
         this, "Save File", current_path + "/" + default_name, "CSV data (*.csv *.txt)");
@@ -1054,13 +1040,14 @@ void TVelmora::Write_Report(const QString& default_name, const QString& content,
     {
         return;
     }
-    QString error;
+    TMessage error;
     if (!Write_Report_File(file_name, content, &error))
     {
         Log_Message(error);
         return;
     }
-    Log_Message(success_message + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name)));
+    Log_Message(
+        TMessage::Info(success_text + QString(" File: '%1'").arg(QDir::toNativeSeparators(file_name))));
     // The report's values are written all the same; the file itself does not say they are doubtful.
     const QString description = thermometer_selector->currentText();
     Log_Messages(Report_Warnings(description, thermometer_list.Get_Calibration_Due_Date(description),
@@ -1075,7 +1062,7 @@ void TVelmora::Evaluate_Corrections()
     {
         return;
     }
-    QString error;
+    TMessage error;
     if (!Is_Evaluation_Range_Usable(current_correction, &error))
     {
         Log_Message(error);
@@ -1085,7 +1072,7 @@ void TVelmora::Evaluate_Corrections()
     Write_Report(Export_File_Name(description + " corrections evaluation", "csv"),
                  Corrections_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
                                     current_correction),
-                 "INF  Evaluation file written.");
+                 "Evaluation file written.");
 }
 
 void TVelmora::Evaluate_Uncertainty()
@@ -1095,7 +1082,7 @@ void TVelmora::Evaluate_Uncertainty()
     {
         return;
     }
-    QString error;
+    TMessage error;
     if (!Is_Evaluation_Range_Usable(current_correction, &error))
     {
         Log_Message(error);
@@ -1117,7 +1104,7 @@ void TVelmora::Evaluate_Uncertainty()
     Write_Report(Export_File_Name(description + " uncertainty evaluation", "csv"),
                  Uncertainty_Report(description, thermometer_list.Get_Calibration_Due_Date(description),
                                     current_correction, uncertainty),
-                 "INF  Uncertainty file written.");
+                 "Uncertainty file written.");
 }
 
 void TVelmora::Place_Beside_Window(QWidget* view)
@@ -1211,7 +1198,7 @@ void TVelmora::Read_History_Into_View()
     if (!history.checked)
     {
         Log_Messages(history.messages);
-        history_view->Set_Read_Error(history.messages.join('\n').remove(QRegularExpression("^WAR  ")));
+        history_view->Set_Read_Error(Message_Texts(history.messages).join('\n'));
         return;
     }
     history_view->Set_History(history.content, calibration_store.Get_History_File_Name(), history.findings);
@@ -1235,19 +1222,19 @@ void TVelmora::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TVelmora::Log_Message(const QString& message)
+void TVelmora::Log_Message(const TMessage& message)
 {
-    Log_Messages(QStringList(message));
+    Log_Messages(TMessages{message});
 }
 
 // Many lines go in as one block: the pane then lays itself out once rather than once per line.
-void TVelmora::Log_Messages(const QStringList& messages)
+void TVelmora::Log_Messages(const TMessages& messages)
 {
     if (messages.isEmpty())
     {
         return;
     }
-    log_pane->appendPlainText(messages.join('\n'));
+    log_pane->appendPlainText(Log_Lines(messages).join('\n'));
     log_pane->moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
 }
 
@@ -1296,11 +1283,11 @@ void TVelmora::Edit_Options()
     log_utf8 = options_dialog->Get_Log_Utf8();
     Write_Settings();
     Mark_Thermometer_States();
-    Log_Message(
-        QString("INF  Options: warn %1 days before due; date and time in new log files: %2. Audit "
+    Log_Message(TMessage::Info(
+        QString("Options: warn %1 days before due; date and time in new log files: %2. Audit "
                 "columns: %3; UTF-8 for new log files: %4.")
             .arg(warn_days_before_due)
-            .arg(log_date_time ? "on" : "off", log_audit_columns ? "on" : "off", log_utf8 ? "on" : "off"));
+            .arg(log_date_time ? "on" : "off", log_audit_columns ? "on" : "off", log_utf8 ? "on" : "off")));
 }
 
 void TVelmora::Review_Finding()

@@ -3,6 +3,7 @@
 
 #include "calibrationfindings.h"
 #include "calibrationstore.h"
+#include "message.h"
 #include "settingsfile.h"
 #include "thermometerchange.h"
 #include "thermometercorrection.h"
@@ -44,7 +45,7 @@ public:
     explicit TVelmora(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
     ~TVelmora() override;
 
-    void Log_Message(const QString& message);
+    void Log_Message(const TMessage& message);
     void Update_Corrected_Readings();
 
 protected:
@@ -91,7 +92,7 @@ private:
     void Connect_Signals();
     // Shortcuts, the Return chain through the readings and the accessible names.
     void Set_Up_Keyboard();
-    void Log_Messages(const QStringList& messages);
+    void Log_Messages(const TMessages& messages);
     void Load_Thermometers();
     void Select_Initial_Thermometer();
     void Fill_Selector();
@@ -110,7 +111,7 @@ private:
     void Show_Thermometers(const QStringList& selection, bool first_if_none);
     // Shows the list again after another writer changed it, selecting the first of selection still
     // there, else keeping the selection by description; when that one is gone, none is selected and a
-    // WAR line says so.
+    // warning says so.
     void Show_Reloaded_Thermometers(const QStringList& selection);
     // Watches the calibration file, and its directory, which sees a save replace the file.
     void Watch_Calibration_File();
@@ -118,15 +119,15 @@ private:
     void Follow_Calibration_File();
     // The thermometer selected, to which an action started now is bound; none when none is selected.
     TChosenThermometer Selected_Thermometer() const;
-    // Reloads the file before action is carried out on *chosen: false, with the line that says so,
+    // Reloads the file before action is carried out on *chosen: false, with the message that says so,
     // when another writer removed it meanwhile; otherwise *chosen becomes it as the file holds it now
-    // (a WAR line when another writer changed it).
+    // (a warning when another writer changed it).
     bool Reload_For(TThermometerAction action, TChosenThermometer* chosen);
     // Opens the Correction Editor on thermometer, or empty when it is none, and saves what is accepted.
     // An edit refused because another window changed the thermometer meanwhile opens the editor again
     // on its current values, with what was typed shown to be typed again.
     void Open_Correction_Editor(const TChosenThermometer& thermometer);
-    void Write_Report(const QString& default_name, const QString& content, const QString& success_message);
+    void Write_Report(const QString& default_name, const QString& content, const QString& success_text);
     // Moves a view about to be shown beside the window, where the screen has room.
     void Place_Beside_Window(QWidget* view);
     TCorrectionViewData Correction_View_Data() const;
@@ -138,7 +139,7 @@ private:
     void Read_History_Into_View();
     // Hands the open history view the selected thermometer; a hidden view gets it when shown.
     void Update_History_Selection();
-    // The calibration state of every thermometer: WAR lines at start, icons and tooltips in the selector
+    // The calibration state of every thermometer: warnings at start, icons and tooltips in the selector
     // (worked out by its model when shown).
     void Warn_About_Calibrations();
     void Mark_Thermometer_States();
