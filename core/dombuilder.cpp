@@ -49,6 +49,14 @@ private:
     QVector<QString> names;
 };
 
+// A string of its own, just as long as the text. Qt 5.15's reader shares its whole text buffer when a
+// text fills it, and that buffer has room for 256 characters, or for the longest text read so far:
+// every text kept (a thermometer's description) would pin one.
+QString Own_Copy(const QStringView text)
+{
+    return text.toString();
+}
+
 // Hands out a text in pieces for the stream reader, which encodes each piece on its own: so a piece
 // never ends between the halves of a surrogate pair.
 class TTextPieces
@@ -160,12 +168,11 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
                 if (namespace_processing)
                 {
                     element.setAttributeNS(attribute.namespaceUri().toString(),
-                                           names.Get(attribute.qualifiedName()),
-                                           attribute.value().toString());
+                                           names.Get(attribute.qualifiedName()), Own_Copy(attribute.value()));
                 }
                 else
                 {
-                    element.setAttribute(names.Get(attribute.qualifiedName()), attribute.value().toString());
+                    element.setAttribute(names.Get(attribute.qualifiedName()), Own_Copy(attribute.value()));
                 }
             }
             parent.appendChild(element);
@@ -192,20 +199,20 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
         case QXmlStreamReader::Characters:
             if (reader.isCDATA())
             {
-                parent.appendChild(document->createCDATASection(reader.text().toString()));
+                parent.appendChild(document->createCDATASection(Own_Copy(reader.text())));
             }
             else if (!reader.isWhitespace() && !Is_Blank(reader.text()))
             {
-                parent.appendChild(document->createTextNode(reader.text().toString()));
+                parent.appendChild(document->createTextNode(Own_Copy(reader.text())));
             }
             break;
         case QXmlStreamReader::Comment:
-            parent.appendChild(document->createComment(reader.text().toString()));
+            parent.appendChild(document->createComment(Own_Copy(reader.text())));
             break;
         case QXmlStreamReader::ProcessingInstruction:
             parent.appendChild(
                 document->createProcessingInstruction(reader.processingInstructionTarget().toString(),
-                                                      reader.processingInstructionData().toString()));
+                                                      Own_Copy(reader.processingInstructionData())));
             break;
         case QXmlStreamReader::EntityReference:
             parent.appendChild(document->createEntityReference(reader.name().toString()));
