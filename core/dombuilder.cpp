@@ -49,6 +49,48 @@ private:
     QVector<QString> names;
 };
 
+// A string of its own, just as long as the text. Qt 5.15's reader shares its whole text buffer when a
+// text fills it, and that buffer has room for 256 characters, or for the longest text read so far:
+// every text kept (a thermometer's description) would pin one.
+QString Own_Copy(const QStringView text)
+{
+    return text.toString();
+}
+
+// Hands out a text in pieces for the stream reader, which encodes each piece on its own: so a piece
+// never ends between the halves of a surrogate pair.
+class TTextPieces
+{
+public:
+    TTextPieces(const QString& whole_text, int size) : text(whole_text), piece_size(qMax(size, 1)) {}
+
+    bool Has_More() const { return position < text.size(); }
+
+    QString Next()
+    {
+        int end = position + qMin(piece_size, text.size() - position);
+        if (end < text.size() && text.at(end - 1).isHighSurrogate())
+        {
+            ++end;
+        }
+        const QString piece = text.mid(position, end - position);
+        position = end;
+        return piece;
+    }
+
+    QString Rest()
+    {
+        const QString rest = text.mid(position);
+        position = text.size();
+        return rest;
+    }
+
+private:
+    const QString& text;
+    const int piece_size;
+    int position = 0;
+};
+
 // The XML declaration is kept as a processing instruction, worded as setContent words it.
 QString Declaration_Data(const QXmlStreamReader& reader)
 {
@@ -67,10 +109,12 @@ QString Declaration_Data(const QXmlStreamReader& reader)
 
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
                         QString* error, int* line, int* column, QVector<QDomElement>* unfinished_elements,
-                        const TElementRead& element_read)
+                        const TElementRead& element_read, int piece_size)
 {
     Q_ASSERT_X(document != nullptr, "Build_Dom_Document", "document");
-    QXmlStreamReader reader(text);
+    TTextPieces pieces(text, piece_size);
+    // Made with the first piece, as with a whole text: the reader's encoding is then fixed.
+    QXmlStreamReader reader(pieces.Next());
     reader.setNamespaceProcessing(namespace_processing);
 
     // A document made with a name has the document type node setContent gives one without a DOCTYPE.
@@ -80,7 +124,14 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
     int depth = 0;
     while (!reader.atEnd())
     {
-        switch (reader.readNext())
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::Invalid &&
+            reader.error() == QXmlStreamReader::PrematureEndOfDocumentError && pieces.Has_More())
+        {
+            reader.addData(pieces.Next());
+            continue;
+        }
+        switch (token)
         {
         case QXmlStreamReader::StartDocument:
             if (!reader.documentVersion().isEmpty())
@@ -117,12 +168,11 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
                 if (namespace_processing)
                 {
                     element.setAttributeNS(attribute.namespaceUri().toString(),
-                                           names.Get(attribute.qualifiedName()),
-                                           attribute.value().toString());
+                                           names.Get(attribute.qualifiedName()), Own_Copy(attribute.value()));
                 }
                 else
                 {
-                    element.setAttribute(names.Get(attribute.qualifiedName()), attribute.value().toString());
+                    element.setAttribute(names.Get(attribute.qualifiedName()), Own_Copy(attribute.value()));
                 }
             }
             parent.appendChild(element);
@@ -138,26 +188,31 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
             {
                 parent.removeChild(element);
             }
-            --depth;
+            // Once the document element is closed the reader takes the end of what it was given for
+            // the end of the document: what follows is given whole.
+            if (--depth == 0 && pieces.Has_More())
+            {
+                reader.addData(pieces.Rest());
+            }
             break;
         }
         case QXmlStreamReader::Characters:
             if (reader.isCDATA())
             {
-                parent.appendChild(document->createCDATASection(reader.text().toString()));
+                parent.appendChild(document->createCDATASection(Own_Copy(reader.text())));
             }
             else if (!reader.isWhitespace() && !Is_Blank(reader.text()))
             {
-                parent.appendChild(document->createTextNode(reader.text().toString()));
+                parent.appendChild(document->createTextNode(Own_Copy(reader.text())));
             }
             break;
         case QXmlStreamReader::Comment:
-            parent.appendChild(document->createComment(reader.text().toString()));
+            parent.appendChild(document->createComment(Own_Copy(reader.text())));
             break;
         case QXmlStreamReader::ProcessingInstruction:
             parent.appendChild(
                 document->createProcessingInstruction(reader.processingInstructionTarget().toString(),
-                                                      reader.processingInstructionData().toString()));
+                                                      Own_Copy(reader.processingInstructionData())));
             break;
         case QXmlStreamReader::EntityReference:
             parent.appendChild(document->createEntityReference(reader.name().toString()));

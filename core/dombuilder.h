@@ -26,11 +26,17 @@ class QString;
 // (the document element's is 1) and the nodes read so far around it; when it returns true the element
 // is taken out of the document. A reader that takes each part as it comes and needs it no further so
 // holds one part at a time, not the whole document.
+//
+// The reader is given the text piece by piece, piece_size characters at a time (tests vary it): given
+// a whole text, Qt's reader holds it twice more, encoded as UTF-8 and decoded again. The nodes built,
+// the error and its place are the same wherever the pieces end.
 using TElementRead = std::function<bool(const QDomElement& element, int depth)>;
+constexpr int Dom_Text_Piece_Size = 1 << 16;
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
                         QString* error, int* line, int* column,
                         QVector<QDomElement>* unfinished_elements = nullptr,
-                        const TElementRead& element_read = TElementRead());
+                        const TElementRead& element_read = TElementRead(),
+                        int piece_size = Dom_Text_Piece_Size);
 
 // Text made only of blanks (by QChar::isSpace): the builder drops it as a text node, so a writer must
 // keep it in CDATA.

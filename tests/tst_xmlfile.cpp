@@ -1,4 +1,5 @@
 #include "calibrationtestsupport.h"
+#include "dombuilder.h"
 #include "xmlfile.h"
 #include "xmlscreen.h"
 
@@ -345,6 +346,71 @@ private slots:
         QCOMPARE(left.isNull(), !damaged);
         QCOMPARE(xml.root_element.firstChildElement("F").isNull(), damaged);
         QCOMPARE(!xml.Is_Complete(left), damaged);
+    }
+
+    // The parser is given the text in pieces: wherever they end (within a name, a reference, text,
+    // CDATA, a comment, a surrogate pair, before a U+FEFF, at and after the document element's end),
+    // it builds the nodes, sees the elements and reports the error of the whole text.
+    void Pieces_Read_As_Whole_data()
+    {
+        QTest::addColumn<QString>("text");
+        const QString emoji = QString::fromUcs4(U"\U0001F321");
+        const QString feff(QChar(0xFEFF));
+        QTest::newRow("every kind of node")
+            << QStringList{"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE Id>\n",
+                           "<Id File_Version=\"1 &amp; 2\">\n <E>text &lt; more ",
+                           emoji,
+                           "</E>",
+                           "<![CDATA[  x<y ]]><!-- comm<ent --><?pi data?>\n",
+                           " <E>",
+                           feff,
+                           "a",
+                           feff,
+                           feff,
+                           "</E><E/>  \n <E>  </E>\n</Id>\n<!-- after -->\n"}
+                   .join(QString());
+        QTest::newRow("U+FEFF first") << feff + "<Id>" + feff + "</Id>";
+        QTest::newRow("text after the end") << "<Id><E>x</E></Id>garbage";
+        QTest::newRow("element after the end") << "<Id><E>x</E></Id>\n<E/>";
+        QTest::newRow("cut off") << "<Id><E>x</E><E>y<![CDATA[z";
+        QTest::newRow("repeated attribute") << "<Id><E>x</E>\n<E a='1' a='2'/></Id>";
+        QTest::newRow("mismatched end tag") << "<Id><E>x</F></Id>";
+    }
+
+    void Pieces_Read_As_Whole()
+    {
+        QFETCH(QString, text);
+        // The nodes left in the document, the elements seen as they were read, and the outcome.
+        const auto build = [&](int piece_size) {
+            QDomDocument document;
+            QString error;
+            int line = 0;
+            int column = 0;
+            QVector<QDomElement> unfinished;
+            QStringList seen;
+            const bool built = Build_Dom_Document(
+                &document, text, true, &error, &line, &column, &unfinished,
+                [&](const QDomElement& element, int depth) {
+                    seen << QString("%1/%2:%3").arg(depth).arg(element.tagName(), element.text());
+                    return depth == 2 && element.text() == "x";
+                },
+                piece_size);
+            QStringList open;
+            for (const QDomElement& element : qAsConst(unfinished))
+            {
+                open << element.tagName();
+            }
+            return QStringList{document.toString(), seen.join(' '), open.join(' '),
+                               QString("%1 %2:%3 %4").arg(built).arg(line).arg(column).arg(error)};
+        };
+        const QStringList whole = build(text.size());
+        for (int piece_size = 1; piece_size < text.size(); ++piece_size)
+        {
+            const QStringList pieces = build(piece_size);
+            QVERIFY2(pieces == whole, qPrintable(QString("pieces of %1:\n%2\nwhole:\n%3")
+                                                     .arg(piece_size)
+                                                     .arg(pieces.join('\n'), whole.join('\n'))));
+        }
     }
 
     void Failed_Save_Keeps_Old_File_data()

@@ -596,6 +596,8 @@ void TThermometerList::Load_Calibration_Entries(TXmlFile* xml_file, TEntryProgre
         Load_Entry(*xml_file, entry, entry_number);
         entry = xml_file->Get_Sibling_Element(&entry, QStringLiteral("Entry"), true);
     }
+    // Appending left room for up to as many again, which the list would keep, and each change copy.
+    entries.squeeze();
 }
 
 void TThermometerList::Load_Entry(const TXmlFile& xml_file, const QDomElement& entry, int entry_number)
@@ -726,7 +728,9 @@ bool TThermometerList::Save_Calibration_File(const QString& file_name, const THi
 void TThermometerList::Check_Read_Back(const QByteArray& data, const QVector<TThermometerData>& saved,
                                        const THistoryAnchor& anchor) const
 {
+    // Room for what is expected, so that the list is not grown, and held twice meanwhile, while read.
     TThermometerList read_back;
+    read_back.entries.reserve(saved.size());
     QString failure;
     try
     {
