@@ -43,8 +43,16 @@ export CCACHE_BASEDIR
 export CCACHE_NOHASHDIR=1
 # Room for the objects of every build the scripts make, several versions of them over.
 export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-2G}
+# The test builds share a precompiled header among the tests, which ccache caches only when told that
+# the header's macros and times need not be checked one by one.
+export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 # shellcheck disable=SC2034 # used by the scripts that source this file
 velmora_launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+
+# How many compiles, tests or checks run at once: one per core unless VELMORA_JOBS says otherwise (CI
+# gives a step that runs beside a fuzzer one core).
+# shellcheck disable=SC2034 # used by the scripts that source this file
+velmora_jobs=${VELMORA_JOBS:-$(nproc)}
 
 # Debian's own compiler and linker flags, hardening included, as a package built by Debian gets them:
 # the package is built with them, and the test command tests what it ships.

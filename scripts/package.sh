@@ -35,7 +35,7 @@ build_dir=$(velmora_build_dir $variant)
 # package needs the program only: the tests are not built for it, and QtTest is not needed.
 cmake -S "$source_dir" -B "$build_dir" "${velmora_release_options[@]}" $velmora_launcher \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DBUILD_TESTING=OFF -DVELMORA_QT_MAJOR=$velmora_qt_major
-cmake --build "$build_dir" --target velmora -j"$(nproc)"
+cmake --build "$build_dir" --target velmora -j"$velmora_jobs"
 rm -f "$build_dir"/velmora_*.deb
 (cd "$build_dir" && cpack -G DEB)
 package=$(ls "$build_dir"/velmora_*.deb)

@@ -48,7 +48,7 @@ else
 fi
 cmake -S "$source_dir" -B "$build_dir" "${build_options[@]}" $velmora_launcher -DVELMORA_BENCH=ON \
     -DVELMORA_SANITIZE=$sanitize -DVELMORA_QT_MAJOR=$velmora_qt_major
-cmake --build "$build_dir" -j"$(nproc)"
+cmake --build "$build_dir" -j"$velmora_jobs"
 
 export QT_QPA_PLATFORM=offscreen
 if [ "$(id -u)" -eq 0 ]; then
@@ -56,7 +56,7 @@ if [ "$(id -u)" -eq 0 ]; then
     PATH="$PATH:/usr/sbin:/sbin"
     id velmora-test >/dev/null 2>&1 || useradd --create-home --shell /bin/sh velmora-test
     chown -R velmora-test: "$build_dir"
-    runuser -u velmora-test -- sh -c 'cd "$1" && ctest --output-on-failure -j"$2"' sh "$build_dir" "$(nproc)"
+    runuser -u velmora-test -- sh -c 'cd "$1" && ctest --output-on-failure -j"$2"' sh "$build_dir" "$velmora_jobs"
 else
-    (cd "$build_dir" && ctest --output-on-failure -j"$(nproc)")
+    (cd "$build_dir" && ctest --output-on-failure -j"$velmora_jobs")
 fi

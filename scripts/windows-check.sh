@@ -31,7 +31,7 @@ cmake -D COMPILE_COMMANDS="$build_dir/compile_commands.json" -D SOURCE_DIR="$sou
 # The autogen targets are named after the folders the commands include.
 mapfile -t autogen_targets < <(grep -o '[^/ "]*_autogen/include' "$work_dir/commands.txt" |
     sed 's|/include$||' | sort -u)
-cmake --build "$build_dir" --target "${autogen_targets[@]}" -j"$(nproc)" >/dev/null
+cmake --build "$build_dir" --target "${autogen_targets[@]}" -j"$velmora_jobs" >/dev/null
 
 # One script per source, run side by side; each leaves its compiler output and its exit status.
 count=0
@@ -44,7 +44,7 @@ if [ "$count" -eq 0 ]; then
     echo "Windows syntax check: no sources found in $build_dir/compile_commands.json" >&2
     exit 1
 fi
-seq 1 "$count" | xargs -P"$(nproc)" -I{} sh -c 'bash "$1.sh" >"$1.log" 2>&1; echo $? >"$1.status"' sh "$work_dir/{}"
+seq 1 "$count" | xargs -P"$velmora_jobs" -I{} sh -c 'bash "$1.sh" >"$1.log" 2>&1; echo $? >"$1.status"' sh "$work_dir/{}"
 
 failed=0
 for index in $(seq 1 "$count"); do
