@@ -187,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                          [&](const THistoryRecord& other) { return other.number == record.number; });
         if (needed && found == for_append.records.cend())
         {
-            Fail("a record a change needs was skipped");
+            Fail("a record a change needs was skipped:", QString("record %1").arg(record.number));
         }
         if (found != for_append.records.cend() &&
             (found->action != record.action || found->description != record.description ||

@@ -179,6 +179,17 @@ def write_history_corpus():
                                            ("changed outside Velmora", "Probe X", ("2027-06-01", 0.1),
                                             ("2027-06-01", 1.5)),
                                            ("reviewed", "Probe X", None, None)]))
+    # Found by fuzzing: marks that repeat a key further on, which a parse reads in place of the first (a
+    # state, another action), were passed over by a read for an append as marks.
+    marked = history_lines([("added", "Probe X", None, ("2027-06-01", 0.1)),
+                            ("saved", "Probe X", None, None),
+                            ("changed", "Probe X", ("2027-06-01", 0.1), ("2027-06-01", 0.2)),
+                            ("saved", "Probe X", None, None),
+                            ("added", "B", None, ("2027-06-01", 0.1)),
+                            ("saved", "B", None, None)])
+    state = marked[0][marked[0].index('"after":') + 8:marked[0].index(',"before":')]
+    write("repeated_keys.jsonl", marked[:1] + [marked[1][:-1] + ',"before":' + state + "}"] + marked[2:3] +
+          [marked[3][:-1] + ',"action":"changed","after":' + state + "}"] + marked[4:])
     # Found by fuzzing: records whose "thermometer" is not the thermometer their states describe (another
     # name, a control character, a trailing space) were recorded again at every start.
     write("self_contradicting.jsonl", history_lines([

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 
@@ -370,6 +372,63 @@ private slots:
         QCOMPARE(Actions(), QStringList({"added A", "saved A", "added B", "saved B",
                                          "changed outside Velmora A", "changed A", "saved A"}));
         QCOMPARE(History().records[5].before.points[0], QString("15.00000,0.30000"));
+    }
+
+    // A read for an append parses only the lines a change may need and passes over the rest by their
+    // head. A damaged line can say one thing in its head and another when parsed (a key repeated further
+    // on replaces the first): such a line must be parsed, or a change misses a record of its thermometer.
+    // Lines 1 to 8 record: added A, saved, added B, saved, changed A, saved, changed B, saved.
+    void Read_For_Append_Takes_What_A_Change_Needs_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QByteArray>("appended");
+        QTest::newRow("as written") << 0 << QByteArray();
+        QTest::newRow("mark holding a state") << 2 << QByteArray(",\"before\":STATE");
+        QTest::newRow("mark that is a change") << 4 << QByteArray(",\"action\":\"changed\",\"after\":STATE");
+        QTest::newRow("change of another thermometer") << 3 << QByteArray(",\"after\":STATE");
+    }
+
+    void Read_For_Append_Takes_What_A_Change_Needs()
+    {
+        QFETCH(int, line);
+        QFETCH(QByteArray, appended);
+        TThermometerList list;
+        TCalibrationStore store = Start(&list);
+        QVERIFY(store.Change_Thermometers(&list, Set("A", 0.2)).saved);
+        QVERIFY(store.Change_Thermometers(&list, Set("B", 0.1)).saved);
+        QVERIFY(store.Change_Thermometers(&list, Set("A", 0.3)).saved);
+        QVERIFY(store.Change_Thermometers(&list, Set("B", 0.2)).saved);
+        QList<QByteArray> lines = Lines();
+        QCOMPARE(lines.size(), 8);
+        if (line > 0)
+        {
+            // A's state as the first record holds it.
+            const QByteArray state =
+                lines[0].mid(lines[0].indexOf("\"after\":") + 8).split('}').first() + "}";
+            QByteArray& damaged = lines[line - 1];
+            damaged.chop(1);
+            damaged += QByteArray(appended).replace("STATE", state) + "}";
+        }
+        QVERIFY(Write_Lines(lines));
+        const QByteArray bytes = Read_File(history_file);
+        const THistoryContent whole = Read_History(bytes);
+        const THistoryContent for_append = Read_History(bytes, THistoryCheck::Head_Only, {"a"});
+        QCOMPARE(whole.records.size(), 8);
+        for (const THistoryRecord& record : whole.records)
+        {
+            const QString description = record.has_after    ? record.after.description
+                                        : record.has_before ? record.before.description
+                                                            : QString();
+            if (description != "A" && record.number < for_append.open_from && record.number != 8)
+            {
+                continue;
+            }
+            const auto found =
+                std::find_if(for_append.records.cbegin(), for_append.records.cend(),
+                             [&](const THistoryRecord& other) { return other.number == record.number; });
+            QVERIFY2(found != for_append.records.cend(), qPrintable(QString("record %1").arg(record.number)));
+            QCOMPARE(found->action, record.action);
+        }
     }
 
     // Thermometers added or removed by hand, or the last record deleted, which no chain can show.

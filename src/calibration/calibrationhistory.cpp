@@ -546,9 +546,9 @@ TCalibrationsInForce Read_Calibrations_In_Force(const QVector<THistoryRecord>& r
 // Velmora writes each record as compact JSON with its keys in Qt's order, so that the head of its line
 // says what it is: {"action":"...","after":STATE,"before":STATE,... with each STATE null or
 // {"checksum":"...","description":"...","due_date":"...","point1":"...","point2":"...","point3":"..."}.
-// For a line of exactly that form without an escape, *action receives the action and, for a record
-// with states, *description the description of the state it is about (empty when it holds none); a
-// mark or a loss record is not read further. False for any other line, which only a parse can judge.
+// For a line of exactly that form without an escape or a repeated key, *action receives the action
+// and *description the description of the state the record is about (empty when it holds none).
+// False for any other line, which only a parse can judge.
 class TLineHead
 {
 public:
@@ -580,11 +580,7 @@ public:
         {
             return false;
         }
-        if (!Is_Change(THistoryRecord::TAction(*action)) && *action != THistoryRecord::First_Seen &&
-            *action != THistoryRecord::Changed_Outside)
-        {
-            return true;
-        }
+        // Every record has both states, a mark's null; a damaged mark may hold one that a parse reads.
         QByteArray after;
         QByteArray before;
         bool has_after = false;
@@ -745,10 +741,17 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
         {
             int action = -1;
             QByteArray description;
+            // A mark is about no thermometer: one with a state is damaged, and parsed.
+            const auto about_others = [&] {
+                return !description.isEmpty() &&
+                       !wanted_keys.contains(TThermometerList::Lookup_Key(QString::fromUtf8(description)));
+            };
             if (TLineHead(line).Read(&action, &description) &&
-                (action == THistoryRecord::Saved ||
-                 (!description.isEmpty() &&
-                  !wanted_keys.contains(TThermometerList::Lookup_Key(QString::fromUtf8(description))))))
+                (action == THistoryRecord::Saved
+                     ? description.isEmpty()
+                     : (Is_Change(THistoryRecord::TAction(action)) || action == THistoryRecord::First_Seen ||
+                        action == THistoryRecord::Changed_Outside) &&
+                           about_others()))
             {
                 if (number == anchor_line)
                 {
