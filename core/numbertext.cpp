@@ -117,17 +117,25 @@ QString Fixed_Text(double value, int precision)
     return length < 0 ? QString::number(value, 'f', precision) : QString::fromLatin1(buffer, length);
 }
 
-QString Shown_Number_Text(double value, int precision)
+int Format_Number(double value, int precision, char* buffer)
 {
-    QString text = Fixed_Text(value, precision);
-    // A minus before nothing but zeros says only that the value lay below zero before rounding.
-    if (text.startsWith(QLatin1Char('-')) && std::all_of(text.cbegin() + 1, text.cend(), [](QChar character) {
-            return character == QLatin1Char('0') || character == QLatin1Char('.');
+    const int length = Format_Fixed(value, precision, buffer);
+    if (length > 0 && buffer[0] == '-' && std::all_of(buffer + 1, buffer + length, [](char character) {
+            return character == '0' || character == '.';
         }))
     {
-        text.remove(0, 1);
+        std::memmove(buffer, buffer + 1, size_t(length - 1));
+        return length - 1;
     }
-    return text;
+    return length;
+}
+
+QString Shown_Number_Text(double value, int precision)
+{
+    char text[Fixed_Text_Capacity];
+    const int length = Format_Number(value, precision, text);
+    // Beyond Format_Fixed's reach the value is far from zero.
+    return length < 0 ? Fixed_Text(value, precision) : QString::fromLatin1(text, length);
 }
 
 // An optional minus, digits, and optionally a point and more digits: nothing else, and not too many

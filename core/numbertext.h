@@ -17,9 +17,11 @@ constexpr int Fixed_Text_Capacity = 64;
 int Format_Fixed(double value, int precision, char* buffer);
 // The same as QString::number(value, 'f', precision).
 QString Fixed_Text(double value, int precision);
-// A value as the operator reads it on screen, in the temperature log and in the reports: Fixed_Text,
-// but "0.00" for a value that rounds to zero from below, never "-0.00". Stored files keep
-// Fixed_Text's texts, as their checksums are summed over them.
+// Format_Fixed, but "0.00" for a value that rounds to zero from below, never "-0.00": a minus before
+// nothing but zeros says only that the value lay below zero before rounding, and reads back as zero.
+int Format_Number(double value, int precision, char* buffer);
+// A value as the operator reads it on screen, in the temperature log and in the reports: the text
+// Format_Number writes.
 QString Shown_Number_Text(double value, int precision);
 
 // The same as text.toDouble(ok).

@@ -236,6 +236,12 @@ private slots:
                 char buffer[Fixed_Text_Capacity];
                 const int length = Format_Fixed(value, precision, buffer);
                 QVERIFY(length < 0 ? !(std::fabs(value) < 1e15) : QLatin1String(buffer, length) == expected);
+                // Shown and stored, a value that rounds to zero has no minus.
+                const QString shown =
+                    QRegularExpression("^-[0.]+$").match(expected).hasMatch() ? expected.mid(1) : expected;
+                QCOMPARE(Shown_Number_Text(value, precision), shown);
+                const int number_length = Format_Number(value, precision, buffer);
+                QVERIFY(number_length < 0 ? length < 0 : QLatin1String(buffer, number_length) == shown);
 
                 bool ok = false;
                 bool expected_ok = false;

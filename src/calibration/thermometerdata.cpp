@@ -25,24 +25,11 @@ constexpr int Current_File_Version = 1;
 // A value just below zero is written as zero, without the minus: a load reads "-0.00000" as zero and
 // writes it back as "0.00000", so the file, the record of the change that saved it and every later load
 // would disagree about a calibration nobody changed.
-int Format_Stored(double value, char* text)
-{
-    const int length = Format_Fixed(value, 5, text);
-    if (length > 0 && text[0] == '-' && std::all_of(text + 1, text + length, [](char character) {
-            return character == '0' || character == '.';
-        }))
-    {
-        std::memmove(text, text + 1, size_t(length - 1));
-        return length - 1;
-    }
-    return length;
-}
-
 QString Point_Text(const TVector2& point)
 {
     char text[2 * Fixed_Text_Capacity + 1];
-    const int x_length = Format_Stored(point.x, text);
-    const int y_length = x_length < 0 ? -1 : Format_Stored(point.y, text + x_length + 1);
+    const int x_length = Format_Number(point.x, 5, text);
+    const int y_length = x_length < 0 ? -1 : Format_Number(point.y, 5, text + x_length + 1);
     if (y_length < 0)
     {
         return Fixed_Text(point.x, 5) + QLatin1Char(',') + Fixed_Text(point.y, 5);
