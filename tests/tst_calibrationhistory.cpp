@@ -72,6 +72,15 @@ class TCalibrationHistoryTest : public QObject, THistoryDirectory
         store.Load_Thermometers(&list);
         return store.Verify_Calibration_History(list);
     }
+    // Lines 1 to 8 of the history then record: added A, saved, added B, saved, changed A, saved,
+    // removed B, saved.
+    static bool Change_A_And_B(TCalibrationStore* store, TThermometerList* list)
+    {
+        return store->Change_Thermometers(list, Set("A", 0.2)).saved &&
+               store->Change_Thermometers(list, Set("B", 0.1)).saved &&
+               store->Change_Thermometers(list, Set("A", 0.3)).saved &&
+               store->Change_Thermometers(list, Remove("B")).saved;
+    }
     QStringList Actions() const
     {
         QStringList actions;
@@ -241,10 +250,7 @@ private slots:
         QFETCH(QString, damaged);
         TThermometerList list;
         TCalibrationStore store = Start(&list);
-        QVERIFY(store.Change_Thermometers(&list, Set("A", 0.2)).saved);
-        QVERIFY(store.Change_Thermometers(&list, Set("B", 0.1)).saved);
-        QVERIFY(store.Change_Thermometers(&list, Set("A", 0.3)).saved);
-        QVERIFY(store.Change_Thermometers(&list, Remove("B")).saved);
+        QVERIFY(Change_A_And_B(&store, &list));
         QList<QByteArray> lines = Lines();
         QCOMPARE(lines.size(), 8);
         const QByteArray anchor_hash = Sha256(lines[6]);
@@ -377,7 +383,6 @@ private slots:
     // A read for an append parses only the lines a change may need and passes over the rest by their
     // head. A damaged line can say one thing in its head and another when parsed (a key repeated further
     // on replaces the first): such a line must be parsed, or a change misses a record of its thermometer.
-    // Lines 1 to 8 record: added A, saved, added B, saved, changed A, saved, changed B, saved.
     void Read_For_Append_Takes_What_A_Change_Needs_data()
     {
         QTest::addColumn<int>("line");
@@ -394,10 +399,7 @@ private slots:
         QFETCH(QByteArray, appended);
         TThermometerList list;
         TCalibrationStore store = Start(&list);
-        QVERIFY(store.Change_Thermometers(&list, Set("A", 0.2)).saved);
-        QVERIFY(store.Change_Thermometers(&list, Set("B", 0.1)).saved);
-        QVERIFY(store.Change_Thermometers(&list, Set("A", 0.3)).saved);
-        QVERIFY(store.Change_Thermometers(&list, Set("B", 0.2)).saved);
+        QVERIFY(Change_A_And_B(&store, &list));
         QList<QByteArray> lines = Lines();
         QCOMPARE(lines.size(), 8);
         if (line > 0)
