@@ -42,6 +42,19 @@ QString Focus_Name()
     return QApplication::focusWidget()->objectName();
 }
 
+// The controls Tab reaches from first up to "Accept", first included.
+QStringList Tab_Walk(QDialog& dialog, const char* first)
+{
+    dialog.findChild<QWidget*>(first)->setFocus(Qt::TabFocusReason);
+    QStringList reached = {Focus_Name()};
+    for (int presses = 0; presses < 20 && Focus_Name() != "Accept_Button"; ++presses)
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << Focus_Name();
+    }
+    return reached;
+}
+
 const QStringList Editor_Tab_Order = {"Description_Edit",
                                       "Calibration_Due_Date_Edit",
                                       "Reference_Temperature1_Edit",
@@ -137,16 +150,15 @@ private slots:
         QTest::newRow("nan") << QStringList{R1, "nan"}
                              << refused + "test point 1 reference temperature \"nan\" is not a number.\n" +
                                     due + " Warning: a test point is not a number" + dashes;
-        QTest::newRow("0 and 40") << QStringList{R1, "40", T3, "0"}
-                                  << due + "\nWarning: implausible calibration: the test point at 25.00 "
-                                           "\u00b0C deviates by -25.00 \u00b0C, "
-                                           "more than 1 \u00b0C; the test point at 40.00 \u00b0C deviates by "
-                                           "-24.90 \u00b0C, more than 1 "
-                                           "\u00b0C. Check the readings; Accept still saves it.\nNote: "
-                                           "corrections take the deviation at the "
-                                           "reading, so within the calibrated range a corrected value "
-                                           "differs from the exact inverse of "
-                                           "the calibration by up to 401.510 \u00b0C (at 30.59 \u00b0C).";
+        QTest::newRow("0 and 40")
+            << QStringList{R1, "40", T3, "0"}
+            << due +
+                   "\nWarning: implausible calibration: the test point at 25.00 \u00b0C deviates by -25.00 "
+                   "\u00b0C, more than 1 \u00b0C; the test point at 40.00 \u00b0C deviates by -24.90 "
+                   "\u00b0C, "
+                   "more than 1 \u00b0C. Check the readings; Accept still saves it.\nNote: corrections take "
+                   "the deviation at the reading, so within the calibrated range a corrected value differs "
+                   "from the exact inverse of the calibration by up to 401.510 \u00b0C (at 30.59 \u00b0C).";
         QTest::newRow("40.01") << QStringList{T2, "40.01"}
                                << refused + "test point 2 thermometer reading 40.01 is outside 0 to 40.\n" +
                                       due + doubtful.arg("20.01", "329.621", "20.60");
@@ -290,10 +302,9 @@ private slots:
             QTest::keyClicks(field, typed[i + 1]); // no Return: judged while typing
         }
         const QStringList shown = dialog.findChild<QLabel*>("Explanation_Label")->text().split('\n');
-        const QString due = "Due Tuesday, December 31, 2030: in 1485 days.";
         QCOMPARE(shown, (typed.isEmpty() ? QStringList{"Accept becomes available when a field is changed."}
                                          : QStringList()) +
-                            (typed.value(0) == "date" ? QStringList() : QStringList{due}) + lines);
+                            (typed.value(0) == "date" ? QStringList() : QStringList{Due_Line()}) + lines);
         QCOMPARE(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled(), !typed.isEmpty());
         // All of it visible: the dialog grows for the wrapped lines.
         dialog.layout()->activate();
@@ -404,14 +415,7 @@ private slots:
         TOptionsDialog dialog;
         dialog.Set_Options(30, false);
         QVERIFY(Activate(&dialog));
-        dialog.findChild<QWidget*>("Warn_Days_Edit")->setFocus(Qt::TabFocusReason);
-        QStringList reached = {Focus_Name()};
-        for (int presses = 0; presses < 10 && Focus_Name() != "Accept_Button"; ++presses)
-        {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            reached << Focus_Name();
-        }
-        QCOMPARE(reached,
+        QCOMPARE(Tab_Walk(dialog, "Warn_Days_Edit"),
                  QStringList({"Warn_Days_Edit", "Log_Date_Time_Check_Box", "Log_Audit_Columns_Check_Box",
                               "Log_Utf8_Check_Box", "Cancel_Button", "Accept_Button"}));
     }
@@ -424,14 +428,7 @@ private slots:
         dialog.Set_Dialog_Data(record, {});
         QVERIFY(Activate(&dialog));
         Change_Field(dialog, "Description_Edit", "Probe 8");
-        dialog.findChild<QWidget*>("Description_Edit")->setFocus(Qt::TabFocusReason);
-        QStringList reached = {Focus_Name()};
-        for (int presses = 0; presses < 20 && Focus_Name() != "Accept_Button"; ++presses)
-        {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            reached << Focus_Name();
-        }
-        QCOMPARE(reached, Editor_Tab_Order);
+        QCOMPARE(Tab_Walk(dialog, "Description_Edit"), Editor_Tab_Order);
         dialog.findChild<QWidget*>("Reference_Temperature1_Edit")->setFocus(Qt::TabFocusReason);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(Focus_Name(), QString("Calibration_Due_Date_Edit"));
@@ -646,16 +643,6 @@ private slots:
         QVERIFY(dialog.findChild<QPushButton*>("Accept_Button")->isEnabled());
         dialog.Set_Dialog_Data(current, {});
         QVERIFY(!explanation->text().startsWith("Not saved: "));
-    }
-    // The value proposed is selected, so that typing replaces it.
-    void Input_Value_Is_Selected()
-    {
-        TInputDialog dialog;
-        dialog.Set_Value(0.04);
-        dialog.show();
-        QTest::keyClicks(dialog.findChild<QLineEdit*>("Value_Edit"), "0.05");
-        QCOMPARE(dialog.Get_Value(), 0.05);
-        QCOMPARE(dialog.windowTitle(), QString("Evaluate Uncertainty"));
     }
     // The details button gets a mnemonic, kept when it is pressed.
     void Message_Box_Details()

@@ -357,17 +357,16 @@ private slots:
     // The editor shows two decimals of the five stored; what the operator did not type stays as stored.
     void Untouched_Values_Keep_Their_Stored_Precision_data()
     {
-        QTest::addColumn<QStringList>("typed");  // field, text, ...; "date" is the due date field
+        QTest::addColumn<QStringList>("typed");  // field, text, after the due date Jun 30 2031
         QTest::addColumn<QStringList>("points"); // as the file holds them
         QTest::newRow("due date only")
-            << QStringList{"date", "Jun 30 2031"}
-            << QStringList{"15.12340,0.12000", "20.00500,0.12000", "25.00000,0.12000"};
+            << QStringList() << QStringList{"15.12340,0.12000", "20.00500,0.12000", "25.00000,0.12000"};
         QTest::newRow("one reading typed")
-            << QStringList{"date", "Jun 30 2031", "Thermometer_Reading2_Edit", "20.50"}
+            << QStringList{"Thermometer_Reading2_Edit", "20.50"}
             << QStringList{"15.12340,0.12000", "20.00500,0.49500", "25.00000,0.12000"};
         // The reading shown as 15.24 is still the stored 15.2434.
         QTest::newRow("one reference typed")
-            << QStringList{"date", "Jun 30 2031", "Reference_Temperature1_Edit", "15"}
+            << QStringList{"Reference_Temperature1_Edit", "15"}
             << QStringList{"15.00000,0.24340", "20.00500,0.12000", "25.00000,0.12000"};
     }
 
@@ -378,16 +377,10 @@ private slots:
         QVERIFY(Write_Calibration_File({{"Probe 1", 0.12, QDate(2030, 1, 1), {15.1234, 20.005, 25}}}));
         TVelmora window;
         Answer_Next_Modal("TCorrectionDialog", [&](QWidget* dialog) {
+            Type_Due_Date(dialog, QDate(2031, 6, 30));
             for (int i = 0; i + 1 < typed.size(); i += 2)
             {
-                if (typed[i] != "date")
-                {
-                    Type(dialog, qPrintable(typed[i]), typed[i + 1]);
-                    continue;
-                }
-                QDateEdit* date_edit = Child<QDateEdit>(dialog, "Calibration_Due_Date_Edit");
-                date_edit->setFocus(Qt::TabFocusReason);
-                QTest::keyClicks(date_edit, typed[i + 1]);
+                Type(dialog, qPrintable(typed[i]), typed[i + 1]);
             }
             Child<QPushButton>(dialog, "Accept_Button")->click();
         });
@@ -481,34 +474,32 @@ private slots:
     void Lock_File_That_Is_No_Lock_Is_Named_data()
     {
         QTest::addColumn<bool>("directory");
-        QTest::newRow("directory") << true;
-        QTest::newRow("garbage") << false;
+        QTest::addColumn<QString>("problem"); // %1: the lock file
+        QTest::newRow("directory") << true
+                                   << "is a directory, not a lock Velmora can use; the change was not saved. "
+                                      "Remove '%1' (Velmora makes only plain files of that name), then make "
+                                      "the change again.";
+        QTest::newRow("garbage") << false
+                                 << "holds no process id (7 bytes), so it is not a lock Velmora can use; the "
+                                    "change was not saved. If no other Velmora is saving, delete '%1', then "
+                                    "make the change again.";
     }
 
     void Lock_File_That_Is_No_Lock_Is_Named()
     {
         QFETCH(bool, directory);
+        QFETCH(QString, problem);
         QVERIFY(Write_Calibration_File({{"A", 0.1}}));
         const QString lock_name = Calibration_File() + ".lock";
         QVERIFY(directory ? QDir().mkpath(lock_name) : Write_File(lock_name, "garbage"));
         TVelmora window;
         const QStringList log_before = Log_Lines(&window);
         Edit(&window, "Probe 2");
-        const QString start = "ERR  Cannot lock calibration file '" +
-                              QDir::toNativeSeparators(Calibration_File()) + "': the lock file '" +
-                              QDir::toNativeSeparators(lock_name) + "' ";
-        QCOMPARE(
-            Log_Lines(&window).mid(log_before.size()),
-            QStringList(start +
-                        (directory
-                             ? "is a directory, not a lock Velmora can use; the change was not saved. "
-                               "Remove '" +
-                                   QDir::toNativeSeparators(lock_name) +
-                                   "' (Velmora makes only plain files of that name), then make the "
-                                   "change again."
-                             : "holds no process id (7 bytes), so it is not a lock Velmora can use; "
-                               "the change was not saved. If no other Velmora is saving, delete '" +
-                                   QDir::toNativeSeparators(lock_name) + "', then make the change again.")));
+        QCOMPARE(Log_Lines(&window).mid(log_before.size()),
+                 QStringList("ERR  Cannot lock calibration file '" +
+                             QDir::toNativeSeparators(Calibration_File()) + "': the lock file '" +
+                             QDir::toNativeSeparators(lock_name) + "' " +
+                             problem.arg(QDir::toNativeSeparators(lock_name))));
         QCOMPARE(Selection(&window), QString("[A]"));
         QCOMPARE(Saved_List().Get_Descriptions(), QStringList("A"));
     }

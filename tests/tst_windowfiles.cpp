@@ -50,6 +50,11 @@ class TWindowFilesTest : public QObject
     QTemporaryDir record_directory;
 
     QString Log_File() const { return record_directory.path() + "/velmora.csv"; }
+    void Log_Into_Record_Directory(TVelmora* window) const
+    {
+        Child<QLineEdit>(window, "Record_Path_Field")
+            ->setText(QDir::toNativeSeparators(record_directory.path()));
+    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -123,11 +128,14 @@ private slots:
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList({"e.csv", "full.csv", "u.csv"}));
     }
 
-    // A report of a doubtful thermometer is written as any other, and the log pane says what it is.
-    void Doubtful_Thermometer_Reports_Are_Warned_data()
+    // A report of a doubtful thermometer is written as any other, and the log pane says what it is; how
+    // far a corrected value can be from the exact inverse of the calibration follows both reports as a
+    // WAR line once it reaches the window's last digit. The reports stay as they are.
+    void Reports_Are_Warned_data()
     {
         const QDate today(2026, 12, 7);
-        QTest::addColumn<TThermometer>("thermometer");
+        QTest::addColumn<QVector<double>>("points"); // reference, reading, three times
+        QTest::addColumn<QDate>("due_date");
         QTest::addColumn<QStringList>("warnings");
         const QString written = "WAR  Report written for thermometer 'Probe 7', ";
         const QString implausible = written +
@@ -136,37 +144,49 @@ private slots:
                                     "20.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 \u00b0C; the "
                                     "test point at 25.00 \u00b0C deviates by 1.50 \u00b0C, more than 1 "
                                     "\u00b0C.";
-        QTest::newRow("in calibration") << TThermometer{"Probe 7", 0.1, today.addDays(1)} << QStringList();
-        QTest::newRow("due today") << TThermometer{"Probe 7", 0.1, today}
+        const QString model = written +
+                              "where corrections take the deviation at the reading, so within the "
+                              "calibrated range a corrected value differs from the exact inverse of "
+                              "the calibration by up to %1 \u00b0C (at %2 \u00b0C).";
+        const QVector<double> sound = {15, 15.1, 20, 20.1, 25, 25.1};
+        const QVector<double> off = {15, 16.5, 20, 21.5, 25, 26.5};
+        QTest::newRow("in calibration") << sound << today.addDays(1) << QStringList();
+        QTest::newRow("due today") << sound << today
                                    << QStringList{written + "which is out of calibration since Dec 07 2026."};
-        QTest::newRow("no due date") << TThermometer{"Probe 7", 0.1, QDate()}
+        QTest::newRow("no due date") << sound << QDate()
                                      << QStringList{written + "which is out of calibration: no due date."};
         QTest::newRow("not usable")
-            << TThermometer{"Probe 7", 0.1, today.addDays(1), {20, 20.4, 20.9}}
+            << QVector<double>{20, 20.1, 20.4, 20.5, 20.9, 21} << today.addDays(1)
             << QStringList{written +
                            "whose correction is not usable: test points span less than one degree."};
-        QTest::newRow("doubtful calibration")
-            << TThermometer{"Probe 7", 1.5, today.addDays(1)} << QStringList{implausible};
+        QTest::newRow("doubtful calibration") << off << today.addDays(1) << QStringList{implausible};
         QTest::newRow("doubtful due date")
-            << TThermometer{"Probe 7", 0.1, QDate(2037, 1, 1)}
+            << sound << QDate(2037, 1, 1)
             << QStringList{written +
                            "which is doubtful: the due date Jan 01 2037 is more than 10 years ahead."};
         // One state: out of calibration outranks a doubtful calibration.
         QTest::newRow("overdue and doubtful")
-            << TThermometer{"Probe 7", 1.5, today.addDays(-1)}
+            << off << today.addDays(-1)
             << QStringList{written + "which is out of calibration since Dec 06 2026."};
+        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968.
+        QTest::newRow("curved") << QVector<double>{15, 15.1, 20, 20.2, 25, 25.4} << today.addYears(1)
+                                << QStringList{model.arg("0.020", "25.00")};
+        QTest::newRow("within half a digit")
+            << QVector<double>{15, 15.1, 20, 20.15, 25, 25.2} << today.addYears(1) << QStringList();
+        QTest::newRow("beyond 0 to 40") << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << today.addYears(1)
+                                        << QStringList{model.arg("0.010", "70.00")};
     }
 
-    void Doubtful_Thermometer_Reports_Are_Warned()
+    void Reports_Are_Warned()
     {
-        QFETCH(TThermometer, thermometer);
+        QFETCH(QVector<double>, points);
+        QFETCH(QDate, due_date);
         QFETCH(QStringList, warnings);
         TClock::Set_Fixed_Now(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
-        QVERIFY(Write_Calibration_File({thermometer}));
+        QVERIFY(Write_Curved_Thermometer(points, due_date));
         TThermometerList list;
         QVERIFY(list.Load_Calibration_File(Calibration_File()));
         const TThermometerCorrection correction = list.Get_Correction("Probe 7");
-        const QDate due_date = list.Get_Calibration_Due_Date("Probe 7");
         Store_Setting("Current_Path", folder.path());
         TVelmora window;
         // Files of their own: an existing one would be confirmed first.
@@ -175,82 +195,26 @@ private slots:
         QString proposed;
         Answer_Save_Dialog(corrections, &proposed);
         QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
-        QCOMPARE(Read_File(corrections), ::Corrections_Report("Probe 7", due_date, correction).toLatin1());
         QStringList lines = Log_Lines(&window);
         QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
                  QStringList("INF  Evaluation file written. File: '" + QDir::toNativeSeparators(corrections) +
                              "'") +
                      warnings);
-
         Answer_Input_Dialog("0.1");
         Answer_Save_Dialog(uncertainties, &proposed);
         QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
-        QCOMPARE(Read_File(uncertainties),
-                 ::Uncertainty_Report("Probe 7", due_date, correction, 0.1).toLatin1());
         lines = Log_Lines(&window);
         QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
                  QStringList("INF  Uncertainty file written. File: '" +
                              QDir::toNativeSeparators(uncertainties) + "'") +
                      warnings);
         TClock::Set_Fixed_Now(QDateTime());
-    }
-
-    // How far a corrected value can be from the exact inverse of the calibration follows both reports as
-    // a WAR line once it reaches the window's last digit; the reports stay as they are.
-    void Model_Difference_Follows_Reports_data()
-    {
-        QTest::addColumn<QVector<double>>("points"); // reference, reading, three times
-        QTest::addColumn<QString>("warning");
-        const QString written =
-            "WAR  Report written for thermometer 'Probe 7', where corrections take the "
-            "deviation at the reading, so within the calibrated range a corrected value "
-            "differs from the exact inverse of the calibration by up to %1 \u00b0C (at %2 "
-            "\u00b0C).";
-        // d(25.4) = 0.42032: a reading of 25.40 is corrected to 24.97968.
-        QTest::newRow("curved") << QVector<double>{15, 15.1, 20, 20.2, 25, 25.4}
-                                << written.arg("0.020", "25.00");
-        QTest::newRow("within half a digit") << QVector<double>{15, 15.1, 20, 20.15, 25, 25.2} << QString();
-        QTest::newRow("beyond 0 to 40")
-            << QVector<double>{50, 50.1, 60, 60.2, 70, 70.4} << written.arg("0.010", "70.00");
-    }
-
-    void Model_Difference_Follows_Reports()
-    {
-        QFETCH(QVector<double>, points);
-        QFETCH(QString, warning);
-        const QDate due_date = QDate::currentDate().addYears(1);
-        QVERIFY(Write_Curved_Thermometer(points, due_date));
-        TThermometerList list;
-        QVERIFY(list.Load_Calibration_File(Calibration_File()));
-        const TThermometerCorrection correction = list.Get_Correction("Probe 7");
-        Store_Setting("Current_Path", folder.path());
-        TVelmora window;
-        const QString corrections = folder.path() + "/" + QTest::currentDataTag() + " e.csv";
-        const QString uncertainties = folder.path() + "/" + QTest::currentDataTag() + " u.csv";
-        const QStringList warnings = warning.isEmpty() ? QStringList() : QStringList(warning);
-
-        QString proposed;
-        Answer_Save_Dialog(corrections, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Corrections"));
-        QStringList lines = Log_Lines(&window);
-        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
-                 QStringList("INF  Evaluation file written. File: '" + QDir::toNativeSeparators(corrections) +
-                             "'") +
-                     warnings);
-        Answer_Input_Dialog("0.04");
-        Answer_Save_Dialog(uncertainties, &proposed);
-        QVERIFY(QMetaObject::invokeMethod(&window, "Evaluate_Uncertainty"));
-        lines = Log_Lines(&window);
-        QCOMPARE(lines.mid(lines.size() - 1 - warnings.size()),
-                 QStringList("INF  Uncertainty file written. File: '" +
-                             QDir::toNativeSeparators(uncertainties) + "'") +
-                     warnings);
 
         // The files hold the reports alone: the table's rows, nothing after them.
         const QByteArray corrections_file = Read_File(corrections);
         const QByteArray uncertainties_file = Read_File(uncertainties);
         QCOMPARE(corrections_file, ::Corrections_Report("Probe 7", due_date, correction).toLatin1());
-        QCOMPARE(uncertainties_file, ::Uncertainty_Report("Probe 7", due_date, correction, 0.04).toLatin1());
+        QCOMPARE(uncertainties_file, ::Uncertainty_Report("Probe 7", due_date, correction, 0.1).toLatin1());
         QCOMPARE(Lines(QString::fromLatin1(uncertainties_file)).size(), 3 + 57);
         QVERIFY(!corrections_file.contains("corrections take") &&
                 !uncertainties_file.contains("corrections take"));
@@ -275,8 +239,7 @@ private slots:
         QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate()}}));
         Store_Setting("Log_Date_Time", true);
         TVelmora window;
-        Child<QLineEdit>(&window, "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Log_Into_Record_Directory(&window);
         Child<QLineEdit>(&window, "Description_Field")->setText("P1");
         Child<QCheckBox>(&window, "Y_Check_Box")->setChecked(false);
         QVERIFY(QMetaObject::invokeMethod(&window, "Write_Temperature_Entry"));
@@ -324,8 +287,7 @@ private slots:
         QFETCH(QStringList, warnings);
         QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate().addYears(1)}}));
         TVelmora window;
-        Child<QLineEdit>(&window, "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Log_Into_Record_Directory(&window);
         const char* const axes[] = {"X", "Y", "Z", "Part"};
         for (int axis = 0; axis < 4; ++axis)
         {
@@ -344,8 +306,7 @@ private slots:
     {
         QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate::currentDate().addYears(1)}}));
         TVelmora window;
-        Child<QLineEdit>(&window, "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Log_Into_Record_Directory(&window);
         Child<QCheckBox>(&window, "Y_Check_Box")->setChecked(false); // an unticked axis is not judged
         Type(&window, "Y_Meter_Field", "1,5");
         Type(&window, "X_Meter_Field", "20,5");
@@ -388,8 +349,7 @@ private slots:
         QVERIFY(Write_Calibration_File({{"T1", 0.12, QDate(2027, 12, 1)}, {"T2", 0.3, QDate(2027, 12, 1)}}));
         Store_Setting("Log_Audit_Columns", true);
         TVelmora window;
-        Child<QLineEdit>(&window, "Record_Path_Field")
-            ->setText(QDir::toNativeSeparators(record_directory.path()));
+        Log_Into_Record_Directory(&window);
         Type(&window, "Description_Field", "P1");
         for (const char* axis : {"Y_Check_Box", "Z_Check_Box", "Part_Check_Box"})
         {
