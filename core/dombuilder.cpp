@@ -57,38 +57,50 @@ QString Own_Copy(const QStringView text)
     return text.toString();
 }
 
-// Hands out a text in pieces for the stream reader, which encodes each piece on its own: so a piece
-// never ends between the halves of a surrogate pair.
+// Takes the pieces for the stream reader, which encodes each piece on its own: so a piece never ends
+// between the halves of a surrogate pair.
 class TTextPieces
 {
 public:
-    TTextPieces(const QString& whole_text, int size) : text(whole_text), piece_size(qMax(size, 1)) {}
+    explicit TTextPieces(const TTextSource& source) : next_piece(source) {}
 
-    bool Has_More() const { return position < text.size(); }
-
-    QString Next()
+    // The next piece, or false when there is none left.
+    bool Next(QString* piece)
     {
-        int end = position + qMin(piece_size, text.size() - position);
-        if (end < text.size() && text.at(end - 1).isHighSurrogate())
+        if (finished || !next_piece(piece))
         {
-            ++end;
+            finished = true;
+            return false;
         }
-        const QString piece = text.mid(position, end - position);
-        position = end;
-        return piece;
+        QString more;
+        while (!piece->isEmpty() && piece->at(piece->size() - 1).isHighSurrogate() && Next_Raw(&more))
+        {
+            piece->append(more);
+        }
+        return true;
     }
 
+    // All pieces left, in one.
     QString Rest()
     {
-        const QString rest = text.mid(position);
-        position = text.size();
+        QString rest;
+        QString piece;
+        while (Next_Raw(&piece))
+        {
+            rest.append(piece);
+        }
         return rest;
     }
 
 private:
-    const QString& text;
-    const int piece_size;
-    int position = 0;
+    bool Next_Raw(QString* piece)
+    {
+        finished = finished || !next_piece(piece);
+        return !finished;
+    }
+
+    const TTextSource& next_piece;
+    bool finished = false;
 };
 
 // The XML declaration is kept as a processing instruction, worded as setContent words it.
@@ -111,10 +123,32 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
                         QString* error, int* line, int* column, QVector<QDomElement>* unfinished_elements,
                         const TElementRead& element_read, int piece_size)
 {
+    const int size = qMax(piece_size, 1);
+    int position = 0;
+    const TTextSource next_piece = [&](QString* piece) {
+        if (position >= text.size())
+        {
+            return false;
+        }
+        *piece = text.mid(position, size);
+        position += size;
+        return true;
+    };
+    return Build_Dom_Document(document, next_piece, namespace_processing, error, line, column,
+                              unfinished_elements, element_read);
+}
+
+bool Build_Dom_Document(QDomDocument* document, const TTextSource& next_piece, bool namespace_processing,
+                        QString* error, int* line, int* column, QVector<QDomElement>* unfinished_elements,
+                        const TElementRead& element_read)
+{
     Q_ASSERT_X(document != nullptr, "Build_Dom_Document", "document");
-    TTextPieces pieces(text, piece_size);
+    TTextPieces pieces(next_piece);
+    QString first_piece;
+    pieces.Next(&first_piece);
     // Made with the first piece, as with a whole text: the reader's encoding is then fixed.
-    QXmlStreamReader reader(pieces.Next());
+    QXmlStreamReader reader(first_piece);
+    first_piece = QString();
     reader.setNamespaceProcessing(namespace_processing);
 
     // A document made with a name has the document type node setContent gives one without a DOCTYPE.
@@ -125,10 +159,11 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
     while (!reader.atEnd())
     {
         const QXmlStreamReader::TokenType token = reader.readNext();
+        QString piece;
         if (token == QXmlStreamReader::Invalid &&
-            reader.error() == QXmlStreamReader::PrematureEndOfDocumentError && pieces.Has_More())
+            reader.error() == QXmlStreamReader::PrematureEndOfDocumentError && pieces.Next(&piece))
         {
-            reader.addData(pieces.Next());
+            reader.addData(piece);
             continue;
         }
         switch (token)
@@ -190,9 +225,13 @@ bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namesp
             }
             // Once the document element is closed the reader takes the end of what it was given for
             // the end of the document: what follows is given whole.
-            if (--depth == 0 && pieces.Has_More())
+            if (--depth == 0)
             {
-                reader.addData(pieces.Rest());
+                const QString rest = pieces.Rest();
+                if (!rest.isEmpty())
+                {
+                    reader.addData(rest);
+                }
             }
             break;
         }

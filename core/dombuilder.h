@@ -10,7 +10,7 @@
 class QDomDocument;
 class QString;
 
-// Builds a DOM from a whole, already decoded document in one pass of QXmlStreamReader: the nodes
+// Builds a DOM from an already decoded document in one pass of QXmlStreamReader: the nodes
 // QDomDocument::setContent would build, without the second pass Qt 5.15 would need to refuse what
 // Qt 6 refuses (its own parser reads past undeclared entities, control characters and repeated
 // attributes, and words its errors differently). So both versions accept the same documents, build
@@ -27,10 +27,19 @@ class QString;
 // is taken out of the document. A reader that takes each part as it comes and needs it no further so
 // holds one part at a time, not the whole document.
 //
-// The reader is given the text piece by piece, piece_size characters at a time (tests vary it): given
-// a whole text, Qt's reader holds it twice more, encoded as UTF-8 and decoded again. The nodes built,
-// the error and its place are the same wherever the pieces end.
+// The text comes piece by piece from next_piece, which sets the next piece and returns true, or returns
+// false when there is none left; a piece is taken only when the reader needs it, so that the whole
+// text need never exist at once (given a whole text, Qt's reader would also hold it twice more,
+// encoded as UTF-8 and decoded again). The nodes built, the error and its place are the same wherever
+// the pieces end.
 using TElementRead = std::function<bool(const QDomElement& element, int depth)>;
+using TTextSource = std::function<bool(QString* piece)>;
+bool Build_Dom_Document(QDomDocument* document, const TTextSource& next_piece, bool namespace_processing,
+                        QString* error, int* line, int* column,
+                        QVector<QDomElement>* unfinished_elements = nullptr,
+                        const TElementRead& element_read = TElementRead());
+
+// The same for a whole text, given in pieces of piece_size characters.
 constexpr int Dom_Text_Piece_Size = 1 << 16;
 bool Build_Dom_Document(QDomDocument* document, const QString& text, bool namespace_processing,
                         QString* error, int* line, int* column,

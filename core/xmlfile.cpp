@@ -140,24 +140,27 @@ private:
     const QDomImplementation::InvalidDataPolicy previous;
 };
 
-// Decodes and screens the whole document before the parser sees it, then builds the DOM in one pass;
-// on failure fills the line, column and reason of the parse message. A damaged document is built as
-// far as it was read before the first fault, in the same pass, with the elements left unfinished
-// there.
-// The bytes are released once decoded (when the caller let go of them), as the text holds them all.
-bool Parse(QDomDocument* document, QByteArray data, bool namespace_processing, QString* error, int* line,
-           int* column, QVector<QDomElement>* unfinished_elements, const TElementRead& element_read)
+// Decodes and screens the document piece by piece as the parser asks for it, building the DOM in one
+// pass; on failure fills the line, column and reason of the parse message. A damaged document is built
+// as far as it was read before the first fault, in the same pass, with the elements left unfinished
+// there. The whole decoded text never exists at once.
+bool Parse(QDomDocument* document, const QByteArray& data, bool namespace_processing, QString* error,
+           int* line, int* column, QVector<QDomElement>* unfinished_elements,
+           const TElementRead& element_read)
 {
     unfinished_elements->clear();
-    QString text;
-    TXmlFault fault;
-    const bool decoded = Decode_Xml_Data(data, &text, &fault);
-    data = QByteArray();
-    const bool screened = decoded && Screen_Xml_Text(&text, &fault);
+    TXmlText text(data);
     const TDomPolicy policy(QDomImplementation::AcceptInvalidChars);
-    const bool built = Build_Dom_Document(document, text, namespace_processing, error, line, column,
-                                          unfinished_elements, element_read);
-    if (!screened)
+    const bool built = Build_Dom_Document(
+        document, [&text](QString* piece) { return text.Next(piece); }, namespace_processing, error, line,
+        column, unfinished_elements, element_read);
+    // A fault after where the parser stopped still refuses the document, and is the one reported.
+    QString rest;
+    while (text.Next(&rest))
+    {
+    }
+    TXmlFault fault;
+    if (text.Refused(&fault))
     {
         // The text ends before the fault, so the reader's complaint about it is not the cause.
         *error = fault.reason;
@@ -512,14 +515,15 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name, refusal, 0);
     }
-    // Read in one piece: the parser's own block-wise decoding drops a U+FEFF on a block boundary.
+    // Read in one piece and decoded here, piece by piece: the parser's own block-wise decoding drops a
+    // U+FEFF on a block boundary.
     QFile file(file_name);
     if (!file.open(QIODevice::ReadOnly))
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
                     file.errorString(), 0);
     }
-    QByteArray data = file.readAll();
+    const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
     {
         throw Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2"), file_name,
@@ -532,8 +536,8 @@ void TXmlFile::Open_File(const QString& identification, int* version, bool names
     int column = 0;
     damage_line = 0;
     damage_column = 0;
-    if (!Parse(&document, std::move(data), namespace_processing, &parse_error, &line, &column,
-               &unfinished_elements, element_read))
+    if (!Parse(&document, data, namespace_processing, &parse_error, &line, &column, &unfinished_elements,
+               element_read))
     {
         const TXmlFileException error =
             Error(QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3"),

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QtGlobal>
 
+#include <memory>
+
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
 #include <QStringDecoder>
 #else
@@ -12,11 +14,9 @@
 namespace
 {
 
-// Index of the first character XML forbids, or -1.
-int First_Non_Xml_Character(const QString& text)
+// Index of the first character XML forbids among size characters, or -1.
+int First_Non_Xml_Character(const QChar* const data, const int size)
 {
-    const QChar* const data = text.constData();
-    const int size = text.size();
     for (int index = 0; index < size; ++index)
     {
         const ushort code = data[index].unicode();
@@ -94,30 +94,89 @@ int First_Invalid_Utf8(const QByteArray& data)
     return -1;
 }
 
-// Decodes UTF-8 without a byte order mark; false when a byte is not well-formed UTF-8 (as
-// First_Invalid_Utf8 judges it, the decoders' own rule) or a sequence is cut short at the end. A zero
-// byte is decoded (and then refused), not taken as the end of the text.
-bool Decode_Utf8(const char* bytes, int size, QString* text)
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+// Whether a decoder, given the whole text at once, finds UTF-8 without a byte order mark well-formed:
+// the fuzzer checks First_Invalid_Utf8 against it.
+bool Is_Whole_Utf8(const char* bytes, int size)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     QStringDecoder decoder(QStringConverter::Utf8,
                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    *text = decoder.decode(QByteArrayView(bytes, size));
+    decoder.decode(QByteArrayView(bytes, size));
     return !decoder.hasError();
 #else
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    *text = QTextCodec::codecForMib(106)->toUnicode(bytes, size, &state);
+    QTextCodec::codecForMib(106)->toUnicode(bytes, size, &state);
     return state.invalidChars == 0 && state.remainingChars == 0;
 #endif
 }
+#endif
+
+// Decodes bytes piece by piece: the bytes of a character split by a piece's end are kept for the next.
+class TDecoder
+{
+public:
+    // UTF-8 without a byte order mark: a U+FEFF is a character, not a mark. A zero byte is decoded (and
+    // then refused), not taken as the end of the text.
+    void Open_Utf8()
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        decoder = QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+#else
+        codec = QTextCodec::codecForMib(106);
+        state = std::make_unique<QTextCodec::ConverterState>(QTextCodec::IgnoreHeader);
+#endif
+    }
+
+    // The encoding data's byte order mark names, else encoding; false when it cannot be read.
+    bool Open(const QByteArray& data, const QByteArray& encoding)
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        const auto marked = QStringConverter::encodingForData(data);
+        decoder = marked ? QStringDecoder(*marked) : QStringDecoder(encoding.constData());
+        return decoder.isValid();
+#else
+        codec = QTextCodec::codecForUtfText(data, nullptr);
+        codec = codec != nullptr ? codec : QTextCodec::codecForName(encoding);
+        state = std::make_unique<QTextCodec::ConverterState>();
+        return codec != nullptr;
+#endif
+    }
+
+    QString Decode(const char* bytes, int size)
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        return decoder.decode(QByteArrayView(bytes, size));
+#else
+        return codec->toUnicode(bytes, size, state.get());
+#endif
+    }
+
+    // Whether any bytes so far were ones the encoding cannot have.
+    bool Has_Error() const
+    {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        return decoder.hasError();
+#else
+        return state->invalidChars != 0;
+#endif
+    }
+
+private:
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    QStringDecoder decoder;
+#else
+    const QTextCodec* codec = nullptr;
+    std::unique_ptr<QTextCodec::ConverterState> state;
+#endif
+};
 
 // Refuses bytes the encoding cannot have, as the stream reader does, at the character they stand at.
-bool Encoding_Fault(const QString& decoded_before, TXmlFault* fault)
+void Set_Encoding_Fault(int line, int column, TXmlFault* fault)
 {
     fault->reason = QStringLiteral("Encountered incorrectly encoded content.");
-    fault->line = 1 + decoded_before.count(QLatin1Char('\n'));
-    fault->column = decoded_before.size() - decoded_before.lastIndexOf(QLatin1Char('\n'));
-    return false;
+    fault->line = line;
+    fault->column = column;
 }
 
 // The encoding named by the XML declaration, empty when there is none.
@@ -129,51 +188,81 @@ QByteArray Declared_Encoding(const QByteArray& data)
     return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
 }
 
-// One pass over a decoded document that follows its markup just far enough to find what
-// Screen_Xml_Text refuses.
+// Follows the markup of a decoded document just far enough to find what TXmlText refuses, one round
+// per piece. A round screens the text carried from the last one and the new piece; markup that may go
+// on in the next piece (a reference, a tag, a comment cut off by the piece's end) is left, whole, for
+// the next round, so each is judged on all of its text as in a whole document. The depth and the
+// place in lines and columns go on from round to round.
 class TScreen
 {
 public:
-    explicit TScreen(const QString& document_text)
-        : text(document_text), data(document_text.constData()), size(document_text.size())
-    {
-    }
-
-    bool Run();
-    bool Has_Replaced() const { return replaced; }
-    QString Result();
-    // After a fault: the text before it, as screened.
-    QString Result_Before_Fault();
-    TXmlFault Fault() const;
+    // Screens buffer; at_end: no text follows it. False at a fault, with screened set to the text before
+    // it (Fault() says what and where). Otherwise screened gets the text screened and consumed how much of
+    // buffer it came from: the rest waits for the next round.
+    bool Round(const QString& buffer, bool at_end, QString* screened, int* consumed);
+    TXmlFault Fault() const { return fault; }
 
 private:
     bool Fail(int at, const QString& why);
+    // The markup at hand goes on past the text there is: it is screened next round, with more.
+    bool More();
     bool At(int index, QLatin1String literal) const;
     int Find(QLatin1String literal, int from) const;
     bool Reference();
     bool Start_Tag();
     bool Document_Type();
     bool Markup();
+    void Count_Lines(int end);
 
-    const QString& text;
-    const QChar* const data;
-    // Where the walk over the markup ends: the whole text, or the first character XML forbids.
-    int size;
+    const QString* text = nullptr;
+    const QChar* data = nullptr;
+    // Where this round's walk over the markup ends: the buffer, or its first character XML forbids.
+    int size = 0;
+    // No more text comes before size: markup running up to it is cut short, not waiting for more.
+    bool final = false;
+    bool need_more = false;
     int position = 0;
     int depth = 0;
+    // The line of the buffer's first character, and the characters before it on that line.
+    int line = 1;
+    int column_offset = 0;
     // Filled only once a character reference is replaced: the text before copied, as changed.
     QString result;
     int copied = 0;
-    bool replaced = false;
-    QString reason;
     int fault_position = 0;
+    TXmlFault fault;
 };
 
 bool TScreen::Fail(int at, const QString& why)
 {
-    reason = why;
     fault_position = at;
+    fault.reason = why;
+    Count_Lines(at);
+    fault.line = line;
+    fault.column = column_offset + 1;
     return false;
+}
+
+bool TScreen::More()
+{
+    need_more = true;
+    return false;
+}
+
+void TScreen::Count_Lines(int end)
+{
+    for (int index = 0; index < end; ++index)
+    {
+        if (data[index] == QLatin1Char('\n'))
+        {
+            ++line;
+            column_offset = 0;
+        }
+        else
+        {
+            ++column_offset;
+        }
+    }
 }
 
 bool TScreen::At(int index, QLatin1String literal) const
@@ -194,40 +283,8 @@ bool TScreen::At(int index, QLatin1String literal) const
 
 int TScreen::Find(QLatin1String literal, int from) const
 {
-    const int found = text.indexOf(literal, from);
+    const int found = text->indexOf(literal, from);
     return found < 0 || found > size - literal.size() ? size : found;
-}
-
-QString TScreen::Result()
-{
-    result.append(data + copied, size - copied);
-    copied = size;
-    return result;
-}
-
-QString TScreen::Result_Before_Fault()
-{
-    result.append(data + copied, fault_position - copied);
-    copied = fault_position;
-    return result;
-}
-
-TXmlFault TScreen::Fault() const
-{
-    TXmlFault fault;
-    fault.reason = reason;
-    fault.line = 1;
-    int line_start = 0;
-    for (int index = 0; index < fault_position; ++index)
-    {
-        if (data[index] == QLatin1Char('\n'))
-        {
-            ++fault.line;
-            line_start = index + 1;
-        }
-    }
-    fault.column = fault_position - line_start + 1;
-    return fault;
 }
 
 // At '&' in text or in an attribute value; moves past the reference.
@@ -240,12 +297,16 @@ bool TScreen::Reference()
     {
         ++end;
     }
+    if (end >= size && !final)
+    {
+        return More();
+    }
     if (end >= size || data[end] != QLatin1Char(';'))
     {
         return Fail(start,
                     QStringLiteral("'&' starts no complete reference; a literal '&' is written &amp;"));
     }
-    const QString written = text.mid(start, end - start + 1);
+    const QString written = text->mid(start, end - start + 1);
     if (data[start + 1] != QLatin1Char('#'))
     {
         for (const char* predefined : {"&lt;", "&gt;", "&amp;", "&apos;", "&quot;"})
@@ -293,7 +354,6 @@ bool TScreen::Reference()
         result.append(QChar(QChar::highSurrogate(code)));
         result.append(QChar(QChar::lowSurrogate(code)));
         copied = end + 1;
-        replaced = true;
     }
     position = end + 1;
     return true;
@@ -335,7 +395,7 @@ bool TScreen::Start_Tag()
     }
     if (position >= size)
     {
-        return true; // unterminated: the parser says so
+        return final || More(); // unterminated: the parser says so
     }
     const bool empty_element = data[position - 1] == QLatin1Char('/');
     ++position;
@@ -370,6 +430,10 @@ bool TScreen::Document_Type()
             ++position;
         }
     }
+    if (position >= size && !final)
+    {
+        return More();
+    }
     ++position;
     return true;
 }
@@ -377,80 +441,122 @@ bool TScreen::Document_Type()
 // At '<'; moves past the markup it starts.
 bool TScreen::Markup()
 {
+    // "<![CDATA[" is the longest opening told apart below.
+    if (!final && size - position < 9)
+    {
+        return More();
+    }
     // Start tags are most of the markup; only '!', '?' and '/' start anything else.
     const ushort next = position + 1 < size ? data[position + 1].unicode() : 0;
     if (next != '!' && next != '?' && next != '/')
     {
         return Start_Tag();
     }
+    // Up to its closing literal, or cut short at size.
+    const auto skip_to = [this](QLatin1String closing, int from) {
+        const int found = Find(closing, from);
+        if (found >= size && !final)
+        {
+            return More();
+        }
+        position = found + closing.size();
+        return true;
+    };
     if (At(position, QLatin1String("<!--")))
     {
-        position = Find(QLatin1String("-->"), position + 4) + 3;
+        return skip_to(QLatin1String("-->"), position + 4);
     }
-    else if (At(position, QLatin1String("<![CDATA[")))
+    if (At(position, QLatin1String("<![CDATA[")))
     {
-        position = Find(QLatin1String("]]>"), position + 9) + 3;
+        return skip_to(QLatin1String("]]>"), position + 9);
     }
-    else if (At(position, QLatin1String("<!DOCTYPE")))
+    if (At(position, QLatin1String("<!DOCTYPE")))
     {
         return Document_Type();
     }
-    else if (At(position, QLatin1String("<?")))
+    if (At(position, QLatin1String("<?")))
     {
-        position = Find(QLatin1String("?>"), position + 2) + 2;
+        return skip_to(QLatin1String("?>"), position + 2);
     }
-    else if (At(position, QLatin1String("</")))
+    if (At(position, QLatin1String("</")))
     {
         --depth;
-        position = Find(QLatin1String(">"), position + 2) + 1;
+        return skip_to(QLatin1String(">"), position + 2);
     }
-    else if (At(position, QLatin1String("<!")))
+    if (At(position, QLatin1String("<!")))
     {
         position += 2; // no markup this system writes: the parser refuses or skips it
+        return true;
     }
-    else
-    {
-        return Start_Tag();
-    }
-    return true;
+    return Start_Tag();
 }
 
 // The markup before a forbidden character is walked too: what lies before the first fault must be
 // screened whole, as it may still be read.
-bool TScreen::Run()
+bool TScreen::Round(const QString& buffer, bool at_end, QString* screened, int* consumed)
 {
-    const int invalid = First_Non_Xml_Character(text);
-    size = invalid >= 0 ? invalid : text.size();
+    text = &buffer;
+    data = buffer.constData();
+    int available = buffer.size();
+    // The other half of a pair comes with the next piece.
+    if (!at_end && available > 0 && data[available - 1].isHighSurrogate())
+    {
+        --available;
+    }
+    const int invalid = First_Non_Xml_Character(data, available);
+    size = invalid >= 0 ? invalid : available;
+    final = at_end || invalid >= 0;
+    need_more = false;
+    position = 0;
+    result.clear();
+    copied = 0;
     while (position < size)
     {
+        // Where the markup at hand starts, and the state before it, for a round that must wait.
+        const int item = position;
+        const int depth_before = depth;
+        const int result_before = result.size();
+        const int copied_before = copied;
         const QChar character = data[position];
+        bool screened_item = true;
         if (character == QLatin1Char('<'))
         {
-            if (!Markup())
-            {
-                return false;
-            }
+            screened_item = Markup();
         }
         else if (character == QLatin1Char('&'))
         {
-            if (!Reference())
-            {
-                return false;
-            }
+            screened_item = Reference();
         }
         else
         {
             ++position;
         }
+        if (!screened_item)
+        {
+            if (!need_more)
+            {
+                *screened = result.append(data + copied, fault_position - copied);
+                return false;
+            }
+            position = item;
+            depth = depth_before;
+            result.truncate(result_before);
+            copied = copied_before;
+            break;
+        }
     }
     if (invalid >= 0)
     {
+        *screened = result.append(data + copied, invalid - copied);
         return Fail(invalid, QStringLiteral("character %1 is not allowed in XML")
                                  .arg(Code_Point_Text(data[invalid].unicode())));
     }
+    const int end = need_more ? position : available;
+    *screened = result.append(data + copied, end - copied);
+    *consumed = end;
+    Count_Lines(end);
     return true;
 }
-
 } // namespace
 
 bool Is_Xml_Character(uint code)
@@ -461,7 +567,7 @@ bool Is_Xml_Character(uint code)
 
 bool Is_Xml_Text(const QString& text)
 {
-    return First_Non_Xml_Character(text) < 0;
+    return First_Non_Xml_Character(text.constData(), text.size()) < 0;
 }
 
 bool Screen_Xml_Size(qint64 size, TXmlFault* fault)
@@ -478,18 +584,41 @@ bool Screen_Xml_Size(qint64 size, TXmlFault* fault)
     return false;
 }
 
-bool Decode_Xml_Data(const QByteArray& data, QString* text, TXmlFault* fault)
+struct TXmlText::TState
 {
-    Q_ASSERT_X(text != nullptr, "Decode_Xml_Data", "text");
-    Q_ASSERT_X(fault != nullptr, "Decode_Xml_Data", "fault");
-    if (!Screen_Xml_Size(data.size(), fault))
+    QByteArray data;
+    int piece_size = 0;
+    TDecoder decoder;
+    // The bytes still to decode.
+    int position = 0;
+    int end = 0;
+    // False for the text before an encoding fault: it is given as decoded.
+    bool screened = true;
+    TScreen screen;
+    // Decoded text the screen has yet to take, and how long it must grow before the screen looks again:
+    // markup spanning many pieces is then screened again only as often as its text doubles.
+    QString pending;
+    int wait_for = 0;
+    bool done = false;
+    bool refused = false;
+    TXmlFault fault;
+};
+
+TXmlText::TXmlText(const QByteArray& data, int piece_size) : state(std::make_unique<TState>())
+{
+    TState& read = *state;
+    read.data = data;
+    read.piece_size = qMax(piece_size, 1);
+    read.done = true; // until the document is known to have text to give
+    read.refused = true;
+    if (!Screen_Xml_Size(data.size(), &read.fault))
     {
-        return false;
+        return;
     }
 
     // A UTF-8 byte order mark is not part of the text.
     const int bom = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    const QByteArray encoding = Declared_Encoding(data.mid(bom));
+    const QByteArray encoding = Declared_Encoding(data.mid(bom, 200));
     if (bom > 0 || encoding.isEmpty() || encoding.compare("utf-8", Qt::CaseInsensitive) == 0)
     {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
@@ -500,73 +629,120 @@ bool Decode_Xml_Data(const QByteArray& data, QString* text, TXmlFault* fault)
 #endif
         if (!other_mark)
         {
-            // The decoder checks as it goes; only a file it refuses is walked again, for the place.
-            const bool well_formed = Decode_Utf8(data.constData() + bom, data.size() - bom, text);
+            // Checked before a piece is given, as an encoding fault outranks every other; the text
+            // before it is still read.
+            const int invalid = First_Invalid_Utf8(data);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-            if (well_formed != (First_Invalid_Utf8(data) < 0))
+            if (Is_Whole_Utf8(data.constData() + bom, data.size() - bom) != (invalid < 0))
             {
-                qFatal("Decode_Xml_Data: the decoder and First_Invalid_Utf8 disagree");
+                qFatal("TXmlText: the decoder and First_Invalid_Utf8 disagree");
             }
 #endif
-            if (well_formed)
+            read.decoder.Open_Utf8();
+            read.position = bom;
+            read.end = invalid < 0 ? data.size() : qMax(invalid, bom);
+            read.screened = invalid < 0;
+            read.refused = invalid >= 0;
+            Set_Encoding_Fault(1, 1, &read.fault);
+            read.done = false;
+            return;
+        }
+    }
+    if (!read.decoder.Open(data, encoding))
+    {
+        read.fault.reason =
+            QStringLiteral("the encoding '%1' is not supported").arg(QString::fromLatin1(encoding));
+        read.fault.line = 1;
+        read.fault.column = 1;
+        return;
+    }
+    // Where the fault lies is not known: the whole document is checked before a piece is given.
+    TDecoder check;
+    check.Open(data, encoding);
+    for (int position = 0; position < data.size() && !check.Has_Error(); position += read.piece_size)
+    {
+        check.Decode(data.constData() + position, qMin(read.piece_size, data.size() - position));
+    }
+    if (check.Has_Error())
+    {
+        Set_Encoding_Fault(1, 1, &read.fault);
+        return;
+    }
+    read.end = data.size();
+    read.refused = false;
+    read.done = false;
+}
+
+TXmlText::~TXmlText() = default;
+
+bool TXmlText::Next(QString* piece)
+{
+    Q_ASSERT_X(piece != nullptr, "TXmlText::Next", "piece");
+    TState& read = *state;
+    while (!read.done)
+    {
+        const int size = qMin(read.piece_size, read.end - read.position);
+        const QString decoded = read.decoder.Decode(read.data.constData() + read.position, size);
+        read.position += size;
+        const bool at_end = read.position >= read.end;
+        if (!read.screened)
+        {
+            // The encoding fault stands where the decoded text ends.
+            for (const QChar character : decoded)
             {
+                if (character == QLatin1Char('\n'))
+                {
+                    ++read.fault.line;
+                    read.fault.column = 1;
+                }
+                else
+                {
+                    ++read.fault.column;
+                }
+            }
+            read.done = at_end;
+            if (!decoded.isEmpty())
+            {
+                *piece = decoded;
                 return true;
             }
-            const int invalid = First_Invalid_Utf8(data);
-            *text = QString::fromUtf8(data.constData() + bom, qMax(invalid, bom) - bom);
-            return Encoding_Fault(*text, fault);
+            continue;
         }
-    }
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    const auto marked = QStringConverter::encodingForData(data);
-    QStringDecoder decoder = marked ? QStringDecoder(*marked) : QStringDecoder(encoding.constData());
-    if (decoder.isValid())
-    {
-        *text = decoder.decode(data);
-        if (decoder.hasError())
+        read.pending += decoded;
+        if (!at_end && read.pending.size() < read.wait_for)
         {
-            text->clear(); // where the fault lies is not known
-            return Encoding_Fault(QString(), fault);
+            continue;
         }
-        return true;
-    }
-#else
-    const QTextCodec* codec = QTextCodec::codecForUtfText(data, nullptr);
-    codec = codec != nullptr ? codec : QTextCodec::codecForName(encoding);
-    if (codec != nullptr)
-    {
-        QTextCodec::ConverterState state;
-        *text = codec->toUnicode(data.constData(), data.size(), &state);
-        if (state.invalidChars != 0)
+        QString screened;
+        int consumed = 0;
+        if (!read.screen.Round(read.pending, at_end, &screened, &consumed))
         {
-            text->clear(); // where the fault lies is not known
-            return Encoding_Fault(QString(), fault);
+            read.done = true;
+            read.refused = true;
+            read.fault = read.screen.Fault();
+            read.pending = QString();
         }
-        return true;
+        else
+        {
+            read.pending.remove(0, consumed);
+            read.wait_for = 2 * read.pending.size();
+            read.done = at_end;
+        }
+        if (!screened.isEmpty())
+        {
+            *piece = screened;
+            return true;
+        }
     }
-#endif
-    text->clear();
-    fault->reason = QStringLiteral("the encoding '%1' is not supported").arg(QString::fromLatin1(encoding));
-    fault->line = 1;
-    fault->column = 1;
     return false;
 }
 
-bool Screen_Xml_Text(QString* text, TXmlFault* fault)
+bool TXmlText::Refused(TXmlFault* fault) const
 {
-    Q_ASSERT_X(text != nullptr, "Screen_Xml_Text", "text");
-    Q_ASSERT_X(fault != nullptr, "Screen_Xml_Text", "fault");
-
-    TScreen screen(*text);
-    if (!screen.Run())
+    Q_ASSERT_X(fault != nullptr, "TXmlText::Refused", "fault");
+    if (state->refused)
     {
-        *fault = screen.Fault();
-        *text = screen.Result_Before_Fault();
-        return false;
+        *fault = state->fault;
     }
-    if (screen.Has_Replaced())
-    {
-        *text = screen.Result();
-    }
-    return true;
+    return state->refused;
 }

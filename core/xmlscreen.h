@@ -4,8 +4,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 // The DOM parser is safe only on documents it can neither crash on nor recurse or expand without
-// bound, so a document is decoded and screened here before the parser sees it.
+// bound, so a document is decoded and screened here, piece by piece, before the parser sees it.
 
 // Why a document was refused and where; line and column count from 1, the column in characters.
 struct TXmlFault
@@ -36,21 +38,44 @@ bool Is_Xml_Character(uint code);
 // surrogates are refused.
 bool Is_Xml_Text(const QString& text);
 
-// Decodes a whole document in one piece, as its byte order mark or else its XML declaration says
-// (UTF-8 when neither names an encoding). A parser decoding block by block drops a U+FEFF that
-// falls on a block boundary. False, with fault set, for an encoding that cannot be read or a
-// document that Screen_Xml_Size refuses; text then holds what decoded before the fault (UTF-8), else
-// nothing.
-bool Decode_Xml_Data(const QByteArray& data, QString* text, TXmlFault* fault);
+// Pieces of this many bytes are decoded at a time: the whole decoded text, twice the size of the file,
+// never exists at once.
+constexpr int Xml_Piece_Size = 1 << 16;
 
-// False, with fault set, when the document holds a character XML forbids (also as a character
-// reference), a document type declaration with declarations of its own (the way to declare
-// entities), a reference to any entity but the five predefined ones, elements nested deeper than
-// Xml_Max_Depth or an element with more than Xml_Max_Attributes attributes. Character references
-// above U+FFFF are replaced by the character itself, which the parser would otherwise cut to 16 bits.
-// Malformed XML that is none of these is left for the parser to report. On a fault, text is cut to
-// what lies before it, screened as a whole text would be: the part of a damaged document that may
-// still be read.
-bool Screen_Xml_Text(QString* text, TXmlFault* fault);
+// A document decoded and screened piece by piece, in the order the pieces are read; the pieces make the
+// same text, and a refused document the same fault, wherever they end.
+//
+// Decoding follows the byte order mark, or else the XML declaration (UTF-8 when neither names an
+// encoding). A document that cannot be decoded whole (bytes its encoding cannot have, an encoding that
+// cannot be read, a document Screen_Xml_Size refuses) is not screened: its pieces hold what decodes
+// before the fault (UTF-8), else nothing.
+//
+// Screening refuses a character XML forbids (also as a character reference), a document type
+// declaration with declarations of its own (the way to declare entities), a reference to any entity but
+// the five predefined ones, elements nested deeper than Xml_Max_Depth or an element with more than
+// Xml_Max_Attributes attributes. Character references above U+FFFF are replaced by the character itself,
+// which the parser would otherwise cut to 16 bits. Malformed XML that is none of these is left for the
+// parser to report. On a screening fault the pieces end before it, screened as a whole text would be:
+// the part of a damaged document that may still be read.
+//
+// A piece never ends between the halves of a surrogate pair, and is never empty.
+class TXmlText
+{
+public:
+    explicit TXmlText(const QByteArray& data, int piece_size = Xml_Piece_Size);
+    ~TXmlText();
+
+    TXmlText(const TXmlText&) = delete;
+    TXmlText& operator=(const TXmlText&) = delete;
+
+    // The next piece; false when there is none left.
+    bool Next(QString* piece);
+    // Once Next returned false: true, with fault set, when the document was refused.
+    bool Refused(TXmlFault* fault) const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> state;
+};
 
 #endif // XMLSCREEN_H

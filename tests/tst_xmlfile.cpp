@@ -413,6 +413,99 @@ private slots:
         }
     }
 
+    // The document is decoded and screened in pieces of bytes: wherever they end (within a character
+    // of several bytes, a surrogate pair, a byte order mark, a reference, a tag, a comment), the text
+    // given, the fault and its place are those of the whole document. What goes on from one piece to
+    // the next (the decoder's state, markup cut off, the depth, the line) is all needed for that.
+    void Decoded_Pieces_Read_As_Whole_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("fault"); // of the whole document, "" when accepted
+
+        const auto utf16 = [](const QString& text, bool little_endian) {
+            QByteArray bytes(little_endian ? "\xFF\xFE" : "\xFE\xFF");
+            for (const QChar character : text)
+            {
+                const char low = char(character.unicode() & 0xFF);
+                const char high = char(character.unicode() >> 8);
+                bytes.append(little_endian ? low : high).append(little_endian ? high : low);
+            }
+            return bytes;
+        };
+        const QString emoji = QString::fromUcs4(U"\U0001F321");
+        const QString document = "<Id a='Fühler &#x1F321;'>Grüße " + emoji +
+                                 " €\n<E>x&amp;y&#xe4;</E><!-- c - -> -->\n<![CDATA[ <&> ]]><?p d?></Id>";
+        QTest::newRow("UTF-8") << document.toUtf8() << "";
+        QTest::newRow("U+FEFF after the mark")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF<Id>\xEF\xBB\xBFx\xEF\xBB\xBF</Id>") << "";
+        QTest::newRow("UTF-16LE") << utf16(document, true) << "";
+        QTest::newRow("UTF-16BE") << utf16(document, false) << "";
+        QTest::newRow("declared Latin-1")
+            << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?>\n<Id>\xE4\xF6\xFC</Id>") << "";
+        QTest::newRow("document type") << QByteArray("<!DOCTYPE Id SYSTEM 'a>b'>\n<Id/>") << "";
+        QTest::newRow("nested too deep")
+            << "<Id>\n" + QByteArray("<a><b/></a>").repeated(3) + QByteArray("<a>").repeated(Xml_Max_Depth)
+            << "2:127 elements are nested deeper than 32 levels";
+        QTest::newRow("undeclared entity") << QByteArray("<Id>\n<E>ab</E>\n <E>&lt;&nbsp;</E></Id>")
+                                           << "3:9 reference &nbsp; to an entity that is not declared";
+        QTest::newRow("reference in an attribute")
+            << QByteArray("<Id>\n<E a='&#x1F321;&amp;' b='&#1;'/></Id>")
+            << "2:26 character reference &#1; is not a character XML allows";
+        QTest::newRow("forbidden character")
+            << QByteArray("<Id>\n<!-- a -->\x01</Id>") << "2:11 character U+0001 is not allowed in XML";
+        QTest::newRow("forbidden character in a tag") << QByteArray("<Id>\n<E a='&#x1F321;\x02'/></Id>")
+                                                      << "2:16 character U+0002 is not allowed in XML";
+        QTest::newRow("lone surrogate in UTF-16") << utf16("<Id>\n" + emoji + QChar(0xD800) + "</Id>", true)
+                                                  << "2:3 character U+D800 is not allowed in XML";
+        QTest::newRow("too many attributes")
+            << QByteArray("<Id>\n<E a='1' b='2' c='3' d='4' e='5' f='6' g='7' h='8' i='9'/></Id>")
+            << "2:1 an element with more than 8 attributes is not accepted";
+        QTest::newRow("declarations in the document type")
+            << QByteArray("<?xml version='1.0'?>\n<!DOCTYPE Id [<!ENTITY e 'x'>]><Id/>")
+            << "2:1 a document type declaration with declarations of its own (such as entities) is not "
+               "accepted";
+        QTest::newRow("cut off in a reference") << QByteArray("<Id>&#x1F321;&am")
+                                                << "1:14 '&' starts no complete reference; a literal '&' is "
+                                                   "written &amp;";
+        QTest::newRow("cut off in a comment") << QByteArray("<Id>&amp;<!-- &#1; -") << "";
+        QTest::newRow("invalid UTF-8") << QByteArray("<Id>\n<E>\xC3\xBC&nbsp;</E>\n\xF0\x9F\x8C</Id>")
+                                       << "3:1 Encountered incorrectly encoded content.";
+    }
+
+    void Decoded_Pieces_Read_As_Whole()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, fault);
+        // The text given, piece by piece, and the fault.
+        const auto read = [&](int piece_size) {
+            TXmlText text(data, piece_size);
+            QString whole;
+            QString piece;
+            while (text.Next(&piece))
+            {
+                if (piece.isEmpty() || piece.at(piece.size() - 1).isHighSurrogate())
+                {
+                    return QStringList{"piece ends badly: " + piece};
+                }
+                whole += piece;
+            }
+            TXmlFault refusal;
+            return QStringList{
+                whole, text.Refused(&refusal)
+                           ? QString("%1:%2 %3").arg(refusal.line).arg(refusal.column).arg(refusal.reason)
+                           : QString()};
+        };
+        const QStringList whole = read(data.size() + 1);
+        QCOMPARE(whole.value(1), fault);
+        for (int piece_size = 1; piece_size <= data.size(); ++piece_size)
+        {
+            const QStringList pieces = read(piece_size);
+            QVERIFY2(pieces == whole, qPrintable(QString("pieces of %1 bytes:\n%2\nwhole:\n%3")
+                                                     .arg(piece_size)
+                                                     .arg(pieces.join('\n'), whole.join('\n'))));
+        }
+    }
+
     void Failed_Save_Keeps_Old_File_data()
     {
         QTest::addColumn<bool>("read_only"); // else files may grow to 512 bytes only, as on a full disk
