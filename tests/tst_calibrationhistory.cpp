@@ -740,6 +740,49 @@ private slots:
                         "25.00000,0.30000 -> 25.00000,0.20000")));
     }
 
+    // A start whose records do not fit on the disk still names what it found, as not recorded, leaves the
+    // history as it was and keeps the finding open, with no record giving the calibration the file holds.
+    void Check_That_Cannot_Record_Names_What_It_Found()
+    {
+        TThermometerList list;
+        TCalibrationStore store = Start(&list);
+        QVERIFY(store.Change_Thermometers(&list, Set("Probe X", 0.2)).saved);
+        const QByteArray backup = Read_File(calibration_file);
+        QVERIFY(store.Change_Thermometers(&list, Set("Probe X", 0.3)).saved);
+        QVERIFY(Write_File(calibration_file, backup));
+        const QByteArray history_before = Read_File(history_file);
+
+        TCalibrationStore started = TCalibrationStore::In_Data_Directory(data_directory);
+        TThermometerList loaded;
+        started.Load_Thermometers(&loaded);
+        THistoryCheckResult result;
+        With_File_Size_Limit(rlim_t(history_before.size()),
+                             [&] { result = started.Check_Calibration_History(loaded); });
+        const QString change = "point 1 15.00000,0.30000 -> 15.00000,0.20000; point 2 20.00000,0.30000 -> "
+                               "20.00000,0.20000; point 3 25.00000,0.30000 -> 25.00000,0.20000";
+        const QString not_recorded = "ERR  Cannot write calibration history '" + Native(history_file) +
+                                     "': File too large; what the check found was not recorded.";
+        QCOMPARE(Log_Lines(result.finding_messages),
+                 QStringList({"WAR  Thermometer 'Probe X' was changed outside Velmora: " + change + ".",
+                              not_recorded}));
+        QCOMPARE(Log_Lines(result.messages), Log_Lines(result.finding_messages));
+        QVERIFY(result.checked);
+        QVERIFY(!result.agrees);
+        QCOMPARE(Read_File(history_file), history_before);
+        QCOMPARE(result.content.line_count, History().line_count);
+        QCOMPARE(result.findings.size(), 1);
+        QCOMPARE(int(result.findings[0].kind), int(TFinding::Changed_Outside));
+        QCOMPARE(result.findings[0].record, 0);
+        QCOMPARE(started.Calibration_Record(loaded, "Probe X").number, 0);
+
+        // Once there is room, the next start records it.
+        QStringList at_start;
+        Start(&loaded, &at_start);
+        QCOMPARE(at_start, QStringList("WAR  Thermometer 'Probe X' was changed outside Velmora: " + change +
+                                       ". The change is recorded in the calibration history."));
+        QCOMPARE(Actions().mid(4), QStringList("changed outside Velmora Probe X"));
+    }
+
     // Two windows on one data directory write one chain, each change relative to the other's.
     void Two_Windows_Interleave_Changes()
     {

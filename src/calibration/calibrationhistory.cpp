@@ -39,6 +39,8 @@ constexpr int Action_Count = int(sizeof(Action_Texts) / sizeof(Action_Texts[0]))
 const QByteArray First_Previous_Hash(64, '0');
 // A record is a few hundred bytes; a line far longer is no record, and is not parsed.
 constexpr int Longest_Record_Line = 1 << 20;
+// Fewer bytes than the keys every record has ("action", "after", "before", ... with their quotes).
+constexpr int Shortest_Record_Line = 64;
 // The same bound as for the calibration file: a history this large is not one Velmora wrote.
 constexpr qint64 Largest_History_File = qint64(256) << 20;
 
@@ -223,6 +225,31 @@ QString Record_Key_Description(const THistoryRecord& record)
     return record.has_after    ? record.after.description
            : record.has_before ? record.before.description
                                : QString();
+}
+
+// Makes *text share other's characters when both say the same: the records of one history repeat their
+// writer, time and hashes line after line, and each would otherwise hold a copy of its own. An empty
+// text is left alone, as a null one compares equal to it.
+template <typename TText> void Share_Equal(TText* text, const TText& other)
+{
+    if (!other.isEmpty() && !text->isSharedWith(other) && *text == other)
+    {
+        *text = other;
+    }
+}
+
+// A record read holds what the one before it, or the record itself, already says once.
+void Share_Repeated_Texts(THistoryRecord* record, const THistoryRecord* previous, const QByteArray& head_hash)
+{
+    Share_Equal(&record->previous_hash, head_hash);
+    Share_Equal(&record->after.description, record->description);
+    Share_Equal(&record->before.description, record->description);
+    if (previous != nullptr)
+    {
+        Share_Equal(&record->time, previous->time);
+        Share_Equal(&record->user, previous->user);
+        Share_Equal(&record->host, previous->host);
+    }
 }
 
 THistoryRecord Change_Record(THistoryRecord::TAction action, const QString& description, bool has_before,
@@ -717,6 +744,13 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
     // The changes the history ends with may be open: each is read.
     const int open_start = whole ? 0 : Open_Changes_Start(bytes, last_line_end + 1);
     content.open_from = 0;
+    // A whole read keeps nearly every line: room for all at once, rather than growing by copies of all.
+    // No record is shorter than its keys, so lines too short for one reserve nothing.
+    if (whole)
+    {
+        content.records.reserve(
+            int(std::min<qint64>(bytes.count('\n'), bytes.size() / Shortest_Record_Line)));
+    }
     int start = 0;
     while (start < bytes.size())
     {
@@ -764,6 +798,11 @@ THistoryContent Read_History(const QByteArray& bytes, THistoryCheck check, const
         QString why;
         THistoryRecord record = Parse_Record(line, &why);
         const bool is_record = why.isEmpty();
+        if (is_record)
+        {
+            Share_Repeated_Texts(&record, content.records.isEmpty() ? nullptr : &content.records.constLast(),
+                                 content.head_hash);
+        }
         if (is_record && record.number != number)
         {
             why = QString("it is numbered %1").arg(record.number);
@@ -921,6 +960,8 @@ THistoryComparison Compare_History(const THistoryContent& content, const TThermo
     comparison.damaged = recorded.damaged_list;
     const QStringList descriptions = list.Get_Descriptions();
     const auto first_seen = [&] {
+        // A record of every thermometer: room for all at once, rather than growing by copies of all.
+        records.reserve(records.size() + descriptions.size());
         for (const QString& description : descriptions)
         {
             records << Change_Record(THistoryRecord::First_Seen, description, false, THistoryState(), true,
@@ -1046,6 +1087,7 @@ QHash<QString, THistoryRecord> Calibration_Records(const THistoryContent& conten
 {
     const TCalibrationsInForce in_force = Read_Calibrations_In_Force(content.records);
     QHash<QString, THistoryRecord> records;
+    records.reserve(in_force.by_key.size());
     for (const QString& description : list.Get_Descriptions())
     {
         const QString key = TThermometerList::Lookup_Key(description);
@@ -1063,7 +1105,8 @@ QHash<QString, THistoryRecord> Calibration_Records(const THistoryContent& conten
             const int record = found->at(candidate).record;
             if (record >= 0 && content.records[record].after == state)
             {
-                records.insert(key, content.records[record]);
+                // The key in force's own text: one copy of it for the records kept.
+                records.insert(found.key(), content.records[record]);
                 break;
             }
         }

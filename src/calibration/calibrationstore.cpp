@@ -712,42 +712,54 @@ THistoryCheckResult TCalibrationStore::Check_History(const TThermometerList& lis
     const TThermometerList& compared = use_fresh ? fresh : list;
     const THistoryContent history = Read_History(history_bytes, THistoryCheck::Whole_Chain, QStringList(),
                                                  compared.Get_History_Anchor().records);
-    const THistoryComparison comparison = Compare_History(history, compared, complete);
+    // The records read hold what the rest needs: the bytes, as large as the file, go before the next step.
+    history_bytes = QByteArray();
+    THistoryComparison comparison = Compare_History(history, compared, complete);
     result.agrees = History_Agrees(history, comparison);
     result.checked = true;
     bool recorded = false;
     TMessages failure;
     // What the check recorded is part of the history; what it could not record is still to be found.
     THistoryContent after = history;
-    THistoryComparison left = comparison;
     if (record && locked)
     {
-        recorded = Append_History(history_name, comparison.records, &after, &error);
-        if (!recorded)
+        // Handed over whole, the records are numbered and hashed where they are rather than in a copy of
+        // all of them; as written they say what the messages below say of them.
+        recorded = Append_History(history_name, std::move(comparison.records), &after, &error);
+        if (recorded)
         {
-            failure << TMessage::Error(QString("%1; what the check found was not recorded.").arg(error));
+            comparison.records = after.records.mid(history.records.size());
         }
         else
         {
-            left.records.clear();
+            failure << TMessage::Error(QString("%1; what the check found was not recorded.").arg(error));
+            // None was written: found again as they were.
+            comparison = Compare_History(history, compared, complete);
         }
-        Know_Calibration_Records(recorded ? after : history, compared);
     }
-    else if (record)
+    else if (record && !result.agrees)
     {
-        if (!result.agrees)
-        {
-            failure << TMessage::Warning(
-                QString("Calibration history '%1': what the check found was not recorded: %2.")
-                    .arg(native_history_name, lock_problem.reason));
-        }
-        Know_Calibration_Records(history, compared);
+        failure << TMessage::Warning(
+            QString("Calibration history '%1': what the check found was not recorded: %2.")
+                .arg(native_history_name, lock_problem.reason));
+    }
+    THistoryComparison left = comparison;
+    if (recorded)
+    {
+        // Not clear(), which would first copy every record the two share.
+        left.records = QVector<THistoryRecord>();
     }
     result.messages = History_Comparison_Messages(history_name, history, comparison, recorded) + failure;
     result.findings =
         Calibration_Findings(after, left, compared, TClock::Today(), TFindingScope::With_Reviewed);
     result.finding_messages =
         Finding_Messages(history_name, history, comparison, recorded, result.findings) + failure;
+    // Last, as the records in force are kept: what the steps before held for a while is free again.
+    // after is the history as read where nothing was recorded.
+    if (record)
+    {
+        Know_Calibration_Records(after, compared);
+    }
     result.content = after;
     return result;
 }
