@@ -592,8 +592,12 @@ struct TXmlText::TState
     // The bytes still to decode.
     int position = 0;
     int end = 0;
-    // False for the text before an encoding fault: it is given as decoded.
-    bool screened = true;
+    // True for a document with an encoding fault: the text before it is given as screened, and the
+    // fault's place is counted in it; a screening fault there ends the text, but the encoding fault is
+    // the one reported.
+    bool encoding_fault = false;
+    // Once the screen refused the text before an encoding fault: the rest is only counted.
+    bool counting_only = false;
     TScreen screen;
     // Decoded text the screen has yet to take, and how long it must grow before the screen looks again:
     // markup spanning many pieces is then screened again only as often as its text doubles.
@@ -641,7 +645,7 @@ TXmlText::TXmlText(const QByteArray& data, int piece_size) : state(std::make_uni
             read.decoder.Open_Utf8();
             read.position = bom;
             read.end = invalid < 0 ? data.size() : qMax(invalid, bom);
-            read.screened = invalid < 0;
+            read.encoding_fault = invalid >= 0;
             read.refused = invalid >= 0;
             Set_Encoding_Fault(1, 1, &read.fault);
             read.done = false;
@@ -685,7 +689,7 @@ bool TXmlText::Next(QString* piece)
         const QString decoded = read.decoder.Decode(read.data.constData() + read.position, size);
         read.position += size;
         const bool at_end = read.position >= read.end;
-        if (!read.screened)
+        if (read.encoding_fault)
         {
             // The encoding fault stands where the decoded text ends.
             for (const QChar character : decoded)
@@ -700,13 +704,11 @@ bool TXmlText::Next(QString* piece)
                     ++read.fault.column;
                 }
             }
-            read.done = at_end;
-            if (!decoded.isEmpty())
+            if (read.counting_only)
             {
-                *piece = decoded;
-                return true;
+                read.done = at_end;
+                continue;
             }
-            continue;
         }
         read.pending += decoded;
         if (!at_end && read.pending.size() < read.wait_for)
@@ -717,10 +719,18 @@ bool TXmlText::Next(QString* piece)
         int consumed = 0;
         if (!read.screen.Round(read.pending, at_end, &screened, &consumed))
         {
-            read.done = true;
-            read.refused = true;
-            read.fault = read.screen.Fault();
             read.pending = QString();
+            read.refused = true;
+            if (read.encoding_fault)
+            {
+                read.counting_only = true;
+                read.done = at_end;
+            }
+            else
+            {
+                read.done = true;
+                read.fault = read.screen.Fault();
+            }
         }
         else
         {

@@ -47,8 +47,9 @@ constexpr int Xml_Piece_Size = 1 << 16;
 //
 // Decoding follows the byte order mark, or else the XML declaration (UTF-8 when neither names an
 // encoding). A document that cannot be decoded whole (bytes its encoding cannot have, an encoding that
-// cannot be read, a document Screen_Xml_Size refuses) is not screened: its pieces hold what decodes
-// before the fault (UTF-8), else nothing.
+// cannot be read, a document Screen_Xml_Size refuses) is refused for that: its pieces hold what decodes
+// before the fault (UTF-8), screened as below, else nothing. A screening fault there ends the pieces,
+// but the encoding fault is the one reported.
 //
 // Screening refuses a character XML forbids (also as a character reference), a document type
 // declaration with declarations of its own (the way to declare entities), a reference to any entity but

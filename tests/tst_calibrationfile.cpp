@@ -140,6 +140,16 @@ private slots:
             << QByteArray("<?xml version=\"1.0\"?>\n\x01<Thermometer") << "Previous" << 0
             << "ERR:  Reference file XML parse error at line 2 column 1: character U+0001 is not allowed in "
                "XML";
+        // What is read before an encoding fault is screened too: nesting too deep for the parser ends
+        // it, and the entry it is in is not read.
+        QTest::newRow("nested too deep before an encoding fault")
+            << File(Intact("P1") + Intact("P2"))
+                   .replace("P2</",
+                            "P2" + QByteArray("<a>").repeated(40) + QByteArray("</a>").repeated(40) + "</")
+                   .replace("</Calibration_Entries>", "</Calibration_Entries>\xC3")
+            << "P1" << 0
+            << "ERR:  Reference file XML parse error at line 20 column 27: Encountered incorrectly encoded "
+               "content. 1 entry was read completely before line 20, column 27.";
         // Qt 5 alone would read "+1122025" as 1 December 2025, whose checksum this is.
         QTest::newRow("date not as written")
             << File(Entry("abc", "08e2").replace("31122025", "+1122025")) << "" << 1 << "";
