@@ -188,6 +188,23 @@ QByteArray Declared_Encoding(const QByteArray& data)
     return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
 }
 
+// Moves a place in a text (its line, and the characters before it on that line) past size characters.
+void Move_Place(const QChar* text, int size, int* line, int* column_offset)
+{
+    for (int index = 0; index < size; ++index)
+    {
+        if (text[index] == QLatin1Char('\n'))
+        {
+            ++*line;
+            *column_offset = 0;
+        }
+        else
+        {
+            ++*column_offset;
+        }
+    }
+}
+
 // Follows the markup of a decoded document just far enough to find what TXmlText refuses, one round
 // per piece. A round screens the text carried from the last one and the new piece; markup that may go
 // on in the next piece (a reference, a tag, a comment cut off by the piece's end) is left, whole, for
@@ -251,18 +268,7 @@ bool TScreen::More()
 
 void TScreen::Count_Lines(int end)
 {
-    for (int index = 0; index < end; ++index)
-    {
-        if (data[index] == QLatin1Char('\n'))
-        {
-            ++line;
-            column_offset = 0;
-        }
-        else
-        {
-            ++column_offset;
-        }
-    }
+    Move_Place(data, end, &line, &column_offset);
 }
 
 bool TScreen::At(int index, QLatin1String literal) const
@@ -692,18 +698,9 @@ bool TXmlText::Next(QString* piece)
         if (read.encoding_fault)
         {
             // The encoding fault stands where the decoded text ends.
-            for (const QChar character : decoded)
-            {
-                if (character == QLatin1Char('\n'))
-                {
-                    ++read.fault.line;
-                    read.fault.column = 1;
-                }
-                else
-                {
-                    ++read.fault.column;
-                }
-            }
+            int column_offset = read.fault.column - 1;
+            Move_Place(decoded.constData(), int(decoded.size()), &read.fault.line, &column_offset);
+            read.fault.column = column_offset + 1;
             if (read.counting_only)
             {
                 read.done = at_end;
