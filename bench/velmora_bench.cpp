@@ -624,14 +624,14 @@ private:
         {
             Fail(error + list.Get_Last_Error());
         }
-        const QHash<QString, THistoryRecord> records = Calibration_Records(history, list);
+        const QHash<QString, TCalibrationRecord> records = Calibration_Records(history, list);
         const QStringList descriptions = list.Get_Descriptions();
         const QDateTime time = TClock::Now().addSecs(3600);
         QString text = Temperature_Log_Header(TLogLayout::Audit);
         for (int line = 0; line < Trace_Lines(count); ++line)
         {
             const QString& description = descriptions[line % descriptions.size()];
-            const THistoryRecord record = records.value(TThermometerList::Lookup_Key(description));
+            const TCalibrationRecord record = records.value(TThermometerList::Lookup_Key(description));
             TEntryCalibration calibration;
             calibration.thermometer_selected = true;
             calibration.today = time.date();
@@ -649,7 +649,7 @@ private:
                 QStringList{Corrected_Reading_Text(entry.meter_texts[0], calibration.in_calibration,
                                                    calibration.correction),
                             QString(), QString(), QString()};
-            entry.calibration_record = Calibration_Record_Text(record.number, record.hash);
+            entry.calibration_record = Calibration_Record_Text(record.number, record.Hash());
             entry.flags = Audit_Flags(entry.axis_texts, entry.meter_texts, calibration);
             text += Temperature_Log_Entry_Text(entry, TLogLayout::Audit);
         }

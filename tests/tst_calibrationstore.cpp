@@ -690,7 +690,7 @@ private slots:
 
     // The record of the calibration in force that a Write names is known from the store's last read or
     // write of the history: the start-up check, its own change, a reload after another writer's; none
-    // after an edit by hand that no check has recorded.
+    // after an edit by hand that no check has recorded, nor for a calibration the store never saved.
     void Calibration_Record_Follows_The_History_data()
     {
         QTest::addColumn<QString>("step");
@@ -700,6 +700,7 @@ private slots:
         QTest::newRow("another writer's change") << "other" << int(THistoryRecord::Changed);
         QTest::newRow("edit by hand") << "hand" << -1;
         QTest::newRow("edit by hand, checked") << "hand checked" << int(THistoryRecord::Changed_Outside);
+        QTest::newRow("list changed without the store") << "unsaved" << -1;
     }
 
     void Calibration_Record_Follows_The_History()
@@ -725,6 +726,11 @@ private slots:
             store.Reload_Changed_Thermometers(&list, &reloaded);
             QVERIFY(reloaded);
         }
+        else if (step == "unsaved")
+        {
+            TMessage message;
+            QVERIFY(Set_Thermometer("A", 0.2)(&list, &message));
+        }
         else if (step.startsWith("hand"))
         {
             TThermometerList edited;
@@ -739,7 +745,7 @@ private slots:
                 store.Check_Calibration_History(list);
             }
         }
-        const THistoryRecord record = store.Calibration_Record(list, "a");
+        const TCalibrationRecord record = store.Calibration_Record(list, "a");
         THistoryContent history;
         QString error;
         QVERIFY(Read_History_File(store.Get_History_File_Name(), &history, &error));
@@ -751,7 +757,7 @@ private slots:
         QCOMPARE(int(record.action), action);
         // The last record of A in the history, as the file holds it.
         const THistoryRecord& on_disk = history.records[record.number - 1];
-        QCOMPARE(on_disk.hash, record.hash);
+        QCOMPARE(on_disk.hash, record.Hash());
         QCOMPARE(on_disk.after, History_State(list, "A"));
         // B keeps the record of its first sighting.
         QCOMPARE(int(store.Calibration_Record(list, "B").action), int(THistoryRecord::First_Seen));
@@ -785,7 +791,7 @@ private slots:
         QVERIFY2(check.agrees, qPrintable(Log_Lines(check.messages).join('\n')));
         QCOMPARE(Log_Lines(check.finding_messages), QStringList());
         QCOMPARE(int(later.Calibration_Record(loaded, "A").action), int(THistoryRecord::Changed));
-        QCOMPARE(store.Calibration_Record(list, "A").hash, later.Calibration_Record(loaded, "A").hash);
+        QCOMPARE(store.Calibration_Record(list, "A").Hash(), later.Calibration_Record(loaded, "A").Hash());
         for (const double reading : {15.0, 19.99, 20.0, 24.5})
         {
             QVERIFY(Corrected_Temperature(list.Get_Correction("A"), reading) ==

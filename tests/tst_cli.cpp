@@ -462,9 +462,9 @@ private slots:
         QVERIFY(Write_Thermometers({Thermometer("T1", 400)}));
         TThermometerList list;
         TCalibrationStore store = Started_Store(&list);
-        const THistoryRecord record = store.Calibration_Record(list, "T1");
+        const TCalibrationRecord record = store.Calibration_Record(list, "T1");
         QCOMPARE(record.number, 1);
-        const QString record_text = Calibration_Record_Text(record.number, record.hash);
+        const QString record_text = Calibration_Record_Text(record.number, record.Hash());
         // A plain entry, then two with the audit columns, a minute after the history began.
         const QString log_file = directory->path() + "/log.csv";
         TLogEntry entry;

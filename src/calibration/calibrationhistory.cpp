@@ -1082,11 +1082,42 @@ QHash<QString, QVector<TCalibrationInForce>> Calibrations_In_Force(const THistor
     return Read_Calibrations_In_Force(content.records).by_key;
 }
 
-QHash<QString, THistoryRecord> Calibration_Records(const THistoryContent& content,
-                                                   const TThermometerList& list)
+TStateDigest History_State_Digest(const THistoryState& state)
+{
+    QCryptographicHash digest(QCryptographicHash::Md5);
+    // What operator== compares, each text with its length first, so that no two states run together
+    // alike.
+    for (const QString* text :
+         {&state.description, &state.due_date, &state.points[0], &state.points[1], &state.points[2]})
+    {
+        const quint32 length = quint32(text->size());
+        digest.addData(QByteArray::fromRawData(reinterpret_cast<const char*>(&length), int(sizeof(length))));
+        digest.addData(QByteArray::fromRawData(reinterpret_cast<const char*>(text->constData()),
+                                               int(text->size()) * int(sizeof(QChar))));
+    }
+    const QByteArray result = digest.result();
+    TStateDigest kept;
+    std::copy_n(result.constData(), kept.size(), kept.begin());
+    return kept;
+}
+
+TCalibrationRecord Calibration_Record_Of(const THistoryRecord& record)
+{
+    TCalibrationRecord kept;
+    kept.number = record.number;
+    kept.action = record.action;
+    const QByteArray hash = QByteArray::fromHex(record.hash);
+    std::copy_n(hash.constData(), std::min<qint64>(hash.size(), qint64(kept.hash_bytes.size())),
+                kept.hash_bytes.begin());
+    kept.after = History_State_Digest(record.after);
+    return kept;
+}
+
+QHash<QString, TCalibrationRecord> Calibration_Records(const THistoryContent& content,
+                                                       const TThermometerList& list)
 {
     const TCalibrationsInForce in_force = Read_Calibrations_In_Force(content.records);
-    QHash<QString, THistoryRecord> records;
+    QHash<QString, TCalibrationRecord> records;
     records.reserve(in_force.by_key.size());
     for (const QString& description : list.Get_Descriptions())
     {
@@ -1106,7 +1137,7 @@ QHash<QString, THistoryRecord> Calibration_Records(const THistoryContent& conten
             if (record >= 0 && content.records[record].after == state)
             {
                 // The key in force's own text: one copy of it for the records kept.
-                records.insert(found.key(), content.records[record]);
+                records.insert(found.key(), Calibration_Record_Of(content.records[record]));
                 break;
             }
         }

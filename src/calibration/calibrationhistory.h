@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <array>
+
 class TThermometerList;
 
 // A thermometer's calibration as the calibration file holds it: the texts of its due date and test
@@ -87,6 +89,30 @@ struct THistoryRecord
     QByteArray previous_hash;
     QByteArray hash;
 };
+
+// A digest of a state: equal states (operator==) have equal digests. Sixteen bytes kept in place, so that keeping one
+// for every thermometer costs no allocation of its own.
+using TStateDigest = std::array<char, 16>;
+TStateDigest History_State_Digest(const THistoryState& state);
+
+// Of the record that put a thermometer's calibration in the history, what is kept for every
+// thermometer: what names the record (a log's audit columns) and a digest of the calibration it gives.
+// The whole record, texts and states, cost about 800 bytes a thermometer.
+struct TCalibrationRecord
+{
+    // 0: none.
+    int number = 0;
+    THistoryRecord::TAction action = THistoryRecord::Added;
+    // The record's SHA-256, its bytes; also kept in place: a text of its own for each record, made while
+    // the records read are in memory, would stay scattered among them once they are freed and keep
+    // their memory from being given back.
+    std::array<char, 32> hash_bytes{};
+    TStateDigest after{};
+
+    // As THistoryRecord's hash: lowercase hexadecimal.
+    QByteArray Hash() const { return QByteArray(hash_bytes.data(), int(hash_bytes.size())).toHex(); }
+};
+TCalibrationRecord Calibration_Record_Of(const THistoryRecord& record);
 
 // A line that does not fit the chain: not a record, misnumbered, or not following the line before it.
 struct THistoryBreak
@@ -236,8 +262,8 @@ QHash<QString, QVector<TCalibrationInForce>> Calibrations_In_Force(const THistor
 // that is a change not yet marked (one under way, or cut off before its save), the one before it when
 // that does. A thermometer whose calibration in list the history does not give has none: an edit by
 // hand that no check has recorded yet, a history that could not be read or was cut short.
-QHash<QString, THistoryRecord> Calibration_Records(const THistoryContent& content,
-                                                   const TThermometerList& list);
+QHash<QString, TCalibrationRecord> Calibration_Records(const THistoryContent& content,
+                                                       const TThermometerList& list);
 
 // The marks (Saved or Not_Saved) that settle records.
 QVector<THistoryRecord> Mark_Records(const QVector<THistoryRecord>& records, THistoryRecord::TAction mark);

@@ -564,7 +564,8 @@ TThermometerChangeResult TCalibrationStore::Change_Thermometers(TThermometerList
         {
             if (record.has_after)
             {
-                calibration_records.insert(TThermometerList::Lookup_Key(record.after.description), record);
+                calibration_records.insert(TThermometerList::Lookup_Key(record.after.description),
+                                           Calibration_Record_Of(record));
             }
             else
             {
@@ -889,15 +890,15 @@ bool TCalibrationStore::Read_Consistent_History(THistoryContent* content, QStrin
     return read;
 }
 
-THistoryRecord TCalibrationStore::Calibration_Record(const TThermometerList& list,
-                                                     const QString& description) const
+TCalibrationRecord TCalibrationStore::Calibration_Record(const TThermometerList& list,
+                                                         const QString& description) const
 {
     const auto found = calibration_records.constFind(TThermometerList::Lookup_Key(description));
     // Only for the calibration the record gives: never one that list no longer holds.
     if (found == calibration_records.constEnd() || list.Get_Stored_Description(description).isNull() ||
-        found->after != History_State(list, description))
+        found->after != History_State_Digest(History_State(list, description)))
     {
-        return THistoryRecord();
+        return TCalibrationRecord();
     }
     return *found;
 }

@@ -154,7 +154,7 @@ public:
     // start-up, at each change and at each reload. A record numbered 0 when it knows none: the history
     // could not be read or does not give that calibration, or list holds another one than the store
     // last read or wrote.
-    THistoryRecord Calibration_Record(const TThermometerList& list, const QString& description) const;
+    TCalibrationRecord Calibration_Record(const TThermometerList& list, const QString& description) const;
 
 private:
     TCalibrationStore() = default;
@@ -210,7 +210,7 @@ private:
     bool content_known = true;
     // By lookup key, the record that put each thermometer's calibration in the history, as the last read
     // of the history that followed the last load found it, and updated with every change saved since.
-    QHash<QString, THistoryRecord> calibration_records;
+    QHash<QString, TCalibrationRecord> calibration_records;
     int lock_timeout = 5000;
     TLockWait lock_wait;
 };

@@ -697,9 +697,9 @@ void TVelmora::Write_Temperature_Entry()
     {
         // The record as the store last read or wrote the history: a Write reads no history.
         const bool selected = thermometer_selector->currentIndex() >= 0;
-        const THistoryRecord record =
+        const TCalibrationRecord record =
             selected ? calibration_store.Calibration_Record(thermometer_list, entry.thermometer)
-                     : THistoryRecord();
+                     : TCalibrationRecord();
         TEntryCalibration calibration;
         calibration.thermometer_selected = selected;
         calibration.in_calibration = in_calibration;
@@ -709,7 +709,7 @@ void TVelmora::Write_Temperature_Entry()
         calibration.has_record = record.number > 0;
         entry.meter_texts = meter_texts;
         entry.calibration_record =
-            calibration.has_record ? Calibration_Record_Text(record.number, record.hash) : QString();
+            calibration.has_record ? Calibration_Record_Text(record.number, record.Hash()) : QString();
         entry.flags = Audit_Flags(axis_texts, meter_texts, calibration);
     }
     TLogOptions options;
