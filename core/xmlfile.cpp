@@ -15,6 +15,7 @@
 #include <QTextStream>
 #include <QtGlobal>
 
+#include <limits>
 #include <utility>
 
 namespace
@@ -219,9 +220,14 @@ QByteArray Saved_By_Qt(const QDomDocument& document, int indent)
 class TDocumentWriter
 {
 public:
-    TDocumentWriter(int indent, const QDomElement& streamed_element, const TChildSource& next_streamed_child)
+    // size_hint: the bytes expected, to be made room for at once.
+    TDocumentWriter(int indent, const QDomElement& streamed_element, const TChildSource& next_streamed_child,
+                    qint64 size_hint = 0)
         : indent_size(indent), streamed(streamed_element), next_child(next_streamed_child)
     {
+        // Grown by appending, the bytes of a large document would be copied again and again, each
+        // copy beside the last, until they reach the next power of two in size.
+        bytes.reserve(int(qBound(qint64(0), size_hint, qint64(std::numeric_limits<int>::max() / 2))));
     }
 
     bool Write_Document(const QDomDocument& document);
@@ -631,12 +637,12 @@ void TXmlFile::Create_Document(const QString& doc_type_name, const QString& root
     document.appendChild(root_element);
 }
 
-QByteArray TXmlFile::Serialise(bool compact, const QDomElement& streamed,
-                               const TChildSource& next_child) const
+QByteArray TXmlFile::Serialise(bool compact, const QDomElement& streamed, const TChildSource& next_child,
+                               qint64 size_hint) const
 {
     const int indent = compact ? 0 : 4;
     QByteArray bytes;
-    TDocumentWriter writer(indent, streamed, next_child);
+    TDocumentWriter writer(indent, streamed, next_child, size_hint);
     if (writer.Write_Document(document))
     {
         bytes = writer.Take_Bytes();
@@ -696,7 +702,11 @@ void TXmlFile::Save_Data(QByteArray* data, bool compact, const QDomElement& stre
                          const TChildSource& next_child)
 {
     Q_ASSERT_X(data != nullptr && !streamed.isNull(), "TXmlFile::Save_Data", "data, streamed");
-    *data = Serialise(compact, streamed, next_child);
+    // A save mostly writes the file again with a few entries changed: about the size it has now, with
+    // room for one entry more.
+    const QFileInfo replaced(file_name);
+    const qint64 size_hint = !file_name.isEmpty() && replaced.isFile() ? replaced.size() + (1 << 16) : 0;
+    *data = Serialise(compact, streamed, next_child, size_hint);
 }
 
 QString TXmlFile::Read_Node_Text(const QDomElement* node, bool optional) const

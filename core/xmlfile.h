@@ -97,7 +97,8 @@ public:
 private:
     void Check_Root(const QString& expected_identification, int* version);
     void Keep_Part_Read(const QString& expected_identification, int* version, int line, int column);
-    QByteArray Serialise(bool compact, const QDomElement& streamed, const TChildSource& next_child) const;
+    QByteArray Serialise(bool compact, const QDomElement& streamed, const TChildSource& next_child,
+                         qint64 size_hint = 0) const;
 
     // The elements a damaged document left open, outermost first.
     QVector<QDomElement> unfinished_elements;
