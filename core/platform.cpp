@@ -5,6 +5,7 @@
 
 #if defined(Q_OS_WIN)
 #include <io.h>
+#include <malloc.h>
 #include <windows.h>
 #else
 #include <pwd.h>
@@ -13,6 +14,9 @@
 
 #include <cerrno>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #endif
 
 #if defined(Q_OS_WIN)
@@ -75,6 +79,11 @@ bool Is_Process_Running(qint64 process_id)
     return running;
 }
 
+void Return_Free_Memory()
+{
+    _heapmin();
+}
+
 #else
 
 QString Account_Name()
@@ -109,6 +118,14 @@ bool Is_Process_Running(qint64 process_id)
     }
     // Signal 0 only asks; a process of another user answers with EPERM.
     return ::kill(pid_t(process_id), 0) == 0 || errno == EPERM;
+}
+
+void Return_Free_Memory()
+{
+#if defined(__GLIBC__)
+    // Also the free pages amid the heap, not only those at its end.
+    malloc_trim(0);
+#endif
 }
 
 #endif

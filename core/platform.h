@@ -20,4 +20,9 @@ bool Sync_To_Disk(QFileDevice* file, QString* reason);
 // lock: a reader that cannot take a lock itself tells a live writer from one that was killed.
 bool Is_Process_Running(qint64 process_id);
 
+// Gives the memory the heap holds free back to the system. The heap keeps what a large piece of work
+// freed (a start with many thermometers, a save) resident for the next allocations, which the next
+// large piece of work, allocating blocks of its own, does not use: the process would keep both.
+void Return_Free_Memory();
+
 #endif // PLATFORM_H

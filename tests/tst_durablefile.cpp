@@ -1,18 +1,21 @@
 // The durable writer: the whole-file replacement that settings, the calibration file, reports, exports
 // and velmora-cli's --output share (a regular file is replaced whole, whatever else the name leads to is
 // written into as it is), and the line append of the temperature log and the calibration history (whole
-// lines or none).
+// lines or none); and the return of what such work freed to the system.
 #include "calibrationtestsupport.h"
 #include "durablefile.h"
+#include "platform.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 class TDurableFileTest : public QObject
 {
@@ -251,6 +254,45 @@ private slots:
         QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(error_number)));
         QCOMPARE(QDir(directory.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
                  QStringList());
+    }
+
+    // What a save freed goes back to the system, also from amid the heap: there the heap itself keeps it.
+    void Freed_Memory_Goes_Back()
+    {
+#if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__)
+        QSKIP("only the GNU C library's own heap is given back");
+#else
+        const auto resident_kilobytes = [] {
+            QFile status("/proc/self/status");
+            const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+            const int at = text.indexOf("\nVmRSS:");
+            return at < 0 ? -1
+                          : text.mid(at + 8, text.indexOf('\n', at + 1) - at - 8)
+                                .trimmed()
+                                .split(' ')[0]
+                                .toLongLong();
+        };
+        // 64 MB in blocks small enough for the heap to keep, then all freed but the last, which keeps
+        // the heap from shrinking at its end.
+        const size_t block_size = 32 * 1024;
+        std::vector<char*> blocks(2048);
+        for (char*& block : blocks)
+        {
+            block = static_cast<char*>(std::malloc(block_size));
+            QVERIFY(block != nullptr);
+            std::memset(block, 1, block_size);
+        }
+        for (size_t index = 0; index + 1 < blocks.size(); ++index)
+        {
+            std::free(blocks[index]);
+        }
+        const qint64 before = resident_kilobytes();
+        Return_Free_Memory();
+        const qint64 after = resident_kilobytes();
+        std::free(blocks.back());
+        QVERIFY2(before > 0 && before - after > 32 * 1024,
+                 qPrintable(QString("resident %1 kB, then %2 kB").arg(before).arg(after)));
+#endif
     }
 };
 

@@ -15,6 +15,7 @@
 #include "menushortcutfilter.h"
 #include "messagebox.h"
 #include "optionsdialog.h"
+#include "platform.h"
 #include "reports.h"
 #include "returnkeychain.h"
 #include "savewait.h"
@@ -105,6 +106,9 @@ TVelmora::TVelmora(QWidget* parent, Qt::WindowFlags flags)
 
     Connect_Signals();
     Set_Up_Keyboard();
+    // What the start freed (the history's check above all) the process would keep otherwise, and each
+    // save would take its own memory on top.
+    Return_Free_Memory();
 }
 
 void TVelmora::Create_Actions()
@@ -805,6 +809,7 @@ bool TVelmora::Change_Thermometers(const TThermometerChange& change, const QStri
     }
     // Also a change that was not saved may have left a record.
     Read_History_Into_View();
+    Return_Free_Memory();
     return result.saved;
 }
 
@@ -891,6 +896,7 @@ void TVelmora::Follow_Calibration_File()
     Log_Messages(messages);
     Show_Reloaded_Thermometers(QStringList());
     Read_History_Into_View();
+    Return_Free_Memory();
 }
 
 TChosenThermometer TVelmora::Selected_Thermometer() const
