@@ -90,8 +90,8 @@ struct THistoryRecord
     QByteArray hash;
 };
 
-// A digest of a state: equal states (operator==) have equal digests. Sixteen bytes kept in place, so that keeping one
-// for every thermometer costs no allocation of its own.
+// A digest of a state: equal states (operator==) have equal digests. Sixteen bytes kept in place, so
+// that keeping one for every thermometer costs no allocation of its own.
 using TStateDigest = std::array<char, 16>;
 TStateDigest History_State_Digest(const THistoryState& state);
 
